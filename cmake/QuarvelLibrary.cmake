@@ -1,0 +1,17 @@
+# quarvel_library(<target> [QT] [LINK <libs>...])
+# Builds every .cpp of the calling folder into one static library. Files ending in _win.cpp are
+# left to a future Windows build; the POSIX files (_posix.cpp) are the ones used here.
+function(quarvel_library target)
+  cmake_parse_arguments(QL "QT" "" "LINK" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER _sources EXCLUDE REGEX "_win\\.cpp$")
+  if(NOT _sources)
+    set(_sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${target} STATIC ${_sources})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/src)
+  target_link_libraries(${target} PUBLIC ${QL_LINK})
+  if(QL_QT)
+    set_target_properties(${target} PROPERTIES AUTOMOC ON)
+  endif()
+endfunction()

@@ -1,0 +1,1 @@
+// Placeholder translation unit for a folder whose library has no sources yet.

@@ -1,0 +1,89 @@
+#pragma once
+// Synchronisation objects standing in for the Windows ones the design uses.
+// All are safe to call from any thread; the owner destroys an object only when no thread waits on it.
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/win_types.h"
+
+// A semaphore with maximum count 1. Releasing it while it is already signalled is a no-op
+// (Windows refuses such a release and the design ignores the refusal).
+class BinarySemaphore {
+public:
+    explicit BinarySemaphore(bool signalled);
+    BinarySemaphore(const BinarySemaphore&) = delete;
+    BinarySemaphore& operator=(const BinarySemaphore&) = delete;
+
+    // True when the count was taken; false when the time-out passed first (INFINITE: no limit).
+    bool Wait(DWORD timeoutMs = INFINITE);
+    // True when the count was taken, false at once when it is 0 or when `cancel` is set. The wait also
+    // ends when someone calls WakeWaiters() after setting the cancel flag.
+    bool WaitUnless(const std::atomic<bool>& cancel);
+    void Release();
+    // Wakes every waiter of WaitUnless so that it can look at its cancel flag again.
+    void WakeWaiters();
+    bool IsSignalled() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_signalled;
+};
+
+// A critical section: a plain mutex with the Enter/Leave names of the design.
+class CriticalSection {
+public:
+    void Enter() { m_mutex.lock(); }
+    void Leave() { m_mutex.unlock(); }
+    void lock() { m_mutex.lock(); }
+    void unlock() { m_mutex.unlock(); }
+
+private:
+    std::mutex m_mutex;
+};
+
+// A manual-reset event: once set it stays set until Reset; every waiter passes.
+class ManualResetEvent {
+public:
+    explicit ManualResetEvent(bool signalled = false) : m_signalled(signalled) {}
+    void Set();
+    void Reset();
+    bool IsSet() const;
+    // True when the event is (or becomes) set within the time-out.
+    bool Wait(DWORD timeoutMs = INFINITE);
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_signalled;
+};
+
+// A "finished" flag that one thread sets as its last act and another waits for without
+// burning a core. Reading it is lock-free.
+class FinishedFlag {
+public:
+    void Set();
+    void Clear();
+    bool IsSet() const { return m_flag.load(std::memory_order_acquire); }
+    // True when the flag is (or becomes) set within the time-out.
+    bool Wait(DWORD timeoutMs = INFINITE) const;
+
+private:
+    std::atomic<bool> m_flag{false};
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_cv;
+};
+
+// Sleeps for the given time unless `stop` is set; returns early (true) when woken by Interrupt()
+// after the stop flag was set. Used for pauses that teardown must be able to cut short.
+class InterruptibleSleep {
+public:
+    // True when the sleep was cut short because `stop` became set.
+    bool SleepFor(DWORD ms, const std::atomic<bool>& stop);
+    void Interrupt();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+};
