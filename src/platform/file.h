@@ -4,6 +4,7 @@
 // one thread at a time; its owner destroys it, which closes the file without throwing.
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 #include "platform/win_types.h"
 
