@@ -1,6 +1,7 @@
 #include "report/report_layouts.h"
 
 #include "app/session/tool_quantities.h"
+#include "platform/resource_ids.h"
 #include "platform/resource_module.h"
 #include "report/report_format.h"
 
@@ -29,10 +30,11 @@ struct ValueSource {
     }
 };
 
-constexpr UINT kLabels[10] = {IDS_LABEL_TOOL,          IDS_LABEL_TOOL_SERIAL,   IDS_LABEL_FIRMWARE,
-                              IDS_LABEL_CONTROLLER_SERIAL, IDS_LABEL_CYCLE_COUNTER, IDS_LABEL_TOTAL_COUNTER,
-                              IDS_LABEL_STOP_POSITION, IDS_LABEL_FORCE,         IDS_LABEL_STOP_CONDITIONS,
-                              IDS_LABEL_DIRECTION};
+// Label ids of the ten items, in the order both layouts write them.
+constexpr UINT kLabels[10] = {IDS_REPORT_TOOL,           IDS_REPORT_TOOL_SERIAL,    IDS_REPORT_FIRMWARE,
+                              IDS_REPORT_CONTROLLER_SERIAL, IDS_REPORT_CYCLE_COUNTER, IDS_REPORT_TOTAL_COUNTER,
+                              IDS_REPORT_STOP_POSITION,  IDS_REPORT_LAST_FORCE,     IDS_REPORT_STOP_CONDITIONS,
+                              IDS_REPORT_DIRECTION};
 
 void Emit(const ReportSink& sink, const CString& piece) { sink(piece.c_str()); }
 }  // namespace

@@ -2,6 +2,7 @@
 // The quantities derived from ToolRecord that the main dialog and the report share, with the
 // dialog's and the report's own roundings of the stop position. Pure functions; any thread.
 #include "app/session/tool_record.h"
+#include "platform/resource_ids.h"
 
 // Millimetres per count of the stop-position reading, before the quarter scale.
 inline constexpr double kCountsToMm = 0.04343629343629343;
@@ -17,13 +18,7 @@ double ReportStopPositionMm(DWORD positionCounts);
 double ForceKn(DWORD forceReading, DWORD forceFactor, DWORD forceDivisor);
 inline double ForceKn(const ToolRecord& r) { return ForceKn(r.ForceReading, r.ForceFactor, r.ForceDivisor); }
 
-// String ids of the result text (by CycleFlags & 3) and of the direction text (by CycleFlags & 4).
-inline constexpr UINT IDS_RESULT_SUCCESSFUL = 120;
-inline constexpr UINT IDS_RESULT_BREAKUP = 121;
-inline constexpr UINT IDS_RESULT_BARRIER = 122;
-inline constexpr UINT IDS_RESULT_RANGE = 135;
-inline constexpr UINT IDS_DIRECTION_FORWARD = 124;
-inline constexpr UINT IDS_DIRECTION_BACKWARD = 125;
-
+// String ids (platform/resource_ids.h) of the result text, by CycleFlags & 3: 120, 121, 122, 135;
+// and of the direction text, by CycleFlags & 4: 124 set, 125 clear.
 UINT ResultStringId(DWORD cycleFlags);
 UINT DirectionStringId(DWORD cycleFlags);
