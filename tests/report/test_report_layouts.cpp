@@ -1,7 +1,9 @@
 // The two report layouts as the pieces handed to WriteText, in the built-in English module.
 #include <gtest/gtest.h>
 
+#include "platform/resource_module.h"
 #include "report/report_layouts.h"
+#include "support/source_path.h"
 #include "report_fixtures.h"
 
 namespace {
@@ -101,4 +103,21 @@ TEST(ReportLayouts, FullTextBuffersAreReadToTheirEnd) {
     ToolRecord r;
     for (auto& u : r.ControllerSerial) u = u'7';  // no NUL at all: the text ends with the buffer
     EXPECT_EQ(Line(Text(r).Joined(), 3), u"Controller Serial Number : 777777777777777");
+}
+
+TEST(ReportLayouts, LabelsAndTextsFollowTheLoadedLanguage) {
+    std::string error;
+    std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &error);
+    ASSERT_TRUE(french) << error;
+    AfxSetResourceHandle(french);
+    const CString text = Text(WorkedExampleRecord()).Joined();
+    const CString csv = Csv(WorkedExampleRecord()).Joined();
+    AfxSetResourceHandle(nullptr);
+
+    const auto fr = [&](UINT id) { return *french->FindString(id); };
+    EXPECT_EQ(Line(text, 0), fr(111) + u" : RK-9");
+    EXPECT_EQ(Line(text, 6), fr(117) + u" : 2.710000");  // numbers and separators do not change
+    EXPECT_EQ(Line(text, 8), fr(119) + u" : " + fr(121));
+    EXPECT_EQ(Line(csv, 9), u"\"" + fr(127) + u"\",\"" + fr(124) + u"\"");
+    EXPECT_NE(fr(111), u"Tool");
 }
