@@ -22,10 +22,10 @@ bool BinarySemaphore::Wait(DWORD timeoutMs) {
     return true;
 }
 
-bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel) {
+bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel, DWORD timeoutMs) {
     std::unique_lock lock(m_mutex);
-    m_cv.wait(lock, [&] { return m_signalled || cancel.load(std::memory_order_acquire); });
-    if (!m_signalled) return false;
+    WaitWithTimeout(m_cv, lock, timeoutMs, [&] { return m_signalled || cancel.load(std::memory_order_acquire); });
+    if (!m_signalled || cancel.load(std::memory_order_acquire)) return false;
     m_signalled = false;
     return true;
 }
