@@ -8,10 +8,10 @@ void CCliMainWindow::PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
     m_cv.notify_one();
 }
 
-std::optional<PostedMessage> CCliMainWindow::Wait(std::chrono::milliseconds timeout) {
+std::optional<CliMessage> CCliMainWindow::Wait(std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     if (!m_cv.wait_for(lock, timeout, [this] { return !m_queue.empty(); })) return std::nullopt;
-    PostedMessage message = m_queue.front();
+    CliMessage message = m_queue.front();
     m_queue.pop_front();
     return message;
 }

@@ -10,7 +10,7 @@
 
 #include "platform/main_window.h"
 
-struct PostedMessage {
+struct CliMessage {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
@@ -20,12 +20,12 @@ class CCliMainWindow : public IMainWindow {
 public:
     void PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) override;
     // The oldest message, waiting up to `timeout`; nothing when the time passed first.
-    std::optional<PostedMessage> Wait(std::chrono::milliseconds timeout);
+    std::optional<CliMessage> Wait(std::chrono::milliseconds timeout);
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    std::deque<PostedMessage> m_queue;
+    std::deque<CliMessage> m_queue;
 };
 
 // Installs a window for the lifetime of this object and removes it again on every way out.
