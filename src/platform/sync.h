@@ -60,7 +60,8 @@ private:
 };
 
 // A "finished" flag that one thread sets as its last act and another waits for without
-// burning a core. Reading it is lock-free.
+// burning a core. Reading it is lock-free; an owner that frees the flag (or the object holding it)
+// must have seen it through Wait, which returns only once Set no longer touches the flag.
 class FinishedFlag {
 public:
     void Set();

@@ -31,7 +31,7 @@ class RefusedStart : public ::testing::TestWithParam<int> {};
 
 TEST_P(RefusedStart, LeavesTheEngineNotStartedAndNoThreadBehind) {
     ScriptedLink link;
-    const int before = CountThreads();
+    const int before = BaselineThreadCount();
     {
         RefuseNthStart gate(GetParam());
         auto engine = std::make_unique<CHSProtocol>(&link, 300);
@@ -55,7 +55,7 @@ TEST(EngineStart, RefusedReceiverStartDoesNotTouchTheLink) {
 
 TEST(EngineStart, StartedEngineLeavesNoThreadAfterDestruction) {
     ScriptedLink link;
-    const int before = CountThreads();
+    const int before = BaselineThreadCount();
     {
         CHSProtocol engine(&link, 300);
         ASSERT_TRUE(engine.m_bStarted);

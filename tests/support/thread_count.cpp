@@ -14,6 +14,11 @@ int CountThreads() {
     return count;
 }
 
+int BaselineThreadCount() {
+    std::thread([] {}).join();
+    return CountThreads();
+}
+
 bool WaitForThreadCountAtMost(int count, DWORD timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (CountThreads() > count) {

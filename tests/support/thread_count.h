@@ -4,5 +4,8 @@
 #include "platform/win_types.h"
 
 int CountThreads();
+// The count to compare against later: first starts and joins one thread, so that helper threads a
+// sanitizer runtime creates on the first thread start are already counted.
+int BaselineThreadCount();
 // Waits (1 ms steps, at most timeoutMs) until the process has at most `count` threads.
 bool WaitForThreadCountAtMost(int count, DWORD timeoutMs);
