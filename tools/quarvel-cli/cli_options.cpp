@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/utf8.h"
+
 namespace {
 bool ParseInt(const std::string& text, long long low, long long high, long long* out) {
     long long value = 0;
@@ -102,6 +104,8 @@ private:
             m_options.speedIndex = static_cast<int>(number);
         } else if (name == "--report") {
             if (value.empty()) return Error("'--report' needs a file name");
+            CString wide;
+            if (!Utf8ToUtf16(value, wide)) return Error("'--report " + value + "': not a UTF-8 file name");
             m_options.reportPath = value;
         } else if (name == "--format") {
             if (value == "text") m_options.format = CliFormat::Text;
