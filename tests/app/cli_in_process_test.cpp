@@ -99,8 +99,3 @@ TEST(TraceLink, ReportsWrittenFramesAndReassemblesReceivedOnes) {
     EXPECT_NE(lines[2].find("ms] <- 55 5A 01 07 5C"), std::string::npos) << lines[2];
     EXPECT_EQ(link.RequestCodes(), std::vector<BYTE>{0x44});  // the bytes went on to the wrapped link
 }
-
-TEST(TraceLink, FormatsTimestampAndHex) {
-    const BYTE bytes[] = {0x00, 0xAB, 0xFF};
-    EXPECT_EQ(FormatTraceLine(12.3456, "->", bytes, 3), "[    12.346 ms] -> 00 AB FF");
-}
