@@ -57,8 +57,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Kordane")
 set(CPACK_PACKAGE_CONTACT "Kordane service <service@kordane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Service utility for the RK-9 crimping tool")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Quarvel reads an RK-9 crimping tool through its controller's serial port: model, cycle counters,\n the last cycle's stop position, force, result and direction, serial numbers and firmware, and\n saves them as a UTF-16 text or CSV report. Includes quarvel-cli and the rk9-sim simulator.")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Service utility for the RK-9 crimping tool
+Quarvel reads an RK-9 crimping tool through its controller's serial port: the model,
+the cycle counters, the last cycle's stop position, force, result and direction, the
+serial numbers and the firmware version, and saves them as a UTF-16 text or CSV
+report. The package also holds quarvel-cli and the rk9-sim simulator.")
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

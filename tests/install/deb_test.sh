@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it with apt, runs the installed quarvel-cli and removes the
+# package again, checking that nothing of it is left. Needs root and apt; skips with a message otherwise.
+#   deb_test.sh BUILD_DIR
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+fail() { echo "deb test: $*" >&2; exit 1; }
+
+if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null; then
+  echo "deb test: skipped (installing packages needs root and apt on this machine)"
+  exit 0
+fi
+if dpkg-query -W -f='${Status}' quarvel 2>/dev/null | grep -q "install ok installed"; then
+  fail "a quarvel package is already installed here; remove it first"
+fi
+
+rm -rf "$build/package"
+(cd "$build" && cpack -G DEB -B "$build/package" >/dev/null) || fail "cpack failed"
+deb=$(ls "$build"/package/quarvel_*.deb)
+echo "deb test: built $deb"
+dpkg-deb -f "$deb" Depends
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get install -y -qq "$deb" >/dev/null || fail "apt install failed"
+trap 'apt-get purge -y -qq quarvel >/dev/null 2>&1 || true' EXIT
+/usr/bin/quarvel-cli --version | grep -q "1.2" || fail "the installed quarvel-cli does not run"
+if [ -n "$(find "$build" -maxdepth 5 -type f -name quarvel -perm -u+x | head -1)" ]; then
+  [ -x /usr/bin/quarvel ] || fail "the installed quarvel is missing"
+  /usr/bin/quarvel --version | grep -q "1.2" || fail "the installed quarvel does not run"
+fi
+[ -f /usr/share/quarvel/lang/fr.json ] || fail "the language packs are missing"
+desktop-file-validate /usr/share/applications/quarvel.desktop || fail "desktop entry"
+
+apt-get purge -y -qq quarvel >/dev/null || fail "apt purge failed"
+trap - EXIT
+left=$(dpkg -L quarvel 2>/dev/null | grep -v '^/\.$' || true)
+for f in /usr/bin/quarvel-cli /usr/bin/rk9-sim /usr/bin/quarvel /usr/share/quarvel /usr/share/applications/quarvel.desktop; do
+  [ ! -e "$f" ] || fail "$f is left after removal"
+done
+[ -z "$left" ] || fail "dpkg still lists files"
+echo "deb test: passed (installed, ran quarvel-cli --version, removed cleanly)"
