@@ -149,9 +149,4 @@ TEST(DataExchange, MaxCharsLimitsTheEdit) {
     });
 }
 
-TEST(DataExchange, WithoutWindowUpdateDataFails) {
-    ExchangeDialog dlg;
-    EXPECT_FALSE(dlg.UpdateData(TRUE));
-}
-
 }  // namespace

@@ -184,6 +184,26 @@ public:
     bool visibleDuringInit = true;
 };
 
+class FocusesInInit : public CDialog {
+public:
+    FocusesInInit() : CDialog(TestTemplate()) {}
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        GetDlgItem(1005)->SetFocus();
+        return FALSE;  // the dialog chose the focus itself
+    }
+};
+
+TEST(DialogLifecycle, FocusSetInOnInitDialogHoldsOnceShown) {
+    ModalDeadline deadline;
+    FocusesInInit dlg;
+    WhenModal([&](QWidget* window) {
+        EXPECT_EQ(window->focusWidget(), Control<QWidget>(window, 1005));
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+}
+
 TEST(DialogLifecycle, EndDialogInOnInitDialogEndsWithoutShowing) {
     ModalDeadline deadline;
     EndsInInit dlg;

@@ -57,14 +57,6 @@ TEST(FileDialog, AnsweredNameGivesPathAndExtensionAsTyped) {
     EXPECT_EQ(answer.request.filters.size(), 2u);
 }
 
-TEST(FileDialog, ANameWithoutExtensionGetsTheDefaultOne) {
-    AnswerScope answer(CString(u"/tmp/out/report"));
-    CFileDialog dlg(FALSE, u"txt", u"*.txt", 6, kFilter);
-    ASSERT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_EQ(dlg.GetPathName(), u"/tmp/out/report.txt");
-    EXPECT_EQ(dlg.GetFileExt(), u"txt");
-}
-
 TEST(FileDialog, CancelGivesIdcancel) {
     AnswerScope answer(std::nullopt);
     CFileDialog dlg(FALSE, u"txt", u"*.txt", 6, kFilter);

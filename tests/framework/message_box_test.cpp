@@ -29,12 +29,6 @@ TEST(MessageBox, YesNoBoxGetsTheQuestionIconAndReturnsTheAnswer) {
     EXPECT_EQ(AfxMessageBox(IDS_CONFIRM_DISCONNECT, MB_YESNO), IDNO);
 }
 
-TEST(MessageBox, AnExplicitIconIsKept) {
-    MessageBoxRecorder boxes;
-    AfxMessageBox(u"stop", MB_OK | MB_ICONSTOP);
-    EXPECT_EQ(boxes.boxes.at(0).type, MB_OK | MB_ICONSTOP);
-}
-
 TEST(MessageBox, TheBoxIsReallyOpenWhileTheAnswererRuns) {
     QString shownText;
     QMessageBox::Icon shownIcon = QMessageBox::NoIcon;

@@ -285,16 +285,6 @@ TEST(ConnectionDialog, CancelClosesEveryPortWithABreakAndLeavesSpeedAlone) {
     EXPECT_EQ(devices.IndexOf("/dev/fake-a SetLine 1200"), -1);  // no speed change on Cancel
 }
 
-TEST(ConnectionDialog, CancelOnRealPortsFreesThem) {
-    FakePorts ports{1, 2};
-    Outcome out{1, nullptr, 9};
-    Choose(out, 9, [](QWidget* dialog) { Press(dialog, IDCANCEL); });
-    EXPECT_EQ(out.port, nullptr);
-    EXPECT_EQ(out.portNumber, -1);
-    EXPECT_TRUE(ports.IsFree(1));
-    EXPECT_TRUE(ports.IsFree(2));
-}
-
 TEST(ConnectionDialog, APortHeldByAnotherProgramIsNotListed) {
     FakePorts ports{1, 3, 5};
     CModem other;  // another program holds COM3
