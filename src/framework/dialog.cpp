@@ -1,0 +1,314 @@
+#include "framework/dialog.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QIcon>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+#include "framework/command_guard.h"
+#include "framework/data_exchange.h"
+#include "framework/dialog_controls.h"
+#include "framework/dialog_window.h"
+#include "framework/icon.h"
+#include "framework/qt_string.h"
+#include "framework/win_app.h"
+
+namespace {
+
+constexpr int kMaxMenuDepth = 8;
+
+Qt::WindowFlags FlagsFor(const DialogTemplate& tmpl, bool systemMenu) {
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (systemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (HasStyle(tmpl.styles, "minimizebox")) flags |= Qt::WindowMinimizeButtonHint;
+    return flags;
+}
+
+void FillMenu(QMenu& target, const CMenu& source, const std::function<void(UINT)>& choose, int depth) {
+    if (depth > kMaxMenuDepth) return;
+    for (const CMenu::Item& item : source.Items()) {
+        if (item.flags == MF_SEPARATOR) {
+            target.addSeparator();
+        } else if (item.flags == MF_POPUP) {
+            if (item.popup == nullptr) continue;
+            QMenu* sub = target.addMenu(ToQString(item.text));
+            FillMenu(*sub, *item.popup, choose, depth + 1);
+        } else {
+            QAction* action = target.addAction(ToQString(item.text));
+            action->setCheckable(item.radio || item.checked);
+            action->setChecked(item.checked);
+            const UINT id = item.id;
+            QObject::connect(action, &QAction::triggered, &target, [choose, id] { choose(id); });
+        }
+    }
+}
+
+}  // namespace
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_pParentWnd(pParentWnd), m_nIDTemplate(nIDTemplate) {}
+
+CDialog::CDialog(DialogTemplate dialogTemplate, CWnd* pParentWnd)
+    : m_pParentWnd(pParentWnd), m_nIDTemplate(static_cast<UINT>(dialogTemplate.id)),
+      m_given(std::move(dialogTemplate)) {}
+
+CDialog::~CDialog() {
+    DestroyDialogWindow();
+    // Nothing may reach a destroyed main window through the application any more.
+    if (CWinApp* app = AfxGetApp(); app != nullptr && app->m_pMainWnd == this) app->m_pMainWnd = nullptr;
+}
+
+QWidget* CDialog::OwnerWidget() const {
+    if (m_pParentWnd != nullptr && m_pParentWnd->GetSafeHwnd() != nullptr) return m_pParentWnd->GetSafeHwnd();
+    CWinApp* app = AfxGetApp();
+    if (app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd != this) {
+        return app->m_pMainWnd->GetSafeHwnd();
+    }
+    return nullptr;
+}
+
+bool CDialog::CreateDialogWindow() {
+    if (m_given) {
+        m_active = m_given;
+    } else if (const DialogTemplate* found = AfxGetResourceHandle().FindDialog(static_cast<int>(m_nIDTemplate))) {
+        m_active = *found;  // a copy: the window's layout stays as it was created
+    } else {
+        return false;
+    }
+    const DialogTemplate& tmpl = *m_active;
+    m_bHasSystemMenu = HasStyle(tmpl.styles, "sysmenu");
+
+    const QFont font = DialogFont(tmpl.fontName, tmpl.fontSize);
+    m_units = BaseUnitsOf(font);
+    auto* window = new DialogWindow(*this, OwnerWidget(), FlagsFor(tmpl, m_bHasSystemMenu), m_bHasSystemMenu);
+    window->setFont(font);
+    window->setWindowTitle(ToQString(tmpl.caption));
+    window->setFixedSize(MapDialogX(m_units, tmpl.cx), MapDialogY(m_units, tmpl.cy));
+    if (HICON icon = AfxLoadIcon(IDR_MAINFRAME)) window->setWindowIcon(*icon);
+    m_hWnd = window;
+
+    const ControlNotify notify = [this](int id, UINT code) { RouteCommand(static_cast<UINT>(id), code); };
+    QWidget* previousTabStop = nullptr;
+    m_nDefaultId = IDOK;
+    for (const ControlTemplate& control : tmpl.controls) {
+        QWidget* widget = CreateControl(control, m_units, window, notify);
+        if (widget == nullptr) continue;
+        if (control.id != -1) widget->setObjectName(QStringLiteral("ctl%1").arg(control.id));
+        if (control.kind == "defbutton") m_nDefaultId = control.id;
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            if (previousTabStop != nullptr) QWidget::setTabOrder(previousTabStop, widget);
+            previousTabStop = widget;
+        }
+        m_controls.push_back(std::make_unique<CWnd>(widget, control.id));
+    }
+    window->PlaceMenuButton();
+    ResetSystemMenu();
+    if (CWinApp* app = AfxGetApp()) app->MainWindowCreated(this);
+    return true;
+}
+
+void CDialog::DestroyDialogWindow() {
+    if (m_hWnd == nullptr) return;
+    // First no more posts can reach this window, then the widgets go.
+    if (CWinApp* app = AfxGetApp()) app->MainWindowDestroyed(this);
+    QWidget* window = m_hWnd;
+    m_hWnd = nullptr;
+    m_controls.clear();
+    m_systemMenu.Clear();
+    m_active.reset();
+    delete window;
+}
+
+void CDialog::ResetSystemMenu() {
+    m_systemMenu.Clear();
+    if (!m_bHasSystemMenu || !m_active) return;
+    if (HasStyle(m_active->styles, "minimizebox")) m_systemMenu.AppendMenuW(MF_STRING, SC_MINIMIZE, u"Mi&nimize");
+    m_systemMenu.AppendMenuW(MF_SEPARATOR);
+    m_systemMenu.AppendMenuW(MF_STRING, SC_CLOSE, u"&Close\tAlt+F4");
+}
+
+INT_PTR CDialog::DoModal() {
+    if (m_hWnd != nullptr) return -1;  // already running
+    m_bEnded = false;
+    m_nModalResult = -1;
+    if (!CreateDialogWindow()) return -1;
+
+    BOOL focusDefault = TRUE;
+    AfxRunGuarded([&] { focusDefault = OnInitDialog(); });
+    if (!m_bEnded && m_hWnd != nullptr) {
+        m_hWnd->setWindowModality(Qt::ApplicationModal);
+        m_hWnd->show();
+        if (focusDefault) FocusFirstTabStop();
+        QEventLoop loop;
+        m_loop = &loop;
+        if (!m_bEnded) loop.exec(QEventLoop::DialogExec);
+        m_loop = nullptr;
+    }
+    DestroyDialogWindow();
+    return m_nModalResult;
+}
+
+void CDialog::FocusFirstTabStop() {
+    for (const auto& control : m_controls) {
+        QWidget* widget = control->GetSafeHwnd();
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() && !widget->isHidden()) {
+            widget->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(TRUE)) return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+void CDialog::EndDialog(int nResult) {
+    m_nModalResult = nResult;
+    m_bEnded = true;
+    if (m_loop != nullptr) m_loop->exit(nResult);
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
+    if (m_hWnd == nullptr) return FALSE;
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return dx.HasFailed() ? FALSE : TRUE;
+}
+
+CWnd* CDialog::GetDlgItem(int id) const {
+    for (const auto& control : m_controls) {
+        if (control->GetDlgCtrlID() == id) return control.get();
+    }
+    return nullptr;
+}
+
+LRESULT CDialog::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* item = GetDlgItem(id);
+    return item != nullptr ? item->SendMessage(message, wParam, lParam) : 0;
+}
+
+void CDialog::SetDlgItemText(int id, const CString& text) {
+    if (CWnd* item = GetDlgItem(id)) item->SetWindowText(text);
+}
+
+CString CDialog::GetDlgItemText(int id) const {
+    const CWnd* item = GetDlgItem(id);
+    return item != nullptr ? item->GetWindowText() : CString();
+}
+
+CMenu* CDialog::GetSystemMenu(BOOL bRevert) {
+    if (m_hWnd == nullptr || !m_bHasSystemMenu) return nullptr;
+    if (bRevert) {
+        ResetSystemMenu();
+        return nullptr;
+    }
+    return &m_systemMenu;
+}
+
+void CDialog::TrackSystemMenu(const QPoint& globalPos) {
+    if (m_hWnd == nullptr || !m_bHasSystemMenu) return;
+    auto* menu = new QMenu(m_hWnd);
+    menu->setObjectName(QStringLiteral("systemMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<QWidget> window(m_hWnd);
+    // The choice is handled from the event loop once the popup has closed, like WM_SYSCOMMAND.
+    FillMenu(*menu, m_systemMenu, [this, window](UINT id) {
+        QTimer::singleShot(0, window, [this, window, id] {
+            if (window && window == m_hWnd) SendMessage(WM_SYSCOMMAND, id, 0);
+        });
+    }, 0);
+    menu->popup(globalPos);
+}
+
+void CDialog::OnSysCommand(UINT nID, LPARAM) {
+    switch (nID & 0xFFF0u) {
+        case SC_CLOSE: RouteCommand(IDCANCEL, BN_CLICKED); break;
+        case SC_MINIMIZE: ShowWindow(SW_MINIMIZE); break;
+        case SC_MOVE:
+            if (m_hWnd != nullptr && m_hWnd->windowHandle() != nullptr) m_hWnd->windowHandle()->startSystemMove();
+            break;
+        default: break;
+    }
+}
+
+BOOL CDialog::OnCommand(UINT id, UINT code) {
+    if (code == BN_CLICKED) {
+        if (auto it = m_commands.find(id); it != m_commands.end()) {
+            auto handler = it->second;  // a copy: the handler may change the map
+            handler();
+            return TRUE;
+        }
+        if (id == static_cast<UINT>(IDOK)) {
+            OnOK();
+            return TRUE;
+        }
+        if (id == static_cast<UINT>(IDCANCEL)) {
+            OnCancel();
+            return TRUE;
+        }
+    }
+    if (auto it = m_notifications.find({static_cast<int>(id), code}); it != m_notifications.end()) {
+        auto handler = it->second;
+        handler();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CDialog::RouteCommand(UINT id, UINT code) {
+    if (m_hWnd == nullptr) return;
+    AfxRunGuarded([&] { OnCommand(id, code); });
+}
+
+void CDialog::PressDefault() {
+    // A focused push button takes Enter itself; otherwise the default button's id, IDOK without one.
+    if (auto* button = qobject_cast<QPushButton*>(m_hWnd->focusWidget())) {
+        button->click();
+        return;
+    }
+    if (CWnd* item = GetDlgItem(m_nDefaultId); item != nullptr && !item->GetSafeHwnd()->isEnabled()) return;
+    RouteCommand(static_cast<UINT>(m_nDefaultId), BN_CLICKED);
+}
+
+LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_hWnd == nullptr) return 0;
+    switch (message) {
+        case WM_SETICON: {
+            if (auto icon = reinterpret_cast<HICON>(lParam)) m_hWnd->setWindowIcon(*icon);
+            return 0;
+        }
+        case WM_COMMAND: RouteCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
+        case WM_CLOSE: RouteCommand(IDCANCEL, BN_CLICKED); return 0;
+        case WM_SYSCOMMAND:
+            AfxRunGuarded([&] { OnSysCommand(static_cast<UINT>(wParam), lParam); });
+            return 0;
+        default: break;
+    }
+    auto it = m_messages.find(message);
+    if (it == m_messages.end()) return 0;
+    auto handler = it->second;
+    LRESULT result = 0;
+    AfxRunGuarded([&] { result = handler(wParam, lParam); });
+    return result;
+}
+
+void CDialog::MapCommand(UINT id, std::function<void()> handler) { m_commands[id] = std::move(handler); }
+
+void CDialog::MapNotify(int controlId, UINT code, std::function<void()> handler) {
+    m_notifications[{controlId, code}] = std::move(handler);
+}
+
+void CDialog::MapMessage(UINT message, MessageHandler handler) { m_messages[message] = std::move(handler); }

@@ -1,0 +1,91 @@
+#include "framework/message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include "framework/qt_string.h"
+#include "framework/win_app.h"
+#include "platform/resource_module.h"
+
+namespace {
+
+MessageBoxAnswerer& Answerer() {
+    static MessageBoxAnswerer answerer;
+    return answerer;
+}
+
+UINT WithDefaultIcon(UINT type) {
+    if ((type & MB_ICONMASK) != 0) return type;
+    const UINT buttons = type & MB_TYPEMASK;
+    return type | (buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? MB_ICONQUESTION : MB_ICONEXCLAMATION);
+}
+
+QMessageBox::Icon IconOf(UINT type) {
+    switch (type & MB_ICONMASK) {
+        case MB_ICONSTOP: return QMessageBox::Critical;
+        case MB_ICONQUESTION: return QMessageBox::Question;
+        case MB_ICONINFORMATION: return QMessageBox::Information;
+        default: return QMessageBox::Warning;
+    }
+}
+
+QMessageBox::StandardButtons ButtonsOf(UINT type) {
+    switch (type & MB_TYPEMASK) {
+        case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
+        case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
+        case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        default: return QMessageBox::Ok;
+    }
+}
+
+int ResultOf(QMessageBox::StandardButton button, UINT type) {
+    switch (button) {
+        case QMessageBox::Ok: return IDOK;
+        case QMessageBox::Yes: return IDYES;
+        case QMessageBox::No: return IDNO;
+        case QMessageBox::Cancel: return IDCANCEL;
+        default:
+            // Closed without a button: an OK-only box reports OK, a Yes/No box No, others Cancel.
+            if ((type & MB_TYPEMASK) == MB_OK) return IDOK;
+            if ((type & MB_TYPEMASK) == MB_YESNO) return IDNO;
+            return IDCANCEL;
+    }
+}
+
+QWidget* OwnerWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    CWinApp* app = AfxGetApp();
+    return app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
+}
+
+}  // namespace
+
+void SetMessageBoxAnswerer(MessageBoxAnswerer answerer) { Answerer() = std::move(answerer); }
+
+int AfxMessageBox(UINT nIDPrompt, UINT nType) { return AfxMessageBox(LoadStringW(nIDPrompt), nType); }
+
+int AfxMessageBox(const CString& text, UINT nType) {
+    const UINT type = WithDefaultIcon(nType);
+    CWinApp* app = AfxGetApp();
+    const CString caption = app != nullptr ? app->m_pszAppName : CString();
+
+    QMessageBox box(IconOf(type), ToQString(caption), ToQString(text), ButtonsOf(type), OwnerWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    int answered = 0;
+    // A copy, so an answerer may replace itself while it runs.
+    if (MessageBoxAnswerer answerer = Answerer()) {
+        QPointer<QMessageBox> guard(&box);
+        QTimer::singleShot(0, &box, [&answered, answerer, guard, caption, text, type] {
+            const int result = answerer(MessageBoxRequest{caption, text, type});
+            if (guard) {
+                answered = result;
+                guard->done(0);
+            }
+        });
+    }
+    const int button = box.exec();
+    if (answered != 0) return answered;
+    return ResultOf(static_cast<QMessageBox::StandardButton>(button), type);
+}

@@ -1,0 +1,21 @@
+#include "framework/posted_message.h"
+
+#include <QCoreApplication>
+
+#include "framework/win_app.h"
+
+QEvent::Type PostedMessageEvent::EventType() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+void PostedMessageDispatcher::Post(UINT message, WPARAM wParam, LPARAM lParam) {
+    QCoreApplication::postEvent(this, new PostedMessageEvent(message, wParam, lParam));
+}
+
+bool PostedMessageDispatcher::event(QEvent* event) {
+    if (event->type() != PostedMessageEvent::EventType()) return QObject::event(event);
+    const auto* posted = static_cast<PostedMessageEvent*>(event);
+    m_app.Deliver(posted->m_message, posted->m_wParam, posted->m_lParam);
+    return true;
+}

@@ -1,0 +1,13 @@
+#pragma once
+// The hourglass while a command works: BeginWaitCursor / EndWaitCursor pairs nest. UI thread only.
+void BeginWaitCursor();
+void EndWaitCursor();
+
+// Shows the wait cursor for its lifetime.
+class CWaitCursor {
+public:
+    CWaitCursor() { BeginWaitCursor(); }
+    ~CWaitCursor() { EndWaitCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};

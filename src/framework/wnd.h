@@ -1,0 +1,43 @@
+#pragma once
+// CWnd: a window of the framework — a dialog or one of its controls — over a Qt widget.
+// UI thread only. A control's CWnd is owned by its dialog and lives as long as the dialog's window.
+#include "framework/afx_defs.h"
+#include "platform/win_types.h"
+
+class QWidget;
+
+class CWnd {
+public:
+    CWnd() = default;
+    CWnd(QWidget* widget, int id) : m_hWnd(widget), m_nID(id) {}
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+    virtual ~CWnd() = default;
+
+    // The widget, or null while the window does not exist.
+    QWidget* GetSafeHwnd() const { return m_hWnd; }
+    int GetDlgCtrlID() const { return m_nID; }
+
+    // SW_HIDE, SW_SHOW, SW_SHOWNORMAL, SW_RESTORE, SW_MINIMIZE / SW_SHOWMINIMIZED. Returns whether
+    // the window was visible before.
+    BOOL ShowWindow(int nCmdShow);
+    BOOL IsWindowVisible() const;
+    BOOL IsIconic() const;
+    BOOL EnableWindow(BOOL bEnable);
+    // Gives the keyboard focus to this window (to the window's focus widget once it is shown).
+    void SetFocus();
+
+    // The caption of a dialog, the text of an edit, label, button or group box.
+    void SetWindowText(const CString& text);
+    CString GetWindowText() const;
+
+    // The control messages of afx_defs.h (CB_*, LB_*, EM_*). Strings travel as pointers to
+    // NUL-terminated UTF-16 text in lParam; LB_GETTEXT and CB_GETLBTEXT copy into a caller buffer of
+    // at least LB_GETTEXTLEN + 1 units. Unknown messages return 0.
+    virtual LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+    QWidget* m_hWnd = nullptr;
+
+protected:
+    int m_nID = -1;
+};
