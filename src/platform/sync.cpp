@@ -22,25 +22,25 @@ bool BinarySemaphore::Wait(DWORD timeoutMs) {
     return true;
 }
 
-bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel) {
+bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel, DWORD timeoutMs) {
     std::unique_lock lock(m_mutex);
-    m_cv.wait(lock, [&] { return m_signalled || cancel.load(std::memory_order_acquire); });
-    if (!m_signalled) return false;
+    WaitWithTimeout(m_cv, lock, timeoutMs, [&] { return m_signalled || cancel.load(std::memory_order_acquire); });
+    if (!m_signalled || cancel.load(std::memory_order_acquire)) return false;
     m_signalled = false;
     return true;
 }
 
+// Every notify below happens with the mutex held: a waiter that wakes may destroy the object (a thread's
+// owner frees it once the finished flag is set), and must not do so while the notifier still uses it.
 void BinarySemaphore::Release() {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_signalled) return;  // already at its maximum count
-        m_signalled = true;
-    }
+    std::lock_guard lock(m_mutex);
+    if (m_signalled) return;  // already at its maximum count
+    m_signalled = true;
     m_cv.notify_all();
 }
 
 void BinarySemaphore::WakeWaiters() {
-    { std::lock_guard lock(m_mutex); }
+    std::lock_guard lock(m_mutex);
     m_cv.notify_all();
 }
 
@@ -50,10 +50,8 @@ bool BinarySemaphore::IsSignalled() const {
 }
 
 void ManualResetEvent::Set() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_signalled = true;
-    }
+    std::lock_guard lock(m_mutex);
+    m_signalled = true;
     m_cv.notify_all();
 }
 
@@ -73,10 +71,8 @@ bool ManualResetEvent::Wait(DWORD timeoutMs) {
 }
 
 void FinishedFlag::Set() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_flag.store(true, std::memory_order_release);
-    }
+    std::lock_guard lock(m_mutex);
+    m_flag.store(true, std::memory_order_release);
     m_cv.notify_all();
 }
 
@@ -96,6 +92,6 @@ bool InterruptibleSleep::SleepFor(DWORD ms, const std::atomic<bool>& stop) {
 }
 
 void InterruptibleSleep::Interrupt() {
-    { std::lock_guard lock(m_mutex); }
+    std::lock_guard lock(m_mutex);
     m_cv.notify_all();
 }

@@ -17,9 +17,9 @@ public:
 
     // True when the count was taken; false when the time-out passed first (INFINITE: no limit).
     bool Wait(DWORD timeoutMs = INFINITE);
-    // True when the count was taken, false at once when it is 0 or when `cancel` is set. The wait also
-    // ends when someone calls WakeWaiters() after setting the cancel flag.
-    bool WaitUnless(const std::atomic<bool>& cancel);
+    // True when the count was taken; false when `cancel` is set first or the time-out passes. A setter of
+    // the cancel flag calls WakeWaiters() afterwards so that a blocked waiter sees it.
+    bool WaitUnless(const std::atomic<bool>& cancel, DWORD timeoutMs = INFINITE);
     void Release();
     // Wakes every waiter of WaitUnless so that it can look at its cancel flag again.
     void WakeWaiters();
@@ -60,7 +60,8 @@ private:
 };
 
 // A "finished" flag that one thread sets as its last act and another waits for without
-// burning a core. Reading it is lock-free.
+// burning a core. Reading it is lock-free; an owner that frees the flag (or the object holding it)
+// must have seen it through Wait, which returns only once Set no longer touches the flag.
 class FinishedFlag {
 public:
     void Set();

@@ -1,0 +1,152 @@
+#include "platform/code_page.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+constexpr UINT kDefaultCodePage = 1252;
+
+UINT Resolve(UINT codePage) { return (codePage == CP_ACP || codePage == CP_THREAD_ACP) ? GetACP() : codePage; }
+
+std::string IconvName(UINT codePage) {
+    if (codePage == CP_UTF8) return "UTF-8";
+    if (codePage == 20127) return "ASCII";
+    if (codePage >= 28591 && codePage <= 28599) return "ISO-8859-" + std::to_string(codePage - 28590);
+    return "CP" + std::to_string(codePage);
+}
+
+// One converter per call: iconv descriptors carry shift state and must not be shared between threads.
+class Converter {
+public:
+    Converter(const std::string& to, const std::string& from) : m_cd(iconv_open(to.c_str(), from.c_str())) {}
+    ~Converter() {
+        if (Valid()) iconv_close(m_cd);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return m_cd; }
+
+private:
+    iconv_t m_cd;
+};
+
+int Length(const char* src, int srcBytes) {
+    return srcBytes >= 0 ? srcBytes : static_cast<int>(std::strlen(src)) + 1;
+}
+
+int Length(const char16_t* src, int srcUnits) {
+    if (srcUnits >= 0) return srcUnits;
+    int n = 0;
+    while (src[n] != 0) ++n;
+    return n + 1;
+}
+
+// Strict conversion of bytes to UTF-16; false on any byte sequence the code page does not define.
+bool ToUtf16(UINT codePage, const char* src, int n, std::u16string& out) {
+    out.clear();
+    if (n == 0) return true;
+    Converter cv("UTF-16LE", IconvName(codePage));
+    if (!cv.Valid()) return false;
+    std::string bytes(static_cast<size_t>(n) * 4 + 8, '\0');
+    char* in = const_cast<char*>(src);
+    size_t inLeft = static_cast<size_t>(n);
+    char* outPtr = bytes.data();
+    size_t outLeft = bytes.size();
+    if (iconv(cv.Get(), &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return false;
+    const size_t produced = bytes.size() - outLeft;
+    for (size_t i = 0; i + 1 < produced; i += 2) {
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                            (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    }
+    return true;
+}
+
+// Converts UTF-16 to the code page, replacing what it cannot hold; false for an unknown code page.
+bool FromUtf16(UINT codePage, const char16_t* src, int n, char replacement, std::string& out, bool& replaced) {
+    out.clear();
+    replaced = false;
+    if (n == 0) return true;
+    Converter cv(IconvName(codePage), "UTF-16LE");
+    if (!cv.Valid()) return false;
+    std::string units;
+    for (int i = 0; i < n; ++i) {
+        units.push_back(static_cast<char>(src[i] & 0xFF));
+        units.push_back(static_cast<char>(src[i] >> 8));
+    }
+    std::string buffer(static_cast<size_t>(n) * 4 + 8, '\0');
+    char* in = units.data();
+    size_t inLeft = units.size();
+    while (inLeft > 0) {
+        char* outPtr = buffer.data();
+        size_t outLeft = buffer.size();
+        const size_t rc = iconv(cv.Get(), &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer.data(), buffer.size() - outLeft);
+        if (rc != static_cast<size_t>(-1)) break;
+        if (errno != EILSEQ && errno != EINVAL) return false;
+        // Skip the unit (or the surrogate pair) that the code page cannot hold.
+        const unsigned unit = static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8);
+        const size_t skip = (unit >= 0xD800 && unit < 0xDC00 && inLeft >= 4) ? 4 : 2;
+        in += std::min(skip, inLeft);
+        inLeft -= std::min(skip, inLeft);
+        out.push_back(replacement);
+        replaced = true;
+    }
+    return true;
+}
+}  // namespace
+
+UINT GetACP() {
+    const char* value = std::getenv("QUARVEL_CODEPAGE");
+    if (value == nullptr || *value == '\0') return kDefaultCodePage;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(value, &end, 10);
+    if (*end != '\0' || number == 0 || number > 65535) return kDefaultCodePage;
+    return static_cast<UINT>(number);
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD, const char* src, int srcBytes, char16_t* dst, int dstUnits) {
+    if (src == nullptr || dstUnits < 0 || (dstUnits > 0 && dst == nullptr)) return 0;
+    const int n = Length(src, srcBytes);
+    std::u16string wide;
+    if (n == 0 || !ToUtf16(Resolve(codePage), src, n, wide)) return 0;
+    const int needed = static_cast<int>(wide.size());
+    if (dstUnits == 0) return needed;
+    if (needed > dstUnits) return 0;
+    std::memcpy(dst, wide.data(), wide.size() * sizeof(char16_t));
+    return needed;
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD, const char16_t* src, int srcUnits, char* dst, int dstBytes,
+                        const char* defaultChar, BOOL* usedDefaultChar) {
+    if (src == nullptr || dstBytes < 0 || (dstBytes > 0 && dst == nullptr)) return 0;
+    const int n = Length(src, srcUnits);
+    std::string bytes;
+    bool replaced = false;
+    const char replacement = defaultChar != nullptr ? *defaultChar : '?';
+    if (n == 0 || !FromUtf16(Resolve(codePage), src, n, replacement, bytes, replaced)) return 0;
+    if (usedDefaultChar != nullptr) *usedDefaultChar = replaced ? TRUE : FALSE;
+    const int needed = static_cast<int>(bytes.size());
+    if (dstBytes == 0) return needed;
+    if (needed > dstBytes) return 0;
+    std::memcpy(dst, bytes.data(), bytes.size());
+    return needed;
+}
+
+CString AnsiToWide(const std::string& text) {
+    std::u16string wide;
+    if (!ToUtf16(GetACP(), text.data(), static_cast<int>(text.size()), wide)) return {};
+    return wide;
+}
+
+std::string WideToAnsi(const CString& text) {
+    std::string bytes;
+    bool replaced = false;
+    if (!FromUtf16(GetACP(), text.data(), static_cast<int>(text.size()), '?', bytes, replaced)) return {};
+    return bytes;
+}

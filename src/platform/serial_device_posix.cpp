@@ -1,0 +1,345 @@
+// The serial device over a POSIX tty: poll() on the device and an eventfd for reads and their cancel, a
+// non-blocking descriptor with a queue and a lazily started drain thread for writes.
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/platform_config.h"
+#include "platform/serial_device.h"
+#include "platform/serial_line.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename Call>
+auto RetryEintr(Call call) {
+    decltype(call()) rc;
+    do {
+        rc = call();
+    } while (rc < 0 && errno == EINTR);
+    return rc;
+}
+
+DWORD OpenErrorFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+        case EIO: return ERROR_FILE_NOT_FOUND;  // no node, or a node with no hardware behind it
+        case EACCES:
+        case EPERM: return ERROR_ACCESS_DENIED;
+        case EBUSY:
+        case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
+        default: return ERROR_GEN_FAILURE;
+    }
+}
+
+bool IsDeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV || error == EBADF; }
+
+void CloseFd(int& fd) {
+    if (fd >= 0) ::close(fd);  // close is not retried on EINTR: the descriptor is released either way
+    fd = -1;
+}
+
+void SignalEventFd(int fd) {
+    const std::uint64_t one = 1;
+    (void)RetryEintr([&] { return ::write(fd, &one, sizeof one); });
+}
+
+void DrainEventFd(int fd) {
+    std::uint64_t count = 0;
+    (void)RetryEintr([&] { return ::read(fd, &count, sizeof count); });
+}
+
+bool MakeRaw8N1(int fd) {
+    termios tio{};
+    if (RetryEintr([&] { return tcgetattr(fd, &tio); }) != 0) return false;
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CRTSCTS | CSTOPB | PARENB | CSIZE);
+    tio.c_cflag |= CS8;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // VMIN 1 makes an empty non-blocking read report EAGAIN, so a read of 0 can only mean a hang-up.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    return RetryEintr([&] { return tcsetattr(fd, TCSANOW, &tio); }) == 0;
+}
+
+class PosixSerialDevice final : public ISerialDevice {
+public:
+    ~PosixSerialDevice() override { Close(); }
+
+    DWORD Open(const std::string& path) override;
+    bool GetLine(LineSettings& line) override { return m_fd >= 0 && ReadLineSettings(m_fd, line); }
+    bool SetLine(const LineSettings& line) override { return m_fd >= 0 && ApplyLineSettings(m_fd, line); }
+    bool Purge() override;
+    DeviceReadResult Read(std::uint32_t n, BYTE* buffer, DWORD timeoutMs) override;
+    bool CancelRead() override;
+    bool Write(std::uint32_t n, const BYTE* data) override;
+    bool SetBreak() override {
+        return m_fd >= 0 && RetryEintr([&] { return ioctl(m_fd, TIOCSBRK); }) == 0;
+    }
+    void Close() override;
+
+private:
+    DeviceReadResult Fail(std::uint32_t received);
+    bool StartDrainLocked();
+    void DrainThread();
+    bool WriteQueueLocked();
+    void StopDrainThread();
+
+    int m_fd = -1;
+    int m_cancelFd = -1;  // CancelRead signals it; Read polls it beside the device
+    int m_drainWakeFd = -1;
+    SavedTerminal m_saved;
+    std::atomic<bool> m_bGone{false};  // the device hung up or failed
+
+    std::mutex m_writeMutex;  // guards the queue and the drain thread's state
+    std::vector<BYTE> m_queue;
+    std::size_t m_nQueueHead = 0;
+    std::thread m_drain;
+    bool m_bDrainStop = false;
+};
+
+DWORD PosixSerialDevice::Open(const std::string& path) {
+    if (m_fd >= 0) return ERROR_GEN_FAILURE;
+    m_cancelFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_drainWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_cancelFd < 0 || m_drainWakeFd < 0) {
+        CloseFd(m_cancelFd);
+        CloseFd(m_drainWakeFd);
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    const int fd = RetryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    DWORD error = fd < 0 ? OpenErrorFromErrno(errno) : 0;
+    if (error == 0 && !isatty(fd)) error = ERROR_NOT_SUPPORTED;
+    // The lock comes before TIOCEXCL so that a refused open never leaves another holder's tty exclusive.
+    // flock also keeps out root, whom TIOCEXCL lets through.
+    if (error == 0 && RetryEintr([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
+        error = OpenErrorFromErrno(errno);
+    }
+#if QUARVEL_HAVE_TIOCEXCL
+    if (error == 0) (void)ioctl(fd, TIOCEXCL);
+#endif
+    if (error == 0) {
+        SaveTerminal(fd, m_saved);
+        if (!MakeRaw8N1(fd)) error = ERROR_NOT_SUPPORTED;
+    }
+    if (error != 0) {
+        if (fd >= 0) {
+#if QUARVEL_HAVE_TIOCEXCL
+            if (m_saved.bValid) (void)ioctl(fd, TIOCNXCL);
+#endif
+            ::close(fd);
+        }
+        m_saved.bValid = false;
+        CloseFd(m_cancelFd);
+        CloseFd(m_drainWakeFd);
+        return error;
+    }
+    m_fd = fd;
+    m_bGone = false;
+    return 0;
+}
+
+bool PosixSerialDevice::Purge() {
+    if (m_fd < 0) return false;
+    {
+        std::lock_guard lock(m_writeMutex);
+        m_queue.clear();
+        m_nQueueHead = 0;
+    }
+    return RetryEintr([&] { return tcflush(m_fd, TCIOFLUSH); }) == 0;
+}
+
+DeviceReadResult PosixSerialDevice::Fail(std::uint32_t received) {
+    m_bGone = true;
+    if (received > 0) return {DeviceReadResult::Outcome::Data, received, 0};
+    return {DeviceReadResult::Outcome::Failed, 0, ERROR_DEVICE_NOT_CONNECTED};
+}
+
+DeviceReadResult PosixSerialDevice::Read(std::uint32_t n, BYTE* buffer, DWORD timeoutMs) {
+    using Outcome = DeviceReadResult::Outcome;
+    if (m_fd < 0) return {Outcome::Failed, 0, ERROR_INVALID_HANDLE};
+    if (m_bGone) return {Outcome::Failed, 0, ERROR_DEVICE_NOT_CONNECTED};
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::uint32_t got = 0;
+    while (got < n) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, static_cast<int>(left));
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return Fail(got);
+        }
+        if (ready == 0) continue;
+        if (fds[1].revents & POLLIN) {
+            // Bytes already taken are handed over first; the wake-up stays pending for the next Read.
+            if (got > 0) return {Outcome::Data, got, 0};
+            DrainEventFd(m_cancelFd);
+            return {Outcome::Cancelled, 0, 0};
+        }
+        if (fds[0].revents & POLLNVAL) return Fail(got);
+        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        const ssize_t k = RetryEintr([&] { return ::read(m_fd, buffer + got, n - got); });
+        if (k > 0) {
+            got += static_cast<std::uint32_t>(k);
+        } else if (k == 0) {
+            return Fail(got);  // end of file: the other side has gone
+        } else if (errno == EAGAIN) {
+            if (fds[0].revents & (POLLHUP | POLLERR)) return Fail(got);
+        } else if (IsDeviceGone(errno)) {
+            return Fail(got);
+        } else {
+            if (got > 0) return {Outcome::Data, got, 0};
+            return {Outcome::Failed, 0, ERROR_GEN_FAILURE};
+        }
+    }
+    return {Outcome::Data, got, 0};
+}
+
+bool PosixSerialDevice::CancelRead() {
+    if (m_cancelFd < 0) return false;
+    SignalEventFd(m_cancelFd);
+    return true;
+}
+
+bool PosixSerialDevice::Write(std::uint32_t n, const BYTE* data) {
+    if (m_fd < 0 || m_bGone) return false;
+    if (n == 0) return true;
+    std::lock_guard lock(m_writeMutex);
+    std::uint32_t taken = 0;
+    if (m_nQueueHead == m_queue.size()) {  // nothing queued: order allows a direct write
+        const ssize_t k = RetryEintr([&] { return ::write(m_fd, data, n); });
+        if (k < 0 && errno != EAGAIN) {
+            if (IsDeviceGone(errno)) m_bGone = true;
+            return false;
+        }
+        taken = k < 0 ? 0 : static_cast<std::uint32_t>(k);
+    }
+    if (taken == n) return true;
+    m_queue.insert(m_queue.end(), data + taken, data + n);
+    return StartDrainLocked();
+}
+
+bool PosixSerialDevice::StartDrainLocked() {
+    if (!m_drain.joinable()) {
+        m_bDrainStop = false;
+        try {
+            m_drain = std::thread([this] { DrainThread(); });
+        } catch (...) {
+            // No thread to drain in the background: rather than drop bytes, write them out here.
+            while (WriteQueueLocked() && m_nQueueHead < m_queue.size()) {
+                pollfd fd{m_fd, POLLOUT, 0};
+                (void)::poll(&fd, 1, 100);
+            }
+            return !m_bGone;
+        }
+    }
+    SignalEventFd(m_drainWakeFd);
+    return true;
+}
+
+// Writes what the driver takes now. False when the device has failed (the queue is then dropped).
+bool PosixSerialDevice::WriteQueueLocked() {
+    while (m_nQueueHead < m_queue.size()) {
+        const ssize_t k =
+            RetryEintr([&] { return ::write(m_fd, m_queue.data() + m_nQueueHead, m_queue.size() - m_nQueueHead); });
+        if (k < 0) {
+            if (errno == EAGAIN) break;
+            m_bGone = true;
+            m_queue.clear();
+            m_nQueueHead = 0;
+            return false;
+        }
+        m_nQueueHead += static_cast<std::size_t>(k);
+    }
+    if (m_nQueueHead == m_queue.size()) {
+        m_queue.clear();
+        m_nQueueHead = 0;
+    }
+    return true;
+}
+
+void PosixSerialDevice::DrainThread() {
+    for (;;) {
+        bool pending = false;
+        {
+            std::lock_guard lock(m_writeMutex);
+            if (m_bDrainStop) return;
+            pending = m_nQueueHead < m_queue.size() && !m_bGone;
+        }
+        // The device is watched only while bytes wait, so a hung-up line cannot keep poll() returning.
+        pollfd fds[2] = {{m_drainWakeFd, POLLIN, 0}, {pending ? m_fd : -1, POLLOUT, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
+        if (fds[0].revents & POLLIN) DrainEventFd(m_drainWakeFd);
+        if (fds[1].revents & (POLLOUT | POLLHUP | POLLERR)) {
+            std::lock_guard lock(m_writeMutex);
+            if (!WriteQueueLocked() || (fds[1].revents & (POLLHUP | POLLERR) && !(fds[1].revents & POLLOUT))) {
+                m_bGone = true;
+                m_queue.clear();
+                m_nQueueHead = 0;
+            }
+        }
+    }
+}
+
+void PosixSerialDevice::StopDrainThread() {
+    {
+        std::lock_guard lock(m_writeMutex);
+        m_bDrainStop = true;
+        m_queue.clear();
+        m_nQueueHead = 0;
+    }
+    if (m_drain.joinable()) {
+        SignalEventFd(m_drainWakeFd);
+        m_drain.join();
+    }
+}
+
+void PosixSerialDevice::Close() {
+    if (m_fd < 0) return;
+    StopDrainThread();
+#if QUARVEL_HAVE_TIOCEXCL
+    // A tty kept open elsewhere (a simulator holding its slave side) stays exclusive otherwise.
+    (void)ioctl(m_fd, TIOCNXCL);
+#endif
+    RestoreTerminal(m_fd, m_saved);
+    m_saved.bValid = false;
+    CloseFd(m_fd);
+    CloseFd(m_cancelFd);
+    CloseFd(m_drainWakeFd);
+}
+
+}  // namespace
+
+std::unique_ptr<ISerialDevice> CreateSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
+
+DeviceNodeInfo InspectDeviceNode(const std::string& path) {
+    DeviceNodeInfo info;
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return info;
+    info.bExists = true;
+    std::vector<char> scratch(4096);
+    group entry{};
+    group* found = nullptr;
+    if (getgrgid_r(st.st_gid, &entry, scratch.data(), scratch.size(), &found) == 0 && found != nullptr) {
+        info.strGroup = found->gr_name;
+    }
+    return info;
+}

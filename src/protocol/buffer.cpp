@@ -1,0 +1,50 @@
+#include "protocol/buffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+CBuffer::CBuffer() : m_pData(new BYTE[256]()) {}
+
+CBuffer::~CBuffer() = default;
+
+void CBuffer::CopyIn(const BYTE* data, int n) {
+    const int count = std::clamp(n, 0, m_nSize);
+    {
+        std::lock_guard lock(m_lock);
+        if (count > 0) std::memcpy(m_pData.get(), data, static_cast<size_t>(count));
+        m_nLength = count;
+    }
+    m_semFilled.Release();
+}
+
+void CBuffer::Put(const BYTE* data, int n) {
+    m_semFree.Wait(INFINITE);
+    CopyIn(data, n);
+}
+
+bool CBuffer::PutUnless(const BYTE* data, int n, const std::atomic<bool>& stop) {
+    if (!m_semFree.WaitUnless(stop)) return false;
+    CopyIn(data, n);
+    return true;
+}
+
+bool CBuffer::WaitFilled(DWORD timeoutMs) { return m_semFilled.Wait(timeoutMs); }
+
+bool CBuffer::WaitFilledUnless(const std::atomic<bool>& stop, DWORD timeoutMs) {
+    return m_semFilled.WaitUnless(stop, timeoutMs);
+}
+
+void CBuffer::MarkEmpty() {
+    m_nLength = 0;
+    m_semFree.Release();
+}
+
+void CBuffer::ForcePut(const BYTE* data, int n) {
+    MarkEmpty();
+    Put(data, n);
+}
+
+void CBuffer::WakeWaiters() {
+    m_semFree.WakeWaiters();
+    m_semFilled.WakeWaiters();
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The port probe shared by the "Connection" dialog and quarvel-cli: opens COM1 to COM256 at 9600 bits per
+// second and keeps every port that opened, in ascending order. For ports whose device exists but refused to
+// open it says why, so the caller can tell the user. Runs on the caller's thread; the caller owns the result.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/serial_device.h"
+#include "serial/modem.h"
+
+inline constexpr const char* kProbeMode = "baud=9600 parity=N data=8 stop=1";
+
+struct PortRefusal {
+    enum class Reason { AccessDenied, Busy };
+    int nPort = 0;
+    std::string strPath;
+    Reason eReason = Reason::Busy;
+    std::string strGroup;  // AccessDenied: the group owning the device (for example "dialout"), if known
+};
+
+struct ProbeResult {
+    std::vector<std::unique_ptr<CModem>> ports;  // open, at 9600, ascending by port number
+    std::vector<PortRefusal> refused;            // ascending by port number
+};
+
+// One spare CModem is reused after each failed Open, as the dialog's probe does.
+ProbeResult ProbePorts(DWORD readTimeoutMs, const SerialDeviceFactory& factory = {});
+
+// A short English explanation of a refusal ("COM3 (/dev/ttyUSB0): permission denied; join the group dialout").
+std::string DescribeRefusal(const PortRefusal& refusal);

@@ -1,0 +1,79 @@
+#pragma once
+// Simulator: the simulated RK-9 controller on a line. It serves a new pseudo-terminal pair (or a tty given
+// by path), parses the requests the PC sends and answers them through a Responder, recording each request.
+// Threads: Run (or the thread Start makes) serves; Stop, HangUpNow and the observers may be called from any
+// thread. The owner destroys it after Stop; the destructor stops it too.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fault_plan.h"
+#include "platform/pseudo_terminal.h"
+#include "responder.h"
+#include "tool_profile.h"
+
+namespace rk9sim {
+
+struct RequestRecord {
+    BYTE nCode = 0;
+    bool bChecksumOk = true;
+    std::chrono::steady_clock::time_point at;
+};
+
+class Simulator {
+public:
+    explicit Simulator(ToolProfile profile = {}, FaultPlan faults = {});
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+    ~Simulator();
+
+    // Creates the pseudo-terminal pair a client opens at DevicePath(). False with a reason on failure.
+    bool OpenPty(std::string* error);
+    // Serves an existing tty instead.
+    bool OpenDevice(const std::string& path, std::string* error);
+    const std::string& DevicePath() const { return m_line.DevicePath(); }
+
+    // Serves on the calling thread until Stop.
+    void Run();
+    // Serves on a thread of its own until Stop. False when the thread cannot be started.
+    bool Start();
+    // Ends serving (and joins the thread Start made). Any thread; more than once is harmless.
+    void Stop();
+    // Closes the device at the next opportunity, as a tool whose cable is pulled.
+    void HangUpNow();
+
+    std::vector<RequestRecord> Requests() const;
+    // Requests received per code.
+    std::map<BYTE, std::uint32_t> Counts() const;
+    // True when at least n requests have arrived within the time-out.
+    bool WaitForRequests(std::size_t n, std::chrono::milliseconds timeout) const;
+    bool HasHungUp() const;
+    // The line settings the client left on the pseudo-terminal (speed included).
+    bool GetClientLine(LineSettings& line) const { return m_line.GetClientLine(line); }
+
+private:
+    void Serve(const Request& request);
+    void Send(const ReplyPlan& plan);
+    // Pauses unless Stop comes first; false when stopped.
+    bool Pause(std::chrono::microseconds duration);
+    void HangUp();
+
+    PseudoTerminal m_line;
+    Responder m_responder;
+    RequestParser m_parser;
+    std::thread m_thread;
+
+    mutable std::mutex m_mutex;  // guards everything below
+    mutable std::condition_variable m_cv;
+    bool m_bStop = false;
+    bool m_bHangUpRequested = false;
+    bool m_bHungUp = false;
+    std::vector<RequestRecord> m_requests;
+};
+
+}  // namespace rk9sim
