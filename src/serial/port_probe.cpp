@@ -23,7 +23,10 @@ ProbeResult ProbePorts(DWORD readTimeoutMs, const SerialDeviceFactory& factory) 
     ProbeResult result;
     std::unique_ptr<CModem> spare;
     for (int port = PortTable::kFirstPort; port <= PortTable::kLastPort; ++port) {
-        if (!spare) spare = std::make_unique<CModem>(factory);
+        if (!spare) {
+            spare = std::make_unique<CModem>(factory);
+            ++result.nModemsCreated;
+        }
         spare->Open(kProbeMode, port, readTimeoutMs);
         if (spare->IsOpen()) {
             result.ports.push_back(std::move(spare));

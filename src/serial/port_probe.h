@@ -22,6 +22,7 @@ struct PortRefusal {
 struct ProbeResult {
     std::vector<std::unique_ptr<CModem>> ports;  // open, at 9600, ascending by port number
     std::vector<PortRefusal> refused;            // ascending by port number
+    int nModemsCreated = 0;                      // opened ports + the one spare left over at the end
 };
 
 // One spare CModem is reused after each failed Open, as the dialog's probe does.

@@ -1,0 +1,196 @@
+// Reads, cancels and writes of CModem over a real pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "platform/pseudo_terminal.h"
+#include "serial/modem.h"
+#include "support/pty_helpers.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::MsSince;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kMode = "baud=115200 parity=N data=8 stop=1";
+
+struct ReadOutcome {
+    int nResult = -12345;
+    std::uint32_t nReceived = 99;
+    std::vector<BYTE> bytes;
+    double dMs = 0;
+};
+
+class ModemIo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_pty.Create(&error)) << error;
+        m_ports = std::make_unique<testsupport::ScopedPorts>("1=" + m_pty.DevicePath());
+    }
+    void OpenWithTimeout(DWORD t) { ASSERT_TRUE(m_modem.Open(kMode, 1, t)); }
+
+    // Runs one Read(n) on a thread of its own.
+    std::future<ReadOutcome> ReadAsync(std::uint32_t n) {
+        return std::async(std::launch::async, [this, n] {
+            ReadOutcome out;
+            out.bytes.resize(n);
+            const auto start = Clock::now();
+            out.nResult = m_modem.Read(n, out.bytes.data(), &out.nReceived);
+            out.dMs = MsSince(start);
+            out.bytes.resize(out.nReceived);
+            return out;
+        });
+    }
+
+    PseudoTerminal m_pty;
+    std::unique_ptr<testsupport::ScopedPorts> m_ports;
+    CModem m_modem;
+};
+
+TEST_F(ModemIo, OneByteReadOnASilentLineEndsWithSuccessAndNothingAfterTheTimeOut) {
+    OpenWithTimeout(50);
+    BYTE byte = 0;
+    std::uint32_t received = 99;
+    const auto start = Clock::now();
+    const int result = m_modem.Read(1, &byte, &received);
+    const double ms = MsSince(start);
+    EXPECT_NE(result, 0);
+    EXPECT_EQ(received, 0u);
+    EXPECT_GE(ms, 49.0);    // 1 ms + T
+    EXPECT_LT(ms, 1000.0);  // generous bound
+}
+
+TEST_F(ModemIo, ReadCompletesAsSoonAsAllBytesHaveArrived) {
+    OpenWithTimeout(5000);
+    auto read = ReadAsync(4);
+    const BYTE part1[] = {0x55, 0x5A};
+    const BYTE part2[] = {0x00, 0x5A};
+    ASSERT_TRUE(m_pty.Write(part1, 2));
+    std::this_thread::sleep_for(20ms);  // the two halves arrive separately; the read gathers both
+    ASSERT_TRUE(m_pty.Write(part2, 2));
+    ASSERT_EQ(read.wait_for(3s), std::future_status::ready);
+    const ReadOutcome out = read.get();
+    EXPECT_NE(out.nResult, 0);
+    EXPECT_EQ(out.bytes, (std::vector<BYTE>{0x55, 0x5A, 0x00, 0x5A}));
+    EXPECT_LT(out.dMs, 2000.0);
+}
+
+TEST_F(ModemIo, ReadReturnsWhatArrivedWhenTheTimeOutPasses) {
+    OpenWithTimeout(60);
+    const BYTE some[] = {1, 2, 3};
+    ASSERT_TRUE(m_pty.Write(some, 3));
+    auto read = ReadAsync(10);
+    ASSERT_EQ(read.wait_for(3s), std::future_status::ready);
+    const ReadOutcome out = read.get();
+    EXPECT_NE(out.nResult, 0);
+    EXPECT_EQ(out.bytes, (std::vector<BYTE>{1, 2, 3}));
+    EXPECT_GE(out.dMs, 60.0);
+}
+
+TEST_F(ModemIo, CancelReadWakesAWaitingReadAndAnUnawaitedWakeUpEndsTheNextRead) {
+    OpenWithTimeout(10000);
+    auto read = ReadAsync(1);
+    std::this_thread::sleep_for(30ms);  // let the reader block (the wake-up must work either way)
+    const auto cancelAt = Clock::now();
+    EXPECT_NE(m_modem.CancelRead(), 0);
+    ASSERT_EQ(read.wait_for(3s), std::future_status::ready);
+    const ReadOutcome out = read.get();
+    EXPECT_EQ(out.nResult, 0);
+    EXPECT_EQ(out.nReceived, 0u);
+    EXPECT_LT(MsSince(cancelAt), 500.0);
+
+    // No waiter: the wake-up is kept and the next Read returns at once, then reads block normally again.
+    EXPECT_NE(m_modem.CancelRead(), 0);
+    auto next = ReadAsync(1);
+    ASSERT_EQ(next.wait_for(3s), std::future_status::ready);
+    const ReadOutcome after = next.get();
+    EXPECT_EQ(after.nResult, 0);
+    EXPECT_LT(after.dMs, 500.0);
+    const BYTE byte = 0x42;
+    ASSERT_TRUE(m_pty.Write(&byte, 1));
+    auto third = ReadAsync(1);
+    ASSERT_EQ(third.wait_for(3s), std::future_status::ready);
+    EXPECT_EQ(third.get().bytes, std::vector<BYTE>{0x42});
+}
+
+TEST_F(ModemIo, AWriteCompletingDoesNotEndARead) {
+    OpenWithTimeout(300);
+    auto read = ReadAsync(1);
+    std::this_thread::sleep_for(20ms);
+    const BYTE request[] = {0x55, 0x44, 0x00, 0x44};
+    EXPECT_NE(m_modem.Write(4, request, nullptr), 0);
+    EXPECT_EQ(testsupport::ReadBytes(m_pty, 4, 2s), std::vector<BYTE>(request, request + 4));
+    ASSERT_EQ(read.wait_for(3s), std::future_status::ready);
+    const ReadOutcome out = read.get();
+    EXPECT_NE(out.nResult, 0);
+    EXPECT_EQ(out.nReceived, 0u);
+    EXPECT_GE(out.dMs, 295.0);  // ran its full time-out
+}
+
+TEST_F(ModemIo, ALargeWriteReturnsAtOnceAndEveryByteArrivesInOrder) {
+    OpenWithTimeout(10);
+    std::vector<BYTE> data(64 * 1024);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 7 + i / 256);
+    const auto start = Clock::now();
+    EXPECT_NE(m_modem.Write(static_cast<std::uint32_t>(data.size()), data.data(), nullptr), 0);
+    EXPECT_LT(MsSince(start), 1000.0);  // did not wait for a reader (a blocked write would never return)
+    std::this_thread::sleep_for(50ms);  // the peer starts reading later
+    EXPECT_EQ(testsupport::ReadBytes(m_pty, data.size(), 10s), data);
+}
+
+TEST_F(ModemIo, AHangUpMakesReadFailAtOnceNotAnEmptySuccess) {
+    OpenWithTimeout(5000);
+    auto read = ReadAsync(1);
+    std::this_thread::sleep_for(20ms);
+    m_pty.HangUp();
+    ASSERT_EQ(read.wait_for(3s), std::future_status::ready);
+    const ReadOutcome out = read.get();
+    EXPECT_EQ(out.nResult, static_cast<int>(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_EQ(out.nReceived, 0u);
+    EXPECT_LT(out.dMs, 2000.0);
+    // And every later read fails at once too, without waiting for the time-out.
+    auto again = ReadAsync(1);
+    ASSERT_EQ(again.wait_for(3s), std::future_status::ready);
+    const ReadOutcome second = again.get();
+    EXPECT_EQ(second.nResult, static_cast<int>(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_LT(second.dMs, 500.0);
+    const BYTE byte = 1;
+    EXPECT_EQ(m_modem.Write(1, &byte, nullptr), 0);
+    EXPECT_TRUE(m_modem.Close());
+}
+
+TEST_F(ModemIo, BytesBeforeAHangUpAreDeliveredBeforeTheFailure) {
+    OpenWithTimeout(100);
+    const BYTE bytes[] = {9, 8};
+    ASSERT_TRUE(m_pty.Write(bytes, 2));
+    BYTE buffer[2] = {};
+    std::uint32_t received = 0;
+    ASSERT_NE(m_modem.Read(1, buffer, &received), 0);  // the first byte is certainly there now
+    ASSERT_EQ(received, 1u);
+    m_pty.HangUp();
+    // Whether the kernel still hands over the second byte after the master closed is its business; what
+    // matters is that the failure is reported, never an endless stream of empty successes.
+    int result = m_modem.Read(1, buffer, &received);
+    if (received == 1) result = m_modem.Read(1, buffer, &received);
+    EXPECT_EQ(result, static_cast<int>(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_EQ(received, 0u);
+}
+
+TEST_F(ModemIo, OpenPurgesBytesThatWaitedBeforeIt) {
+    const BYTE stale[] = {1, 2, 3, 4};
+    ASSERT_TRUE(m_pty.Write(stale, 4));
+    std::this_thread::sleep_for(20ms);
+    OpenWithTimeout(30);
+    BYTE buffer[4] = {};
+    std::uint32_t received = 99;
+    EXPECT_NE(m_modem.Read(4, buffer, &received), 0);
+    EXPECT_EQ(received, 0u);
+}
+
+}  // namespace
