@@ -55,7 +55,11 @@ CDialog::CDialog(DialogTemplate dialogTemplate, CWnd* pParentWnd)
     : m_pParentWnd(pParentWnd), m_nIDTemplate(static_cast<UINT>(dialogTemplate.id)),
       m_given(std::move(dialogTemplate)) {}
 
-CDialog::~CDialog() { DestroyDialogWindow(); }
+CDialog::~CDialog() {
+    DestroyDialogWindow();
+    // Nothing may reach a destroyed main window through the application any more.
+    if (CWinApp* app = AfxGetApp(); app != nullptr && app->m_pMainWnd == this) app->m_pMainWnd = nullptr;
+}
 
 QWidget* CDialog::OwnerWidget() const {
     if (m_pParentWnd != nullptr && m_pParentWnd->GetSafeHwnd() != nullptr) return m_pParentWnd->GetSafeHwnd();
@@ -92,6 +96,7 @@ bool CDialog::CreateDialogWindow() {
     for (const ControlTemplate& control : tmpl.controls) {
         QWidget* widget = CreateControl(control, m_units, window, notify);
         if (widget == nullptr) continue;
+        if (control.id != -1) widget->setObjectName(QStringLiteral("ctl%1").arg(control.id));
         if (control.kind == "defbutton") m_nDefaultId = control.id;
         if (widget->focusPolicy() & Qt::TabFocus) {
             if (previousTabStop != nullptr) QWidget::setTabOrder(previousTabStop, widget);
@@ -270,11 +275,9 @@ void CDialog::RouteCommand(UINT id, UINT code) {
 
 void CDialog::PressDefault() {
     // A focused push button takes Enter itself; otherwise the default button's id, IDOK without one.
-    if (auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget())) {
-        if (button->window() == m_hWnd) {
-            button->click();
-            return;
-        }
+    if (auto* button = qobject_cast<QPushButton*>(m_hWnd->focusWidget())) {
+        button->click();
+        return;
     }
     if (CWnd* item = GetDlgItem(m_nDefaultId); item != nullptr && !item->GetSafeHwnd()->isEnabled()) return;
     RouteCommand(static_cast<UINT>(m_nDefaultId), BN_CLICKED);

@@ -1,5 +1,7 @@
 #include "framework/dialog_controls.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -39,8 +41,11 @@ public:
 protected:
     void focusOutEvent(QFocusEvent* event) override {
         QComboBox::focusOutEvent(event);
-        // Opening the own list moves the focus to the popup only for a moment: not a real loss.
-        if (event->reason() != Qt::PopupFocusReason) m_notify(m_id, CBN_KILLFOCUS);
+        // While the own list is open the focus visits it only for a moment: not a real loss.
+        if (event->reason() == Qt::PopupFocusReason || view()->isVisible()) return;
+        const QWidget* now = QApplication::focusWidget();
+        if (now != nullptr && now->window() == view()->window()) return;
+        m_notify(m_id, CBN_KILLFOCUS);
     }
 
 private:

@@ -1,0 +1,285 @@
+// A dialog built from a template: controls at their converted rectangles, caption, tab order, keys.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "framework/afx.h"
+#include "framework/dialog_units.h"
+#include "framework/modal_helpers.h"
+
+namespace {
+
+DialogTemplate TestTemplate() {
+    DialogTemplate t;
+    t.id = 9000;
+    t.caption = u"Layout";
+    t.cx = 232;
+    t.cy = 90;
+    t.fontName = u"MS Shell Dlg";
+    t.fontSize = 8;
+    t.styles = {"popup", "caption", "sysmenu", "modalframe"};
+    t.controls = {
+        {1, "defbutton", u"OK", 173, 16, 50, 14, {"tabstop"}},
+        {2, "button", u"Cancel", 173, 34, 50, 14, {"tabstop"}},
+        {7005, "listbox", u"", 90, 18, 72, 30, {"border", "vscroll", "tabstop"}},
+        {-1, "static", u"&Speed", 91, 5, 65, 8, {}},
+        {1022, "combobox", u"", 12, 18, 72, 66, {"dropdownlist", "tabstop"}},
+        {1005, "edit", u"", 12, 54, 60, 12, {"border", "tabstop"}},
+        {1006, "button", u"Apply", 12, 70, 50, 14, {"tabstop"}},
+    };
+    return t;
+}
+
+class RecordingDialog : public CDialog {
+public:
+    explicit RecordingDialog(DialogTemplate t) : CDialog(std::move(t)) {}
+    BOOL OnCommand(UINT id, UINT code) override {
+        commands.push_back(id);
+        return CDialog::OnCommand(id, code);
+    }
+    std::vector<UINT> commands;
+};
+
+TEST(DialogUnits, ConvertEachValueWithWindowsRounding) {
+    const DialogBaseUnits units{6, 13};
+    EXPECT_EQ(MapDialogRect(units, 173, 16, 50, 14), QRect(260, 26, 75, 23));  // 259.5 -> 260, 22.75 -> 23
+    EXPECT_EQ(MapDialogRect(units, 0, 0, 1, 1), QRect(0, 0, 2, 2));
+    EXPECT_EQ(MapDialogX(units, -3), -5);  // rounding is symmetric around zero
+}
+
+TEST(DialogUnits, WindowsDialogFontsMapToAnInstalledSansSerif) {
+    const QFont font = DialogFont(u"MS Shell Dlg", 8);
+    EXPECT_NE(QFontInfo(font).family(), QStringLiteral("MS Shell Dlg"));
+    EXPECT_GT(font.pixelSize(), 8);
+    const DialogBaseUnits units = BaseUnitsOf(font);
+    EXPECT_GE(units.cx, 4);
+    EXPECT_GE(units.cy, units.cx);
+    // A larger font gives larger units, so a template keeps its proportions.
+    const DialogBaseUnits larger = BaseUnitsOf(DialogFont(u"MS Shell Dlg", 12));
+    EXPECT_GT(larger.cx, units.cx);
+    EXPECT_GT(larger.cy, units.cy);
+}
+
+TEST(DialogLayout, EveryControlSitsAtItsConvertedRectangle) {
+    ModalDeadline deadline;
+    const DialogTemplate tmpl = TestTemplate();
+    CDialog dlg(tmpl);
+    bool checked = false;
+    WhenModal([&](QWidget* window) {
+        ASSERT_NE(window, nullptr);
+        const DialogBaseUnits units = dlg.GetBaseUnits();
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Layout"));
+        EXPECT_EQ(window->size(), QSize(MapDialogX(units, 232), MapDialogY(units, 90)));
+        for (const ControlTemplate& c : tmpl.controls) {
+            if (c.id == -1) continue;
+            const QWidget* widget = Control<QWidget>(window, c.id);
+            ASSERT_NE(widget, nullptr) << c.id;
+            const QRect expected = MapDialogRect(units, c.x, c.y, c.cx, c.cy);
+            if (c.kind == "combobox") {
+                // Closed, a combo box is one line high; its template height is the open list's.
+                EXPECT_EQ(widget->geometry().topLeft(), expected.topLeft());
+                EXPECT_EQ(widget->width(), expected.width());
+                EXPECT_LT(widget->height(), expected.height());
+            } else {
+                EXPECT_EQ(widget->geometry(), expected) << c.id;
+            }
+        }
+        const auto labels = window->findChildren<QLabel*>();
+        ASSERT_EQ(labels.size(), 1);
+        EXPECT_EQ(labels.front()->text(), QStringLiteral("Speed"));
+        EXPECT_EQ(labels.front()->geometry(), MapDialogRect(units, 91, 5, 65, 8));
+        checked = true;
+        dlg.EndDialog(IDCANCEL);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);  // the window is gone, the object stays
+}
+
+TEST(DialogLayout, TranslatedTemplateMovesAndWidensItsControls) {
+    ModalDeadline deadline;
+    DialogTemplate wide = TestTemplate();
+    wide.cx = 300;
+    wide.controls[0].x = 240;
+    wide.controls[0].cx = 55;
+    CDialog dlg(wide);
+    WhenModal([&](QWidget* window) {
+        const DialogBaseUnits units = dlg.GetBaseUnits();
+        EXPECT_EQ(Control<QPushButton>(window, 1)->geometry(), MapDialogRect(units, 240, 16, 55, 14));
+        EXPECT_EQ(window->width(), MapDialogX(units, 300));
+        dlg.EndDialog(IDOK);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+}
+
+TEST(DialogLayout, TabOrderFollowsTemplateOrderAndFirstTabStopHasFocus) {
+    ModalDeadline deadline;
+    CDialog dlg(TestTemplate());
+    WhenModal([&](QWidget* window) {
+        EXPECT_EQ(window->focusWidget(), Control<QWidget>(window, 1));
+        std::vector<QWidget*> order;
+        QWidget* w = Control<QWidget>(window, 1);
+        for (int i = 0; i < 6; ++i) {
+            order.push_back(w);
+            w = w->nextInFocusChain();
+            while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
+        }
+        const int ids[] = {1, 2, 7005, 1022, 1005, 1006};
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(order[i], Control<QWidget>(window, ids[i])) << i;
+        dlg.EndDialog(IDCANCEL);
+    });
+    dlg.DoModal();
+}
+
+TEST(DialogKeys, EnterPressesTheDefaultButtonAndEscCancels) {
+    ModalDeadline deadline;
+    RecordingDialog dlg(TestTemplate());
+    dlg.MapCommand(IDOK, [&] { dlg.commands.push_back(1000); });  // keep the dialog open on IDOK
+    WhenModal([&](QWidget* window) {
+        Control<QLineEdit>(window, 1005)->setFocus();
+        QTest::keyClick(Control<QLineEdit>(window, 1005), Qt::Key_Return);
+        // A focused push button takes Enter itself.
+        Control<QPushButton>(window, 1006)->setFocus();
+        QTest::keyClick(Control<QPushButton>(window, 1006), Qt::Key_Return);
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.commands, (std::vector<UINT>{IDOK, 1000, 1006, IDCANCEL}));
+}
+
+TEST(DialogKeys, WithoutDefaultButtonEnterActsAsIdok) {
+    ModalDeadline deadline;
+    DialogTemplate t = TestTemplate();
+    t.controls[0].kind = "button";
+    CDialog dlg(t);
+    WhenModal([&](QWidget* window) { QTest::keyClick(Control<QLineEdit>(window, 1005), Qt::Key_Enter); });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+}
+
+TEST(DialogKeys, TheCloseBoxActsAsIdcancel) {
+    ModalDeadline deadline;
+    RecordingDialog dlg(TestTemplate());
+    WhenModal([&](QWidget* window) { window->close(); });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.commands, (std::vector<UINT>{IDCANCEL}));
+}
+
+class EndsInInit : public CDialog {
+public:
+    EndsInInit() : CDialog(TestTemplate()) {}
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        visibleDuringInit = GetSafeHwnd()->isVisible();
+        EndDialog(0);
+        return TRUE;
+    }
+    bool visibleDuringInit = true;
+};
+
+TEST(DialogLifecycle, EndDialogInOnInitDialogEndsWithoutShowing) {
+    ModalDeadline deadline;
+    EndsInInit dlg;
+    EXPECT_EQ(dlg.DoModal(), 0);
+    EXPECT_FALSE(dlg.visibleDuringInit);
+}
+
+TEST(DialogLifecycle, MissingTemplateGivesMinusOne) {
+    CDialog dlg(4321);
+    EXPECT_EQ(dlg.DoModal(), -1);
+}
+
+TEST(DialogLifecycle, ControlTextsIconsAndVisibility) {
+    ModalDeadline deadline;
+    CDialog dlg(TestTemplate());
+    WhenModal([&](QWidget* window) {
+        dlg.SetDlgItemText(1005, u"RK-9");
+        EXPECT_EQ(dlg.GetDlgItemText(1005), u"RK-9");
+        dlg.SetWindowText(u"Quarvel");
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Quarvel"));
+        dlg.GetDlgItem(1006)->ShowWindow(SW_HIDE);
+        EXPECT_FALSE(Control<QWidget>(window, 1006)->isVisible());
+        dlg.SendDlgItemMessage(1005, EM_SETREADONLY, TRUE);
+        EXPECT_TRUE(Control<QLineEdit>(window, 1005)->isReadOnly());
+        HICON icon = AfxLoadIcon(IDR_MAINFRAME);
+        ASSERT_NE(icon, nullptr);
+        dlg.SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        EXPECT_FALSE(window->windowIcon().isNull());
+        EXPECT_EQ(dlg.GetDlgItem(4242), nullptr);
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+}
+
+TEST(ControlMessages, ComboAndListBehaveLikeTheirWindowsControls) {
+    ModalDeadline deadline;
+    CDialog dlg(TestTemplate());
+    WhenModal([&](QWidget*) {
+        EXPECT_EQ(dlg.SendDlgItemMessage(1022, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"COM2")), 0);
+        EXPECT_EQ(dlg.SendDlgItemMessage(1022, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"COM10")), 1);
+        EXPECT_EQ(dlg.SendDlgItemMessage(1022, CB_SETCURSEL, 1), 1);
+        EXPECT_EQ(dlg.SendDlgItemMessage(1022, CB_GETCURSEL), 1);
+        EXPECT_EQ(dlg.SendDlgItemMessage(1022, CB_SETCURSEL, 5), CB_ERR);
+        EXPECT_EQ(dlg.SendDlgItemMessage(1022, CB_GETCURSEL), CB_ERR);
+
+        dlg.SendDlgItemMessage(7005, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"1200"));
+        dlg.SendDlgItemMessage(7005, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"115200"));
+        EXPECT_EQ(dlg.SendDlgItemMessage(7005, LB_GETCURSEL), LB_ERR);
+        EXPECT_EQ(dlg.SendDlgItemMessage(7005, LB_SETCURSEL, 1), 1);
+        EXPECT_EQ(dlg.SendDlgItemMessage(7005, LB_GETCURSEL), 1);
+        ASSERT_EQ(dlg.SendDlgItemMessage(7005, LB_GETTEXTLEN, 1), 6);
+        char16_t text[7] = {};
+        EXPECT_EQ(dlg.SendDlgItemMessage(7005, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(text)), 6);
+        EXPECT_EQ(CString(text), u"115200");
+        EXPECT_EQ(dlg.SendDlgItemMessage(7005, LB_GETTEXT, 9, reinterpret_cast<LPARAM>(text)), LB_ERR);
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+}
+
+TEST(ControlNotifications, ComboReportsCloseUpAfterTheSelectionAndKillFocus) {
+    ModalDeadline deadline;
+    CDialog dlg(TestTemplate());
+    std::vector<std::pair<UINT, LRESULT>> seen;
+    dlg.MapNotify(1022, CBN_CLOSEUP, [&] { seen.emplace_back(CBN_CLOSEUP, dlg.SendDlgItemMessage(1022, CB_GETCURSEL)); });
+    dlg.MapNotify(1022, CBN_KILLFOCUS, [&] { seen.emplace_back(CBN_KILLFOCUS, 0); });
+    WhenModal([&](QWidget* window) {
+        auto* combo = Control<QComboBox>(window, 1022);
+        combo->addItems({QStringLiteral("COM1"), QStringLiteral("COM3")});
+        combo->setFocus();
+        combo->showPopup();
+        ASSERT_TRUE(WaitUntil([&] { return combo->view()->isVisible(); }));
+        QTest::keyClick(combo->view(), Qt::Key_Down);
+        QTest::keyClick(combo->view(), Qt::Key_Return);
+        ASSERT_TRUE(WaitUntil([&] { return !seen.empty(); }));
+        Control<QWidget>(window, 1005)->setFocus();
+        ASSERT_TRUE(WaitUntil([&] { return seen.size() >= 2; }));
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[0], (std::pair<UINT, LRESULT>{CBN_CLOSEUP, 1}));
+    EXPECT_EQ(seen[1].first, CBN_KILLFOCUS);
+}
+
+TEST(Icons, IconOfTheModuleLoadsWithItsSizes) {
+    HICON icon = AfxLoadIcon(IDR_MAINFRAME);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_FALSE(icon->availableSizes().isEmpty());
+    EXPECT_EQ(AfxLoadIcon(IDR_MAINFRAME), icon);  // the same handle every time
+    EXPECT_EQ(AfxLoadIcon(4999), nullptr);
+}
+
+TEST(Application, NameIsTheExecutableWithoutExtension) {
+    ASSERT_NE(AfxGetApp(), nullptr);
+    EXPECT_EQ(AfxGetApp()->m_pszAppName, u"framework_tests");
+}
+
+}  // namespace

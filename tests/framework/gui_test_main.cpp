@@ -1,0 +1,30 @@
+// The main of the GUI tests: one offscreen Qt application and one application object for the run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <clocale>
+#include <cstdlib>
+
+#include "framework/message_box.h"
+#include "framework/win_app.h"
+
+void InstallFailingMessageBoxAnswerer() {
+    SetMessageBoxAnswerer([](const MessageBoxRequest& request) {
+        ADD_FAILURE() << "unexpected message box: " << std::string(request.text.begin(), request.text.end());
+        return IDOK;
+    });
+}
+
+int main(int argc, char** argv) {
+    // Test discovery runs the binary outside CTest's environment, so the platform is set here too.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    testing::InitGoogleTest(&argc, argv);
+    QApplication qtApp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::setlocale(LC_NUMERIC, "C");
+    CWinApp app;
+    app.UseQtApplication();
+    InstallFailingMessageBoxAnswerer();
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,152 @@
+// The dialog's own system menu: its items, and the three ways to open it, each sending WM_SYSCOMMAND.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+#include <QToolButton>
+
+#include "framework/afx.h"
+#include "framework/modal_helpers.h"
+
+namespace {
+
+DialogTemplate MenuTemplate(bool sysmenu) {
+    DialogTemplate t;
+    t.id = 9003;
+    t.caption = u"Menu";
+    t.cx = 150;
+    t.cy = 60;
+    t.styles = {"caption", "minimizebox"};
+    if (sysmenu) t.styles.push_back("sysmenu");
+    t.controls = {{-1, "static", u"label", 10, 30, 50, 8, {}}, {1, "button", u"OK", 90, 40, 50, 14, {"tabstop"}}};
+    return t;
+}
+
+class MenuDialog : public CDialog {
+public:
+    MenuDialog() : CDialog(MenuTemplate(true)) {}
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        CMenu* menu = GetSystemMenu(FALSE);
+        menu->AppendMenuW(MF_SEPARATOR);
+        menu->AppendMenuW(MF_STRING, IDM_ABOUTBOX, u"&About Quarvel...");
+        language.CreatePopupMenu();
+        language.AppendMenuW(MF_STRING, 1501, u"English");
+        language.AppendMenuW(MF_STRING, 1502, u"French");
+        language.CheckMenuRadioItem(1501, 1502, 1502, MF_BYCOMMAND);
+        menu->AppendMenuW(MF_POPUP, reinterpret_cast<UINT_PTR>(language.m_hMenu), u"Language");
+        return TRUE;
+    }
+    void OnSysCommand(UINT nID, LPARAM lParam) override {
+        commands.push_back(nID);
+        CDialog::OnSysCommand(nID, lParam);
+    }
+    CMenu language;
+    std::vector<UINT> commands;
+};
+
+QMenu* OpenPopup() {
+    QMenu* menu = nullptr;
+    WaitUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; });
+    return menu;
+}
+
+QAction* ActionNamed(QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions()) {
+        if (action->text() == text) return action;
+    }
+    return nullptr;
+}
+
+// Picks `text` from the open popup (a submenu when `submenu` names one) and waits for the command.
+void Choose(MenuDialog& dlg, QMenu* menu, const QString& text, const QString& submenu = QString()) {
+    ASSERT_NE(menu, nullptr);
+    const std::size_t before = dlg.commands.size();
+    if (!submenu.isEmpty()) {
+        QAction* sub = ActionNamed(menu, submenu);
+        ASSERT_NE(sub, nullptr);
+        ASSERT_NE(sub->menu(), nullptr);
+        menu = sub->menu();
+        EXPECT_TRUE(ActionNamed(menu, QStringLiteral("French"))->isChecked());
+        EXPECT_FALSE(ActionNamed(menu, QStringLiteral("English"))->isChecked());
+    }
+    QAction* action = ActionNamed(menu, text);
+    ASSERT_NE(action, nullptr) << text.toStdString();
+    action->trigger();
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    EXPECT_TRUE(WaitUntil([&] { return dlg.commands.size() > before; }));
+}
+
+TEST(SystemMenu, DefaultItemsAreMinimizeAndClose) {
+    ModalDeadline deadline;
+    CDialog dlg(MenuTemplate(true));
+    WhenModal([&](QWidget*) {
+        CMenu* menu = dlg.GetSystemMenu(FALSE);
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(menu->GetMenuItemCount(), 3);
+        EXPECT_EQ(menu->Items()[0].id, SC_MINIMIZE);
+        EXPECT_EQ(menu->Items()[1].flags, MF_SEPARATOR);
+        EXPECT_EQ(menu->Items()[2].id, SC_CLOSE);
+        menu->AppendMenuW(MF_STRING, 16, u"extra");
+        EXPECT_EQ(dlg.GetSystemMenu(TRUE), nullptr);  // revert
+        EXPECT_EQ(dlg.GetSystemMenu(FALSE)->GetMenuItemCount(), 3);
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+}
+
+TEST(SystemMenu, WithoutTheStyleThereIsNoMenuAndNoButton) {
+    ModalDeadline deadline;
+    CDialog dlg(MenuTemplate(false));
+    WhenModal([&](QWidget* window) {
+        EXPECT_EQ(dlg.GetSystemMenu(FALSE), nullptr);
+        EXPECT_EQ(window->findChild<QToolButton*>(QStringLiteral("systemMenuButton")), nullptr);
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+}
+
+TEST(SystemMenu, RightClickOpensItAndAnItemSendsSysCommand) {
+    ModalDeadline deadline;
+    MenuDialog dlg;
+    WhenModal([&](QWidget* window) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(window, &event);
+        Choose(dlg, OpenPopup(), QStringLiteral("&About Quarvel..."));
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+    EXPECT_EQ(dlg.commands, (std::vector<UINT>{IDM_ABOUTBOX}));
+}
+
+TEST(SystemMenu, AltSpaceOpensItAndSubmenuItemsSendSysCommand) {
+    ModalDeadline deadline;
+    MenuDialog dlg;
+    WhenModal([&](QWidget* window) {
+        QTest::keyClick(window, Qt::Key_Space, Qt::AltModifier);
+        Choose(dlg, OpenPopup(), QStringLiteral("English"), QStringLiteral("Language"));
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+    EXPECT_EQ(dlg.commands, (std::vector<UINT>{1501}));
+}
+
+TEST(SystemMenu, TheCornerButtonOpensItAndCloseCancelsTheDialog) {
+    ModalDeadline deadline;
+    MenuDialog dlg;
+    WhenModal([&](QWidget* window) {
+        auto* button = window->findChild<QToolButton*>(QStringLiteral("systemMenuButton"));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->geometry().right(), window->width() - 2);
+        EXPECT_LE(button->geometry().top(), 2);
+        button->click();
+        Choose(dlg, OpenPopup(), QStringLiteral("&Close\tAlt+F4"));
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.commands, (std::vector<UINT>{SC_CLOSE}));
+}
+
+}  // namespace
