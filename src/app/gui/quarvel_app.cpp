@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/gui/quarvel_dlg.h"
+#include "app/gui/startup_calls.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
 #include "platform/resource_ids.h"
@@ -16,7 +17,9 @@ CQuarvelApp::~CQuarvelApp() = default;
 CQuarvelApp* CQuarvelApp::Current() { return dynamic_cast<CQuarvelApp*>(AfxGetApp()); }
 
 BOOL CQuarvelApp::InitInstance() {
-    InitCommonControlsEx(ICC_WIN95_CLASSES);
+    INITCOMMONCONTROLSEX controls;
+    controls.dwICC = ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
     CWinApp::InitInstance();
     LoadLanguage(*this);
     AfxEnableControlContainer();
