@@ -17,9 +17,16 @@ void InstallFailingMessageBoxAnswerer() {
     });
 }
 
+#ifdef QUARVEL_SCREENSHOTS
+void SetScreenshotDir(const char* dir);
+#endif
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     testing::InitGoogleTest(&argc, argv);
+#ifdef QUARVEL_SCREENSHOTS
+    if (argc > 1) SetScreenshotDir(argv[1]);
+#endif
     QApplication qtApp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     std::setlocale(LC_NUMERIC, "C");
