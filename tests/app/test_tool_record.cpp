@@ -18,16 +18,6 @@ bool Accepts(const char* model, std::size_t n) {
 }
 }  // namespace
 
-TEST(ToolRecord, StartsZeroWithTheExpectedModel) {
-    const ToolRecord r;
-    EXPECT_STREQ(r.ExpectedModel, "RK-9");
-    for (BYTE b : r.DeviceInfo) EXPECT_EQ(b, 0);
-    EXPECT_EQ(r.CycleCounter + r.TotalCounter + r.PositionCounts + r.ForceReading + r.CycleFlags +
-                  r.ForceDivisor + r.ForceFactor,
-              0u);
-    EXPECT_EQ(r.ToolModel[0], 0);
-}
-
 TEST(ModelMatches, AcceptsExactlyTheModelFollowedByNul) {
     EXPECT_TRUE(Accepts("RK-9\0\0\0\0", 8));
     EXPECT_TRUE(Accepts("RK-9\0XYZ", 8));  // bytes after the NUL do not matter
@@ -46,11 +36,6 @@ TEST(ModelMatches, ModelWithoutNulStaysInsideDeviceInfo) {
     EXPECT_TRUE(ModelMatches(expected, info));
     info[7] = 'S';
     EXPECT_FALSE(ModelMatches(expected, info));
-}
-
-TEST(StopPosition, MultipliesInOrder) {
-    EXPECT_EQ(StopPositionMm(250), 250.0 * 0.04343629343629343 * 0.25);
-    EXPECT_EQ(StopPositionMm(0), 0.0);
 }
 
 TEST(StopPosition, DisplayRoundsToHundredths) {

@@ -99,12 +99,6 @@ TEST(ReportLayouts, QuotesAreDoubledOnlyInTheCommaSeparatedLayout) {
     EXPECT_EQ(Line(Text(r).Joined(), 1), u"Tool Serial Number : A\"B,C");
 }
 
-TEST(ReportLayouts, FullTextBuffersAreReadToTheirEnd) {
-    ToolRecord r;
-    for (auto& u : r.ControllerSerial) u = u'7';  // no NUL at all: the text ends with the buffer
-    EXPECT_EQ(Line(Text(r).Joined(), 3), u"Controller Serial Number : 777777777777777");
-}
-
 TEST(ReportLayouts, LabelsAndTextsFollowTheLoadedLanguage) {
     std::string error;
     std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &error);

@@ -152,5 +152,5 @@ void SpawnedProgram::Signal(int signal) {
 
 std::string BuiltProgram(const std::string& relative) {
     const char* binary = std::getenv("QUARVEL_BINARY_DIR");
-    return std::string(binary != nullptr ? binary : ".") + "/" + relative;
+    return std::string(binary != nullptr ? binary : QUARVEL_BUILD_TREE) + "/" + relative;
 }

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/utf8.h"
+
 namespace {
 bool ParseInt(const std::string& text, long long low, long long high, long long* out) {
     long long value = 0;
@@ -102,6 +104,8 @@ private:
             m_options.speedIndex = static_cast<int>(number);
         } else if (name == "--report") {
             if (value.empty()) return Error("'--report' needs a file name");
+            CString wide;
+            if (!Utf8ToUtf16(value, wide)) return Error("'--report " + value + "': not a UTF-8 file name");
             m_options.reportPath = value;
         } else if (name == "--format") {
             if (value == "text") m_options.format = CliFormat::Text;
@@ -143,8 +147,9 @@ Commands:
              that exists would not open (permission, or held by another program).
   read       Connect, read the tool once, print the ten report items, disconnect.
   watch      Read as above, then hold the link. When the tool asks for the keep-alive it runs
-             every second; a lost link prints "Disconnected" and exits 4. Ctrl-C (SIGINT) or
-             SIGTERM disconnects cleanly and exits 0.
+             every second; a lost link prints "Disconnected" and exits 4 (a tool that does not
+             ask for it is held until stopped). Ctrl-C (SIGINT) or SIGTERM disconnects cleanly
+             and exits 0.
 
 Options for read and watch:
   --port N          COM port number 1 to 256 (also COMn). Default: the port saved by Quarvel;
@@ -165,6 +170,7 @@ Other:
   --help            This text.
   --version         Print the version.
 
+Messages (no port, link not established, unknown device, disconnected) go to standard error.
 Labels follow the language chosen in Quarvel. quarvel-cli never changes the saved settings.
 
 Environment:
@@ -176,6 +182,7 @@ Environment:
 Exit status:
   0  read OK          3  no port, or the port would not open
   1  session failed   4  link lost
+     (also: the --report file could not be written)
   2  usage error      5  unknown device
 )";
 }
