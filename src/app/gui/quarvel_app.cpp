@@ -7,7 +7,7 @@
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
 #include "platform/resource_ids.h"
-#include "serial/dialog/rmodem.h"
+#include "serial/dialog/crmodem.h"
 #include "serial/modem.h"
 
 CQuarvelApp::CQuarvelApp() : CWinApp(nullptr) {}
@@ -64,7 +64,7 @@ void CQuarvelApp::Connect() {
     if (SessionRunning || IsSessionThreadActive() || Engine != nullptr || Port != nullptr) return;
 
     CModem* chosen = nullptr;
-    { Crmodem portDialog(SpeedIndex, PortNumber, chosen); }
+    { Crmodem portDialog(SpeedIndex, PortNumber, chosen, SpeedIndex); }
     if (chosen == nullptr) return;  // cancelled, or no port (the dialog has said so)
     Port = chosen;
 
