@@ -1,6 +1,7 @@
 // Connect and Disconnect against rk9-sim on a pseudo-terminal: the display after a read, the saved port
 // and speed, every failing outcome, link loss, the Disconnect question, and presses and closes while a
 // session still reads.
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QWidget>
 
@@ -8,6 +9,7 @@
 
 #include "gui/gui_fixture.h"
 #include "framework/afx.h"
+#include "platform/main_window.h"
 #include "protocol/protocol_codes.h"
 
 namespace {
@@ -151,6 +153,12 @@ TEST_F(GuiTest, DisconnectAnsweredNoKeepsTheLinkAliveAndYesReleasesIt) {
         EXPECT_FALSE(m_app->Connected);
         EXPECT_EQ(m_app->Engine, nullptr);
         EXPECT_EQ(m_app->Port, nullptr);
+
+        // A loss the released engine had posted just before is stale: no second "Disconnected".
+        PostToMainWindow(WM_LINK_LOST, 0, 0);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(boxes.boxes.size(), 2u);
 
         // And the tool can be read again.
         ConnectThroughPortDialog();

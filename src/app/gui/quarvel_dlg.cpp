@@ -202,6 +202,9 @@ LRESULT CQuarvelDlg::OnSessionStatus(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CQuarvelDlg::OnLinkLost(WPARAM, LPARAM) {
+    // A loss reported by an engine that is already gone (posted just before a Disconnect released it)
+    // has nothing left to drop and must not announce "Disconnected" a second time.
+    if (m_pApp->Engine == nullptr && !m_pApp->SessionRunning) return 0;
     // While a session still reads, the core defers the drop to the handling of that session's status.
     m_pApp->DropLink();
     return 0;
