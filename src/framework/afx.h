@@ -2,6 +2,7 @@
 // The whole framework in one include, for the dialogs and the application.
 #include "framework/afx_defs.h"
 #include "framework/command_guard.h"
+#include "framework/common_controls.h"
 #include "framework/data_exchange.h"
 #include "framework/dialog.h"
 #include "framework/file_dialog.h"

@@ -9,6 +9,7 @@
 
 namespace {
 
+// The same choice of text as CFileException::GetErrorMessage, for the English fallback.
 UINT FileErrorStringId(int cause) {
     switch (cause) {
         case CFileException::fileNotFound: return IDS_FW_FILE_NOT_FOUND;
@@ -24,6 +25,9 @@ UINT FileErrorStringId(int cause) {
 }  // namespace
 
 CString AfxFileExceptionText(const CFileException& error) {
+    const CString text = error.GetErrorMessage();
+    if (!text.empty()) return text;
+    // A module without the file-error strings: the English text, so the box never comes up empty.
     return FormatFrameworkMessage(LoadFrameworkString(FileErrorStringId(error.m_cause)), error.m_strFileName);
 }
 

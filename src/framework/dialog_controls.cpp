@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -51,6 +52,31 @@ protected:
 private:
     int m_id;
     ControlNotify m_notify;
+};
+
+// A group box drawn the Windows way: an etched frame whose top line runs through the middle of the
+// title, so a template's controls sit inside it where the template placed them.
+class FramedGroupBox : public QGroupBox {
+public:
+    FramedGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const QRect frame = rect().adjusted(0, metrics.height() / 2, -2, -2);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame);
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(frame.translated(1, 1));
+        if (title().isEmpty()) return;
+        const int left = std::max(1, metrics.averageCharWidth());
+        const QString text = StripMnemonics(title());
+        const QRect label(left, 0, std::min(metrics.horizontalAdvance(text), width() - 2 * left), metrics.height());
+        painter.fillRect(label, palette().color(QPalette::Window));
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    }
 };
 
 QWidget* CreateButton(const ControlTemplate& control, QWidget* parent, const ControlNotify& notify) {
@@ -122,7 +148,7 @@ QWidget* CreateControl(const ControlTemplate& control, const DialogBaseUnits& un
     if (kind == "button" || kind == "defbutton") widget = CreateButton(control, parent, notify);
     else if (kind == "edit") widget = CreateEdit(control, parent);
     else if (kind == "static") widget = CreateStatic(control, parent);
-    else if (kind == "groupbox") widget = new QGroupBox(ToQString(control.text), parent);
+    else if (kind == "groupbox") widget = new FramedGroupBox(ToQString(control.text), parent);
     else if (kind == "icon") widget = CreateIcon(control, parent);
     else if (kind == "combobox") widget = CreateCombo(control, parent, notify);
     else if (kind == "listbox") widget = CreateList(control, parent);

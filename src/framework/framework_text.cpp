@@ -30,15 +30,5 @@ CString LoadFrameworkString(UINT id) {
 }
 
 CString FormatFrameworkMessage(const CString& text, const CString& arg1, const CString& arg2) {
-    CString out;
-    out.reserve(text.size() + arg1.size() + arg2.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'%' && i + 1 < text.size() && (text[i + 1] == u'1' || text[i + 1] == u'2')) {
-            out += text[i + 1] == u'1' ? arg1 : arg2;
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
+    return AfxFormatString2(text, arg1, arg2);
 }

@@ -5,6 +5,7 @@
 // thread and queues the message for the main window's thread; everything else is UI thread only.
 #include <memory>
 
+#include "framework/icon.h"
 #include "framework/wnd.h"
 #include "platform/main_window.h"
 #include "platform/win_types.h"
@@ -34,6 +35,9 @@ public:
     // Queues a message for the main window (IMainWindow). A message that finds no main window
     // when it is delivered is dropped.
     void PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Icon `id` of the current resource module (see AfxLoadIcon); null when it has none.
+    HICON LoadIcon(int id) const { return AfxLoadIcon(id); }
 
     // Called by the framework when the main window's window appears and goes away.
     void MainWindowCreated(CWnd* window);
