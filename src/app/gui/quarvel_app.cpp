@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "app/gui/quarvel_dlg.h"
-#include "app/gui/startup_calls.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
 #include "platform/resource_ids.h"
@@ -18,6 +17,7 @@ CQuarvelApp* CQuarvelApp::Current() { return dynamic_cast<CQuarvelApp*>(AfxGetAp
 
 BOOL CQuarvelApp::InitInstance() {
     INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof controls;
     controls.dwICC = ICC_WIN95_CLASSES;
     InitCommonControlsEx(&controls);
     CWinApp::InitInstance();
