@@ -1,5 +1,6 @@
 #include "app/session/quarvel_session.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "platform/main_window.h"
@@ -173,6 +174,11 @@ void CQuarvelSession::MarkSessionThreadDone() {
     m_threadActive = false;
     // Notified under the lock: a waiter cannot return (and destroy this object) before we let go.
     m_threadCv.notify_all();
+}
+
+bool CQuarvelSession::WaitSessionThreadFor(DWORD timeoutMs) {
+    std::unique_lock lock(m_threadMutex);
+    return m_threadCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_threadActive; });
 }
 
 void CQuarvelSession::WaitSessionThreadDone() {

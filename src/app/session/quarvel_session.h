@@ -75,6 +75,9 @@ public:
 
     // True from StartSession until the session thread has finished with this object.
     bool IsSessionThreadActive() const;
+    // Waits at most timeoutMs until the session thread has finished with this object; true when it has
+    // (or none ran). For an owner that must end within a deadline whatever the link does.
+    bool WaitSessionThreadFor(DWORD timeoutMs);
 
 protected:
     // Builds the engine on the port; the CLI's reply time-out and tests come in here.

@@ -1,0 +1,30 @@
+// quarvel: the service utility's program. The application object is built before main runs; main only
+// answers --version and --help itself and hands everything else to the framework.
+#include <cstdio>
+#include <cstring>
+
+#include "app/gui/program_info.h"
+#include "app/gui/quarvel_app.h"
+
+namespace {
+CQuarvelApp theApp;
+
+constexpr const char* kUsage =
+    "Usage: quarvel [--version | --help]\n"
+    "Reads an RK-9 crimping press tool over a serial port and shows its data.\n"
+    "Serial ports: COMn maps to a device through the port table; QUARVEL_PORTS replaces it,\n"
+    "for example QUARVEL_PORTS=1=/dev/pts/3,7=/dev/ttyUSB0.\n"
+    "Settings: $XDG_CONFIG_HOME (default ~/.config) holds the per-user key.\n";
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s\n", kVersionText);
+        return 0;
+    }
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    return AfxWinMain(argc, argv);
+}

@@ -1,0 +1,91 @@
+#include "app/gui/quarvel_app.h"
+
+#include <cstdlib>
+
+#include "app/gui/quarvel_dlg.h"
+#include "app/settings/settings_store.h"
+#include "framework/afx.h"
+#include "platform/resource_ids.h"
+#include "serial/dialog/crmodem.h"
+#include "serial/modem.h"
+
+CQuarvelApp::CQuarvelApp() : CWinApp(nullptr) {}
+
+CQuarvelApp::~CQuarvelApp() = default;
+
+CQuarvelApp* CQuarvelApp::Current() { return dynamic_cast<CQuarvelApp*>(AfxGetApp()); }
+
+BOOL CQuarvelApp::InitInstance() {
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
+    CWinApp::InitInstance();
+    LoadLanguage(*this);
+    AfxEnableControlContainer();
+    LoadPortSettings(*this, PortNumber);
+
+    {
+        CQuarvelDlg dlg(this);
+        m_pMainWnd = &dlg;
+        dlg.DoModal();
+        // The window is gone; no posted message may look for the dialog object from here on.
+        m_pMainWnd = nullptr;
+        if (!ReleaseAtExit()) {
+            // Cannot happen while every exchange ends within its reply time-out. Should it all the same,
+            // the engine is left to the process's end rather than destroyed under the running thread.
+            std::quick_exit(0);
+        }
+    }
+    return FALSE;
+}
+
+bool CQuarvelApp::ReleaseAtExit(DWORD deadlineMs) {
+    // The session thread ends by itself: its last exchange ends within the reply time-out. Its status
+    // post finds no window and is dropped.
+    if (!WaitSessionThreadFor(deadlineMs)) return false;
+    ReleaseLink();
+    SessionRunning = false;
+    Connected = false;
+    return true;
+}
+
+void CQuarvelApp::ToggleConnection() {
+    if (Connected) {
+        ConfirmDisconnect();
+    } else {
+        Connect();
+    }
+}
+
+void CQuarvelApp::Connect() {
+    // Reading: a session thread uses Engine and Port until its status has been handled. A second Connect
+    // now would probe and replace them under it, so the press is ignored; the status is on its way.
+    if (SessionRunning || IsSessionThreadActive() || Engine != nullptr || Port != nullptr) return;
+
+    CModem* chosen = nullptr;
+    { Crmodem portDialog(SpeedIndex, PortNumber, chosen, SpeedIndex); }
+    if (chosen == nullptr) return;  // cancelled, or no port (the dialog has said so)
+    Port = chosen;
+
+    SavePortSettings(PortNumber, *this);  // a failed write does not stop the connection
+    switch (StartSession()) {
+        case StartOutcome::ThreadNotStarted:
+            AfxMessageBox(IDS_LINK_NOT_ESTABLISHED, MB_OK);
+            break;
+        case StartOutcome::EngineNotStarted:  // released, silently
+        case StartOutcome::Started:           // the outcome arrives as WM_SESSION_STATUS
+        case StartOutcome::NoPort:
+        case StartOutcome::Busy:
+            break;
+    }
+}
+
+void CQuarvelApp::ConfirmDisconnect() {
+    if (AfxMessageBox(IDS_CONFIRM_DISCONNECT, MB_YESNO) != IDYES) return;
+    // The question's own message loop may have handled a lost link meanwhile: that drop has released
+    // the link and announced "Disconnected" already.
+    if (!Connected) return;
+    CWaitCursor wait;
+    Disconnect();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// CQuarvelApp: the one application object of the quarvel program: the framework's CWinApp over the Qt-free
+// session core, which owns Engine and Port and holds the tool record. The program defines exactly one, as a
+// global built before main runs; tests build their own. UI thread only, except what CQuarvelSession allows
+// the session thread.
+#include "app/session/quarvel_session.h"
+#include "framework/win_app.h"
+#include "platform/win_types.h"
+
+class CUTF16File;
+
+class CQuarvelApp : public CWinApp, public CQuarvelSession {
+public:
+    CQuarvelApp();
+    ~CQuarvelApp() override;
+
+    // The application object, or null when the current one is not a CQuarvelApp.
+    static CQuarvelApp* Current();
+
+    // Start: settings, language module, port settings, the main dialog modally, then the link's release.
+    // Returns FALSE: the program ran as its main dialog and ends now.
+    BOOL InitInstance() override;
+
+    // Button 1001: Connect while not connected (the port dialog, the settings write, the engine and the
+    // session thread), Disconnect after the user's confirmation while connected. A press while a session
+    // still reads the tool is ignored: its status is on the way and a second engine must not be built
+    // under it.
+    void ToggleConnection();
+
+    // The Save command: asks for a file and writes `record` as a text report (extension "txt") or as two
+    // comma-separated columns (any other extension). Without a record: the application's own one.
+    void SaveReport();
+    void SaveReport(const ToolRecord& record);
+    void WriteTextReport(CUTF16File& file, const ToolRecord& record);
+    void WriteCsvReport(CUTF16File& file, const ToolRecord& record);
+
+    // The end of the run: waits (with a deadline) until a session thread that still reads the tool is done
+    // with the engine, then releases Engine and Port. Returns false when the deadline passed; the link is
+    // then left alone, since destroying it would pull it from under the running thread.
+    bool ReleaseAtExit(DWORD deadlineMs = kExitDeadlineMs);
+
+    // Longer than any session can take: an exchange already in flight plus one that times out.
+    static constexpr DWORD kExitDeadlineMs = 20000;
+
+private:
+    void Connect();
+    void ConfirmDisconnect();
+};

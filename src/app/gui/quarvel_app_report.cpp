@@ -1,0 +1,27 @@
+// The Save command of CQuarvelApp: the Save-As dialog, then the report through the shared writer.
+#include "app/gui/quarvel_app.h"
+#include "framework/afx.h"
+#include "platform/resource_ids.h"
+#include "report/report_file.h"
+
+namespace {
+constexpr const char16_t* kReportFilter =
+    u"Text Files (*.txt)|*.txt|MS Excel Comma Separated Values (*.csv)|*.csv|";
+}  // namespace
+
+void CQuarvelApp::SaveReport() { SaveReport(SnapshotRecord()); }
+
+void CQuarvelApp::SaveReport(const ToolRecord& record) {
+    CFileDialog dialog(FALSE, u"txt", u"*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kReportFilter);
+    if (dialog.DoModal() != IDOK) return;
+    // The extension as the dialog hands it back decides the layout, letter case included. A failed write
+    // raises CFileException out of here: the writer has closed the file, and the framework's command
+    // handling reports the error while the dialog stays open.
+    if (SaveReportToPath(dialog.GetPathName(), dialog.GetFileExt(), record) == ReportOutcome::OpenFailed) {
+        AfxMessageBox(IDS_OUTPUT_NOT_OPENED, MB_OK);
+    }
+}
+
+void CQuarvelApp::WriteTextReport(CUTF16File& file, const ToolRecord& record) { ::WriteTextReport(file, record); }
+
+void CQuarvelApp::WriteCsvReport(CUTF16File& file, const ToolRecord& record) { ::WriteCsvReport(file, record); }

@@ -1,0 +1,61 @@
+#pragma once
+// CQuarvelDlg: the main dialog (template 102), the program's only window. It shows the tool record,
+// toggles the connection, saves the report, carries the About box and the language choice in its system
+// menu, and handles the two messages worker threads post to the main window (WM_SESSION_STATUS,
+// WM_LINK_LOST). UI thread only; CQuarvelApp::InitInstance owns it for the whole run.
+#include "app/session/tool_record.h"
+#include "framework/dialog.h"
+#include "framework/icon.h"
+#include "framework/menu.h"
+
+class CQuarvelApp;
+
+class CQuarvelDlg : public CDialog {
+public:
+    // Takes the application object (the current one by default) and icon 128 of the current module.
+    explicit CQuarvelDlg(CQuarvelApp* app = nullptr, CWnd* pParent = nullptr);
+    ~CQuarvelDlg() override;
+
+    // TRUE: the display's counters and texts go back into the record (before Save); FALSE: the record
+    // goes to the display members, with the stop position rounded to hundredths and the texts of the
+    // cycle's result and direction.
+    void TransferRecord(BOOL toRecord);
+
+    // The icon shown while the window is minimized (Qt draws the window icon itself there).
+    HICON OnQueryDragIcon() const { return m_hIcon; }
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnSysCommand(UINT nID, LPARAM lParam) override;
+    // Exit (IDOK, also Enter) and Cancel (IDCANCEL: Esc, the close box): read the controls first.
+    void OnOK() override;
+    void OnCancel() override;
+
+private:
+    void OnConnect();
+    void OnSave();
+    void OnLanguage(int index);
+    LRESULT OnSessionStatus(WPARAM wParam, LPARAM lParam);
+    LRESULT OnLinkLost(WPARAM wParam, LPARAM lParam);
+    // The report's record: what the display shows, never a record a running session is half-way through.
+    ToolRecord RecordForReport();
+    void CopyDisplayInto(ToolRecord& record) const;
+
+    HICON m_hIcon = nullptr;
+    CQuarvelApp* m_pApp = nullptr;
+    UINT m_nCycleCounter = 0;
+    UINT m_nTotalCounter = 0;
+    CString m_strControllerSerial;
+    CString m_strToolSerial;
+    CString m_strFirmwareVersion;
+    CString m_strToolModel;
+    double m_dPosition = 0;
+    double m_dForce = 0;
+    int m_nFlags = 0;
+    CString m_strResult;
+    CString m_strDirection;
+    CMenu m_menuLanguage;
+    // The record as last shown, so a save during a running session writes what the user sees.
+    ToolRecord m_shown;
+};

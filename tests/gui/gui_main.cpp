@@ -1,0 +1,35 @@
+// The main of the application's GUI tests: one offscreen Qt application for the run; each test builds its
+// own CQuarvelApp. A message box that a test does not expect fails it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include "framework/message_box.h"
+
+void InstallFailingMessageBoxAnswerer() {
+    SetMessageBoxAnswerer([](const MessageBoxRequest& request) {
+        ADD_FAILURE() << "unexpected message box: " << std::string(request.text.begin(), request.text.end());
+        return IDOK;
+    });
+}
+
+#ifdef QUARVEL_SCREENSHOTS
+void SetScreenshotDir(const char* dir);
+#endif
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    testing::InitGoogleTest(&argc, argv);
+#ifdef QUARVEL_SCREENSHOTS
+    if (argc > 1) SetScreenshotDir(argv[1]);
+#endif
+    QApplication qtApp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::setlocale(LC_NUMERIC, "C");
+    InstallFailingMessageBoxAnswerer();
+    return RUN_ALL_TESTS();
+}

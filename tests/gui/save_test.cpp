@@ -1,0 +1,177 @@
+// Save: the file dialog's settings, both layouts byte for byte against the shared report writer, Cancel,
+// a file that cannot be opened, a full disk, and saving with a counter out of range.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "gui/gui_fixture.h"
+#include "framework/afx.h"
+#include "report/report_layouts.h"
+#include "support/source_path.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Answers the Save-As dialog with `name` (nothing: Cancel) and records what it was asked.
+class FileDialogScript {
+public:
+    explicit FileDialogScript(std::optional<std::string> name) {
+        SetFileDialogAnswerer([this, name](const FileDialogRequest& request) -> std::optional<CString> {
+            requests.push_back(request);
+            if (!name) return std::nullopt;
+            return CString(name->begin(), name->end());
+        });
+    }
+    ~FileDialogScript() { SetFileDialogAnswerer({}); }
+    std::vector<FileDialogRequest> requests;
+};
+
+std::string Utf16Le(const CString& text) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+// What the shared writer produces for the record: the mark, then every piece.
+std::string Expected(const ToolRecord& record, bool text) {
+    std::string bytes = "\xFF\xFE";
+    const ReportSink sink = [&](const char16_t* piece) { bytes += Utf16Le(piece); };
+    text ? ComposeTextReport(record, sink) : ComposeCsvReport(record, sink);
+    return bytes;
+}
+
+class SaveTest : public GuiTest {
+protected:
+    std::string Dir() const { return m_home.Path(); }
+    std::string Path(const std::string& name) const { return m_home.Path() + "/" + name; }
+};
+
+TEST_F(SaveTest, TheTextReportOfAReadToolMatchesTheWriterAndTheWorkedExample) {
+    rk9sim::ToolProfile tool;
+    tool.strToolModel = "RK-9";
+    StartTool(tool);
+    RunMainDialog([&](QWidget*) {
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(WaitForButton("Disconnect"));
+        FileDialogScript files(Path("report.txt"));
+        Press(IDC_SAVE);
+        ASSERT_EQ(files.requests.size(), 1u);
+        const FileDialogRequest& asked = files.requests[0];
+        EXPECT_TRUE(asked.save);
+        EXPECT_EQ(asked.defaultExtension, u"txt");
+        EXPECT_EQ(asked.initialName, u"*.txt");
+        EXPECT_EQ(asked.flags, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+        ASSERT_EQ(asked.filters.size(), 2u);
+        EXPECT_EQ(asked.filters[0], u"Text Files (*.txt)");
+        EXPECT_EQ(asked.filters[1], u"MS Excel Comma Separated Values (*.csv)");
+    });
+    const std::string written = ReadWholeFile(Path("report.txt"));
+    EXPECT_EQ(written, Expected(m_app->SnapshotRecord(), true));
+    const std::string example =
+        "Tool : RK-9\nTool Serial Number : T-417\nController Firmware Version : 1.04\n"
+        "Controller Serial Number : C-981\nCycle Counter : 152\nTotal Counter : 873\n"
+        "Stop position : 2.710000\nLast force recorded : 0.450000\nStop conditions : Mechanical breakup\n"
+        "Direction : Forward\n";
+    EXPECT_EQ(written, "\xFF\xFE" + Utf16Le(CString(example.begin(), example.end())));
+}
+
+TEST_F(SaveTest, AnyOtherExtensionGetsTheCommaSeparatedLayout) {
+    RunMainDialog([&](QWidget*) {
+        m_app->UpdateRecord([](ToolRecord& r) {
+            r.PositionCounts = 4662;  // the report's own rounding: 50.630000
+            r.CycleFlags = 2;
+        });
+        m_dlg->TransferRecord(FALSE);
+        m_dlg->UpdateData(FALSE);
+        for (const char* name : {"report.csv", "REPORT.TXT", "report.dat"}) {
+            FileDialogScript files(Path(name));
+            Press(IDC_SAVE);
+        }
+        FileDialogScript files(Path("plain"));  // the dialog adds the default extension
+        Press(IDC_SAVE);
+    });
+    const ToolRecord record = m_app->SnapshotRecord();
+    for (const char* name : {"report.csv", "REPORT.TXT", "report.dat"}) {
+        EXPECT_EQ(ReadWholeFile(Path(name)), Expected(record, false)) << name;
+    }
+    EXPECT_EQ(ReadWholeFile(Path("plain.txt")), Expected(record, true));
+    EXPECT_NE(Expected(record, false).find(Utf16Le(u"50.630000")), std::string::npos);
+}
+
+TEST_F(SaveTest, CancelWritesNothing) {
+    RunMainDialog([&](QWidget*) {
+        FileDialogScript files(std::nullopt);
+        Press(IDC_SAVE);
+        EXPECT_EQ(files.requests.size(), 1u);
+    });
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 0);
+}
+
+TEST_F(SaveTest, AFileThatCannotBeOpenedShowsItsMessage) {
+    RunMainDialog([&](QWidget*) {
+        MessageBoxRecorder boxes(IDOK);
+        FileDialogScript files(Path("no-such-dir/report.txt"));
+        Press(IDC_SAVE);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, u"The output file could not be opened.");
+        EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONEXCLAMATION);
+        EXPECT_FALSE(m_dlg->IsEnded());
+    });
+}
+
+TEST_F(SaveTest, AFullDiskShowsTheFileErrorAndTheDialogStays) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    fs::create_symlink("/dev/full", Path("full.txt"));
+    RunMainDialog([&](QWidget*) {
+        MessageBoxRecorder boxes(IDOK);
+        FileDialogScript files(Path("full.txt"));
+        Press(IDC_SAVE);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(Narrow(boxes.boxes[0].text), "Disk full while accessing " + Path("full.txt") + ".");
+        EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONSTOP);
+        EXPECT_FALSE(m_dlg->IsEnded());
+        // The dialog goes on working.
+        FileDialogScript again(Path("after.txt"));
+        Press(IDC_SAVE);
+    });
+    EXPECT_TRUE(fs::exists(Path("after.txt")));
+}
+
+TEST_F(SaveTest, ACounterOutOfRangeShowsItsMessageAndTheReportIsStillWritten) {
+    RunMainDialog([&](QWidget*) {
+        m_app->UpdateRecord([](ToolRecord& r) { r.CycleCounter = 20000; });
+        m_dlg->TransferRecord(FALSE);
+        m_dlg->UpdateData(FALSE);
+        MessageBoxRecorder boxes(IDOK);
+        FileDialogScript files(Path("big.txt"));
+        Press(IDC_SAVE);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, u"Enter an integer between 0 and 18001.");
+    });
+    EXPECT_NE(ReadWholeFile(Path("big.txt")).find(Utf16Le(u"Cycle Counter : 20000\n")), std::string::npos);
+}
+
+TEST_F(SaveTest, SavingWhileASessionReadsWritesTheRecordAsShown) {
+    rk9sim::FaultPlan faults;
+    faults.nReplyDelayMs = 150;
+    StartTool({}, faults);
+    RunMainDialog([&](QWidget*) {
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(m_app->SessionRunning);
+        // Let the session store its cycle data before the save.
+        ASSERT_TRUE(WaitUntil([&] { return m_app->SnapshotRecord().CycleCounter == 152; }));
+        FileDialogScript files(Path("during.txt"));
+        Press(IDC_SAVE);
+        ASSERT_TRUE(WaitForButton("Disconnect"));
+    });
+    // The display still showed the zero record; the session's values were not overwritten by it.
+    EXPECT_EQ(ReadWholeFile(Path("during.txt")), Expected(ToolRecord{}, true));
+    EXPECT_EQ(m_app->SnapshotRecord().CycleCounter, 152u);
+}
+
+}  // namespace
