@@ -3,6 +3,7 @@
 // Exactly one module is current at a time (the built-in English one, or a loaded language pack);
 // there is no fallback between modules. Lookups may run on any thread; the current module is
 // switched only at start-up, before worker threads exist.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -50,6 +51,7 @@ public:
     const std::vector<IconImage>* FindIcon(int id) const;
     std::vector<UINT> StringIds() const;
     std::vector<int> DialogIds() const;
+    std::vector<int> IconIds() const;
     const std::string& Language() const { return m_language; }
 
 private:
@@ -60,9 +62,30 @@ private:
     std::vector<std::pair<int, std::vector<IconImage>>> m_icons;
 };
 
+// Limits a module must respect; anything larger is refused, never truncated.
+struct ResourceLimits {
+    static constexpr std::size_t kMaxFileBytes = 4u << 20;
+    static constexpr int kMaxNesting = 16;
+    static constexpr std::size_t kMaxStrings = 4096;
+    static constexpr std::size_t kMaxStringBytes = 8192;
+    static constexpr std::size_t kMaxDialogs = 64;
+    static constexpr std::size_t kMaxControls = 256;
+    static constexpr std::size_t kMaxIcons = 16;
+    static constexpr std::size_t kMaxImagesPerIcon = 8;
+    static constexpr std::size_t kMaxPngBytes = 1u << 20;
+};
+
 // The current module (AfxGetResourceHandle / AfxSetResourceHandle). Setting null restores the built-in one.
+// A module once made current is kept alive for the rest of the process, so the reference returned by
+// AfxGetResourceHandle stays valid even if another thread switches modules afterwards.
 const CResourceModule& AfxGetResourceHandle();
+// The same, as shared ownership (null never: the built-in module is returned as a non-owning pointer).
+std::shared_ptr<const CResourceModule> AfxGetResourceModule();
 void AfxSetResourceHandle(std::shared_ptr<const CResourceModule> module);
 
 // A string of the current module by id; empty when the module lacks it.
 CString LoadStringW(UINT id);
+
+// Copies `text` with every "%1" replaced by `arg1` and every "%2" by `arg2` (the framework's
+// message formatting); other '%' sequences stay as they are.
+CString AfxFormatString2(const CString& text, const CString& arg1, const CString& arg2 = CString());

@@ -1,0 +1,12 @@
+#pragma once
+// The application's settings fields, without Qt, so the settings store and the session can be built
+// and tested alone. The GUI's CQuarvelApp derives from this; the session adds its fields in a derived
+// class. Used on the user-interface thread only; the one application object owns it.
+class CQuarvelAppCore {
+public:
+    virtual ~CQuarvelAppCore() = default;
+
+    int Language = 0;     // 0 English, 1 French, 2 Italian, 3 Bulgarian (any number as stored)
+    int PortNumber = -1;  // last chosen COM port, 1..256; -1 before the first choice
+    int SpeedIndex = 9;   // index into the speed list, 0..9; 9 is 115200
+};

@@ -1,0 +1,21 @@
+#pragma once
+// The per-user settings: language, last port and speed under the key "Software\Kordane\Quarvel".
+// UI thread only (start-up and command handlers); keeps no state of its own.
+#include "app/settings/app_core.h"
+
+inline constexpr const char* kSettingsKey = "Software\\Kordane\\Quarvel";
+
+// Sets app.Language from "Language" and, when a library value of that index names a loadable resource
+// module, makes it the current module. A missing key, value or unloadable pack leaves the defaults.
+void LoadLanguage(CQuarvelAppCore& app);
+// Stores "Language". 0, 13 for an index outside 0..3, or the key store's code (2 for a missing key).
+int SaveLanguage(int index);
+// Sets portNumber from "COM" (1..256) and app.SpeedIndex from "SPEED" (0..9) when they are in range.
+void LoadPortSettings(CQuarvelAppCore& app, int& portNumber);
+// Stores "COM" and, when that succeeded, "SPEED" from app.SpeedIndex. 0, 13 for a port outside 1..256,
+// or the key store's code.
+int SavePortSettings(int portNumber, CQuarvelAppCore& app);
+
+// The number at the start of `text` as the settings read it: leading white space, an optional sign, then
+// digits up to the first other character; 0 without digits; saturates instead of overflowing.
+int ReadSettingsNumber(const char* text);

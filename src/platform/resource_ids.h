@@ -1,0 +1,81 @@
+#pragma once
+// Resource ids shared by the programs and every resource module (resources/builtin.json and the
+// packs in resources/lang/ carry exactly these). Constants only; any thread.
+#include "platform/win_types.h"
+
+// ---- Application strings (the string table) ----
+inline constexpr UINT IDS_ABOUTBOX = 101;            // "&About "
+inline constexpr UINT IDS_LINK_NOT_ESTABLISHED = 102;
+inline constexpr UINT IDS_CONNECT = 103;
+inline constexpr UINT IDS_DISCONNECT = 104;
+inline constexpr UINT IDS_CONFIRM_DISCONNECT = 105;
+inline constexpr UINT IDS_DISCONNECTED = 106;
+inline constexpr UINT IDS_OUTPUT_NOT_OPENED = 110;
+inline constexpr UINT IDS_REPORT_TOOL = 111;
+inline constexpr UINT IDS_REPORT_TOOL_SERIAL = 112;
+inline constexpr UINT IDS_REPORT_FIRMWARE = 113;
+inline constexpr UINT IDS_REPORT_CONTROLLER_SERIAL = 114;
+inline constexpr UINT IDS_REPORT_CYCLE_COUNTER = 115;
+inline constexpr UINT IDS_REPORT_TOTAL_COUNTER = 116;
+inline constexpr UINT IDS_REPORT_STOP_POSITION = 117;
+inline constexpr UINT IDS_REPORT_LAST_FORCE = 118;
+inline constexpr UINT IDS_REPORT_STOP_CONDITIONS = 119;
+inline constexpr UINT IDS_RESULT_SUCCESS = 120;
+inline constexpr UINT IDS_RESULT_BREAKUP = 121;
+inline constexpr UINT IDS_RESULT_BARRIER = 122;
+inline constexpr UINT IDS_DIRECTION_FORWARD = 124;
+inline constexpr UINT IDS_DIRECTION_BACKWARD = 125;
+inline constexpr UINT IDS_NO_PORTS = 126;
+inline constexpr UINT IDS_REPORT_DIRECTION = 127;
+inline constexpr UINT IDS_LANGUAGE_MENU = 128;
+inline constexpr UINT IDS_LANGUAGE_ENGLISH = 129;
+inline constexpr UINT IDS_LANGUAGE_FRENCH = 130;
+inline constexpr UINT IDS_LANGUAGE_ITALIAN = 131;
+inline constexpr UINT IDS_LANGUAGE_BULGARIAN = 132;
+inline constexpr UINT IDS_RESTART_FOR_SETTINGS = 133;
+inline constexpr UINT IDS_UNKNOWN_DEVICE = 134;
+inline constexpr UINT IDS_RESULT_WORKING_RANGE = 135;
+
+// ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
+inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."
+inline constexpr UINT IDS_FW_PARSE_INT_RANGE = 0xF101;  // "Enter an integer between %1 and %2."
+inline constexpr UINT IDS_FW_PARSE_REAL = 0xF102;       // "Please enter a number."
+inline constexpr UINT IDS_FW_GENERIC = 0xF103;          // "An unexpected error occurred."
+inline constexpr UINT IDS_FW_FILE_GENERIC = 0xF110;     // "An unknown error occurred while accessing %1."
+inline constexpr UINT IDS_FW_FILE_NOT_FOUND = 0xF111;   // "%1 was not found."
+inline constexpr UINT IDS_FW_FILE_BAD_PATH = 0xF112;    // "%1 contains an invalid path."
+inline constexpr UINT IDS_FW_FILE_ACCESS_DENIED = 0xF113;  // "Access to %1 was denied."
+inline constexpr UINT IDS_FW_FILE_SHARING = 0xF114;     // "A sharing violation occurred while accessing %1."
+inline constexpr UINT IDS_FW_FILE_DISK_FULL = 0xF115;   // "Disk full while accessing %1."
+
+// ---- Dialogs and the icon ----
+inline constexpr int IDD_ABOUTBOX = 100;
+inline constexpr int IDD_QUARVEL_DIALOG = 102;
+inline constexpr int IDD_SELCOM = 7000;
+inline constexpr int IDR_MAINFRAME = 128;
+
+// ---- Controls and commands ----
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_STATIC = -1;
+inline constexpr int IDC_TOOL_MODEL = 1000;
+inline constexpr int IDC_CONNECT = 1001;
+inline constexpr int IDC_TOOL_SERIAL = 1002;
+inline constexpr int IDC_CONTROLLER_SERIAL = 1003;
+inline constexpr int IDC_FIRMWARE_VERSION = 1004;
+inline constexpr int IDC_CYCLE_COUNTER = 1005;
+inline constexpr int IDC_SAVE = 1006;
+inline constexpr int IDC_TOTAL_COUNTER = 1008;
+inline constexpr int IDC_RESULT = 1014;
+inline constexpr int IDC_POSITION = 1015;
+inline constexpr int IDC_DIRECTION = 1016;
+inline constexpr int IDC_FORCE = 1017;
+inline constexpr int IDC_PORT_LIST = 1022;
+inline constexpr int IDC_VERSION_LABEL = 1023;
+inline constexpr int IDC_SPEED_LIST = 7005;
+inline constexpr int ID_HELP = 57670;
+inline constexpr UINT IDM_ABOUTBOX = 0x0010;
+inline constexpr UINT IDM_LANGUAGE_ENGLISH = 1501;
+inline constexpr UINT IDM_LANGUAGE_FRENCH = 1502;
+inline constexpr UINT IDM_LANGUAGE_ITALIAN = 1503;
+inline constexpr UINT IDM_LANGUAGE_BULGARIAN = 1504;

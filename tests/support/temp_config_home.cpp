@@ -1,0 +1,26 @@
+#include "support/temp_config_home.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+TempConfigHome::TempConfigHome() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quarvel-home-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
+    m_path = buffer.data();
+    if (const char* previous = std::getenv("XDG_CONFIG_HOME")) {
+        m_hadPrevious = true;
+        m_previous = previous;
+    }
+    setenv("XDG_CONFIG_HOME", m_path.c_str(), 1);
+}
+
+TempConfigHome::~TempConfigHome() {
+    if (m_hadPrevious) setenv("XDG_CONFIG_HOME", m_previous.c_str(), 1);
+    else unsetenv("XDG_CONFIG_HOME");
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
