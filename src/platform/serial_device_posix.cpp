@@ -107,6 +107,7 @@ private:
     int m_drainWakeFd = -1;
     SavedTerminal m_saved;
     std::atomic<bool> m_bGone{false};  // the device hung up or failed
+    std::atomic<bool> m_bCancelPending{false};  // set by CancelRead, taken by the Read it ends
 
     std::mutex m_writeMutex;  // guards the queue and the drain thread's state
     std::vector<BYTE> m_queue;
@@ -153,6 +154,7 @@ DWORD PosixSerialDevice::Open(const std::string& path) {
     }
     m_fd = fd;
     m_bGone = false;
+    m_bCancelPending = false;
     return 0;
 }
 
@@ -178,36 +180,38 @@ DeviceReadResult PosixSerialDevice::Read(std::uint32_t n, BYTE* buffer, DWORD ti
     if (m_bGone) return {Outcome::Failed, 0, ERROR_DEVICE_NOT_CONNECTED};
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::uint32_t got = 0;
+    short revents = 0;  // what poll last reported for the device
     while (got < n) {
+        // A wake-up is taken first, from the flag, so no syscall is spent on it; bytes already taken
+        // are handed over before it and the wake-up stays pending for the next Read.
+        if (m_bCancelPending.load(std::memory_order_acquire)) {
+            if (got > 0) return {Outcome::Data, got, 0};
+            m_bCancelPending.store(false, std::memory_order_relaxed);
+            DrainEventFd(m_cancelFd);
+            return {Outcome::Cancelled, 0, 0};
+        }
+        // Try the read before polling: the bytes are usually there already once a frame has begun.
+        const ssize_t k = RetryEintr([&] { return ::read(m_fd, buffer + got, n - got); });
+        if (k > 0) {
+            got += static_cast<std::uint32_t>(k);
+            continue;
+        }
+        if (k == 0) return Fail(got);  // end of file: the other side has gone
+        if (errno != EAGAIN) {
+            if (IsDeviceGone(errno)) return Fail(got);
+            if (got > 0) return {Outcome::Data, got, 0};
+            return {Outcome::Failed, 0, ERROR_GEN_FAILURE};
+        }
+        if (revents & (POLLHUP | POLLERR | POLLNVAL)) return Fail(got);  // reported, yet nothing to read
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) break;
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, static_cast<int>(left));
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return Fail(got);
-        }
-        if (ready == 0) continue;
-        if (fds[1].revents & POLLIN) {
-            // Bytes already taken are handed over first; the wake-up stays pending for the next Read.
-            if (got > 0) return {Outcome::Data, got, 0};
+        if (ready < 0 && errno != EINTR) return Fail(got);
+        revents = ready > 0 ? fds[0].revents : 0;
+        // An eventfd count whose flag was already taken is stale: drop it and go on waiting.
+        if (ready > 0 && (fds[1].revents & POLLIN) && !m_bCancelPending.load(std::memory_order_acquire)) {
             DrainEventFd(m_cancelFd);
-            return {Outcome::Cancelled, 0, 0};
-        }
-        if (fds[0].revents & POLLNVAL) return Fail(got);
-        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-        const ssize_t k = RetryEintr([&] { return ::read(m_fd, buffer + got, n - got); });
-        if (k > 0) {
-            got += static_cast<std::uint32_t>(k);
-        } else if (k == 0) {
-            return Fail(got);  // end of file: the other side has gone
-        } else if (errno == EAGAIN) {
-            if (fds[0].revents & (POLLHUP | POLLERR)) return Fail(got);
-        } else if (IsDeviceGone(errno)) {
-            return Fail(got);
-        } else {
-            if (got > 0) return {Outcome::Data, got, 0};
-            return {Outcome::Failed, 0, ERROR_GEN_FAILURE};
         }
     }
     return {Outcome::Data, got, 0};
@@ -215,6 +219,8 @@ DeviceReadResult PosixSerialDevice::Read(std::uint32_t n, BYTE* buffer, DWORD ti
 
 bool PosixSerialDevice::CancelRead() {
     if (m_cancelFd < 0) return false;
+    // The flag before the eventfd: a reader woken by the eventfd always finds the flag set.
+    m_bCancelPending.store(true, std::memory_order_release);
     SignalEventFd(m_cancelFd);
     return true;
 }

@@ -143,7 +143,7 @@ TEST(SimFaults, HangUpAfterNExchangesClosesTheDevice) {
     ASSERT_TRUE(client.Send('H'));
     BYTE byte = 0;
     EXPECT_EQ(client.Line().Read(&byte, 1, 3000), PseudoTerminal::kGone);
-    EXPECT_TRUE(client.Sim().HasHungUp());
+    EXPECT_TRUE(client.Sim().WaitForHangUp(3s));
     EXPECT_EQ(client.Sim().Requests().size(), 2u);
 }
 

@@ -212,6 +212,7 @@ Faults (CODE is one character such as a, or a number such as 0x61; options marke
   --short CODE[=LEN] +     cut the reply payload of this code to LEN bytes (default 4)
   --no-nul CODE +          send this code's text without its NUL
   --hang-up-after N        answer N requests, then close the device when the next one arrives
+                           (the program then waits to be stopped)
   --help                   this text
 )";
 }

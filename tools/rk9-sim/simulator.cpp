@@ -126,6 +126,11 @@ bool Simulator::WaitForRequests(std::size_t n, std::chrono::milliseconds timeout
     return m_cv.wait_for(lock, timeout, [&] { return m_requests.size() >= n; });
 }
 
+bool Simulator::WaitForHangUp(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, timeout, [this] { return m_bHungUp; });
+}
+
 bool Simulator::HasHungUp() const {
     std::lock_guard lock(m_mutex);
     return m_bHungUp;

@@ -53,6 +53,8 @@ public:
     // True when at least n requests have arrived within the time-out.
     bool WaitForRequests(std::size_t n, std::chrono::milliseconds timeout) const;
     bool HasHungUp() const;
+    // True when the device has been closed (a hang-up) within the time-out.
+    bool WaitForHangUp(std::chrono::milliseconds timeout) const;
     // The line settings the client left on the pseudo-terminal (speed included).
     bool GetClientLine(LineSettings& line) const { return m_line.GetClientLine(line); }
 
