@@ -1,0 +1,232 @@
+// CFile and CStdioFile over POSIX descriptors and stdio streams.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/file.h"
+#include "platform/utf8.h"
+
+namespace {
+CString FullPath(const CString& fileName) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(Utf16ToUtf8(fileName), ec);
+    if (ec) return fileName;
+    CString out;
+    Utf8ToUtf16(absolute.lexically_normal().string(), out);
+    return out;
+}
+
+int LockFor(UINT flags) {
+    switch (flags & 0x70) {
+        case CFile::shareDenyNone: return 0;
+        case CFile::shareDenyWrite: return LOCK_SH;
+        default: return LOCK_EX;  // shareCompat, shareExclusive, shareDenyRead
+    }
+}
+
+const char* StreamMode(UINT flags) {
+    if (flags & CFile::modeReadWrite) return "r+b";
+    if (flags & CFile::modeWrite) return "wb";
+    return "rb";
+}
+}  // namespace
+
+CFile::~CFile() { CFile::Abort(); }
+
+BOOL CFile::Open(const CString& fileName, UINT openFlags, CFileException* error) {
+    Abort();
+    m_strFileName = FullPath(fileName);
+    auto fail = [&](int err) {
+        if (m_hFile >= 0) close(m_hFile);
+        m_hFile = -1;
+        if (error) *error = CFileException(CFileException::OsErrorToCause(err), err, m_strFileName);
+        return FALSE;
+    };
+    int access = O_RDONLY;
+    if (openFlags & modeReadWrite) access = O_RDWR;
+    else if (openFlags & modeWrite) access = O_WRONLY;
+    int flags = access | O_CLOEXEC | O_NOCTTY;
+    if (openFlags & modeCreate) flags |= O_CREAT;
+    const std::string path = Utf16ToUtf8(m_strFileName);
+    do {
+        m_hFile = open(path.c_str(), flags, 0666);
+    } while (m_hFile < 0 && errno == EINTR);
+    if (m_hFile < 0) return fail(errno);
+    struct stat st {};
+    if (fstat(m_hFile, &st) != 0) return fail(errno);
+    if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+    // Another opener holding the file counts as a sharing violation, as with Windows share modes.
+    if (const int lock = LockFor(openFlags); lock != 0 && S_ISREG(st.st_mode)) {
+        int rc;
+        do {
+            rc = flock(m_hFile, lock | LOCK_NB);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) return fail(errno == EWOULDBLOCK ? EWOULDBLOCK : errno);
+    }
+    // Truncate only once the lock is ours, so a refused opening never empties someone else's file.
+    if ((openFlags & modeCreate) && !(openFlags & modeNoTruncate) && access != O_RDONLY && S_ISREG(st.st_mode) &&
+        ftruncate(m_hFile, 0) != 0)
+        return fail(errno);
+    return TRUE;
+}
+
+UINT CFile::Read(void* buffer, UINT count) {
+    if (m_hFile < 0) ThrowCause(CFileException::invalidFile, EBADF);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = read(m_hFile, static_cast<char*>(buffer) + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Throw(errno);
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<UINT>(done);
+}
+
+void CFile::Write(const void* buffer, UINT count) {
+    if (count == 0) return;
+    if (m_hFile < 0) ThrowCause(CFileException::invalidFile, EBADF);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = write(m_hFile, static_cast<const char*>(buffer) + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Throw(errno);
+        if (n == 0) ThrowCause(CFileException::diskFull, ENOSPC);  // nothing more was stored
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+ULONGLONG CFile::Seek(LONGLONG offset, UINT from) {
+    if (m_hFile < 0) ThrowCause(CFileException::invalidFile, EBADF);
+    const int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
+    const off_t pos = lseek(m_hFile, static_cast<off_t>(offset), whence);
+    if (pos < 0) ThrowCause(CFileException::badSeek, errno);
+    return static_cast<ULONGLONG>(pos);
+}
+
+ULONGLONG CFile::GetPosition() const {
+    if (m_hFile < 0) ThrowCause(CFileException::invalidFile, EBADF);
+    const off_t pos = lseek(m_hFile, 0, SEEK_CUR);
+    if (pos < 0) Throw(errno);
+    return static_cast<ULONGLONG>(pos);
+}
+
+ULONGLONG CFile::GetLength() const {
+    if (m_hFile < 0) ThrowCause(CFileException::invalidFile, EBADF);
+    struct stat st {};
+    if (fstat(m_hFile, &st) != 0) Throw(errno);
+    return static_cast<ULONGLONG>(st.st_size);
+}
+
+void CFile::Close() {
+    if (m_hFile < 0) return;
+    const int fd = m_hFile;
+    m_hFile = -1;
+    // The descriptor is gone after close() whatever it returns, so it is never closed twice.
+    if (close(fd) != 0 && errno != EINTR) Throw(errno);
+}
+
+void CFile::Abort() {
+    if (m_hFile >= 0) close(m_hFile);
+    m_hFile = -1;
+}
+
+CStdioFile::~CStdioFile() { CStdioFile::Abort(); }
+
+BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* error) {
+    Abort();
+    if (!CFile::Open(fileName, openFlags, error)) return FALSE;
+    m_pStream = fdopen(m_hFile, StreamMode(openFlags));
+    if (!m_pStream) {
+        const int err = errno;
+        CFile::Abort();
+        if (error) *error = CFileException(CFileException::OsErrorToCause(err), err, m_strFileName);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+UINT CStdioFile::Read(void* buffer, UINT count) {
+    if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
+    if (count == 0) return 0;
+    const std::size_t n = fread(buffer, 1, count, m_pStream);
+    if (n < count && ferror(m_pStream)) {
+        clearerr(m_pStream);
+        Throw(errno);
+    }
+    return static_cast<UINT>(n);
+}
+
+void CStdioFile::Write(const void* buffer, UINT count) {
+    if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
+    if (count != 0 && fwrite(buffer, 1, count, m_pStream) != count) {
+        clearerr(m_pStream);
+        Throw(errno);
+    }
+}
+
+ULONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
+    if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
+    const int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
+    if (fseeko(m_pStream, static_cast<off_t>(offset), whence) != 0) ThrowCause(CFileException::badSeek, errno);
+    return GetPosition();
+}
+
+ULONGLONG CStdioFile::GetPosition() const {
+    if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
+    const off_t pos = ftello(m_pStream);
+    if (pos < 0) Throw(errno);
+    return static_cast<ULONGLONG>(pos);
+}
+
+void CStdioFile::Close() {
+    if (!m_pStream) {
+        CFile::Close();
+        return;
+    }
+    FILE* stream = m_pStream;
+    m_pStream = nullptr;
+    m_hFile = -1;  // fclose closes the descriptor
+    if (fclose(stream) != 0) Throw(errno);
+}
+
+void CStdioFile::Abort() {
+    if (m_pStream) {
+        fclose(m_pStream);
+        m_pStream = nullptr;
+        m_hFile = -1;
+    }
+    CFile::Abort();
+}
+
+bool CStdioFile::ReadRawLine(std::string& bytes, std::size_t limit) {
+    if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
+    bytes.clear();
+    while (bytes.size() < limit) {
+        const int c = getc(m_pStream);
+        if (c == EOF) {
+            if (ferror(m_pStream)) {
+                clearerr(m_pStream);
+                Throw(errno);
+            }
+            break;
+        }
+        bytes.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+    }
+    return !bytes.empty();
+}
+
+void CStdioFile::WriteString(const char16_t* text) {
+    if (!text) return;
+    std::string bytes;
+    for (; *text; ++text) {
+        bytes.push_back(static_cast<char>(*text & 0xFF));
+        bytes.push_back(static_cast<char>(*text >> 8));
+    }
+    Write(bytes.data(), static_cast<UINT>(bytes.size()));
+}
