@@ -99,8 +99,8 @@ TEST_F(Receiver, KeepsAnUnclaimedReplyForTheNextConsumer) {
 TEST(ReceiverNotifications, GoToTheFirstHandlerOfTheirChannelAsWholeBodies) {
     ScriptedLink link;
     link.SetReadTimeout(20);
+    CHSHandler other(4), first(5), second(5);  // handlers outlive the engine
     ReceiverHarness harness(&link);
-    CHSHandler other(4), first(5), second(5);
     harness.RegisterHandler(0, &other);
     harness.RegisterHandler(2, &first);
     harness.RegisterHandler(5, &second);
@@ -139,8 +139,8 @@ TEST(ReceiverTeardown, ReleasesAThreadBlockedInPutOnTheReceivedSlot) {
 
 TEST(ReceiverTeardown, ReleasesAThreadBlockedInPutOnAHandlerNobodyEmpties) {
     ScriptedLink link;
-    ReceiverHarness harness(&link);
     CHSHandler handler(1);
+    ReceiverHarness harness(&link);
     harness.RegisterHandler(0, &handler);
     ASSERT_TRUE(harness.StartReceiver());
     link.Feed(MakeFrame(0x57, {0x01}));

@@ -1,0 +1,181 @@
+#include "app/session/quarvel_session.h"
+
+#include <cstring>
+
+#include "platform/main_window.h"
+#include "platform/thread.h"
+#include "protocol/hs_protocol_app.h"
+#include "serial/interface.h"
+
+CQuarvelSession::CQuarvelSession() = default;
+
+CQuarvelSession::~CQuarvelSession() {
+    WaitSessionThreadDone();
+    ReleaseLink();
+}
+
+ToolRecord CQuarvelSession::SnapshotRecord() const {
+    std::lock_guard lock(m_recordMutex);
+    return m_record;
+}
+
+void CQuarvelSession::UpdateRecord(const std::function<void(ToolRecord&)>& edit) {
+    std::lock_guard lock(m_recordMutex);
+    edit(m_record);
+}
+
+CHSProtocolApp* CQuarvelSession::CreateEngine(CInterface* port) { return new CHSProtocolApp(port); }
+
+CQuarvelSession::StartOutcome CQuarvelSession::StartSession() {
+    if (Port == nullptr) return StartOutcome::NoPort;
+    if (IsSessionThreadActive()) return StartOutcome::Busy;
+    Engine = CreateEngine(Port);
+    if (Engine == nullptr || !Engine->m_bStarted) {
+        ReleaseLink();
+        return StartOutcome::EngineNotStarted;
+    }
+    {
+        std::lock_guard lock(m_threadMutex);
+        m_threadActive = true;
+    }
+    if (!AfxBeginThread(&CQuarvelSession::RunSession, this)) {
+        MarkSessionThreadDone();
+        ReleaseLink();
+        return StartOutcome::ThreadNotStarted;
+    }
+    SessionRunning = true;
+    m_dropPending = false;
+    return StartOutcome::Started;
+}
+
+UINT CQuarvelSession::RunSession(void* param) {
+    auto* self = static_cast<CQuarvelSession*>(param);
+    const WPARAM outcome = self->Run();
+    PostToMainWindow(WM_SESSION_STATUS, outcome, 0);
+    // The last touch of the object: after this the owner may release the link or destroy it.
+    self->MarkSessionThreadDone();
+    return 0;
+}
+
+WPARAM CQuarvelSession::Run() {
+    CHSProtocolApp& engine = *Engine;
+
+    BYTE info[16] = {};
+    if (engine.GetDeviceInfo(info) != STATUS_OK) return SESSION_FAILED;
+    ToolRecord current;
+    Store([&](ToolRecord& r) {
+        std::memcpy(r.DeviceInfo, info, sizeof info);
+        current = r;
+    });
+    if (!ModelMatches(current.ExpectedModel, current.DeviceInfo)) return SESSION_UNKNOWN_DEVICE;
+
+    if (engine.SendCommand(CMD_ATTACH) != STATUS_OK) return SESSION_FAILED;
+    if (WantsKeepAlive(current)) engine.StartKeepAlive(kKeepAliveIntervalMs);
+
+    DWORD v[7] = {};
+    if (engine.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) != STATUS_OK) return SESSION_FAILED;
+    Store([&](ToolRecord& r) {
+        r.CycleCounter = v[0];
+        r.TotalCounter = v[1];
+        r.PositionCounts = v[2];
+        r.ForceReading = v[3];
+        r.CycleFlags = v[4];
+        r.ForceDivisor = v[5];
+        r.ForceFactor = v[6];
+    });
+
+    // Each text is read into a local buffer first, so the record lock is never held across an exchange.
+    char16_t controller[15] = {};
+    if (engine.GetControllerSerial(controller) != STATUS_OK) return SESSION_FAILED;
+    Store([&](ToolRecord& r) { std::memcpy(r.ControllerSerial, controller, sizeof controller); });
+
+    char16_t tool[21] = {};
+    if (engine.GetToolSerial(tool) != STATUS_OK) return SESSION_FAILED;
+    Store([&](ToolRecord& r) { std::memcpy(r.ToolSerial, tool, sizeof tool); });
+
+    char16_t firmware[23] = {};
+    if (engine.GetFirmwareVersion(firmware) != STATUS_OK) return SESSION_FAILED;
+    Store([&](ToolRecord& r) { std::memcpy(r.FirmwareVersion, firmware, sizeof firmware); });
+
+    char16_t model[20] = {};
+    if (engine.GetToolModel(model) != STATUS_OK) return SESSION_FAILED;
+    Store([&](ToolRecord& r) { std::memcpy(r.ToolModel, model, sizeof model); });
+
+    return SESSION_OK;
+}
+
+void CQuarvelSession::ReleaseLink() {
+    WaitSessionThreadDone();
+    if (Engine != nullptr) {
+        delete Engine;
+        Engine = nullptr;
+    }
+    if (Port != nullptr) {
+        delete Port;
+        Port = nullptr;
+    }
+}
+
+CQuarvelSession::StatusReaction CQuarvelSession::HandleSessionStatus(WPARAM code) {
+    SessionRunning = false;
+    const bool dropPending = m_dropPending;
+    m_dropPending = false;
+    switch (code) {
+        case SESSION_OK:
+            if (dropPending) {
+                // The link was lost while the session read: finish the deferred drop now.
+                CompleteDrop();
+                return StatusReaction::Nothing;
+            }
+            Connected = true;
+            return StatusReaction::ShowRecord;
+        case SESSION_FAILED:
+            Connected = false;
+            return StatusReaction::ShowFailed;
+        case SESSION_UNKNOWN_DEVICE:
+            Connected = false;
+            return StatusReaction::ShowUnknown;
+        case SESSION_CLOSED:
+            return StatusReaction::ShowClosed;
+        default:
+            return StatusReaction::Nothing;
+    }
+}
+
+bool CQuarvelSession::DropLink() {
+    if (SessionRunning) {
+        m_dropPending = true;
+        return false;
+    }
+    CompleteDrop();
+    return true;
+}
+
+void CQuarvelSession::CompleteDrop() {
+    ReleaseLink();
+    Connected = false;
+    PostToMainWindow(WM_SESSION_STATUS, SESSION_CLOSED, 0);
+}
+
+void CQuarvelSession::Disconnect() {
+    ReleaseLink();
+    Connected = false;
+    PostToMainWindow(WM_SESSION_STATUS, SESSION_CLOSED, 0);
+}
+
+bool CQuarvelSession::IsSessionThreadActive() const {
+    std::lock_guard lock(m_threadMutex);
+    return m_threadActive;
+}
+
+void CQuarvelSession::MarkSessionThreadDone() {
+    std::lock_guard lock(m_threadMutex);
+    m_threadActive = false;
+    // Notified under the lock: a waiter cannot return (and destroy this object) before we let go.
+    m_threadCv.notify_all();
+}
+
+void CQuarvelSession::WaitSessionThreadDone() {
+    std::unique_lock lock(m_threadMutex);
+    m_threadCv.wait(lock, [this] { return !m_threadActive; });
+}

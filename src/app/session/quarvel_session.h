@@ -1,0 +1,98 @@
+#pragma once
+// CQuarvelSession: the Qt-free core of the application object. It owns the link (Port) and the protocol
+// engine on it (Engine), holds the ToolRecord of the last session and runs the reading session on its
+// own thread. Threads: the owner's thread (the UI thread, or the CLI's main thread) calls everything
+// except RunSession, which is the session thread's body; SnapshotRecord and UpdateRecord may be called
+// from any thread. The GUI's CQuarvelApp derives from it; the CLI owns one on its main thread.
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+#include "app/session/session_status.h"
+#include "app/session/tool_record.h"
+#include "app/settings/app_core.h"
+
+class CHSProtocolApp;
+class CInterface;
+
+class CQuarvelSession : public CQuarvelAppCore {
+public:
+    CQuarvelSession();
+    // Waits until a running session thread is done with this object, then releases the link.
+    ~CQuarvelSession() override;
+    CQuarvelSession(const CQuarvelSession&) = delete;
+    CQuarvelSession& operator=(const CQuarvelSession&) = delete;
+
+    // Owning pointers, always released together by ReleaseLink: Engine first, then Port.
+    CHSProtocolApp* Engine = nullptr;
+    CInterface* Port = nullptr;
+    // True from the handling of SESSION_OK until the next release.
+    bool Connected = false;
+    // True while a session has been started and its status not yet handled.
+    bool SessionRunning = false;
+
+    // A consistent copy of the record, taken under the record lock.
+    ToolRecord SnapshotRecord() const;
+    // Changes the record under the record lock (the dialog's transfer back before Save).
+    void UpdateRecord(const std::function<void(ToolRecord&)>& edit);
+
+    enum class StartOutcome {
+        Started,           // the session thread runs; its status will be posted
+        NoPort,            // Port is null: nothing was done
+        Busy,              // a session thread still runs: nothing was done
+        EngineNotStarted,  // the engine's threads did not all start: the link was released
+        ThreadNotStarted,  // the session thread could not be created: the link was released
+    };
+    // Builds the engine on Port and starts the session thread (the steps of Connect after the port
+    // dialog and the settings write). Started sets SessionRunning.
+    StartOutcome StartSession();
+
+    // The body of the session thread (an AFX_THREADPROC); `param` is the CQuarvelSession. Returns 0.
+    static UINT RunSession(void* param);
+
+    // Destroys Engine, then Port, nulling each; waits first for a running session thread to finish
+    // with the engine, since destroying it under that thread would pull the engine from under it.
+    void ReleaseLink();
+
+    // What handling a status means for the owner's display.
+    enum class StatusReaction {
+        ShowRecord,     // SESSION_OK: now Connected; show the record
+        ShowFailed,     // message 102, then ReleaseLink
+        ShowUnknown,    // message 134, then ReleaseLink
+        ShowClosed,     // message 106; the link is already gone
+        Nothing,        // a code this system does not post, or an OK overtaken by a lost link
+    };
+    // The state changes on WM_SESSION_STATUS: SessionRunning becomes false; Connected follows the code.
+    StatusReaction HandleSessionStatus(WPARAM code);
+
+    // On WM_LINK_LOST: ReleaseLink, Connected = false, post SESSION_CLOSED. While a session's status is
+    // still to come, the drop is deferred to the handling of that status, so the engine never disappears
+    // under the session thread; returns false in that case.
+    bool DropLink();
+
+    // The user's Disconnect after confirmation: ReleaseLink, Connected = false, post SESSION_CLOSED.
+    void Disconnect();
+
+    // True from StartSession until the session thread has finished with this object.
+    bool IsSessionThreadActive() const;
+
+protected:
+    // Builds the engine on the port; the CLI's reply time-out and tests come in here.
+    virtual CHSProtocolApp* CreateEngine(CInterface* port);
+
+private:
+    WPARAM Run();
+    // Stores one command's results into the record under the lock.
+    void Store(const std::function<void(ToolRecord&)>& write) { UpdateRecord(write); }
+    void CompleteDrop();
+    void MarkSessionThreadDone();
+    void WaitSessionThreadDone();
+
+    mutable std::mutex m_recordMutex;
+    ToolRecord m_record;
+
+    mutable std::mutex m_threadMutex;
+    std::condition_variable m_threadCv;
+    bool m_threadActive = false;
+    bool m_dropPending = false;  // owner's thread only
+};

@@ -1,0 +1,34 @@
+// AfxBeginThread: a detached start that reports refusal as false.
+#include "platform/thread.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/sync.h"
+
+namespace {
+UINT SetFlag(void* param) {
+    static_cast<FinishedFlag*>(param)->Set();
+    return 0;
+}
+
+TEST(ThreadStart, RunsTheProcedureWithItsParameter) {
+    FinishedFlag ran;
+    ASSERT_TRUE(AfxBeginThread(&SetFlag, &ran));
+    EXPECT_TRUE(ran.Wait(10000));
+}
+
+TEST(ThreadStart, GateRefusalReturnsFalseAndRunsNothing) {
+    int asked = 0;
+    SetThreadStartGate([&] {
+        ++asked;
+        return false;
+    });
+    FinishedFlag ran;
+    EXPECT_FALSE(AfxBeginThread(&SetFlag, &ran));
+    SetThreadStartGate({});
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(ran.Wait(50));
+    EXPECT_TRUE(AfxBeginThread(&SetFlag, &ran));  // the gate is gone
+    EXPECT_TRUE(ran.Wait(10000));
+}
+}  // namespace

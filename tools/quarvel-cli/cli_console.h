@@ -1,0 +1,28 @@
+#pragma once
+// The CLI's two output streams. Standard output is written by the main thread only; standard error also
+// takes trace lines from the protocol's threads, so every write to it goes through one lock.
+#include <mutex>
+#include <ostream>
+#include <string>
+
+#include "platform/win_types.h"
+
+class CCliConsole {
+public:
+    CCliConsole(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+
+    void Out(const std::string& text) { m_out << text << std::flush; }
+    // One line on standard error, prefixed with the program's name.
+    void Error(const std::string& text) { ErrLine("quarvel-cli: " + text); }
+    // A message of the string table on standard error, in the current language, as UTF-8.
+    void Message(UINT stringId);
+    void ErrLine(const std::string& line) {
+        std::lock_guard lock(m_errMutex);
+        m_err << line << '\n' << std::flush;
+    }
+
+private:
+    std::ostream& m_out;
+    std::ostream& m_err;
+    std::mutex m_errMutex;
+};

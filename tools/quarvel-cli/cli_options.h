@@ -1,0 +1,33 @@
+#pragma once
+// quarvel-cli's command line: what to do and with which options. Parsing is pure; main thread only.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+enum class CliCommand { Help, Version, Ports, Read, Watch };
+enum class CliFormat { Text, Csv, Json };
+
+struct CliOptions {
+    CliCommand command = CliCommand::Help;
+    std::optional<int> port;        // COMn, 1..256; default: the saved port
+    std::optional<int> speedIndex;  // 0..9; default: the saved speed
+    std::optional<std::string> reportPath;
+    CliFormat format = CliFormat::Text;
+    bool trace = false;
+    // For tests only: the engine's reply time-out in milliseconds (the tool's is 4000).
+    DWORD replyTimeoutMs = 4000;
+};
+
+struct CliParse {
+    bool ok = false;
+    CliOptions options;
+    std::string error;  // names the argument that was wrong
+};
+
+CliParse ParseCliArguments(const std::vector<std::string>& args);
+
+// The --help text.
+std::string CliUsage();
+inline constexpr const char* kCliVersion = "quarvel-cli 1.2";

@@ -1,0 +1,61 @@
+#include "cli_output.h"
+
+#include <nlohmann/json.hpp>
+
+#include "app/session/tool_quantities.h"
+#include "platform/resource_module.h"
+#include "platform/utf8.h"
+#include "report/report_format.h"
+#include "report/report_layouts.h"
+
+namespace {
+std::string Utf8(const CString& text) { return Utf16ToUtf8(text); }
+
+std::string HexBytes(const BYTE* data, std::size_t n) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) {
+        out.push_back(kHex[data[i] >> 4]);
+        out.push_back(kHex[data[i] & 0x0F]);
+    }
+    return out;
+}
+
+std::string Json(const ToolRecord& r) {
+    using nlohmann::ordered_json;
+    ordered_json j;
+    j["tool_model"] = Utf8(TextOf(r.ToolModel));
+    j["tool_serial"] = Utf8(TextOf(r.ToolSerial));
+    j["firmware_version"] = Utf8(TextOf(r.FirmwareVersion));
+    j["controller_serial"] = Utf8(TextOf(r.ControllerSerial));
+    j["cycle_counter"] = r.CycleCounter;
+    j["total_counter"] = r.TotalCounter;
+    j["stop_position_mm"] = ReportStopPositionMm(r.PositionCounts);
+    j["stop_position_counts"] = r.PositionCounts;
+    j["force_kn"] = ForceKn(r);
+    j["force_reading"] = r.ForceReading;
+    j["force_factor"] = r.ForceFactor;
+    j["force_divisor"] = r.ForceDivisor;
+    j["result"] = Utf8(LoadStringW(ResultStringId(r.CycleFlags)));
+    j["result_code"] = r.CycleFlags & 3u;
+    j["direction"] = Utf8(LoadStringW(DirectionStringId(r.CycleFlags)));
+    j["direction_forward"] = (r.CycleFlags & 4u) != 0;
+    j["cycle_flags"] = r.CycleFlags;
+    j["device_info"] = HexBytes(r.DeviceInfo, sizeof r.DeviceInfo);
+    j["keep_alive"] = WantsKeepAlive(r);
+    // dump() with replacement keeps the output valid even if a text held an unpaired surrogate.
+    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+}  // namespace
+
+std::string FormatToolRecord(const ToolRecord& record, CliFormat format) {
+    if (format == CliFormat::Json) return Json(record);
+    CString all;
+    const ReportSink sink = [&](const char16_t* piece) { all += piece; };
+    if (format == CliFormat::Csv) {
+        ComposeCsvReport(record, sink);
+    } else {
+        ComposeTextReport(record, sink);
+    }
+    return Utf8(all);
+}

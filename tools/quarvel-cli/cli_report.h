@@ -1,0 +1,9 @@
+#pragma once
+// --report FILE: the report file exactly as Save writes it. Main thread.
+#include <string>
+
+#include "app/session/tool_record.h"
+#include "cli_console.h"
+
+// Writes the report; returns 0, or 1 after telling the user why the file could not be written.
+int SaveCliReport(const std::string& path, const ToolRecord& record, CCliConsole& console);

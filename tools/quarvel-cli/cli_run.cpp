@@ -1,0 +1,29 @@
+#include "cli_run.h"
+
+#include "cli_exit.h"
+#include "cli_options.h"
+#include "cli_ports.h"
+#include "cli_read.h"
+
+int RunCli(const std::vector<std::string>& args, CCliMainWindow& window, CCliConsole& console) {
+    const CliParse parse = ParseCliArguments(args);
+    if (!parse.ok) {
+        console.Error(parse.error);
+        console.ErrLine("Try 'quarvel-cli --help'.");
+        return kExitUsage;
+    }
+    switch (parse.options.command) {
+        case CliCommand::Help:
+            console.Out(CliUsage());
+            return kExitOk;
+        case CliCommand::Version:
+            console.Out(std::string(kCliVersion) + "\n");
+            return kExitOk;
+        case CliCommand::Ports:
+            return RunPortsCommand(console);
+        case CliCommand::Read:
+        case CliCommand::Watch:
+            return RunReadCommand(parse.options, window, console);
+    }
+    return kExitUsage;
+}

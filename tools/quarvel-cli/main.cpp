@@ -1,0 +1,16 @@
+// quarvel-cli: reads the tool over a serial port as Connect does, without a window (see --help).
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli_exit.h"
+#include "cli_run.h"
+#include "platform/stop_signal.h"
+
+int main(int argc, char** argv) {
+    CCliMainWindow window;
+    // Before any other thread starts, so SIGINT and SIGTERM reach only the watcher's thread.
+    StopSignalWatcher stopWatcher([&window](int) { window.PostMessageW(WM_CLI_STOP, 0, 0); });
+    CCliConsole console(std::cout, std::cerr);
+    return RunCli(std::vector<std::string>(argv + 1, argv + argc), window, console);
+}
