@@ -63,8 +63,10 @@ for i, p in enumerate(['1=/dev/pts/3,7=/dev/ttyUSB0', '256=/dev/ttyS0,001=/x,257
                        '']):
     write('port_table', 'ports%d' % i, p)
 
+# fuzz_utf16_reader: a byte choosing how lines are read, then the file.
 bom = b'\xff\xfe'
-write('utf16_reader', 'lines', bom + 'Tool model : RK-9\r\nForce : 0.45 kN\r\n'.encode('utf-16-le'))
-write('utf16_reader', 'odd', bom + 'a\nb'.encode('utf-16-le') + b'\x00')
-write('utf16_reader', 'surrogates', bom + '\U0001F600 x\r'.encode('utf-16-le') + b'\x00\xd8\x0a\x00')
-write('utf16_reader', 'no_bom', 'plain\n'.encode('utf-16-le'))
+write('utf16_reader', 'lines', b'\x00' + bom + 'Tool model : RK-9\r\nForce : 0.45 kN\r\n'.encode('utf-16-le'))
+write('utf16_reader', 'odd', b'\x07' + bom + 'a\nb'.encode('utf-16-le') + b'\x00')
+write('utf16_reader', 'surrogates', b'\x01' + bom + '\U0001F600 x\r'.encode('utf-16-le') + b'\x00\xd8\x0a\x00')
+write('utf16_reader', 'no_bom', b'\x03' + 'plain\n'.encode('utf-16-le'))
+write('utf16_reader', 'big_endian', b'\x02\xfe\xff' + 'ab\r\ncd'.encode('utf-16-be'))
