@@ -60,7 +60,7 @@ int ToolStreamLink::Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received)
     }
     std::size_t k = std::min<std::size_t>(n, m_released.size() - m_nReadPos);
     if (m_nMaxChunk > 0) k = std::min<std::size_t>(k, m_nMaxChunk);
-    std::memcpy(buffer, m_released.data() + m_nReadPos, k);
+    if (k > 0) std::memcpy(buffer, m_released.data() + m_nReadPos, k);
     m_nReadPos += k;
     *received = static_cast<std::uint32_t>(k);
     return TRUE;
