@@ -1,8 +1,8 @@
 // The figures of bench/run that are not Google Benchmark tables: each subcommand measures one figure with
 // its floor in the same process and prints one JSON object per figure on standard output.
 //   roundtrip N        'H' round trips through the engine over CModem against the tool on COM1 (QUARVEL_PORTS;
-//                      bench/run starts the rk9-sim program there), beside the floor: one thread doing a blocking
-//                      write, poll and read on the same pseudo-terminal against the same tool
+//                      bench/run starts rk9-sim programs there), beside the floor: one thread doing a blocking
+//                      write, poll and read on the same kind of pseudo-terminal against the same program on COM2
 //   session N          the reading session 'D','A','a','c','e','g','h' against COM1, beside the same seven
 //                      exchanges at the floor and the time the bytes take on the wire at 115200 and 9600 bit/s
 //   cpu SECONDS        CPU time of this process while linked with the keep-alive running (tool on COM1)
@@ -84,7 +84,11 @@ private:
     int m_fd;
 };
 
-std::string Com1() { return PortTable::FromEnvironment().PathFor(1); }
+// The floor's tool: COM2 when it is mapped, else the engine's COM1.
+std::string FloorPath() {
+    const PortTable table = PortTable::FromEnvironment();
+    return table.PathFor(2).empty() ? table.PathFor(1) : table.PathFor(2);
+}
 
 std::size_t ReplyBytes(BYTE code) { return rk9sim::Responder({}, {}).NormalReply(code).size(); }
 
@@ -94,22 +98,19 @@ std::unique_ptr<CModem> OpenCom1() {
     return port;
 }
 
+// The floor and the engine each have a tool of their own (COM2 and COM1, the same program), and their samples
+// alternate, so that both see the same load on the machine.
 int RoundTrip(int n) {
     std::vector<double> floorUs, engineUs;
-    {
-        FloorClient floor(Com1());
-        if (!floor.Ok()) return 1;
-        for (int i = 0; i < n; ++i) {
-            const auto t = Clock::now();
-            if (!floor.RoundTrip('H', 4)) return 1;
-            floorUs.push_back(Us(Clock::now() - t));
-        }
-    }
+    FloorClient floor(FloorPath());
     auto port = OpenCom1();
-    if (!port) return 1;
+    if (!floor.Ok() || !port) return 1;
     auto engine = std::make_unique<CHSProtocolApp>(port.get());
     for (int i = 0; i < n; ++i) {
-        const auto t = Clock::now();
+        auto t = Clock::now();
+        if (!floor.RoundTrip('H', 4)) return 1;
+        floorUs.push_back(Us(Clock::now() - t));
+        t = Clock::now();
         if (engine->SendCommand(CMD_KEEP_ALIVE) != STATUS_OK) return 1;
         engineUs.push_back(Us(Clock::now() - t));
     }
@@ -138,21 +139,16 @@ int Session(int n) {
     std::size_t wireBytes = 0;
     for (BYTE code : kSessionCodes) wireBytes += 4 + ReplyBytes(code);
     std::vector<double> floorUs, engineUs;
-    {
-        FloorClient floor(Com1());
-        if (!floor.Ok()) return 1;
-        for (int i = 0; i < n; ++i) {
-            const auto t = Clock::now();
-            for (BYTE code : kSessionCodes)
-                if (!floor.RoundTrip(code, ReplyBytes(code))) return 1;
-            floorUs.push_back(Us(Clock::now() - t));
-        }
-    }
+    FloorClient client(FloorPath());
     auto port = OpenCom1();
-    if (!port) return 1;
+    if (!client.Ok() || !port) return 1;
     auto engine = std::make_unique<CHSProtocolApp>(port.get());
     for (int i = 0; i < n; ++i) {
-        const auto t = Clock::now();
+        auto t = Clock::now();
+        for (BYTE code : kSessionCodes)
+            if (!client.RoundTrip(code, ReplyBytes(code))) return 1;
+        floorUs.push_back(Us(Clock::now() - t));
+        t = Clock::now();
         if (RunSessionOnce(*engine) != 0) return 1;
         engineUs.push_back(Us(Clock::now() - t));
     }
