@@ -2,6 +2,7 @@
 // FaultPlan: which misbehaviour the simulated controller shows. A plain value; exchange numbers count every
 // request received, from 0. "After N" means the first N requests are served normally.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -29,5 +30,9 @@ struct FaultPlan {
     std::set<BYTE> noNulCodes;                   // texts of these codes are sent without their NUL
     std::optional<std::uint32_t> hangUpAfter;    // close the device when request N+1 arrives
 };
+
+// A fault plan per exchange, chosen by the exchange number (from 0) and the request's code; called on the
+// simulator's serving thread. Soak tests use it to give every exchange a fault of its own, known in advance.
+using FaultSchedule = std::function<FaultPlan(std::uint32_t exchange, BYTE code)>;
 
 }  // namespace rk9sim

@@ -84,6 +84,7 @@ std::vector<BYTE> Responder::Prefix() {
 ReplyPlan Responder::Answer(const Request& request) {
     const std::uint32_t exchange = m_nExchange++;
     const BYTE code = request.nCode;
+    if (m_schedule) m_faults = m_schedule(exchange, code);
     ReplyPlan plan;
     if (m_faults.hangUpAfter && exchange >= *m_faults.hangUpAfter) {
         plan.bHangUp = true;

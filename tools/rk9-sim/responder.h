@@ -28,6 +28,8 @@ public:
     Responder(ToolProfile profile, FaultPlan faults);
 
     ReplyPlan Answer(const Request& request);
+    // From now on each exchange uses the plan the schedule gives for it instead of the fixed one.
+    void SetSchedule(FaultSchedule schedule) { m_schedule = std::move(schedule); }
 
     // The reply frame a fault-free tool sends for the code (the status 0xA7 frame for unknown codes).
     std::vector<BYTE> NormalReply(BYTE code) const;
@@ -39,6 +41,7 @@ private:
 
     ToolProfile m_profile;
     FaultPlan m_faults;
+    FaultSchedule m_schedule;
     std::uint32_t m_nExchange = 0;
     std::mt19937 m_random;
 };

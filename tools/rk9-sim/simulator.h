@@ -38,6 +38,9 @@ public:
     bool OpenDevice(const std::string& path, std::string* error);
     const std::string& DevicePath() const { return m_line.DevicePath(); }
 
+    // Gives every exchange the fault plan the schedule names for it. Call before Run or Start.
+    void SetFaultSchedule(FaultSchedule schedule) { m_responder.SetSchedule(std::move(schedule)); }
+
     // Serves on the calling thread until Stop.
     void Run();
     // Serves on a thread of its own until Stop. False when the thread cannot be started.

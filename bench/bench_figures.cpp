@@ -1,0 +1,333 @@
+// The figures of bench/run that are not Google Benchmark tables: each subcommand measures one figure with
+// its floor in the same process and prints one JSON object per figure on standard output.
+//   roundtrip N        'H' round trips through the engine over CModem against the tool on COM1 (QUARVEL_PORTS;
+//                      bench/run starts rk9-sim programs there), beside the floor: one thread doing a blocking
+//                      write, poll and read on the same kind of pseudo-terminal against the same program on COM2
+//   session N          the reading session 'D','A','a','c','e','g','h' against COM1, beside the same seven
+//                      exchanges at the floor and the time the bytes take on the wire at 115200 and 9600 bit/s
+//   cpu SECONDS        CPU time of this process while linked with the keep-alive running (tool on COM1)
+//   teardown N         engine teardown of an idle linked session, and of one inside a keep-alive exchange
+//   probe N            the probe of COM1 to COM256 with the ports QUARVEL_PORTS maps, beside opening and closing
+//                      the same devices directly
+//   growth N           resident memory before and after N exchanges over an in-memory link
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/port_table.h"
+#include "protocol/hs_protocol_app.h"
+#include "responder.h"
+#include "serial/modem.h"
+#include "serial/port_probe.h"
+#include "simulator.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr BYTE kSessionCodes[] = {'D', 'A', 'a', 'c', 'e', 'g', 'h'};
+
+double Us(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+void Figure(const char* name, double value, const char* unit, const char* versusName, double versus,
+            const char* goal) {
+    std::printf("{\"name\":\"%s\",\"value\":%.3f,\"unit\":\"%s\",\"versus\":\"%s\",\"versus_value\":%.3f,"
+                "\"ratio\":%.4f,\"goal\":\"%s\"}\n",
+                name, value, unit, versusName, versus, versus != 0 ? value / versus : 0.0, goal);
+    std::fflush(stdout);
+}
+
+// The floor: a blocking write, then poll and read until the whole reply is there, on one thread.
+class FloorClient {
+public:
+    explicit FloorClient(const std::string& path) : m_fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
+    ~FloorClient() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    bool Ok() const { return m_fd >= 0; }
+    // Sends the request for `code` and reads a reply of `replyBytes`; false on a time-out.
+    bool RoundTrip(BYTE code, std::size_t replyBytes) {
+        const BYTE request[] = {0x55, code, 0x00, code};
+        if (write(m_fd, request, sizeof request) != static_cast<ssize_t>(sizeof request)) return false;
+        BYTE reply[256];
+        std::size_t got = 0;
+        while (got < replyBytes) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (poll(&p, 1, 2000) <= 0) return false;
+            const ssize_t k = read(m_fd, reply + got, replyBytes - got);
+            if (k <= 0) return false;
+            got += static_cast<std::size_t>(k);
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
+
+// The floor's tool: COM2 when it is mapped, else the engine's COM1.
+std::string FloorPath() {
+    const PortTable table = PortTable::FromEnvironment();
+    return table.PathFor(2).empty() ? table.PathFor(1) : table.PathFor(2);
+}
+
+std::size_t ReplyBytes(BYTE code) { return rk9sim::Responder({}, {}).NormalReply(code).size(); }
+
+std::unique_ptr<CModem> OpenCom1() {
+    auto port = std::make_unique<CModem>();
+    if (!port->Open("baud=115200 parity=N data=8 stop=1", 1, 2000)) return nullptr;
+    return port;
+}
+
+// The floor and the engine each have a tool of their own (COM2 and COM1, the same program), and their samples
+// alternate, so that both see the same load on the machine.
+int RoundTrip(int n) {
+    std::vector<double> floorUs, engineUs;
+    FloorClient floor(FloorPath());
+    auto port = OpenCom1();
+    if (!floor.Ok() || !port) return 1;
+    auto engine = std::make_unique<CHSProtocolApp>(port.get());
+    for (int i = 0; i < n; ++i) {
+        auto t = Clock::now();
+        if (!floor.RoundTrip('H', 4)) return 1;
+        floorUs.push_back(Us(Clock::now() - t));
+        t = Clock::now();
+        if (engine->SendCommand(CMD_KEEP_ALIVE) != STATUS_OK) return 1;
+        engineUs.push_back(Us(Clock::now() - t));
+    }
+    engine.reset();
+    Figure("roundtrip_median", Percentile(engineUs, 0.5), "us", "floor write/poll/read", Percentile(floorUs, 0.5), "<= 2x floor");
+    Figure("roundtrip_p99", Percentile(engineUs, 0.99), "us", "floor write/poll/read", Percentile(floorUs, 0.99), "<= 2x floor");
+    return 0;
+}
+
+int RunSessionOnce(CHSProtocolApp& e) {
+    BYTE info[16];
+    DWORD v[7];
+    char16_t text[32];
+    int bad = 0;
+    bad += e.GetDeviceInfo(info) != STATUS_OK;
+    bad += e.SendCommand(CMD_ATTACH) != STATUS_OK;
+    bad += e.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) != STATUS_OK;
+    bad += e.GetControllerSerial(text) != STATUS_OK;
+    bad += e.GetToolSerial(text) != STATUS_OK;
+    bad += e.GetFirmwareVersion(text) != STATUS_OK;
+    bad += e.GetToolModel(text) != STATUS_OK;
+    return bad;
+}
+
+int Session(int n) {
+    std::size_t wireBytes = 0;
+    for (BYTE code : kSessionCodes) wireBytes += 4 + ReplyBytes(code);
+    std::vector<double> floorUs, engineUs;
+    FloorClient client(FloorPath());
+    auto port = OpenCom1();
+    if (!client.Ok() || !port) return 1;
+    auto engine = std::make_unique<CHSProtocolApp>(port.get());
+    for (int i = 0; i < n; ++i) {
+        auto t = Clock::now();
+        for (BYTE code : kSessionCodes)
+            if (!client.RoundTrip(code, ReplyBytes(code))) return 1;
+        floorUs.push_back(Us(Clock::now() - t));
+        t = Clock::now();
+        if (RunSessionOnce(*engine) != 0) return 1;
+        engineUs.push_back(Us(Clock::now() - t));
+    }
+    engine.reset();
+    const double wire115200 = static_cast<double>(wireBytes) * 10.0 / 115200.0 * 1e6;
+    const double wire9600 = static_cast<double>(wireBytes) * 10.0 / 9600.0 * 1e6;
+    const double session = Percentile(engineUs, 0.5), floor = Percentile(floorUs, 0.5);
+    Figure("session_pty_median", session, "us", "floor, same 7 exchanges", floor, "-");
+    Figure("session_overhead_vs_wire_115200", std::max(session - floor, 0.0), "us", "wire time at 115200 bit/s",
+           wire115200, "< 1% of wire time");
+    Figure("session_overhead_vs_wire_9600", std::max(session - floor, 0.0), "us", "wire time at 9600 bit/s", wire9600, "-");
+    Figure("session_pty_vs_wire_115200", session, "us", "wire time at 115200 bit/s", wire115200, "-");
+    std::fprintf(stderr, "session: %zu bytes on the wire\n", wireBytes);
+    return 0;
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+int Cpu(int seconds) {
+    auto port = OpenCom1();
+    if (!port) return 1;
+    auto engine = std::make_unique<CHSProtocolApp>(port.get());
+    if (RunSessionOnce(*engine) != 0) return 1;
+    engine->StartKeepAlive(1000);
+    const double before = CpuSeconds();
+    const auto t = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double cpu = CpuSeconds() - before;
+    const double wall = std::chrono::duration<double>(Clock::now() - t).count();
+    engine.reset();
+    Figure("cpu_linked_keepalive", cpu / wall * 100.0, "% of a core", "goal", 0.2, "< 0.2% of one core");
+    return 0;
+}
+
+int Teardown(int n) {
+    std::vector<double> idleMs, busyMs;
+    rk9sim::FaultPlan silentH;
+    silentH.silentCodes = {CMD_KEEP_ALIVE};
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < n; ++i) {
+            rk9sim::Simulator sim({}, round == 0 ? rk9sim::FaultPlan{} : silentH);
+            std::string error;
+            if (!sim.OpenPty(&error) || !sim.Start()) return 1;
+            ::setenv("QUARVEL_PORTS", ("1=" + sim.DevicePath()).c_str(), 1);
+            auto port = OpenCom1();
+            if (!port) return 1;
+            auto engine = std::make_unique<CHSProtocolApp>(port.get());
+            if (RunSessionOnce(*engine) != 0) return 1;
+            engine->StartKeepAlive(1000);
+            // Idle: the keep-alive has had its answer and sleeps. Busy: its 'H' waits for a reply.
+            if (!sim.WaitForRequests(8, std::chrono::seconds(5))) return 1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(round == 0 ? 50 : 5));
+            const auto t = Clock::now();
+            engine.reset();
+            (round == 0 ? idleMs : busyMs).push_back(Us(Clock::now() - t) / 1000.0);
+            port.reset();
+            sim.Stop();
+        }
+    }
+    Figure("disconnect_idle", Percentile(idleMs, 0.5), "ms", "goal", 50, "< 50 ms");
+    Figure("disconnect_in_exchange", Percentile(busyMs, 0.5), "ms", "goal", 50, "< 50 ms");
+    Figure("disconnect_worst", std::max(Percentile(idleMs, 1.0), Percentile(busyMs, 1.0)), "ms", "goal", 50, "< 50 ms");
+    return 0;
+}
+
+int Probe(int n) {
+    const PortTable table = PortTable::FromEnvironment();
+    std::vector<std::string> mapped;
+    for (int p = 1; p <= 256; ++p)
+        if (!table.PathFor(p).empty()) mapped.push_back(table.PathFor(p));
+    std::vector<double> probeMs, floorMs;
+    for (int i = 0; i < n; ++i) {
+        auto t = Clock::now();
+        ProbeResult result = ProbePorts(2000);
+        result.ports.clear();
+        probeMs.push_back(Us(Clock::now() - t) / 1000.0);
+        if (result.refused.size() + 3 < mapped.size()) return 1;
+        t = Clock::now();
+        for (const std::string& path : mapped) {
+            const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) close(fd);
+        }
+        floorMs.push_back(Us(Clock::now() - t) / 1000.0);
+    }
+    Figure("probe_com1_256", Percentile(probeMs, 0.5), "ms", "open+close of the mapped devices", Percentile(floorMs, 0.5),
+           "< 50 ms");
+    return 0;
+}
+
+// An in-memory link that answers every request at once with a fixed 'Z' frame and keeps no history.
+class EchoLink : public CInterface {
+public:
+    BOOL SetMode(const char*) override { return TRUE; }
+    BOOL Close() override { return TRUE; }
+    int CancelRead() override {
+        std::lock_guard lock(m_mutex);
+        m_bCancel = true;
+        m_cv.notify_all();
+        return TRUE;
+    }
+    int Write(std::uint32_t, const BYTE*, std::uint32_t*) override {
+        static const BYTE reply[] = {0x55, 0x5A, 0x00, 0x5A};
+        std::lock_guard lock(m_mutex);
+        m_pending.insert(m_pending.end(), std::begin(reply), std::end(reply));
+        m_cv.notify_all();
+        return TRUE;
+    }
+    int Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received) override {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait_for(lock, std::chrono::milliseconds(2000 + n), [&] { return m_bCancel || !m_pending.empty(); });
+        *received = 0;
+        if (m_bCancel) {
+            m_bCancel = false;
+            return 0;
+        }
+        while (*received < n && !m_pending.empty()) {
+            buffer[(*received)++] = m_pending.front();
+            m_pending.pop_front();
+        }
+        return TRUE;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<BYTE> m_pending;
+    bool m_bCancel = false;
+};
+
+std::size_t ResidentKiB() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    unsigned long size = 0, resident = 0;
+    if (f != nullptr) {
+        if (std::fscanf(f, "%lu %lu", &size, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) / 1024;
+}
+
+int Growth(int n) {
+    EchoLink link;
+    CHSProtocolApp engine(&link);
+    // Warm-up: the threads' stacks and the allocator's per-thread arenas reach their working size first.
+    for (int i = 0; i < 20000; ++i) engine.SendCommand(CMD_KEEP_ALIVE);
+    (void)ResidentKiB();  // its own stdio buffer is allocated once, before the first reading that counts
+    const std::size_t before = ResidentKiB();
+    std::size_t half = 0;
+    for (int i = 0; i < n; ++i) {
+        if (engine.SendCommand(CMD_KEEP_ALIVE) != STATUS_OK) return 1;
+        if (i == n / 2) half = ResidentKiB();
+    }
+    const std::size_t after = ResidentKiB();
+    std::fprintf(stderr, "growth: RSS %zu KiB, %zu KiB half-way, %zu KiB after %d exchanges\n", before, half, after, n);
+    Figure("rss_growth_100k_exchanges", static_cast<double>(after) - static_cast<double>(before), "KiB",
+           "RSS before", static_cast<double>(before), "0");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_figures roundtrip|session|cpu|teardown|probe|growth N\n");
+        return 2;
+    }
+    const std::string what = argv[1];
+    const int n = std::atoi(argv[2]);
+    int rc = 2;
+    if (what == "roundtrip") rc = RoundTrip(n);
+    if (what == "session") rc = Session(n);
+    if (what == "cpu") rc = Cpu(n);
+    if (what == "teardown") rc = Teardown(n);
+    if (what == "probe") rc = Probe(n);
+    if (what == "growth") rc = Growth(n);
+    if (rc == 1) std::fprintf(stderr, "bench_figures %s: the tool did not answer or a port did not open\n", what.c_str());
+    return rc;
+}

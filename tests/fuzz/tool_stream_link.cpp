@@ -1,0 +1,67 @@
+#include "tool_stream_link.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace {
+// T of the read time-out n x 1 ms + T; the receiver simply reads again after it.
+constexpr std::uint32_t kReadTimeoutMs = 50;
+}  // namespace
+
+ToolStreamLink::ToolStreamLink(std::uint32_t maxChunk) : m_nMaxChunk(maxChunk) { m_bOpen = true; }
+
+void ToolStreamLink::SetNextAnswer(std::vector<BYTE> answer) {
+    std::lock_guard lock(m_mutex);
+    m_nextAnswer = std::move(answer);
+}
+
+std::vector<BYTE> ToolStreamLink::Released() const {
+    std::lock_guard lock(m_mutex);
+    return m_released;
+}
+
+std::vector<BYTE> ToolStreamLink::Written() const {
+    std::lock_guard lock(m_mutex);
+    return m_written;
+}
+
+BOOL ToolStreamLink::SetMode(const char*) { return TRUE; }
+BOOL ToolStreamLink::Close() { return TRUE; }
+
+int ToolStreamLink::CancelRead() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_bCancelPending = true;
+    }
+    m_cv.notify_all();
+    return TRUE;
+}
+
+int ToolStreamLink::Write(std::uint32_t n, const BYTE* data, std::uint32_t*) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_written.insert(m_written.end(), data, data + n);
+        m_released.insert(m_released.end(), m_nextAnswer.begin(), m_nextAnswer.end());
+        m_nextAnswer.clear();
+    }
+    m_cv.notify_all();
+    return TRUE;
+}
+
+int ToolStreamLink::Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received) {
+    *received = 0;
+    std::unique_lock lock(m_mutex);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(n + kReadTimeoutMs);
+    m_cv.wait_until(lock, deadline, [&] { return m_bCancelPending || m_nReadPos < m_released.size(); });
+    if (m_bCancelPending) {
+        m_bCancelPending = false;
+        return 0;
+    }
+    std::size_t k = std::min<std::size_t>(n, m_released.size() - m_nReadPos);
+    if (m_nMaxChunk > 0) k = std::min<std::size_t>(k, m_nMaxChunk);
+    if (k > 0) std::memcpy(buffer, m_released.data() + m_nReadPos, k);
+    m_nReadPos += k;
+    *received = static_cast<std::uint32_t>(k);
+    return TRUE;
+}
