@@ -36,9 +36,9 @@ PortTable PortTable::Default() {
     return table;
 }
 
-PortTable PortTable::Parse(const std::string& spec) {
+PortTable PortTable::Parse(const std::string& entries) {
     PortTable table;
-    std::string_view rest(spec);
+    std::string_view rest(entries);
     while (!rest.empty()) {
         const std::size_t comma = rest.find(',');
         const std::string_view entry = rest.substr(0, comma);
@@ -54,8 +54,8 @@ PortTable PortTable::Parse(const std::string& spec) {
 }
 
 PortTable PortTable::FromEnvironment() {
-    const char* spec = std::getenv("QUARVEL_PORTS");
-    return spec != nullptr ? Parse(spec) : Default();
+    const char* entries = std::getenv("QUARVEL_PORTS");
+    return entries != nullptr ? Parse(entries) : Default();
 }
 
 const std::string& PortTable::PathFor(int port) const {

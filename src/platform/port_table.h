@@ -16,7 +16,7 @@ public:
 
     static PortTable Default();
     // The table QUARVEL_PORTS describes (see above).
-    static PortTable Parse(const std::string& spec);
+    static PortTable Parse(const std::string& entries);
     // Parse(QUARVEL_PORTS) when that variable is set, Default() otherwise.
     static PortTable FromEnvironment();
 

@@ -25,16 +25,16 @@ namespace {
 class FakePorts {
 public:
     explicit FakePorts(std::initializer_list<int> numbers) {
-        std::string spec;
+        std::string entries;
         for (int number : numbers) {
             auto pty = std::make_unique<PseudoTerminal>();
             std::string error;
             EXPECT_TRUE(pty->Create(&error)) << error;
-            if (!spec.empty()) spec += ",";
-            spec += std::to_string(number) + "=" + pty->DevicePath();
+            if (!entries.empty()) entries += ",";
+            entries += std::to_string(number) + "=" + pty->DevicePath();
             m_ptys.emplace(number, std::move(pty));
         }
-        m_scope = std::make_unique<testsupport::ScopedPorts>(spec);
+        m_scope = std::make_unique<testsupport::ScopedPorts>(entries);
     }
     PseudoTerminal& operator[](int number) { return *m_ptys.at(number); }
     // True when nobody holds COM`number` open any more.

@@ -12,9 +12,9 @@
 #include "platform/port_table.h"
 
 namespace {
-std::array<std::string, 257> Reference(const std::string& spec) {
+std::array<std::string, 257> Reference(const std::string& entries) {
     std::array<std::string, 257> table;
-    std::stringstream entries(spec);
+    std::stringstream entries(entries);
     std::string entry;
     while (std::getline(entries, entry, ',')) {
         const std::size_t eq = entry.find('=');
@@ -30,9 +30,9 @@ std::array<std::string, 257> Reference(const std::string& spec) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string spec(reinterpret_cast<const char*>(data), size);
-    const PortTable table = PortTable::Parse(spec);
-    const auto expected = Reference(spec);
+    const std::string entries(reinterpret_cast<const char*>(data), size);
+    const PortTable table = PortTable::Parse(entries);
+    const auto expected = Reference(entries);
     for (int port = 1; port <= 256; ++port) {
         FUZZ_CHECK(table.PathFor(port) == expected[static_cast<std::size_t>(port)], "COM%d maps to \"%s\"", port,
                    table.PathFor(port).c_str());

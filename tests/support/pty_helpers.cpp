@@ -28,9 +28,9 @@ bool StaysQuiet(PseudoTerminal& line, std::chrono::milliseconds quiet) {
     return line.Read(&byte, 1, static_cast<int>(quiet.count())) == 0;
 }
 
-ScopedPorts::ScopedPorts(const std::string& spec) {
+ScopedPorts::ScopedPorts(const std::string& entries) {
     if (const char* old = std::getenv("QUARVEL_PORTS")) m_previous = old;
-    ::setenv("QUARVEL_PORTS", spec.c_str(), 1);
+    ::setenv("QUARVEL_PORTS", entries.c_str(), 1);
 }
 
 ScopedPorts::~ScopedPorts() {

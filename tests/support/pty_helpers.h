@@ -19,7 +19,7 @@ bool StaysQuiet(PseudoTerminal& line, std::chrono::milliseconds quiet);
 // Sets QUARVEL_PORTS for the lifetime of the object and restores the previous value afterwards.
 class ScopedPorts {
 public:
-    explicit ScopedPorts(const std::string& spec);
+    explicit ScopedPorts(const std::string& entries);
     ScopedPorts(const ScopedPorts&) = delete;
     ScopedPorts& operator=(const ScopedPorts&) = delete;
     ~ScopedPorts();
