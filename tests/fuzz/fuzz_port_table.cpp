@@ -12,9 +12,9 @@
 #include "platform/port_table.h"
 
 namespace {
-std::array<std::string, 257> Reference(const std::string& entries) {
+std::array<std::string, 257> Reference(const std::string& text) {
     std::array<std::string, 257> table;
-    std::stringstream entries(entries);
+    std::stringstream entries(text);
     std::string entry;
     while (std::getline(entries, entry, ',')) {
         const std::size_t eq = entry.find('=');
