@@ -3,11 +3,12 @@
 //                                       each run the clock is read just before posix_spawn, and the child
 //                                       reports the clock once the first paint pass of its main dialog has
 //                                       ended. Prints one JSON object: median, minimum and maximum in ms, and
-//                                       the same for a bare Qt program that shows an empty dialog (the floor)
+//                                       the same for a bare Qt program that shows a small dialog (the floor)
 //   startup_probe --program             the program's own start-up: the same global application object and
 //                                       AfxWinMain as src/app/gui/program/main.cpp; the main dialog is ended
 //                                       right after its first paint
-//   startup_probe --floor               QApplication, an empty QDialog shown, ended after its first paint
+//   startup_probe --floor               QApplication and a QDialog with a label and a button, ended after its
+//                                       first paint: what Qt itself costs to show a dialog with text
 // The hook is a Qt start-up routine (qAddPreRoutine) that installs an event filter on the application, so the
 // program itself carries no test hook. Both clocks are CLOCK_MONOTONIC (std::chrono::steady_clock).
 #include <spawn.h>
@@ -18,7 +19,10 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
@@ -90,7 +94,13 @@ void InstallFilter() { qApp->installEventFilter(new FirstPaintFilter(g_bProgram)
 
 int Floor(int argc, char** argv) {
     QApplication app(argc, argv);
+    // A dialog with a text and a button: any program that shows text pays for the font set-up too.
     QDialog dialog;
+    QVBoxLayout layout(&dialog);
+    QLabel label(QStringLiteral("Not connected"));
+    QPushButton button(QStringLiteral("Connect"));
+    layout.addWidget(&label);
+    layout.addWidget(&button);
     dialog.resize(300, 200);
     dialog.show();
     return QApplication::exec();
