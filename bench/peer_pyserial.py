@@ -31,6 +31,9 @@ def main():
     codes = [ord('H')] if what == 'roundtrip' else [ord(c) for c in 'DAaceghh'[:7]]
     samples = []
     with serial.Serial(device, 115200, timeout=2) as port:
+        for _ in range(50 // len(codes)):  # warm-up, unmeasured, as for the engine and its floor
+            for code in codes:
+                exchange(port, code)
         for _ in range(n):
             start = time.perf_counter()
             for code in codes:

@@ -2,7 +2,7 @@
 // Conversions between 8-bit text in a code page and UTF-16, shaped like the Windows calls the rest of
 // the system speaks. The thread's ANSI code page (CP_ACP, CP_THREAD_ACP) is Windows-1252 unless the
 // environment variable QUARVEL_CODEPAGE names another by number (for example 1251). ASCII always
-// round-trips. Safe to call from any thread (each call uses its own converter).
+// round-trips. Safe to call from any thread (each thread keeps converters of its own).
 #include "platform/win_types.h"
 
 inline constexpr UINT CP_ACP = 0;

@@ -20,20 +20,39 @@ std::string IconvName(UINT codePage) {
     return "CP" + std::to_string(codePage);
 }
 
-// One converter per call: iconv descriptors carry shift state and must not be shared between threads.
+// Opening a converter costs far more than converting a short text (a module look-up and several
+// allocations), so each thread keeps the one it last used in each direction. iconv descriptors carry shift
+// state and must not be shared between threads, hence one per thread; a kept one is reset to its initial
+// state before every use, so a conversion that failed half-way leaves nothing behind.
 class Converter {
 public:
-    Converter(const std::string& to, const std::string& from) : m_cd(iconv_open(to.c_str(), from.c_str())) {}
-    ~Converter() {
-        if (Valid()) iconv_close(m_cd);
+    // The converter from UTF-16LE to `codePage` (toUtf16 false) or back; null when iconv does not know it.
+    static iconv_t For(UINT codePage, bool toUtf16) {
+        thread_local Converter kept[2];
+        Converter& c = kept[toUtf16 ? 1 : 0];
+        if (c.Valid() && c.m_nCodePage == codePage) {
+            (void)iconv(c.m_cd, nullptr, nullptr, nullptr, nullptr);
+            return c.m_cd;
+        }
+        c.Reset();
+        const std::string name = IconvName(codePage);
+        c.m_cd = toUtf16 ? iconv_open("UTF-16LE", name.c_str()) : iconv_open(name.c_str(), "UTF-16LE");
+        c.m_nCodePage = codePage;
+        return c.Valid() ? c.m_cd : nullptr;
     }
+    Converter() = default;
+    ~Converter() { Reset(); }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
-    bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-    iconv_t Get() const { return m_cd; }
 
 private:
-    iconv_t m_cd;
+    bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    void Reset() {
+        if (Valid()) iconv_close(m_cd);
+        m_cd = reinterpret_cast<iconv_t>(-1);
+    }
+    iconv_t m_cd = reinterpret_cast<iconv_t>(-1);
+    UINT m_nCodePage = 0;
 };
 
 int Length(const char* src, int srcBytes) {
@@ -51,14 +70,14 @@ int Length(const char16_t* src, int srcUnits) {
 bool ToUtf16(UINT codePage, const char* src, int n, std::u16string& out) {
     out.clear();
     if (n == 0) return true;
-    Converter cv("UTF-16LE", IconvName(codePage));
-    if (!cv.Valid()) return false;
+    iconv_t cv = Converter::For(codePage, true);
+    if (cv == nullptr) return false;
     std::string bytes(static_cast<size_t>(n) * 4 + 8, '\0');
     char* in = const_cast<char*>(src);
     size_t inLeft = static_cast<size_t>(n);
     char* outPtr = bytes.data();
     size_t outLeft = bytes.size();
-    if (iconv(cv.Get(), &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return false;
+    if (iconv(cv, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return false;
     const size_t produced = bytes.size() - outLeft;
     for (size_t i = 0; i + 1 < produced; i += 2) {
         out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
@@ -72,8 +91,8 @@ bool FromUtf16(UINT codePage, const char16_t* src, int n, char replacement, std:
     out.clear();
     replaced = false;
     if (n == 0) return true;
-    Converter cv(IconvName(codePage), "UTF-16LE");
-    if (!cv.Valid()) return false;
+    iconv_t cv = Converter::For(codePage, false);
+    if (cv == nullptr) return false;
     std::string units;
     for (int i = 0; i < n; ++i) {
         units.push_back(static_cast<char>(src[i] & 0xFF));
@@ -85,7 +104,7 @@ bool FromUtf16(UINT codePage, const char16_t* src, int n, char replacement, std:
     while (inLeft > 0) {
         char* outPtr = buffer.data();
         size_t outLeft = buffer.size();
-        const size_t rc = iconv(cv.Get(), &in, &inLeft, &outPtr, &outLeft);
+        const size_t rc = iconv(cv, &in, &inLeft, &outPtr, &outLeft);
         out.append(buffer.data(), buffer.size() - outLeft);
         if (rc != static_cast<size_t>(-1)) break;
         if (errno != EILSEQ && errno != EINVAL) return false;

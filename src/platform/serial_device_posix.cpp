@@ -1,4 +1,5 @@
 // The serial device over a POSIX tty: poll() on the device and an eventfd for reads and their cancel, a
+// small read-ahead block so that one read() serves the receiver's several small reads of a frame, a
 // non-blocking descriptor with a queue and a lazily started drain thread for writes.
 #include <fcntl.h>
 #include <grp.h>
@@ -10,9 +11,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -97,6 +100,12 @@ public:
 
 private:
     DeviceReadResult Fail(std::uint32_t received);
+    std::uint32_t TakeReadAhead(std::uint32_t n, BYTE* buffer);
+    ssize_t ReadDriver(std::uint32_t n, BYTE* buffer, std::uint32_t* got);
+    void DropReadAhead() {
+        m_nAheadHead = m_nAheadEnd = 0;
+        m_bDriverDrained = false;
+    }
     bool StartDrainLocked();
     void DrainThread();
     bool WriteQueueLocked();
@@ -108,6 +117,17 @@ private:
     SavedTerminal m_saved;
     std::atomic<bool> m_bGone{false};  // the device hung up or failed
     std::atomic<bool> m_bCancelPending{false};  // set by CancelRead, taken by the Read it ends
+
+    // Bytes the driver handed over beyond what a Read asked for; the next Reads take them first, exactly
+    // as if they still waited in the driver. Touched by the reading thread only (Open, Purge and Close run
+    // while nobody reads).
+    static constexpr std::uint32_t kReadAhead = 256;
+    BYTE m_readAhead[kReadAhead] = {};
+    std::uint32_t m_nAheadHead = 0;
+    std::uint32_t m_nAheadEnd = 0;
+    // The last read() took less than it asked for, so the driver had nothing more: the next wait polls
+    // first instead of spending a read() on EAGAIN.
+    bool m_bDriverDrained = false;
 
     std::mutex m_writeMutex;  // guards the queue and the drain thread's state
     std::vector<BYTE> m_queue;
@@ -155,6 +175,7 @@ DWORD PosixSerialDevice::Open(const std::string& path) {
     m_fd = fd;
     m_bGone = false;
     m_bCancelPending = false;
+    DropReadAhead();
     return 0;
 }
 
@@ -165,6 +186,7 @@ bool PosixSerialDevice::Purge() {
         m_queue.clear();
         m_nQueueHead = 0;
     }
+    DropReadAhead();
     return RetryEintr([&] { return tcflush(m_fd, TCIOFLUSH); }) == 0;
 }
 
@@ -174,41 +196,78 @@ DeviceReadResult PosixSerialDevice::Fail(std::uint32_t received) {
     return {DeviceReadResult::Outcome::Failed, 0, ERROR_DEVICE_NOT_CONNECTED};
 }
 
+std::uint32_t PosixSerialDevice::TakeReadAhead(std::uint32_t n, BYTE* buffer) {
+    const std::uint32_t count = std::min(n, m_nAheadEnd - m_nAheadHead);
+    std::memcpy(buffer, m_readAhead + m_nAheadHead, count);
+    m_nAheadHead += count;
+    if (m_nAheadHead == m_nAheadEnd) m_nAheadHead = m_nAheadEnd = 0;
+    return count;
+}
+
+// One read() of the driver for a Read that still wants n bytes (the read-ahead block is empty): a small
+// request reads the whole block's worth and keeps the rest, a large one reads straight into the caller's
+// buffer. Adds what the caller gets to *got; returns what read() returned (errno set when negative).
+ssize_t PosixSerialDevice::ReadDriver(std::uint32_t n, BYTE* buffer, std::uint32_t* got) {
+    const bool direct = n >= kReadAhead;
+    const std::size_t asked = direct ? n : kReadAhead;
+    const ssize_t k = RetryEintr([&] { return ::read(m_fd, direct ? buffer : m_readAhead, asked); });
+    if (k < 0) {
+        if (errno == EAGAIN) m_bDriverDrained = true;
+        return k;
+    }
+    m_bDriverDrained = static_cast<std::size_t>(k) < asked;
+    if (direct) {
+        *got += static_cast<std::uint32_t>(k);
+    } else {
+        m_nAheadEnd = static_cast<std::uint32_t>(k);
+        *got += TakeReadAhead(n, buffer);
+    }
+    return k;
+}
+
 DeviceReadResult PosixSerialDevice::Read(std::uint32_t n, BYTE* buffer, DWORD timeoutMs) {
     using Outcome = DeviceReadResult::Outcome;
     if (m_fd < 0) return {Outcome::Failed, 0, ERROR_INVALID_HANDLE};
-    if (m_bGone) return {Outcome::Failed, 0, ERROR_DEVICE_NOT_CONNECTED};
+    // Bytes already read ahead arrived before the failure (a failed write), so they are still delivered.
+    if (m_bGone && m_nAheadHead == m_nAheadEnd) return {Outcome::Failed, 0, ERROR_DEVICE_NOT_CONNECTED};
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::uint32_t got = 0;
     short revents = 0;  // what poll last reported for the device
     while (got < n) {
         // A wake-up is taken first, from the flag, so no syscall is spent on it; bytes already taken
-        // are handed over before it and the wake-up stays pending for the next Read.
+        // are handed over before it and the wake-up stays pending for the next Read. Bytes read ahead
+        // count as still waiting in the driver: they stay for the Read after the wake-up.
         if (m_bCancelPending.load(std::memory_order_acquire)) {
             if (got > 0) return {Outcome::Data, got, 0};
             m_bCancelPending.store(false, std::memory_order_relaxed);
             DrainEventFd(m_cancelFd);
             return {Outcome::Cancelled, 0, 0};
         }
-        // Try the read before polling: the bytes are usually there already once a frame has begun.
-        const ssize_t k = RetryEintr([&] { return ::read(m_fd, buffer + got, n - got); });
-        if (k > 0) {
-            got += static_cast<std::uint32_t>(k);
+        if (m_nAheadHead != m_nAheadEnd) {
+            got += TakeReadAhead(n - got, buffer + got);
             continue;
         }
-        if (k == 0) return Fail(got);  // end of file: the other side has gone
-        if (errno != EAGAIN) {
-            if (IsDeviceGone(errno)) return Fail(got);
-            if (got > 0) return {Outcome::Data, got, 0};
-            return {Outcome::Failed, 0, ERROR_GEN_FAILURE};
+        // Read before polling unless the driver was found empty: once a frame has begun, its bytes are
+        // usually there already.
+        if (!m_bDriverDrained) {
+            const ssize_t k = ReadDriver(n - got, buffer + got, &got);
+            if (k > 0) continue;
+            if (k == 0) return Fail(got);  // end of file: the other side has gone
+            if (errno != EAGAIN) {
+                if (IsDeviceGone(errno)) return Fail(got);
+                if (got > 0) return {Outcome::Data, got, 0};
+                return {Outcome::Failed, 0, ERROR_GEN_FAILURE};
+            }
+            if (revents & (POLLHUP | POLLERR | POLLNVAL)) return Fail(got);  // reported, yet nothing to read
         }
-        if (revents & (POLLHUP | POLLERR | POLLNVAL)) return Fail(got);  // reported, yet nothing to read
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) break;
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, static_cast<int>(left));
+        // Past the deadline the poll only looks (time-out 0), so bytes already there are still taken.
+        const int ready = ::poll(fds, 2, left > 0 ? static_cast<int>(left) : 0);
         if (ready < 0 && errno != EINTR) return Fail(got);
+        if (ready == 0) break;  // the time-out passed
         revents = ready > 0 ? fds[0].revents : 0;
+        if (revents != 0) m_bDriverDrained = false;  // bytes, or a hang-up that the read confirms
         // An eventfd count whose flag was already taken is stale: drop it and go on waiting.
         if (ready > 0 && (fds[1].revents & POLLIN) && !m_bCancelPending.load(std::memory_order_acquire)) {
             DrainEventFd(m_cancelFd);
@@ -327,6 +386,7 @@ void PosixSerialDevice::Close() {
 #endif
     RestoreTerminal(m_fd, m_saved);
     m_saved.bValid = false;
+    DropReadAhead();
     CloseFd(m_fd);
     CloseFd(m_cancelFd);
     CloseFd(m_drainWakeFd);

@@ -30,17 +30,21 @@ bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel, DWORD timeoutM
     return true;
 }
 
-// Every notify below happens with the mutex held: a waiter that wakes may destroy the object (a thread's
-// owner frees it once the finished flag is set), and must not do so while the notifier still uses it.
+// The semaphore notifies after unlocking: a waiter woken under the lock would at once block on the mutex the
+// notifier still holds, costing two more futex calls and context switches on every hand-off of a mailbox.
+// That is safe because a semaphore outlives every call on it, not only every wait (see the header); the
+// objects below that a waiter may free as soon as it has seen them keep the notify under the lock.
 void BinarySemaphore::Release() {
-    std::lock_guard lock(m_mutex);
-    if (m_signalled) return;  // already at its maximum count
-    m_signalled = true;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_signalled) return;  // already at its maximum count
+        m_signalled = true;
+    }
     m_cv.notify_all();
 }
 
 void BinarySemaphore::WakeWaiters() {
-    std::lock_guard lock(m_mutex);
+    { std::lock_guard lock(m_mutex); }  // a waiter between its check of the flag and its sleep has slept
     m_cv.notify_all();
 }
 
@@ -49,6 +53,8 @@ bool BinarySemaphore::IsSignalled() const {
     return m_signalled;
 }
 
+// From here on every notify happens with the mutex held: a waiter that wakes may destroy the object (a
+// thread's owner frees it once the finished flag is set), and must not do so while the notifier still uses it.
 void ManualResetEvent::Set() {
     std::lock_guard lock(m_mutex);
     m_signalled = true;

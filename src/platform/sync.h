@@ -9,6 +9,9 @@
 
 // A semaphore with maximum count 1. Releasing it while it is already signalled is a no-op
 // (Windows refuses such a release and the design ignores the refusal).
+// Release and WakeWaiters touch the object after a waiter may already have passed, so it is destroyed only
+// once no thread is inside any call on it (the protocol engine's semaphores go after its threads have
+// finished); to free an object as soon as a wait on it returns, use FinishedFlag.
 class BinarySemaphore {
 public:
     explicit BinarySemaphore(bool signalled);

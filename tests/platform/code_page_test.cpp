@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 class CodePage : public ::testing::Test {
@@ -68,5 +70,32 @@ TEST_F(CodePage, CharactersTheCodePageLacksBecomeTheDefaultCharacter) {
     const int n = WideCharToMultiByte(1252, 0, u"a\u0416b", 3, out, 8, nullptr, &usedDefault);
     EXPECT_EQ(std::string(out, out + n), "a?b");
     EXPECT_TRUE(usedDefault);
+}
+
+// Each thread keeps its converters between calls: a failure half-way through a text, a change of code page
+// and other threads converting at the same time must leave no trace in the next conversion.
+TEST_F(CodePage, KeptConvertersStartEveryConversionAfresh) {
+    char16_t out[8];
+    EXPECT_EQ(MultiByteToWideChar(65001, 0, "a\xC3", 2, out, 8), 0);  // a UTF-8 sequence cut short
+    EXPECT_EQ(Wide(65001, "\xC3\xA9"), u"\u00E9");
+    EXPECT_EQ(Wide(1251, "\xC0"), u"\u0410");
+    EXPECT_EQ(Wide(1252, "\xC0"), u"\u00C0");
+    EXPECT_EQ(MultiByteToWideChar(59999, 0, "abc", 3, out, 8), 0);
+    EXPECT_EQ(Wide(1252, "\x80"), u"\u20AC");
+    char back[8] = {};
+    EXPECT_EQ(WideCharToMultiByte(1251, 0, u"\u0410", 1, back, 8, nullptr, nullptr), 1);
+    EXPECT_EQ(back[0], '\xC0');
+
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &wrong] {
+            const UINT cp = t % 2 == 0 ? 1251u : 1252u;
+            const std::u16string expected = t % 2 == 0 ? u"\u0410\u044F" : u"\u00C0\u00FF";
+            for (int i = 0; i < 2000; ++i) wrong[t] += Wide(cp, "\xC0\xFF") != expected;
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 }  // namespace

@@ -182,6 +182,132 @@ TEST_F(ModemIo, BytesBeforeAHangUpAreDeliveredBeforeTheFailure) {
     EXPECT_EQ(received, 0u);
 }
 
+// One read() of the driver may bring more than a Read asked for; what is left over must reach the next
+// Reads whole, in order, and behave exactly as bytes still waiting in the driver.
+TEST_F(ModemIo, BytesOfOneArrivalAreServedInOrderAcrossSeveralSmallReads) {
+    OpenWithTimeout(40);
+    // Two frames in one write, as a tool answering fast would send them.
+    const BYTE frames[] = {0x55, 0x5A, 0x01, 0x07, 0x5C, 0x55, 0x5A, 0x00, 0x5A};
+    ASSERT_TRUE(m_pty.Write(frames, sizeof frames));
+    std::vector<BYTE> got;
+    for (std::uint32_t n : {1u, 2u, 2u, 1u, 2u, 1u}) {  // sync; type and length; payload and checksum; ...
+        BYTE buffer[4] = {};
+        std::uint32_t received = 0;
+        const auto start = Clock::now();
+        ASSERT_NE(m_modem.Read(n, buffer, &received), 0);
+        ASSERT_EQ(received, n) << "a read of " << n << " after " << got.size() << " bytes";
+        EXPECT_LT(MsSince(start), 1000.0);
+        got.insert(got.end(), buffer, buffer + received);
+    }
+    EXPECT_EQ(got, std::vector<BYTE>(frames, frames + sizeof frames));
+    // Everything has been handed over: the next Read waits out its time-out and gets nothing.
+    BYTE byte = 0;
+    std::uint32_t received = 99;
+    const auto start = Clock::now();
+    EXPECT_NE(m_modem.Read(1, &byte, &received), 0);
+    EXPECT_EQ(received, 0u);
+    EXPECT_GE(MsSince(start), 40.0);
+}
+
+TEST_F(ModemIo, AReadServedPartlyFromEarlierBytesWaitsForTheRestOrItsTimeOut) {
+    OpenWithTimeout(60);
+    const BYTE some[] = {1, 2, 3};
+    ASSERT_TRUE(m_pty.Write(some, 3));
+    BYTE buffer[8] = {};
+    std::uint32_t received = 0;
+    ASSERT_NE(m_modem.Read(1, buffer, &received), 0);
+    ASSERT_EQ(received, 1u);
+    // Two bytes are left over; a Read of five takes them and waits n x 1 ms + T for the rest.
+    auto partial = ReadAsync(5);
+    ASSERT_EQ(partial.wait_for(3s), std::future_status::ready);
+    const ReadOutcome out = partial.get();
+    EXPECT_NE(out.nResult, 0);
+    EXPECT_EQ(out.bytes, (std::vector<BYTE>{2, 3}));
+    EXPECT_GE(out.dMs, 60.0);
+
+}
+
+TEST_F(ModemIo, LeftOverBytesAndBytesArrivingLaterMakeUpOneReadThatEndsWhenComplete) {
+    OpenWithTimeout(5000);  // a long time-out: the Read below must not run it out
+    const BYTE some[] = {4, 5, 6};
+    ASSERT_TRUE(m_pty.Write(some, 3));
+    BYTE buffer[4] = {};
+    std::uint32_t received = 0;
+    ASSERT_NE(m_modem.Read(1, buffer, &received), 0);
+    ASSERT_EQ(received, 1u);
+    auto completed = ReadAsync(4);
+    std::this_thread::sleep_for(20ms);  // the rest arrives while the Read waits (it must work either way)
+    const BYTE last[] = {7, 8};
+    ASSERT_TRUE(m_pty.Write(last, 2));
+    ASSERT_EQ(completed.wait_for(3s), std::future_status::ready);
+    const ReadOutcome whole = completed.get();
+    EXPECT_EQ(whole.bytes, (std::vector<BYTE>{5, 6, 7, 8}));
+    EXPECT_LT(whole.dMs, 2000.0);
+}
+
+TEST_F(ModemIo, ACancelEndsTheNextReadAtOnceAndLeftOverBytesComeAfterIt) {
+    OpenWithTimeout(5000);
+    const BYTE some[] = {1, 2, 3};
+    ASSERT_TRUE(m_pty.Write(some, 3));
+    BYTE buffer[4] = {};
+    std::uint32_t received = 0;
+    ASSERT_NE(m_modem.Read(1, buffer, &received), 0);
+    ASSERT_EQ(received, 1u);
+    EXPECT_NE(m_modem.CancelRead(), 0);
+    auto cancelled = ReadAsync(2);
+    ASSERT_EQ(cancelled.wait_for(3s), std::future_status::ready);
+    const ReadOutcome out = cancelled.get();
+    EXPECT_EQ(out.nResult, 0);
+    EXPECT_EQ(out.nReceived, 0u);
+    EXPECT_LT(out.dMs, 500.0);
+    // The wake-up took nothing away: the two bytes are the next Read's, at once.
+    auto next = ReadAsync(2);
+    ASSERT_EQ(next.wait_for(3s), std::future_status::ready);
+    const ReadOutcome after = next.get();
+    EXPECT_NE(after.nResult, 0);
+    EXPECT_EQ(after.bytes, (std::vector<BYTE>{2, 3}));
+    EXPECT_LT(after.dMs, 500.0);
+}
+
+TEST_F(ModemIo, BytesTakenFromTheDriverBeforeAHangUpAreDeliveredThenTheFailure) {
+    OpenWithTimeout(5000);
+    const BYTE some[] = {1, 2, 3};
+    ASSERT_TRUE(m_pty.Write(some, 3));  // one write reaches the slave side as one piece
+    BYTE buffer[4] = {};
+    std::uint32_t received = 0;
+    ASSERT_NE(m_modem.Read(1, buffer, &received), 0);
+    ASSERT_EQ(received, 1u);
+    m_pty.HangUp();
+    auto rest = ReadAsync(4);
+    ASSERT_EQ(rest.wait_for(3s), std::future_status::ready);
+    const ReadOutcome out = rest.get();
+    EXPECT_NE(out.nResult, 0);
+    EXPECT_EQ(out.bytes, (std::vector<BYTE>{2, 3}));
+    EXPECT_LT(out.dMs, 2000.0);  // the hang-up ends the wait for the other two
+    auto failed = ReadAsync(1);
+    ASSERT_EQ(failed.wait_for(3s), std::future_status::ready);
+    const ReadOutcome gone = failed.get();
+    EXPECT_EQ(gone.nResult, static_cast<int>(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_EQ(gone.nReceived, 0u);
+    EXPECT_LT(gone.dMs, 500.0);
+}
+
+TEST_F(ModemIo, AReadLargerThanTheReadAheadBlockGetsEveryByte) {
+    OpenWithTimeout(2000);
+    std::vector<BYTE> data(1000);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 13 + 5);
+    ASSERT_TRUE(m_pty.Write(data.data(), data.size()));
+    std::vector<BYTE> got;
+    for (std::uint32_t n : {3u, 600u, 397u}) {
+        std::vector<BYTE> buffer(n);
+        std::uint32_t received = 0;
+        ASSERT_NE(m_modem.Read(n, buffer.data(), &received), 0);
+        ASSERT_EQ(received, n);
+        got.insert(got.end(), buffer.begin(), buffer.end());
+    }
+    EXPECT_EQ(got, data);
+}
+
 TEST_F(ModemIo, OpenPurgesBytesThatWaitedBeforeIt) {
     const BYTE stale[] = {1, 2, 3, 4};
     ASSERT_TRUE(m_pty.Write(stale, 4));
