@@ -14,15 +14,18 @@ UINT GetACP();
 
 // Converts `srcBytes` bytes (-1: up to and including the first NUL) to UTF-16. With dstUnits 0 returns
 // the number of code units needed; otherwise writes at most dstUnits and returns the number written.
-// Returns 0 on failure: a byte sequence the code page does not define, an unknown code page, or a
-// destination that is too small.
+// Never fails on the text itself, as the Windows code-page tables do not: in a single-byte code page a
+// byte the page leaves undefined (0x81 in 1252, 0x98 in 1251) becomes the code point of its own value; in
+// a multi-byte one (UTF-8, 932, 936, ...) each invalid or cut-short sequence becomes one U+FFFD and the
+// bytes after it are decoded afresh. Returns 0 for an unknown code page or a destination too small.
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcBytes, char16_t* dst, int dstUnits);
 
-// The reverse direction. A character the code page cannot hold becomes `defaultChar` (or '?') and sets
-// *usedDefaultChar. Same size and failure rules as above.
+// The reverse direction. A code point that stands for an undefined byte of a single-byte page (U+0081
+// in 1252) goes back to that byte; any other character the code page cannot hold becomes `defaultChar`
+// (or '?', Windows' default character) and sets *usedDefaultChar. Same size and failure rules as above.
 int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcUnits, char* dst, int dstBytes,
                         const char* defaultChar, BOOL* usedDefaultChar);
 
-// Whole-string helpers over the thread's ANSI code page; a failed conversion gives an empty text.
+// Whole-string helpers over the thread's ANSI code page; an unknown code page gives an empty text.
 CString AnsiToWide(const std::string& text);
 std::string WideToAnsi(const CString& text);

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -66,19 +67,100 @@ int Length(const char16_t* src, int srcUnits) {
     return n + 1;
 }
 
-// Strict conversion of bytes to UTF-16; false on any byte sequence the code page does not define.
+// What a code page does with single bytes, found once by converting each byte alone: a byte that is
+// the first of a longer sequence makes the page a multi-byte one; in a single-byte page, a byte the
+// page leaves undefined stands for the code point of its own value, as in the Windows tables.
+struct CodePageShape {
+    UINT codePage = 0;
+    bool known = false;
+    bool multiByte = false;
+    std::bitset<256> undefined;
+};
+
+const CodePageShape* ShapeOf(UINT codePage) {
+    thread_local CodePageShape shape;
+    if (shape.known && shape.codePage == codePage) return &shape;
+    shape = CodePageShape{};
+    iconv_t cv = Converter::For(codePage, true);
+    if (cv == nullptr) return nullptr;
+    for (int b = 0; b < 256; ++b) {
+        char byte = static_cast<char>(b);
+        char* in = &byte;
+        size_t inLeft = 1;
+        char units[8];
+        char* out = units;
+        size_t outLeft = sizeof units;
+        (void)iconv(cv, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cv, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1)) continue;
+        if (errno == EINVAL) shape.multiByte = true;
+        shape.undefined[static_cast<size_t>(b)] = errno == EILSEQ;
+    }
+    shape.codePage = codePage;
+    shape.known = true;
+    return &shape;
+}
+
+// Length of the invalid sequence at `in` in a multi-byte page: the longest start of it that the page
+// would accept as the beginning of a character (at least one byte), so that the bytes after it are
+// decoded afresh.
+size_t InvalidSequenceLength(iconv_t cv, char* in, size_t inLeft) {
+    size_t length = 1;
+    for (size_t k = 1; k <= std::min<size_t>(inLeft, 4); ++k) {
+        char* probe = in;
+        size_t probeLeft = k;
+        char units[16];
+        char* out = units;
+        size_t outLeft = sizeof units;
+        (void)iconv(cv, nullptr, nullptr, nullptr, nullptr);
+        const bool incomplete = iconv(cv, &probe, &probeLeft, &out, &outLeft) == static_cast<size_t>(-1) &&
+                                errno == EINVAL;
+        if (!incomplete) break;
+        length = k;
+    }
+    (void)iconv(cv, nullptr, nullptr, nullptr, nullptr);
+    return length;
+}
+
+void PutUnit(char*& out, size_t& outLeft, unsigned unit) {
+    out[0] = static_cast<char>(unit & 0xFF);
+    out[1] = static_cast<char>(unit >> 8);
+    out += 2;
+    outLeft -= 2;
+}
+
+// Bytes to UTF-16 as Windows converts them: an undefined byte of a single-byte page becomes the code
+// point of its value, an invalid sequence of a multi-byte page one U+FFFD, and the rest of the text
+// survives. False only for a code page iconv does not know.
 bool ToUtf16(UINT codePage, const char* src, int n, std::u16string& out) {
     out.clear();
     if (n == 0) return true;
+    const CodePageShape* shape = ShapeOf(codePage);
+    if (shape == nullptr) return false;
     iconv_t cv = Converter::For(codePage, true);
     if (cv == nullptr) return false;
+    // Every byte gives at most two code units, a substitute one.
     std::string bytes(static_cast<size_t>(n) * 4 + 8, '\0');
     char* in = const_cast<char*>(src);
     size_t inLeft = static_cast<size_t>(n);
     char* outPtr = bytes.data();
     size_t outLeft = bytes.size();
-    if (iconv(cv, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return false;
+    while (inLeft > 0) {
+        if (iconv(cv, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
+        if (errno != EILSEQ && errno != EINVAL) return false;
+        if (!shape->multiByte) {
+            PutUnit(outPtr, outLeft, static_cast<unsigned char>(*in));
+            ++in;
+            --inLeft;
+            continue;
+        }
+        // A sequence cut short by the end of the text is invalid as a whole.
+        const size_t skip = errno == EINVAL ? inLeft : InvalidSequenceLength(cv, in, inLeft);
+        PutUnit(outPtr, outLeft, 0xFFFD);
+        in += skip;
+        inLeft -= skip;
+    }
     const size_t produced = bytes.size() - outLeft;
+    out.reserve(produced / 2);
     for (size_t i = 0; i + 1 < produced; i += 2) {
         out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                             (static_cast<unsigned char>(bytes[i + 1]) << 8)));
@@ -86,11 +168,15 @@ bool ToUtf16(UINT codePage, const char* src, int n, std::u16string& out) {
     return true;
 }
 
-// Converts UTF-16 to the code page, replacing what it cannot hold; false for an unknown code page.
+// Converts UTF-16 to the code page; a code point below 256 that stands for an undefined byte of a
+// single-byte page goes back to that byte, anything else the page cannot hold becomes `replacement`.
+// False for an unknown code page.
 bool FromUtf16(UINT codePage, const char16_t* src, int n, char replacement, std::string& out, bool& replaced) {
     out.clear();
     replaced = false;
     if (n == 0) return true;
+    const CodePageShape* shape = ShapeOf(codePage);
+    if (shape == nullptr) return false;
     iconv_t cv = Converter::For(codePage, false);
     if (cv == nullptr) return false;
     std::string units;
@@ -113,6 +199,10 @@ bool FromUtf16(UINT codePage, const char16_t* src, int n, char replacement, std:
         const size_t skip = (unit >= 0xD800 && unit < 0xDC00 && inLeft >= 4) ? 4 : 2;
         in += std::min(skip, inLeft);
         inLeft -= std::min(skip, inLeft);
+        if (!shape->multiByte && unit < 256 && shape->undefined[unit]) {
+            out.push_back(static_cast<char>(unit));
+            continue;
+        }
         out.push_back(replacement);
         replaced = true;
     }

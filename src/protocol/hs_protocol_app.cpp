@@ -62,7 +62,8 @@ int CHSProtocolApp::GetText(BYTE code, char16_t* buffer, int capacity) {
         const int payload = std::max(length - 3, 0);
         const int bytes = static_cast<int>(std::find(text, text + payload, '\0') - text);
         char16_t wide[MAX_FRAME_BODY] = {};
-        // A text the code page cannot convert is shown as an empty one.
+        // Bytes the code page leaves undefined are kept (code_page.h); only an unknown code page gives an
+        // empty text.
         const int units = bytes == 0 ? 0 : MultiByteToWideChar(CP_THREAD_ACP, 0, text, bytes, wide, MAX_FRAME_BODY);
         const int kept = std::min(units, capacity - 1);
         std::copy(wide, wide + kept, buffer);

@@ -48,9 +48,41 @@ TEST_F(CodePage, EnvironmentChoosesAnotherCodePage) {
     EXPECT_EQ(GetACP(), 1252u);
 }
 
+// As in the Windows tables: no byte empties a text. Undefined bytes of a single-byte page are the code
+// points of their values (and go back to those bytes); an invalid multi-byte sequence is one U+FFFD.
+TEST_F(CodePage, OddBytesNeverEmptyAText) {
+    struct Case {
+        UINT cp;
+        std::string bytes;
+        std::u16string wide;
+        bool roundTrips;
+    };
+    const Case cases[] = {
+        {1252, "SN\x81-42", u"SN\u0081-42", true},
+        {1252, "\x81\x8D\x8F\x90\x9D\x80", u"\u0081\u008D\u008F\u0090\u009D\u20AC", true},
+        {1251, "\xD0\x98\xCA-9", u"\u0420\u0098\u041A-9", true},
+        {65001, "R\xFFK", u"R\uFFFDK", false},              // a byte UTF-8 never uses
+        {65001, "a\xE2\x82" "b\xC3\xA9", u"a\uFFFDb\u00E9", false},  // a sequence broken off, then a good one
+        {65001, "a\x80\x80", u"a\uFFFD\uFFFD", false},     // two stray continuation bytes
+        {65001, "a\xC3", u"a\uFFFD", false},                 // cut short by the end of the text
+        {932, "\x82\xA0\x81 b", u"\u3042\uFFFD b", false},  // a lead byte without its trail byte
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Wide(c.cp, c.bytes), c.wide) << c.cp << " " << c.bytes;
+        if (!c.roundTrips) continue;
+        char back[64] = {};
+        BOOL usedDefault = TRUE;
+        const int n = WideCharToMultiByte(c.cp, 0, c.wide.data(), static_cast<int>(c.wide.size()), back, 64,
+                                          nullptr, &usedDefault);
+        EXPECT_EQ(std::string(back, back + n), c.bytes) << c.cp;
+        EXPECT_FALSE(usedDefault) << c.cp;
+    }
+    EXPECT_EQ(AnsiToWide("SN\x90" "7"), u"SN\u00907");
+    EXPECT_EQ(WideToAnsi(u"\u0416\u0081"), "?\x81");
+}
+
 TEST_F(CodePage, FailuresGiveZeroOrAnEmptyText) {
     char16_t out[4];
-    EXPECT_EQ(MultiByteToWideChar(65001, 0, "\xFF", 1, out, 4), 0);      // not UTF-8
     EXPECT_EQ(MultiByteToWideChar(59999, 0, "abc", 3, out, 4), 0);       // no such code page
     EXPECT_EQ(MultiByteToWideChar(1252, 0, "abcdef", 6, out, 4), 0);     // destination too small
     setenv("QUARVEL_CODEPAGE", "59999", 1);
@@ -76,7 +108,7 @@ TEST_F(CodePage, CharactersTheCodePageLacksBecomeTheDefaultCharacter) {
 // and other threads converting at the same time must leave no trace in the next conversion.
 TEST_F(CodePage, KeptConvertersStartEveryConversionAfresh) {
     char16_t out[8];
-    EXPECT_EQ(MultiByteToWideChar(65001, 0, "a\xC3", 2, out, 8), 0);  // a UTF-8 sequence cut short
+    EXPECT_EQ(Wide(65001, "a\xC3"), u"a\uFFFD");  // a UTF-8 sequence cut short
     EXPECT_EQ(Wide(65001, "\xC3\xA9"), u"\u00E9");
     EXPECT_EQ(Wide(1251, "\xC0"), u"\u0410");
     EXPECT_EQ(Wide(1252, "\xC0"), u"\u00C0");

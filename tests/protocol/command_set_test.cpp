@@ -191,14 +191,19 @@ TEST_F(CommandSet, HighBytesFollowTheCodePageNamedInTheEnvironment) {
     EXPECT_EQ(std::u16string(model), u"\u0420\u041A-9");
 }
 
-TEST_F(CommandSet, TextTheCodePageCannotDecodeBecomesEmpty) {
+TEST_F(CommandSet, AnOddByteInATextKeepsTheRestOfIt) {
+    unsetenv("QUARVEL_CODEPAGE");
+    link.SetReply('e', MakeFrame(0x5A, Text("T-4\x81" "17")));  // 0x81: undefined in 1252
+    char16_t serial[21] = u"old";
+    ASSERT_EQ(Within([&] { return tool.GetToolSerial(serial); }), 0x5A);
+    EXPECT_EQ(std::u16string(serial), u"T-4\u008117");
     setenv("QUARVEL_CODEPAGE", "65001", 1);
     link.SetReply('h', MakeFrame(0x5A, {'R', 0xFF, 'K', 0x00}));  // not UTF-8
     char16_t model[20] = u"old";
     const int status = Within([&] { return tool.GetToolModel(model); });
     unsetenv("QUARVEL_CODEPAGE");
     ASSERT_EQ(status, 0x5A);
-    EXPECT_EQ(std::u16string(model), u"");
+    EXPECT_EQ(std::u16string(model), u"R\uFFFDK");
 }
 
 TEST(CommandSetKeepAlive, TheDerivedEngineKeepsTheLinkAlive) {

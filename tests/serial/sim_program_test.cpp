@@ -39,7 +39,7 @@ TEST(SimProgram, HelpDocumentsProfileAndFaults) {
     const char* help = rk9sim::SimHelpText();
     for (const char* option : {"--profile", "--no-keep-alive", "--silent-after", "--bad-checksum-rate", "--fail",
                                "--garbage", "--notifications", "--bad-type", "--byte-delay-us", "--reply-delay-ms",
-                               "--short", "--no-nul", "--hang-up-after", "--com", "--device"}) {
+                               "--short", "--no-nul", "--stray-after", "--hang-up-after", "--com", "--device"}) {
         EXPECT_NE(std::string(help).find(option), std::string::npos) << option;
     }
 }

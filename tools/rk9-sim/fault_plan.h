@@ -28,6 +28,7 @@ struct FaultPlan {
     std::uint32_t nReplyDelayMs = 0;             // pause before each reply
     std::map<BYTE, BYTE> shortPayload;           // code -> payload length cut to this many bytes
     std::set<BYTE> noNulCodes;                   // texts of these codes are sent without their NUL
+    std::set<BYTE> strayAfterCodes;              // an unsolicited 'Z' frame (55 5A 00 5A) follows these replies
     std::optional<std::uint32_t> hangUpAfter;    // close the device when request N+1 arrives
 };
 

@@ -119,6 +119,10 @@ ReplyPlan Responder::Answer(const Request& request) {
     if (corrupt) frame.back() ^= 0xFF;
     plan.bytes = Prefix();
     plan.bytes.insert(plan.bytes.end(), frame.begin(), frame.end());
+    if (m_faults.strayAfterCodes.contains(code)) {
+        const std::vector<BYTE> stray = BuildFrame(kSuccess, {});
+        plan.bytes.insert(plan.bytes.end(), stray.begin(), stray.end());
+    }
     plan.nDelayMs = m_faults.nReplyDelayMs;
     plan.nByteDelayUs = m_faults.nByteDelayUs;
     return plan;

@@ -128,6 +128,7 @@ const std::map<std::string, Handler>& ValueOptions() {
              return true;
          }},
         {"--no-nul", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.noNulCodes.insert(c).second | true; }},
+        {"--stray-after", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.strayAfterCodes.insert(c).second | true; }},
         {"--hang-up-after", [](const std::string& v, SimOptions& o) { std::uint32_t n; return Number(v, n) && (o.faults.hangUpAfter = n, true); }},
     };
     return options;
@@ -211,6 +212,7 @@ Faults (CODE is one character such as a, or a number such as 0x61; options marke
   --reply-delay-ms MS      pause before each reply
   --short CODE[=LEN] +     cut the reply payload of this code to LEN bytes (default 4)
   --no-nul CODE +          send this code's text without its NUL
+  --stray-after CODE +     follow the reply to this code with one unsolicited reply 55 5A 00 5A
   --hang-up-after N        answer N requests, then close the device when the next one arrives
                            (the program then waits to be stopped)
   --help                   this text
