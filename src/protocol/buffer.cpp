@@ -7,24 +7,25 @@ CBuffer::CBuffer() : m_pData(new BYTE[256]()) {}
 
 CBuffer::~CBuffer() = default;
 
-void CBuffer::CopyIn(const BYTE* data, int n) {
+void CBuffer::CopyIn(const BYTE* data, int n, std::uint64_t tag) {
     const int count = std::clamp(n, 0, m_nSize);
     {
         std::lock_guard lock(m_lock);
         if (count > 0) std::memcpy(m_pData.get(), data, static_cast<size_t>(count));
         m_nLength = count;
+        m_nTag = tag;
     }
     m_semFilled.Release();
 }
 
 void CBuffer::Put(const BYTE* data, int n) {
     m_semFree.Wait(INFINITE);
-    CopyIn(data, n);
+    CopyIn(data, n, 0);
 }
 
-bool CBuffer::PutUnless(const BYTE* data, int n, const std::atomic<bool>& stop) {
+bool CBuffer::PutUnless(const BYTE* data, int n, const std::atomic<bool>& stop, std::uint64_t tag) {
     if (!m_semFree.WaitUnless(stop)) return false;
-    CopyIn(data, n);
+    CopyIn(data, n, tag);
     return true;
 }
 

@@ -7,6 +7,7 @@
 // Consumer rule: WaitFilled, read m_pData[0 .. m_nLength) directly, then MarkEmpty. Between a successful
 // WaitFilled and MarkEmpty no producer touches the block.
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "platform/sync.h"
@@ -22,8 +23,9 @@ public:
     // Waits until the slot is free, then copies the message in and marks it filled. Never copies more
     // than the block holds: n is clipped to 0 .. m_nSize.
     void Put(const BYTE* data, int n);
-    // As Put, but gives up (false, slot untouched) when `stop` is set and WakeWaiters() is called.
-    bool PutUnless(const BYTE* data, int n, const std::atomic<bool>& stop);
+    // As Put, but gives up (false, slot untouched) when `stop` is set and WakeWaiters() is called. The
+    // message carries `tag`, which the consumer reads as m_nTag.
+    bool PutUnless(const BYTE* data, int n, const std::atomic<bool>& stop, std::uint64_t tag = 0);
     // True when a message is there; false when the time-out passed, the slot then unchanged.
     bool WaitFilled(DWORD timeoutMs);
     // As WaitFilled, but also gives up (false) once `stop` is set and WakeWaiters() is called.
@@ -37,9 +39,10 @@ public:
     std::unique_ptr<BYTE[]> m_pData;  // the message bytes, from the start of the block
     const int m_nSize = 256;          // block size; the block never grows
     int m_nLength = 0;                // bytes of the current message; bytes past it are stale
+    std::uint64_t m_nTag = 0;         // the producer's tag of the current message (0 from Put)
 
 private:
-    void CopyIn(const BYTE* data, int n);
+    void CopyIn(const BYTE* data, int n, std::uint64_t tag);
 
     BinarySemaphore m_semFree{true};
     BinarySemaphore m_semFilled{false};

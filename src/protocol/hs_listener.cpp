@@ -54,6 +54,9 @@ void CHSListener::Run() {
         m_bAbort.store(false);
 
         if (!ReadBytes(1, block, m_nBufSize, false) || block[0] != SYNC_BYTE) continue;
+        // Which requests had gone out when the frame began: the engine takes only a frame that began
+        // after the request in flight as its reply.
+        const std::uint64_t requestsWritten = m_pProtocol->m_nRequestsWritten.load();
         // An abort raised while the line was idle refers to no frame; honouring it now would drop the
         // sync byte of the next reply and lose that exchange too.
         m_bAbort.store(false);
@@ -70,7 +73,7 @@ void CHSListener::Run() {
         if (notification) {
             DeliverNotification(length);
         } else {
-            m_pProtocol->m_bufReceived.PutUnless(block, length + 3, m_bStop);
+            m_pProtocol->m_bufReceived.PutUnless(block, length + 3, m_bStop, requestsWritten);
         }
     }
 }

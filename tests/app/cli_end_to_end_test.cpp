@@ -101,6 +101,14 @@ TEST_F(CliEndToEnd, ReadPrintsTheTenItems) {
     EXPECT_NE(sim.Output().find("D=1"), std::string::npos) << sim.Output();
 }
 
+// An unsolicited reply right after the answer to 'a' must not shift the answers that follow it.
+TEST_F(CliEndToEnd, AStrayReplyIsNeverTakenForTheNextAnswer) {
+    StartSim({"--stray-after", "a"});
+    const CliResult r = Run({"read"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, kDefaultToolText);
+}
+
 TEST_F(CliEndToEnd, ReadUsesTheSavedPortAndLanguageAndNeverWritesSettings) {
     StartSim({"--com", "7"});
     ports = "7=" + sim.DevicePath();

@@ -90,14 +90,42 @@ TEST_F(Engine, NeverReceivesAReplyTypeOutsideTheSet) {
     EXPECT_EQ(Send('A'), 0xAA);
 }
 
-TEST_F(Engine, TakesALateReplyAsTheReplyToTheNextRequest) {
+// A frame that began before a request was written is never that request's reply: a late reply, strays
+// waiting in the slot and behind it, one whose sync byte came just before the write. A reply that begins
+// after the write, however slowly, still is.
+TEST_F(Engine, TakesOnlyAFrameThatBeganAfterTheRequestAsItsReply) {
+    const auto join = [](Bytes a, const Bytes& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    link.SetReply('B', MakeFrame(0x5A, {0x01}));
     EXPECT_EQ(Send('A'), 0xAA);
     ASSERT_TRUE(link.WaitForPendingRead(1, 2000));  // the receiver hunts again
     link.Feed(MakeFrame(0xA9));                     // the reply to 'A', too late
     ASSERT_TRUE(link.WaitUntilDrained(2000));
-    link.SetReply('B', MakeFrame(0x5A));
-    EXPECT_EQ(Send('B'), 0xA9);
-    EXPECT_EQ(Send('B'), 0x5A);  // ... and the stream is in step again
+    EXPECT_EQ(Send('B'), 0x5A);
+
+    link.Feed(join(MakeFrame(0xA9), MakeFrame(0xA8)));  // one fills the slot, the receiver holds the other
+    ASSERT_TRUE(link.WaitUntilDrained(2000));
+    EXPECT_EQ(Send('B'), 0x5A);
+
+    link.Feed({0x55});  // a stray frame's sync byte before the write, the rest of it after
+    ASSERT_TRUE(link.WaitForPendingRead(2, 2000));
+    link.SetResponder([&](BYTE) { return join({0xA9, 0x00, 0xA9}, MakeFrame(0x5A, {0x01})); });
+    EXPECT_EQ(Send('B'), 0x5A);
+    link.SetResponder({});
+
+    link.SetSilent(true);
+    const std::size_t writes = link.Writes().size();
+    std::thread slowTool([&] {
+        if (!link.WaitForWriteCount(writes + 1, 2000)) return;
+        std::this_thread::sleep_for(100ms);  // well inside the 300 ms time-out
+        link.Feed(MakeFrame(0xA8));
+    });
+    EXPECT_EQ(Send('B'), 0xA8);
+    slowTool.join();
+    link.SetSilent(false);
+    EXPECT_EQ(Send('B'), 0x5A);  // ... and the stream is in step
 }
 
 TEST_F(Engine, DropsAHalfReceivedFrameWhenTheReplyIsOverdue) {
