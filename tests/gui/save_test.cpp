@@ -174,4 +174,60 @@ TEST_F(SaveTest, SavingWhileASessionReadsWritesTheRecordAsShown) {
     EXPECT_EQ(m_app->SnapshotRecord().CycleCounter, 152u);
 }
 
+// After a session that failed half-way the window keeps the previous tool's values, while the record holds
+// the failed read's cycle data: Save writes what the window shows.
+TEST_F(SaveTest, AfterAFailedSecondSessionSaveWritesTheValuesShown) {
+    StartTool();
+    ToolRecord shown{};
+    RunMainDialog([&](QWidget*) {
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(WaitForButton("Disconnect"));
+        shown = m_app->SnapshotRecord();
+        {
+            MessageBoxRecorder boxes(IDYES);
+            Press(IDC_CONNECT);
+            ASSERT_TRUE(WaitUntil([&] { return boxes.boxes.size() == 2; }));  // the question, "Disconnected"
+        }
+        rk9sim::ToolProfile other;
+        other.nPositionCounts = 500;
+        other.nForceReading = 900;
+        other.nCycleFlags = 2;
+        rk9sim::FaultPlan faults;
+        faults.failStatus['c'] = 0xA9;
+        m_ports.reset();
+        StartTool(other, faults);
+        MessageBoxRecorder boxes(IDOK);
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(WaitUntil([&] { return boxes.boxes.size() == 1 && !m_app->SessionRunning; }));
+        ASSERT_EQ(Narrow(boxes.boxes[0].text), "Link with the tool was not estabilished.");
+        ASSERT_EQ(m_app->SnapshotRecord().PositionCounts, 500u);  // stored, never shown
+        EXPECT_EQ(Text(IDC_POSITION), "2.71");
+        FileDialogScript files(Path("after-failure.txt"));
+        Press(IDC_SAVE);
+    });
+    EXPECT_EQ(ReadWholeFile(Path("after-failure.txt")), Expected(shown, true));
+}
+
+// A session that completes while the Save-As dialog is open updates the window first; the file then holds
+// what the window shows.
+TEST_F(SaveTest, ASessionThatCompletesDuringTheSaveAsDialogIsWhatTheFileHolds) {
+    rk9sim::FaultPlan faults;
+    faults.nReplyDelayMs = 100;
+    StartTool({}, faults);
+    RunMainDialog([&](QWidget*) {
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(m_app->SessionRunning);
+        SetFileDialogAnswerer([&](const FileDialogRequest&) -> std::optional<CString> {
+            if (!WaitForButton("Disconnect")) return std::nullopt;
+            const std::string name = Path("completed.txt");
+            return CString(name.begin(), name.end());
+        });
+        Press(IDC_SAVE);
+        SetFileDialogAnswerer({});
+        EXPECT_EQ(Text(IDC_TOOL_SERIAL), "T-417");
+    });
+    EXPECT_EQ(ReadWholeFile(Path("completed.txt")), Expected(m_app->SnapshotRecord(), true));
+    EXPECT_EQ(m_app->SnapshotRecord().CycleCounter, 152u);
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 // session core, which owns Engine and Port and holds the tool record. The program defines exactly one, as a
 // global built before main runs; tests build their own. UI thread only, except what CQuarvelSession allows
 // the session thread.
+#include <functional>
+
 #include "app/session/quarvel_session.h"
 #include "framework/win_app.h"
 #include "platform/win_types.h"
@@ -27,10 +29,13 @@ public:
     // under it.
     void ToggleConnection();
 
-    // The Save command: asks for a file and writes `record` as a text report (extension "txt") or as two
-    // comma-separated columns (any other extension). Without a record: the application's own one.
+    // The Save command: asks for a file and writes a record as a text report (extension "txt") or as two
+    // comma-separated columns (any other extension). Without a record: the application's own one. With
+    // `recordAtWrite`: the record it gives once a file has been chosen, so that what the window came to
+    // show while the Save-As dialog was open is what the file holds.
     void SaveReport();
     void SaveReport(const ToolRecord& record);
+    void SaveReport(const std::function<ToolRecord()>& recordAtWrite);
     void WriteTextReport(CUTF16File& file, const ToolRecord& record);
     void WriteCsvReport(CUTF16File& file, const ToolRecord& record);
 

@@ -12,11 +12,16 @@ constexpr const char16_t* kReportFilter =
 void CQuarvelApp::SaveReport() { SaveReport(SnapshotRecord()); }
 
 void CQuarvelApp::SaveReport(const ToolRecord& record) {
+    SaveReport([&record] { return record; });
+}
+
+void CQuarvelApp::SaveReport(const std::function<ToolRecord()>& recordAtWrite) {
     CFileDialog dialog(FALSE, u"txt", u"*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kReportFilter);
     if (dialog.DoModal() != IDOK) return;
     // The extension as the dialog hands it back decides the layout, letter case included. A failed write
     // raises CFileException out of here: the writer has closed the file, and the framework's command
     // handling reports the error while the dialog stays open.
+    const ToolRecord record = recordAtWrite();
     if (SaveReportToPath(dialog.GetPathName(), dialog.GetFileExt(), record) == ReportOutcome::OpenFailed) {
         AfxMessageBox(IDS_OUTPUT_NOT_OPENED, MB_OK);
     }

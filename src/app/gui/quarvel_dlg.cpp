@@ -131,7 +131,7 @@ void CQuarvelDlg::OnConnect() {
 void CQuarvelDlg::OnSave() {
     UpdateData(TRUE);  // a counter out of range has shown its message; the save goes on
     TransferRecord(TRUE);
-    m_pApp->SaveReport(RecordForReport());
+    m_pApp->SaveReport([this] { return RecordForReport(); });
 }
 
 void CQuarvelDlg::TransferRecord(BOOL toRecord) {
@@ -169,9 +169,13 @@ void CQuarvelDlg::CopyDisplayInto(ToolRecord& record) const {
 }
 
 ToolRecord CQuarvelDlg::RecordForReport() {
-    // Idle: the application's record (the display's values included by TransferRecord). Reading: the
-    // record as shown, since the session thread may be half-way through replacing it.
-    return m_pApp->IsSessionThreadActive() ? m_shown : m_pApp->SnapshotRecord();
+    // What the window shows when the file is written: the record it last displayed, with the fields the
+    // person may edit as read from the controls. Never the application's record, which a failed session
+    // (or one still reading) may have filled with values nobody saw. A session that completed while the
+    // Save-As dialog was open has refreshed the display, and with it these members, by now.
+    ToolRecord record = m_shown;
+    CopyDisplayInto(record);
+    return record;
 }
 
 LRESULT CQuarvelDlg::OnSessionStatus(WPARAM wParam, LPARAM) {

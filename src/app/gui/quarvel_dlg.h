@@ -38,7 +38,7 @@ private:
     void OnLanguage(int index);
     LRESULT OnSessionStatus(WPARAM wParam, LPARAM lParam);
     LRESULT OnLinkLost(WPARAM wParam, LPARAM lParam);
-    // The report's record: what the display shows, never a record a running session is half-way through.
+    // The report's record: what the display shows, never values of a session it did not show.
     ToolRecord RecordForReport();
     void CopyDisplayInto(ToolRecord& record) const;
 
@@ -56,6 +56,6 @@ private:
     CString m_strResult;
     CString m_strDirection;
     CMenu m_menuLanguage;
-    // The record as last shown, so a save during a running session writes what the user sees.
+    // The record as last shown, so that Save writes what the user sees.
     ToolRecord m_shown;
 };
