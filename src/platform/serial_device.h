@@ -40,6 +40,9 @@ public:
     virtual DeviceReadResult Read(std::uint32_t n, BYTE* buffer, DWORD timeoutMs) = 0;
     // Ends the Read in progress, or the next one when nobody waits. True when the wake-up was delivered.
     virtual bool CancelRead() = 0;
+    // Bytes that have arrived and no Read has taken yet (driver queue and read-ahead); any thread, while
+    // the device is open. 0 when it cannot tell.
+    virtual std::uint64_t UnreadBytes() { return 0; }
     // Takes all n bytes without blocking: what the driver does not accept at once is queued and drained in
     // the background, in order. False when the device has failed or is closed.
     virtual bool Write(std::uint32_t n, const BYTE* data) = 0;

@@ -92,6 +92,14 @@ public:
     bool Purge() override;
     DeviceReadResult Read(std::uint32_t n, BYTE* buffer, DWORD timeoutMs) override;
     bool CancelRead() override;
+    std::uint64_t UnreadBytes() override {
+        // The read-ahead first: a byte moves from the driver into it and never back, so none is counted
+        // twice (one moving in between is missed, which only makes the count smaller).
+        const std::uint64_t ahead = m_nAheadWaiting.load();
+        int queued = 0;
+        if (m_fd < 0 || ioctl(m_fd, FIONREAD, &queued) != 0 || queued < 0) queued = 0;
+        return ahead + static_cast<std::uint64_t>(queued);
+    }
     bool Write(std::uint32_t n, const BYTE* data) override;
     bool SetBreak() override {
         return m_fd >= 0 && RetryEintr([&] { return ioctl(m_fd, TIOCSBRK); }) == 0;
@@ -104,6 +112,7 @@ private:
     ssize_t ReadDriver(std::uint32_t n, BYTE* buffer, std::uint32_t* got);
     void DropReadAhead() {
         m_nAheadHead = m_nAheadEnd = 0;
+        m_nAheadWaiting.store(0);
         m_bDriverDrained = false;
     }
     bool StartDrainLocked();
@@ -125,6 +134,7 @@ private:
     BYTE m_readAhead[kReadAhead] = {};
     std::uint32_t m_nAheadHead = 0;
     std::uint32_t m_nAheadEnd = 0;
+    std::atomic<std::uint32_t> m_nAheadWaiting{0};  // m_nAheadEnd - m_nAheadHead, for UnreadBytes
     // The last read() took less than it asked for, so the driver had nothing more: the next wait polls
     // first instead of spending a read() on EAGAIN.
     bool m_bDriverDrained = false;
@@ -201,6 +211,7 @@ std::uint32_t PosixSerialDevice::TakeReadAhead(std::uint32_t n, BYTE* buffer) {
     std::memcpy(buffer, m_readAhead + m_nAheadHead, count);
     m_nAheadHead += count;
     if (m_nAheadHead == m_nAheadEnd) m_nAheadHead = m_nAheadEnd = 0;
+    m_nAheadWaiting.store(m_nAheadEnd - m_nAheadHead);
     return count;
 }
 

@@ -54,9 +54,9 @@ void CHSListener::Run() {
         m_bAbort.store(false);
 
         if (!ReadBytes(1, block, m_nBufSize, false) || block[0] != SYNC_BYTE) continue;
-        // Which requests had gone out when the frame began: the engine takes only a frame that began
-        // after the request in flight as its reply.
-        const std::uint64_t requestsWritten = m_pProtocol->m_nRequestsWritten.load();
+        // The sync byte's number in the received stream: the engine takes only a frame that began after
+        // the bytes that had arrived when it wrote its request as the reply.
+        const std::uint64_t syncByte = m_pProtocol->m_nBytesReceived.load() - 1;
         // An abort raised while the line was idle refers to no frame; honouring it now would drop the
         // sync byte of the next reply and lose that exchange too.
         m_bAbort.store(false);
@@ -73,7 +73,7 @@ void CHSListener::Run() {
         if (notification) {
             DeliverNotification(length);
         } else {
-            m_pProtocol->m_bufReceived.PutUnless(block, length + 3, m_bStop, requestsWritten);
+            m_pProtocol->m_bufReceived.PutUnless(block, length + 3, m_bStop, syncByte);
         }
     }
 }
@@ -104,6 +104,7 @@ bool CHSListener::ReadBytes(int w, BYTE* dest, int r, bool abortable) {
         } else {
             m_nBackoffMs = 0;
         }
+        if (received > 0) m_pProtocol->m_nBytesReceived.fetch_add(received);
         remaining -= std::min(received, remaining);
         if (abortable && m_bAbort.load()) return false;
     }

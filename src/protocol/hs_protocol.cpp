@@ -164,14 +164,15 @@ void CHSProtocol::RunEngine() {
         transmit[0] = SYNC_BYTE;
         std::memcpy(transmit + 1, m_bufRequest.m_pData.get(), static_cast<size_t>(length));
         transmit[length + 1] = Xor(transmit + 1, length);
-        // Counted before the write: the reply cannot begin before the request has gone out, whereas a
-        // frame whose sync byte the receive thread read before this point surely began earlier.
-        const std::uint64_t request = m_nRequestsWritten.fetch_add(1) + 1;
+        // Taken before the write: every byte counted here arrived before the request went out, so no
+        // reply begins among them. The receiver's count first, then what waits unread: a byte moves from
+        // the second to the first, so none is counted twice.
+        const std::uint64_t replyFrom = m_nBytesReceived.load() + m_pInterface->UnreadBytes();
         std::uint32_t written = 0;
         m_pInterface->Write(static_cast<std::uint32_t>(length + 2), transmit, &written);
         m_bufRequest.MarkEmpty();
 
-        if (!WaitForReply(request)) {
+        if (!WaitForReply(replyFrom)) {
             if (m_bEngineStop.load()) break;
             AbortPartialFrame();
             if (!PutSyntheticReply(STATUS_NO_REPLY)) break;
@@ -192,13 +193,13 @@ void CHSProtocol::RunEngine() {
     m_bufReceived.MarkEmpty();
 }
 
-bool CHSProtocol::WaitForReply(std::uint64_t request) {
+bool CHSProtocol::WaitForReply(std::uint64_t replyFrom) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_nTimeout);
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         const DWORD waitMs = static_cast<DWORD>(std::max<std::int64_t>(left.count(), 0));
         if (!m_bufReceived.WaitFilledUnless(m_bEngineStop, waitMs)) return false;
-        if (m_bufReceived.m_nTag == request) return true;
+        if (m_bufReceived.m_nTag >= replyFrom) return true;
         m_bufReceived.MarkEmpty();  // began before the request was written: not its reply
     }
 }

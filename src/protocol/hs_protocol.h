@@ -81,10 +81,10 @@ protected:
     FinishedFlag m_bEngineFinished;
     CHSListener* m_pListener = nullptr;  // owned; null once destroyed; guarded by m_csListener
     CInterface* const m_pInterface;      // not owned
-    // Requests the engine thread has begun to write. The receive thread tags each frame with the count it
-    // reads at the frame's sync byte, so a frame tagged below the request in flight began before that
-    // request went out and cannot be its reply.
-    std::atomic<std::uint64_t> m_nRequestsWritten{0};
+    // Bytes the receive thread has taken from the link. It tags each frame with the number of the frame's
+    // sync byte in this count; before writing a request the engine takes this count plus the bytes that
+    // wait unread on the link, and a frame tagged below that began before the request and is not its reply.
+    std::atomic<std::uint64_t> m_nBytesReceived{0};
     const DWORD m_nTimeout;              // reply time-out, milliseconds
     CHSHandler* m_pHandlers[8] = {};     // notification handlers, not owned; fixed before the workers start
     DWORD m_nKeepAliveInterval = 0;      // guarded by m_csKeepAlive
@@ -105,9 +105,9 @@ private:
     int BeginExchange(BYTE code, const std::atomic<bool>& cancel);
     void EndExchange();
     void RunEngine();
-    // Waits up to m_nTimeout for a frame whose sync byte came after request number `request` was
-    // written, emptying the slot of every frame that began before (a late reply, a stray one).
-    bool WaitForReply(std::uint64_t request);
+    // Waits up to m_nTimeout for a frame whose sync byte is byte number `replyFrom` or later, emptying
+    // the slot of every frame that began before (a late reply, a stray one).
+    bool WaitForReply(std::uint64_t replyFrom);
     void RunKeepAlive();
     // Puts the body status, 0x00, status into the reply slot; false when the engine is stopping.
     bool PutSyntheticReply(BYTE status);

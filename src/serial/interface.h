@@ -31,6 +31,9 @@ public:
     // 0 with *received = 0 after a CancelRead wake-up, or a platform error code with *received = 0.
     virtual int Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received) = 0;
     virtual void SetSetting(int value);
+    // Bytes that have arrived and wait for Read (in the driver or a read-ahead); any thread. A link that
+    // cannot tell says 0. The engine counts them as received before the request it is about to write.
+    virtual std::uint64_t UnreadBytes() { return 0; }
 
     bool IsOpen() const { return m_bOpen; }
 

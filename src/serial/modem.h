@@ -36,6 +36,7 @@ public:
     int CancelRead() override;
     int Write(std::uint32_t n, const BYTE* data, std::uint32_t* written) override;
     int Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received) override;
+    std::uint64_t UnreadBytes() override { return m_pDevice ? m_pDevice->UnreadBytes() : 0; }
 
 private:
     void ApplyMode(const char* mode);

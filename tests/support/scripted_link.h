@@ -76,6 +76,7 @@ public:
     int CancelRead() override;
     int Write(std::uint32_t n, const BYTE* data, std::uint32_t* written) override;
     int Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received) override;
+    std::uint64_t UnreadBytes() override { return PendingInput(); }
 
 private:
     Bytes Answer(BYTE code);
