@@ -103,6 +103,32 @@ TEST_F(SaveTest, AnyOtherExtensionGetsTheCommaSeparatedLayout) {
     EXPECT_NE(Expected(record, false).find(Utf16Le(u"50.630000")), std::string::npos);
 }
 
+TEST_F(SaveTest, TheDialogOpensInTheDocumentsFolderFirstThenWhereTheLastReportWent) {
+    fs::create_directories(Path("Docs"));
+    fs::create_directories(Path("out"));
+    // The XDG user dirs of this test's configuration home name the documents folder.
+    std::ofstream(Path("user-dirs.dirs")) << "XDG_DOCUMENTS_DIR=\"" << Path("Docs") << "\"\n";
+    std::vector<CString> folders;
+    RunMainDialog([&](QWidget*) {
+        auto save = [&](std::optional<std::string> name) {
+            FileDialogScript files(std::move(name));
+            Press(IDC_SAVE);
+            ASSERT_EQ(files.requests.size(), 1u);
+            EXPECT_EQ(files.requests[0].initialName, u"*.txt");
+            folders.push_back(files.requests[0].folder);
+        };
+        save(Path("out/first.txt"));
+        save("second.csv");  // a bare name goes into the folder the dialog opened in
+        MessageBoxRecorder boxes(IDOK);
+        save(Path("no-such-dir/third.txt"));  // not saved: the folder stays
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+        save(std::nullopt);
+    });
+    const auto wide = [](const std::string& path) { return CString(path.begin(), path.end()); };
+    EXPECT_EQ(folders, (std::vector<CString>{wide(Path("Docs")), wide(Path("out")), wide(Path("out")), wide(Path("out"))}));
+    EXPECT_TRUE(fs::exists(Path("out/second.csv")));
+}
+
 TEST_F(SaveTest, CancelWritesNothing) {
     RunMainDialog([&](QWidget*) {
         FileDialogScript files(std::nullopt);

@@ -27,7 +27,8 @@ public:
     // under it.
     void ToggleConnection();
 
-    // The Save command: asks for a file and writes `record` as a text report (extension "txt") or as two
+    // The Save command: asks for a file (the Save-As dialog opens in the folder of the report saved last
+    // in this run, the first time in the documents folder) and writes `record` as a text report (extension "txt") or as two
     // comma-separated columns (any other extension). Without a record: the application's own one.
     void SaveReport();
     void SaveReport(const ToolRecord& record);
@@ -45,4 +46,6 @@ public:
 private:
     void Connect();
     void ConfirmDisconnect();
+
+    CString m_strReportFolder;  // the folder of the report saved last in this run; empty before
 };

@@ -1,6 +1,9 @@
 // The Save command of CQuarvelApp: the Save-As dialog, then the report through the shared writer.
+#include <QFileInfo>
+
 #include "app/gui/quarvel_app.h"
 #include "framework/afx.h"
+#include "framework/qt_string.h"
 #include "platform/resource_ids.h"
 #include "report/report_file.h"
 
@@ -13,13 +16,17 @@ void CQuarvelApp::SaveReport() { SaveReport(SnapshotRecord()); }
 
 void CQuarvelApp::SaveReport(const ToolRecord& record) {
     CFileDialog dialog(FALSE, u"txt", u"*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kReportFilter);
+    // The folder of the report saved last in this run; the first time the dialog's default (documents).
+    dialog.m_strInitialDir = m_strReportFolder;
     if (dialog.DoModal() != IDOK) return;
     // The extension as the dialog hands it back decides the layout, letter case included. A failed write
     // raises CFileException out of here: the writer has closed the file, and the framework's command
     // handling reports the error while the dialog stays open.
     if (SaveReportToPath(dialog.GetPathName(), dialog.GetFileExt(), record) == ReportOutcome::OpenFailed) {
         AfxMessageBox(IDS_OUTPUT_NOT_OPENED, MB_OK);
+        return;
     }
+    m_strReportFolder = ToCString(QFileInfo(ToQString(dialog.GetPathName())).absolutePath());
 }
 
 void CQuarvelApp::WriteTextReport(CUTF16File& file, const ToolRecord& record) { ::WriteTextReport(file, record); }
