@@ -7,6 +7,7 @@
 
 #include "gui/gui_fixture.h"
 #include "framework/afx.h"
+#include "platform/resource_module.h"
 #include "report/report_layouts.h"
 #include "support/source_path.h"
 
@@ -127,6 +128,20 @@ TEST_F(SaveTest, TheDialogOpensInTheDocumentsFolderFirstThenWhereTheLastReportWe
     const auto wide = [](const std::string& path) { return CString(path.begin(), path.end()); };
     EXPECT_EQ(folders, (std::vector<CString>{wide(Path("Docs")), wide(Path("out")), wide(Path("out")), wide(Path("out"))}));
     EXPECT_TRUE(fs::exists(Path("out/second.csv")));
+}
+
+TEST_F(SaveTest, TheFileTypesAreInTheModulesLanguage) {
+    std::string why;
+    std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
+    ASSERT_NE(french, nullptr) << why;
+    AfxSetResourceHandle(french);  // the fixture restores the built-in module
+    RunMainDialog([&](QWidget*) {
+        FileDialogScript files(std::nullopt);
+        Press(IDC_SAVE);
+        ASSERT_EQ(files.requests.size(), 1u);
+        EXPECT_EQ(files.requests[0].filters,
+                  (std::vector<CString>{u"Fichiers texte (*.txt)", u"Valeurs séparées par des virgules MS Excel (*.csv)"}));
+    });
 }
 
 TEST_F(SaveTest, CancelWritesNothing) {

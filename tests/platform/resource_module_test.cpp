@@ -57,6 +57,7 @@ const std::map<UINT, std::u16string> kEnglish = {
     {IDS_FW_MENU_MINIMIZE, u"Mi&nimize"},
     {IDS_FW_MENU_CLOSE, u"&Close\tAlt+F4"},
     {IDS_FW_MENU_BUTTON_TIP, u"Window menu (Alt+Space)"},
+    {IDS_REPORT_FILE_FILTER, u"Text Files (*.txt)|*.txt|MS Excel Comma Separated Values (*.csv)|*.csv|"},
 };
 
 const ControlTemplate* Control(const DialogTemplate& dlg, int id) {

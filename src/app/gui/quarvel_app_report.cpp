@@ -8,14 +8,21 @@
 #include "report/report_file.h"
 
 namespace {
-constexpr const char16_t* kReportFilter =
+constexpr const char16_t* kEnglishReportFilter =
     u"Text Files (*.txt)|*.txt|MS Excel Comma Separated Values (*.csv)|*.csv|";
+
+// The file types in the module's language; a module without them still offers both types.
+CString ReportFilter() {
+    CString filter = LoadStringW(IDS_REPORT_FILE_FILTER);
+    return CFileDialog::ParseFilter(filter).size() == 2 ? filter : CString(kEnglishReportFilter);
+}
 }  // namespace
 
 void CQuarvelApp::SaveReport() { SaveReport(SnapshotRecord()); }
 
 void CQuarvelApp::SaveReport(const ToolRecord& record) {
-    CFileDialog dialog(FALSE, u"txt", u"*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kReportFilter);
+    const CString filter = ReportFilter();
+    CFileDialog dialog(FALSE, u"txt", u"*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter.c_str());
     // The folder of the report saved last in this run; the first time the dialog's default (documents).
     dialog.m_strInitialDir = m_strReportFolder;
     if (dialog.DoModal() != IDOK) return;
