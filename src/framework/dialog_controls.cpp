@@ -149,12 +149,13 @@ int EditRoom(const QLineEdit& edit) {
     QStyleOptionFrame option;
     option.initFrom(&edit);
     option.rect = edit.rect();
-    option.lineWidth = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit) : 0;
+    const QStyle* style = edit.style();
+    option.lineWidth = edit.hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit) : 0;
     option.state |= QStyle::State_Sunken;
     if (edit.isReadOnly()) option.state |= QStyle::State_ReadOnly;
-    const QRect contents =
-        edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit).marginsRemoved(edit.textMargins());
-    const int cursor = edit.style()->pixelMetric(QStyle::PM_TextCursorWidth, &option, &edit);
+    const QRect contents = style->subElementRect(QStyle::SE_LineEditContents, &option, &edit)
+                               .marginsRemoved(edit.textMargins());
+    const int cursor = style->pixelMetric(QStyle::PM_TextCursorWidth, &option, &edit);
     return contents.width() - 2 * kLineEditMargin - 1 - cursor;
 }
 

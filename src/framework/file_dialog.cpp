@@ -88,8 +88,9 @@ INT_PTR CFileDialog::DoModal() {
     const std::vector<CString> filters = ParseFilter(m_strFilter);
     const QString folder = ToQString(InitialFolder());
     if (FileDialogAnswerer answerer = Answerer()) {
-        const std::optional<CString> answer = answerer(
-            FileDialogRequest{!m_bOpenFileDialog, ToCString(folder), m_strDefExt, m_strFileName, filters, m_dwFlags});
+        const FileDialogRequest request{!m_bOpenFileDialog, ToCString(folder), m_strDefExt, m_strFileName,
+                                        filters, m_dwFlags};
+        const std::optional<CString> answer = answerer(request);
         if (!answer || answer->empty()) return IDCANCEL;
         const QString typed = ToQString(ApplyDefaultExtension(*answer, m_strDefExt));
         m_path = ToCString(QFileInfo(QDir(folder), typed).absoluteFilePath());

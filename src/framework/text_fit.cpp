@@ -23,8 +23,8 @@ std::vector<CString> ShownIn(const CResourceModule& module, const std::vector<Sh
     return texts;
 }
 
-void CheckDialog(const CResourceModule& module, const DialogTemplate& tmpl, const std::vector<ShownText>& shown,
-                 std::vector<UnfitText>& unfit) {
+void CheckDialog(const CResourceModule& module, const DialogTemplate& tmpl,
+                 const std::vector<ShownText>& shown, std::vector<UnfitText>& unfit) {
     const QFont font = DialogFont(tmpl.fontName, tmpl.fontSize);
     const DialogBaseUnits units = BaseUnitsOf(font);
     QWidget window;  // never shown: a parent with the dialog's font, as the dialog's window is
@@ -37,7 +37,9 @@ void CheckDialog(const CResourceModule& module, const DialogTemplate& tmpl, cons
         CWnd wnd(widget, control.id);
         std::vector<CString> texts{control.text};
         if (control.id != -1) {
-            for (CString& text : ShownIn(module, shown, tmpl.id, control.id)) texts.push_back(std::move(text));
+            for (CString& text : ShownIn(module, shown, tmpl.id, control.id)) {
+                texts.push_back(std::move(text));
+            }
         }
         for (const CString& text : texts) {
             if (text.empty() || control.kind == "icon") continue;

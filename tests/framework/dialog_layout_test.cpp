@@ -320,7 +320,8 @@ TEST(TextFit, EveryTextOfEveryModuleFitsItsControl) {
     }
     for (const char* lang : {"fr", "it", "bg"}) {
         std::string why;
-        const auto pack = CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"), &why);
+        const std::string path = SourcePath(std::string("resources/lang/") + lang + ".json");
+        const auto pack = CResourceModule::LoadFile(path, &why);
         ASSERT_NE(pack, nullptr) << why;
         const std::vector<UnfitText> unfit = FindUnfitTexts(*pack, kShownTexts);
         EXPECT_TRUE(unfit.empty()) << lang << ":\n" << Describe(unfit);
@@ -339,7 +340,8 @@ TEST(TextFit, TooLongTextsAreFoundWithTheirControls) {
     ASSERT_NE(changed, nullptr) << why;
     const std::vector<UnfitText> unfit = FindUnfitTexts(*changed, kShownTexts);
     ASSERT_EQ(unfit.size(), 3u) << Describe(unfit);
-    EXPECT_EQ(std::make_pair(unfit[0].dialogId, unfit[0].controlId), std::make_pair(IDD_QUARVEL_DIALOG, IDC_DIRECTION));
+    EXPECT_EQ(std::make_pair(unfit[0].dialogId, unfit[0].controlId),
+              std::make_pair(IDD_QUARVEL_DIALOG, IDC_DIRECTION));
     EXPECT_EQ(unfit[0].text, ToCString(QString::fromStdString(wide)));
     EXPECT_EQ(std::make_pair(unfit[1].dialogId, unfit[1].controlId), std::make_pair(IDD_SELCOM, IDCANCEL));
     EXPECT_EQ(std::make_pair(unfit[2].controlId, unfit[2].position), std::make_pair(-1, std::size_t{3}));

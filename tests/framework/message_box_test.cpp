@@ -63,8 +63,10 @@ std::pair<QString, QString> YesNoButtonTexts() {
 
 TEST(MessageBox, ButtonsReadInTheLanguageOfQtsInstalledTranslation) {
     const QString file = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_fr.qm");
-    if (!QFileInfo::exists(file)) GTEST_SKIP() << "Qt's French translations are not installed (" << file.toStdString()
-                                               << "; Debian package qt6-translations-l10n)";
+    if (!QFileInfo::exists(file)) {
+        GTEST_SKIP() << "Qt's French translations are not installed (" << file.toStdString()
+                     << "; Debian package qt6-translations-l10n)";
+    }
     ASSERT_TRUE(AfxLoadQtTranslations("fr"));
     const auto french = YesNoButtonTexts();
     EXPECT_EQ(french.first, QStringLiteral("&Oui"));

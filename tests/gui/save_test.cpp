@@ -126,21 +126,24 @@ TEST_F(SaveTest, TheDialogOpensInTheDocumentsFolderFirstThenWhereTheLastReportWe
         save(std::nullopt);
     });
     const auto wide = [](const std::string& path) { return CString(path.begin(), path.end()); };
-    EXPECT_EQ(folders, (std::vector<CString>{wide(Path("Docs")), wide(Path("out")), wide(Path("out")), wide(Path("out"))}));
+    const CString out = wide(Path("out"));
+    EXPECT_EQ(folders, (std::vector<CString>{wide(Path("Docs")), out, out, out}));
     EXPECT_TRUE(fs::exists(Path("out/second.csv")));
 }
 
 TEST_F(SaveTest, TheFileTypesAreInTheModulesLanguage) {
     std::string why;
-    std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
+    std::shared_ptr<const CResourceModule> french =
+        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
     ASSERT_NE(french, nullptr) << why;
     AfxSetResourceHandle(french);  // the fixture restores the built-in module
     RunMainDialog([&](QWidget*) {
         FileDialogScript files(std::nullopt);
         Press(IDC_SAVE);
         ASSERT_EQ(files.requests.size(), 1u);
-        EXPECT_EQ(files.requests[0].filters,
-                  (std::vector<CString>{u"Fichiers texte (*.txt)", u"Valeurs séparées par des virgules MS Excel (*.csv)"}));
+        const std::vector<CString> types = {u"Fichiers texte (*.txt)",
+                                            u"Valeurs séparées par des virgules MS Excel (*.csv)"};
+        EXPECT_EQ(files.requests[0].filters, types);
     });
 }
 

@@ -60,7 +60,9 @@ TEST_F(GuiTest, FrenchScreenshots) {
     ASSERT_TRUE(AfxLoadQtTranslations("fr"));
     const std::string documents = m_home.Path() + "/Documents";
     std::filesystem::create_directories(documents);
-    for (const char* name : {"RK-9 T-417.txt", "RK-9 T-417.csv"}) std::ofstream(documents + "/" + name) << "\xFF\xFE";
+    for (const char* name : {"RK-9 T-417.txt", "RK-9 T-417.csv"}) {
+        std::ofstream(documents + "/" + name) << "\xFF\xFE";
+    }
     std::ofstream(m_home.Path() + "/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << documents << "\"\n";
     MakeKey({{"Language", "1"}});
     m_app->Language = 1;
@@ -76,7 +78,10 @@ TEST_F(GuiTest, FrenchScreenshots) {
         ASSERT_NE(menuButton, nullptr);
         menuButton->click();
         QMenu* menu = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }));
+        ASSERT_TRUE(WaitUntil([&] {
+            menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            return menu != nullptr;
+        }));
         QAction* language = menu->actions().back();
         menu->setActiveAction(language);
         ASSERT_NE(language->menu(), nullptr);

@@ -28,8 +28,9 @@ public:
     void ToggleConnection();
 
     // The Save command: asks for a file (the Save-As dialog opens in the folder of the report saved last
-    // in this run, the first time in the documents folder) and writes `record` as a text report (extension "txt") or as two
-    // comma-separated columns (any other extension). Without a record: the application's own one.
+    // in this run, the first time in the documents folder) and writes `record` as a text report
+    // (extension "txt") or as two comma-separated columns (any other extension). Without a record: the
+    // application's own one.
     void SaveReport();
     void SaveReport(const ToolRecord& record);
     void WriteTextReport(CUTF16File& file, const ToolRecord& record);
