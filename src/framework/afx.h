@@ -9,6 +9,7 @@
 #include "framework/icon.h"
 #include "framework/menu.h"
 #include "framework/message_box.h"
+#include "framework/qt_translations.h"
 #include "framework/wait_cursor.h"
 #include "framework/win_app.h"
 #include "framework/wnd.h"

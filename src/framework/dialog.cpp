@@ -1,5 +1,6 @@
 #include "framework/dialog.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QEventLoop>
 #include <QIcon>
@@ -13,6 +14,7 @@
 #include "framework/data_exchange.h"
 #include "framework/dialog_controls.h"
 #include "framework/dialog_window.h"
+#include "framework/framework_text.h"
 #include "framework/icon.h"
 #include "framework/qt_string.h"
 #include "framework/win_app.h"
@@ -30,7 +32,11 @@ Qt::WindowFlags FlagsFor(const DialogTemplate& tmpl, bool systemMenu) {
 
 void FillMenu(QMenu& target, const CMenu& source, const std::function<void(UINT)>& choose, int depth) {
     if (depth > kMaxMenuDepth) return;
+    // Each run of radio items shares an exclusive group: that is what makes Qt draw a radio mark
+    // instead of a check box.
+    QActionGroup* radioGroup = nullptr;
     for (const CMenu::Item& item : source.Items()) {
+        if (item.flags != MF_STRING || !item.radio) radioGroup = nullptr;
         if (item.flags == MF_SEPARATOR) {
             target.addSeparator();
         } else if (item.flags == MF_POPUP) {
@@ -40,6 +46,10 @@ void FillMenu(QMenu& target, const CMenu& source, const std::function<void(UINT)
         } else {
             QAction* action = target.addAction(ToQString(item.text));
             action->setCheckable(item.radio || item.checked);
+            if (item.radio) {
+                if (radioGroup == nullptr) radioGroup = new QActionGroup(&target);
+                radioGroup->addAction(action);
+            }
             action->setChecked(item.checked);
             const UINT id = item.id;
             QObject::connect(action, &QAction::triggered, &target, [choose, id] { choose(id); });
@@ -125,9 +135,11 @@ void CDialog::DestroyDialogWindow() {
 void CDialog::ResetSystemMenu() {
     m_systemMenu.Clear();
     if (!m_bHasSystemMenu || !m_active) return;
-    if (HasStyle(m_active->styles, "minimizebox")) m_systemMenu.AppendMenuW(MF_STRING, SC_MINIMIZE, u"Mi&nimize");
+    if (HasStyle(m_active->styles, "minimizebox")) {
+        m_systemMenu.AppendMenuW(MF_STRING, SC_MINIMIZE, LoadFrameworkString(IDS_FW_MENU_MINIMIZE));
+    }
     m_systemMenu.AppendMenuW(MF_SEPARATOR);
-    m_systemMenu.AppendMenuW(MF_STRING, SC_CLOSE, u"&Close\tAlt+F4");
+    m_systemMenu.AppendMenuW(MF_STRING, SC_CLOSE, LoadFrameworkString(IDS_FW_MENU_CLOSE));
 }
 
 INT_PTR CDialog::DoModal() {

@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 
 #include <algorithm>
@@ -60,6 +62,10 @@ class FramedGroupBox : public QGroupBox {
 public:
     FramedGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
 
+    // The title starts one average character in and must end one before the right edge.
+    int TitleRoom() const { return width() - 2 * TitleIndent(fontMetrics()); }
+    static int TitleIndent(const QFontMetrics& metrics) { return std::max(1, metrics.averageCharWidth()); }
+
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
@@ -70,7 +76,7 @@ protected:
         painter.setPen(palette().color(QPalette::Light));
         painter.drawRect(frame.translated(1, 1));
         if (title().isEmpty()) return;
-        const int left = std::max(1, metrics.averageCharWidth());
+        const int left = TitleIndent(metrics);
         const QString text = StripMnemonics(title());
         const QRect label(left, 0, std::min(metrics.horizontalAdvance(text), width() - 2 * left), metrics.height());
         painter.fillRect(label, palette().color(QPalette::Window));
@@ -135,7 +141,55 @@ QWidget* CreateList(const ControlTemplate& control, QWidget* parent) {
     return list;
 }
 
+// Qt's line edit keeps this margin left and right of its text inside the contents rectangle, and one
+// pixel plus the cursor's width beyond the text before it starts scrolling.
+constexpr int kLineEditMargin = 2;
+
+int EditRoom(const QLineEdit& edit) {
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.rect = edit.rect();
+    const QStyle* style = edit.style();
+    option.lineWidth = edit.hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit) : 0;
+    option.state |= QStyle::State_Sunken;
+    if (edit.isReadOnly()) option.state |= QStyle::State_ReadOnly;
+    const QRect contents = style->subElementRect(QStyle::SE_LineEditContents, &option, &edit)
+                               .marginsRemoved(edit.textMargins());
+    const int cursor = style->pixelMetric(QStyle::PM_TextCursorWidth, &option, &edit);
+    return contents.width() - 2 * kLineEditMargin - 1 - cursor;
+}
+
+int ButtonRoom(const QPushButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.rect = button.rect();
+    option.text = button.text();
+    if (button.isDefault()) option.features |= QStyleOptionButton::DefaultButton;
+    const QRect contents = button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button);
+    // The margin Qt's own size hint keeps around a button's label.
+    return contents.width() - button.style()->pixelMetric(QStyle::PM_ButtonMargin, &option, &button);
+}
+
 }  // namespace
+
+int TextRoomOf(QWidget* control) {
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) return EditRoom(*edit);
+    if (auto* button = qobject_cast<QPushButton*>(control)) return ButtonRoom(*button);
+    if (auto* group = dynamic_cast<FramedGroupBox*>(control)) return group->TitleRoom();
+    if (auto* label = qobject_cast<QLabel*>(control); label != nullptr && label->pixmap().isNull()) {
+        return label->contentsRect().width();
+    }
+    return -1;
+}
+
+int TextWidthOf(QWidget* control) {
+    QString text;
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) text = edit->text();
+    else if (auto* button = qobject_cast<QPushButton*>(control)) text = StripMnemonics(button->text());
+    else if (auto* group = qobject_cast<QGroupBox*>(control)) text = StripMnemonics(group->title());
+    else if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
+    return control->fontMetrics().horizontalAdvance(text);
+}
 
 bool HasStyle(const std::vector<std::string>& styles, const char* style) {
     return std::find(styles.begin(), styles.end(), style) != styles.end();

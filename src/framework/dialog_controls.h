@@ -15,4 +15,11 @@ using ControlNotify = std::function<void(int id, UINT code)>;
 QWidget* CreateControl(const ControlTemplate& control, const DialogBaseUnits& units, QWidget* parent,
                        const ControlNotify& notify);
 
+// The width in pixels that a control built by CreateControl leaves for one line of its text (a label,
+// an edit, a push button, a group box's title); -1 for kinds whose text is not checked this way.
+int TextRoomOf(QWidget* control);
+// The width in pixels of the control's current text in its font, as the control draws it (without
+// mnemonic marks).
+int TextWidthOf(QWidget* control);
+
 bool HasStyle(const std::vector<std::string>& styles, const char* style);

@@ -10,6 +10,9 @@
 #include <QToolButton>
 
 #include "framework/dialog.h"
+#include "framework/framework_text.h"
+#include "framework/qt_string.h"
+#include "platform/resource_ids.h"
 
 namespace {
 constexpr int kMenuButtonSize = 12;
@@ -23,7 +26,7 @@ DialogWindow::DialogWindow(CDialog& owner, QWidget* parent, Qt::WindowFlags flag
     m_menuButton->setArrowType(Qt::DownArrow);
     m_menuButton->setAutoRaise(true);
     m_menuButton->setFocusPolicy(Qt::NoFocus);
-    m_menuButton->setToolTip(QStringLiteral("Window menu (Alt+Space)"));
+    m_menuButton->setToolTip(ToQString(LoadFrameworkString(IDS_FW_MENU_BUTTON_TIP)));
     QObject::connect(m_menuButton, &QToolButton::clicked, this, [this] {
         m_owner.TrackSystemMenu(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height())));
     });

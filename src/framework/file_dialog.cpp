@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include "framework/qt_string.h"
 #include "framework/win_app.h"
@@ -75,13 +76,24 @@ CString CFileDialog::ApplyDefaultExtension(const CString& name, const CString& d
     return ToCString(withDot + ToQString(defExt));
 }
 
+CString CFileDialog::InitialFolder() const {
+    const QString given = ToQString(m_strInitialDir);
+    if (!given.isEmpty() && QFileInfo(given).isDir()) return ToCString(QFileInfo(given).absoluteFilePath());
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) return ToCString(documents);
+    return ToCString(QDir::homePath());
+}
+
 INT_PTR CFileDialog::DoModal() {
     const std::vector<CString> filters = ParseFilter(m_strFilter);
+    const QString folder = ToQString(InitialFolder());
     if (FileDialogAnswerer answerer = Answerer()) {
-        const std::optional<CString> answer =
-            answerer(FileDialogRequest{!m_bOpenFileDialog, m_strDefExt, m_strFileName, filters, m_dwFlags});
+        const FileDialogRequest request{!m_bOpenFileDialog, ToCString(folder), m_strDefExt, m_strFileName,
+                                        filters, m_dwFlags};
+        const std::optional<CString> answer = answerer(request);
         if (!answer || answer->empty()) return IDCANCEL;
-        m_path = ToCString(QFileInfo(ToQString(ApplyDefaultExtension(*answer, m_strDefExt))).absoluteFilePath());
+        const QString typed = ToQString(ApplyDefaultExtension(*answer, m_strDefExt));
+        m_path = ToCString(QFileInfo(QDir(folder), typed).absoluteFilePath());
         return IDOK;
     }
 
@@ -94,7 +106,7 @@ INT_PTR CFileDialog::DoModal() {
     for (const CString& filter : filters) names.push_back(ToQString(filter));
     if (!names.isEmpty()) dialog.setNameFilters(names);
     dialog.setDefaultSuffix(ToQString(m_strDefExt));
-    dialog.setDirectory(QDir::currentPath());
+    dialog.setDirectory(folder);
     if (!m_strFileName.empty()) dialog.selectFile(ToQString(m_strFileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return IDCANCEL;
     m_path = ToCString(QFileInfo(dialog.selectedFiles().front()).absoluteFilePath());

@@ -27,6 +27,11 @@ public:
     // The chosen name's extension without the dot, exactly as typed; empty when it has none.
     CString GetFileExt() const;
 
+    // The folder the dialog opens in: m_strInitialDir when that is an existing folder, otherwise the
+    // user's documents folder (QStandardPaths::DocumentsLocation, from the XDG user dirs) when it
+    // exists, otherwise the home folder.
+    CString InitialFolder() const;
+
     // The filter as Qt name filters ("Text Files (*.txt)"), in order.
     static std::vector<CString> ParseFilter(const CString& filter);
     // `name` with ".defExt" added when its file name has no extension.
@@ -37,6 +42,7 @@ public:
     CString m_strDefExt;
     CString m_strFileName;
     CString m_strFilter;
+    CString m_strInitialDir;  // the folder to open in; empty for the default (see InitialFolder)
 
 private:
     CWnd* m_pParentWnd;
@@ -44,9 +50,11 @@ private:
 };
 
 // Test seam: when set, DoModal asks the answerer instead of showing a dialog. It returns the name the
-// user would have typed (relative names are taken from the current directory) or nothing to cancel.
+// user would have typed (relative names are taken from the folder the dialog opened in) or nothing
+// to cancel.
 struct FileDialogRequest {
     bool save = true;
+    CString folder;  // the folder the dialog opened in
     CString defaultExtension;
     CString initialName;
     std::vector<CString> filters;

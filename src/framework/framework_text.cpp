@@ -17,6 +17,9 @@ const char16_t* EnglishDefault(UINT id) {
         case IDS_FW_FILE_ACCESS_DENIED: return u"Access to %1 was denied.";
         case IDS_FW_FILE_SHARING: return u"A sharing violation occurred while accessing %1.";
         case IDS_FW_FILE_DISK_FULL: return u"Disk full while accessing %1.";
+        case IDS_FW_MENU_MINIMIZE: return u"Mi&nimize";
+        case IDS_FW_MENU_CLOSE: return u"&Close\tAlt+F4";
+        case IDS_FW_MENU_BUTTON_TIP: return u"Window menu (Alt+Space)";
         default: return u"";
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The framework's own message texts (data-exchange and file-error messages). They come from the
-// current resource module like every other text; a module that lacks one still gets a readable
-// English message instead of an empty box. UI thread (reads the current module).
+// The framework's own texts (data-exchange and file-error messages, the window menu's own items). They
+// come from the current resource module like every other text; a module that lacks one still gets a
+// readable English text instead of an empty one. UI thread (reads the current module).
 #include "platform/win_types.h"
 
 CString LoadFrameworkString(UINT id);

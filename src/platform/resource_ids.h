@@ -47,6 +47,13 @@ inline constexpr UINT IDS_FW_FILE_BAD_PATH = 0xF112;    // "%1 contains an inval
 inline constexpr UINT IDS_FW_FILE_ACCESS_DENIED = 0xF113;  // "Access to %1 was denied."
 inline constexpr UINT IDS_FW_FILE_SHARING = 0xF114;     // "A sharing violation occurred while accessing %1."
 inline constexpr UINT IDS_FW_FILE_DISK_FULL = 0xF115;   // "Disk full while accessing %1."
+// The window menu's own items and the tooltip of the button that opens it.
+inline constexpr UINT IDS_FW_MENU_MINIMIZE = 0xF120;    // "Mi&nimize"
+inline constexpr UINT IDS_FW_MENU_CLOSE = 0xF121;       // "&Close\tAlt+F4"
+inline constexpr UINT IDS_FW_MENU_BUTTON_TIP = 0xF122;  // "Window menu (Alt+Space)"
+// The report's file types in the Save-As dialog, in the dialog's filter syntax:
+// "Text Files (*.txt)|*.txt|MS Excel Comma Separated Values (*.csv)|*.csv|"
+inline constexpr UINT IDS_REPORT_FILE_FILTER = 0xF123;
 
 // ---- Dialogs and the icon ----
 inline constexpr int IDD_ABOUTBOX = 100;

@@ -11,9 +11,14 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <nlohmann/json.hpp>
+
 #include "framework/afx.h"
 #include "framework/dialog_units.h"
 #include "framework/modal_helpers.h"
+#include "framework/qt_string.h"
+#include "framework/text_fit.h"
+#include "support/source_path.h"
 
 namespace {
 
@@ -287,6 +292,60 @@ TEST(ControlNotifications, ComboReportsCloseUpAfterTheSelectionAndKillFocus) {
     ASSERT_GE(seen.size(), 2u);
     EXPECT_EQ(seen[0], (std::pair<UINT, LRESULT>{CBN_CLOSEUP, 1}));
     EXPECT_EQ(seen[1].first, CBN_KILLFOCUS);
+}
+
+// The texts the programs put into controls at run time: results and directions in their edits, the
+// connect button's two labels.
+const std::vector<ShownText> kShownTexts = {
+    {IDD_QUARVEL_DIALOG, IDC_RESULT,
+     {IDS_RESULT_SUCCESS, IDS_RESULT_BREAKUP, IDS_RESULT_BARRIER, IDS_RESULT_WORKING_RANGE}},
+    {IDD_QUARVEL_DIALOG, IDC_DIRECTION, {IDS_DIRECTION_FORWARD, IDS_DIRECTION_BACKWARD}},
+    {IDD_QUARVEL_DIALOG, IDC_CONNECT, {IDS_CONNECT, IDS_DISCONNECT}},
+};
+
+std::string Describe(const std::vector<UnfitText>& unfit) {
+    std::string out;
+    for (const UnfitText& u : unfit) {
+        out += "  dialog " + std::to_string(u.dialogId) + " control " + std::to_string(u.controlId) + " (#" +
+               std::to_string(u.position) + ") \"" + ToQString(u.text).toStdString() + "\": " +
+               std::to_string(u.widthPx) + " px in " + std::to_string(u.roomPx) + " px\n";
+    }
+    return out;
+}
+
+TEST(TextFit, EveryTextOfEveryModuleFitsItsControl) {
+    {
+        const std::vector<UnfitText> unfit = FindUnfitTexts(CResourceModule::BuiltIn(), kShownTexts);
+        EXPECT_TRUE(unfit.empty()) << "en:\n" << Describe(unfit);
+    }
+    for (const char* lang : {"fr", "it", "bg"}) {
+        std::string why;
+        const std::string path = SourcePath(std::string("resources/lang/") + lang + ".json");
+        const auto pack = CResourceModule::LoadFile(path, &why);
+        ASSERT_NE(pack, nullptr) << why;
+        const std::vector<UnfitText> unfit = FindUnfitTexts(*pack, kShownTexts);
+        EXPECT_TRUE(unfit.empty()) << lang << ":\n" << Describe(unfit);
+    }
+}
+
+TEST(TextFit, TooLongTextsAreFoundWithTheirControls) {
+    const std::string wide(40, 'W');
+    nlohmann::json module = nlohmann::json::parse(ReadWholeFile(SourcePath("resources/builtin.json")));
+    auto& controls = module["dialogs"]["7000"]["controls"];
+    controls[3]["text"] = wide;  // the "Speed" label
+    controls[1]["text"] = "Cancel " + wide;
+    module["strings"]["124"] = wide;  // the direction "Forward"
+    std::string why;
+    const auto changed = CResourceModule::Parse(module.dump(), &why);
+    ASSERT_NE(changed, nullptr) << why;
+    const std::vector<UnfitText> unfit = FindUnfitTexts(*changed, kShownTexts);
+    ASSERT_EQ(unfit.size(), 3u) << Describe(unfit);
+    EXPECT_EQ(std::make_pair(unfit[0].dialogId, unfit[0].controlId),
+              std::make_pair(IDD_QUARVEL_DIALOG, IDC_DIRECTION));
+    EXPECT_EQ(unfit[0].text, ToCString(QString::fromStdString(wide)));
+    EXPECT_EQ(std::make_pair(unfit[1].dialogId, unfit[1].controlId), std::make_pair(IDD_SELCOM, IDCANCEL));
+    EXPECT_EQ(std::make_pair(unfit[2].controlId, unfit[2].position), std::make_pair(-1, std::size_t{3}));
+    for (const UnfitText& u : unfit) EXPECT_GT(u.widthPx, u.roomPx);
 }
 
 TEST(Icons, IconOfTheModuleLoadsWithItsSizes) {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -10,6 +11,7 @@
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
 #include "framework/qt_string.h"
+#include "support/temp_config_home.h"
 
 namespace {
 
@@ -55,6 +57,26 @@ TEST(FileDialog, AnsweredNameGivesPathAndExtensionAsTyped) {
     EXPECT_EQ(answer.request.defaultExtension, u"txt");
     EXPECT_EQ(answer.request.flags, 6u);
     EXPECT_EQ(answer.request.filters.size(), 2u);
+}
+
+TEST(FileDialog, OpensInTheGivenFolderElseInTheDocumentsFolderElseAtHome) {
+    TempConfigHome config;  // its user-dirs.dirs names the documents folder
+    const QString documents = QString::fromStdString(config.Path()) + QStringLiteral("/Docs");
+    QFile dirs(QString::fromStdString(config.Path()) + QStringLiteral("/user-dirs.dirs"));
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n");
+    dirs.close();
+
+    CFileDialog dlg(FALSE, u"txt", u"*.txt", 6, kFilter);
+    dlg.m_strInitialDir = u"/no/such/folder";
+    EXPECT_EQ(ToQString(dlg.InitialFolder()), QDir::homePath());  // no documents folder yet
+    ASSERT_TRUE(QDir().mkpath(documents));
+    EXPECT_EQ(ToQString(dlg.InitialFolder()), documents);
+    dlg.m_strInitialDir = ToCString(QString::fromStdString(config.Path()));
+    AnswerScope answer(CString(u"r"));
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(answer.request.folder, dlg.m_strInitialDir);
+    EXPECT_EQ(ToQString(dlg.GetPathName()), QString::fromStdString(config.Path()) + QStringLiteral("/r.txt"));
 }
 
 TEST(FileDialog, CancelGivesIdcancel) {

@@ -1,7 +1,10 @@
 // Message boxes: icons by type, the application's name as caption, the answers, a real nested loop.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 
 #include "framework/afx.h"
@@ -43,6 +46,37 @@ TEST(MessageBox, TheBoxIsReallyOpenWhileTheAnswererRuns) {
     EXPECT_EQ(AfxMessageBox(u"Are you sure?", MB_YESNO), IDNO);
     EXPECT_EQ(shownText, QStringLiteral("Are you sure?"));
     EXPECT_EQ(shownIcon, QMessageBox::Question);
+}
+
+// The buttons' texts of the Yes/No box that is open while the answerer runs.
+std::pair<QString, QString> YesNoButtonTexts() {
+    std::pair<QString, QString> texts;
+    MessageBoxRecorder boxes([&](const MessageBoxRequest&) {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            texts = {box->button(QMessageBox::Yes)->text(), box->button(QMessageBox::No)->text()};
+        }
+        return IDNO;
+    });
+    AfxMessageBox(u"Continuer ?", MB_YESNO);
+    return texts;
+}
+
+TEST(MessageBox, ButtonsReadInTheLanguageOfQtsInstalledTranslation) {
+    const QString file = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_fr.qm");
+    if (!QFileInfo::exists(file)) {
+        GTEST_SKIP() << "Qt's French translations are not installed (" << file.toStdString()
+                     << "; Debian package qt6-translations-l10n)";
+    }
+    ASSERT_TRUE(AfxLoadQtTranslations("fr"));
+    const auto french = YesNoButtonTexts();
+    EXPECT_EQ(french.first, QStringLiteral("&Oui"));
+    EXPECT_EQ(french.second, QStringLiteral("&Non"));
+    // English installs nothing and removes the French one; so does a tag that names no file.
+    EXPECT_FALSE(AfxLoadQtTranslations("en"));
+    EXPECT_EQ(YesNoButtonTexts().first, QStringLiteral("&Yes"));
+    EXPECT_FALSE(AfxLoadQtTranslations("xx"));
+    EXPECT_FALSE(AfxLoadQtTranslations("../fr"));
+    EXPECT_EQ(YesNoButtonTexts().second, QStringLiteral("&No"));
 }
 
 TEST(WaitCursor, BeginAndEndNest) {

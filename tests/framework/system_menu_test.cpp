@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -10,6 +11,8 @@
 
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
+#include "framework/qt_string.h"
+#include "support/source_path.h"
 
 namespace {
 
@@ -72,6 +75,11 @@ void Choose(MenuDialog& dlg, QMenu* menu, const QString& text, const QString& su
         menu = sub->menu();
         EXPECT_TRUE(ActionNamed(menu, QStringLiteral("French"))->isChecked());
         EXPECT_FALSE(ActionNamed(menu, QStringLiteral("English"))->isChecked());
+        // Radio items share an exclusive group, which Qt draws with radio marks.
+        QActionGroup* group = ActionNamed(menu, QStringLiteral("French"))->actionGroup();
+        ASSERT_NE(group, nullptr);
+        EXPECT_TRUE(group->isExclusive());
+        EXPECT_EQ(ActionNamed(menu, QStringLiteral("English"))->actionGroup(), group);
     }
     QAction* action = ActionNamed(menu, text);
     ASSERT_NE(action, nullptr) << text.toStdString();
@@ -90,12 +98,36 @@ TEST(SystemMenu, DefaultItemsAreMinimizeAndClose) {
         EXPECT_EQ(menu->Items()[0].id, SC_MINIMIZE);
         EXPECT_EQ(menu->Items()[1].flags, MF_SEPARATOR);
         EXPECT_EQ(menu->Items()[2].id, SC_CLOSE);
+        EXPECT_EQ(menu->Items()[0].text, u"Mi&nimize");
+        EXPECT_EQ(menu->Items()[2].text, u"&Close\tAlt+F4");
         menu->AppendMenuW(MF_STRING, 16, u"extra");
         EXPECT_EQ(dlg.GetSystemMenu(TRUE), nullptr);  // revert
         EXPECT_EQ(dlg.GetSystemMenu(FALSE)->GetMenuItemCount(), 3);
         dlg.EndDialog(IDOK);
     });
     dlg.DoModal();
+}
+
+TEST(SystemMenu, ItsItemsAndTheButtonsTooltipComeFromTheModule) {
+    ModalDeadline deadline;
+    std::string why;
+    std::shared_ptr<const CResourceModule> french =
+        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
+    ASSERT_NE(french, nullptr) << why;
+    AfxSetResourceHandle(french);
+    CDialog dlg(MenuTemplate(true));
+    WhenModal([&](QWidget* window) {
+        CMenu* menu = dlg.GetSystemMenu(FALSE);
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->Items()[0].text, u"&Réduire");
+        EXPECT_EQ(menu->Items()[2].text, u"&Fermer\tAlt+F4");
+        auto* button = window->findChild<QToolButton*>(QStringLiteral("systemMenuButton"));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->toolTip(), QStringLiteral("Menu de la fenêtre (Alt+Espace)"));
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+    AfxSetResourceHandle(nullptr);
 }
 
 TEST(SystemMenu, WithoutTheStyleThereIsNoMenuAndNoButton) {

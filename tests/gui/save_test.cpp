@@ -7,6 +7,7 @@
 
 #include "gui/gui_fixture.h"
 #include "framework/afx.h"
+#include "platform/resource_module.h"
 #include "report/report_layouts.h"
 #include "support/source_path.h"
 
@@ -101,6 +102,49 @@ TEST_F(SaveTest, AnyOtherExtensionGetsTheCommaSeparatedLayout) {
     }
     EXPECT_EQ(ReadWholeFile(Path("plain.txt")), Expected(record, true));
     EXPECT_NE(Expected(record, false).find(Utf16Le(u"50.630000")), std::string::npos);
+}
+
+TEST_F(SaveTest, TheDialogOpensInTheDocumentsFolderFirstThenWhereTheLastReportWent) {
+    fs::create_directories(Path("Docs"));
+    fs::create_directories(Path("out"));
+    // The XDG user dirs of this test's configuration home name the documents folder.
+    std::ofstream(Path("user-dirs.dirs")) << "XDG_DOCUMENTS_DIR=\"" << Path("Docs") << "\"\n";
+    std::vector<CString> folders;
+    RunMainDialog([&](QWidget*) {
+        auto save = [&](std::optional<std::string> name) {
+            FileDialogScript files(std::move(name));
+            Press(IDC_SAVE);
+            ASSERT_EQ(files.requests.size(), 1u);
+            EXPECT_EQ(files.requests[0].initialName, u"*.txt");
+            folders.push_back(files.requests[0].folder);
+        };
+        save(Path("out/first.txt"));
+        save("second.csv");  // a bare name goes into the folder the dialog opened in
+        MessageBoxRecorder boxes(IDOK);
+        save(Path("no-such-dir/third.txt"));  // not saved: the folder stays
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+        save(std::nullopt);
+    });
+    const auto wide = [](const std::string& path) { return CString(path.begin(), path.end()); };
+    const CString out = wide(Path("out"));
+    EXPECT_EQ(folders, (std::vector<CString>{wide(Path("Docs")), out, out, out}));
+    EXPECT_TRUE(fs::exists(Path("out/second.csv")));
+}
+
+TEST_F(SaveTest, TheFileTypesAreInTheModulesLanguage) {
+    std::string why;
+    std::shared_ptr<const CResourceModule> french =
+        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
+    ASSERT_NE(french, nullptr) << why;
+    AfxSetResourceHandle(french);  // the fixture restores the built-in module
+    RunMainDialog([&](QWidget*) {
+        FileDialogScript files(std::nullopt);
+        Press(IDC_SAVE);
+        ASSERT_EQ(files.requests.size(), 1u);
+        const std::vector<CString> types = {u"Fichiers texte (*.txt)",
+                                            u"Valeurs séparées par des virgules MS Excel (*.csv)"};
+        EXPECT_EQ(files.requests[0].filters, types);
+    });
 }
 
 TEST_F(SaveTest, CancelWritesNothing) {

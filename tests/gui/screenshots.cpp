@@ -1,11 +1,21 @@
 // Not a test: makes the README's screenshots of the real dialogs, rendered offscreen, against rk9-sim.
 //   build/default/tests/gui/gui_screenshots docs/screenshots
+#include <QApplication>
+#include <QFileDialog>
+#include <QListView>
+#include <QMenu>
 #include <QPushButton>
+#include <QToolButton>
 #include <QWidget>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "framework/qt_translations.h"
 #include "gui/gui_fixture.h"
+#include "platform/resource_module.h"
+#include "support/source_path.h"
 
 namespace {
 std::string g_dir = "docs/screenshots";
@@ -39,6 +49,69 @@ TEST_F(GuiTest, Screenshots) {
         m_dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     });
 }
+// The French window menu with the Language submenu, and the Save-As dialog with Qt's French
+// texts, opened in a documents folder that holds a text and a CSV report (the text filter shows one).
+TEST_F(GuiTest, FrenchScreenshots) {
+    std::string why;
+    std::shared_ptr<const CResourceModule> french =
+        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
+    ASSERT_NE(french, nullptr) << why;
+    AfxSetResourceHandle(french);
+    ASSERT_TRUE(AfxLoadQtTranslations("fr"));
+    const std::string documents = m_home.Path() + "/Documents";
+    std::filesystem::create_directories(documents);
+    for (const char* name : {"RK-9 T-417.txt", "RK-9 T-417.csv"}) {
+        std::ofstream(documents + "/" + name) << "\xFF\xFE";
+    }
+    std::ofstream(m_home.Path() + "/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << documents << "\"\n";
+    MakeKey({{"Language", "1"}});
+    m_app->Language = 1;
+    StartTool();
+    RunMainDialog([&](QWidget* window) {
+        WhenModal([](QWidget* ports) {
+            if (auto* ok = Control<QPushButton>(ports, IDOK)) ok->click();
+        });
+        Press(IDC_CONNECT);
+        ASSERT_TRUE(WaitForButton(QStringLiteral("Déconnecter")));
+
+        auto* menuButton = window->findChild<QToolButton*>(QStringLiteral("systemMenuButton"));
+        ASSERT_NE(menuButton, nullptr);
+        menuButton->click();
+        QMenu* menu = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            return menu != nullptr;
+        }));
+        QAction* language = menu->actions().back();
+        menu->setActiveAction(language);
+        ASSERT_NE(language->menu(), nullptr);
+        language->menu()->popup(menu->mapToGlobal(menu->actionGeometry(language).topRight()));
+        ASSERT_TRUE(WaitUntil([&] { return language->menu()->isVisible(); }));
+        const int top = menu->actionGeometry(language).top();
+        QPixmap both(menu->width() + language->menu()->width(),
+                     std::max(menu->height(), top + language->menu()->height()));
+        both.fill(Qt::transparent);
+        menu->render(&both, QPoint(0, 0));
+        language->menu()->render(&both, QPoint(menu->width(), top));
+        EXPECT_TRUE(both.save(QString::fromStdString(g_dir + "/window-menu-fr.png"), "PNG"));
+        language->menu()->close();
+        menu->close();
+
+        WhenModal([](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            ASSERT_NE(list, nullptr);
+            WaitUntil([&] { return list->model()->rowCount(list->rootIndex()) >= 1; });
+            Grab(dialog, "save-as-fr.png");
+            dialog->reject();
+        });
+        Press(IDC_SAVE);
+    });
+    AfxLoadQtTranslations("en");
+    AfxSetResourceHandle(nullptr);
+}
+
 }  // namespace
 
 // Called by gui_main.cpp's main with the output folder.

@@ -19,6 +19,7 @@ rm -rf "$build/package"
 deb=$(ls "$build"/package/quarvel_*.deb)
 echo "deb test: built $deb"
 dpkg-deb -f "$deb" Depends
+dpkg-deb -f "$deb" Recommends | grep -q qt6-translations-l10n || fail "Qt's translations are not recommended"
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "$deb" >/dev/null || fail "apt install failed"

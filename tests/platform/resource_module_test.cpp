@@ -54,6 +54,10 @@ const std::map<UINT, std::u16string> kEnglish = {
     {IDS_FW_FILE_ACCESS_DENIED, u"Access to %1 was denied."},
     {IDS_FW_FILE_SHARING, u"A sharing violation occurred while accessing %1."},
     {IDS_FW_FILE_DISK_FULL, u"Disk full while accessing %1."},
+    {IDS_FW_MENU_MINIMIZE, u"Mi&nimize"},
+    {IDS_FW_MENU_CLOSE, u"&Close\tAlt+F4"},
+    {IDS_FW_MENU_BUTTON_TIP, u"Window menu (Alt+Space)"},
+    {IDS_REPORT_FILE_FILTER, u"Text Files (*.txt)|*.txt|MS Excel Comma Separated Values (*.csv)|*.csv|"},
 };
 
 const ControlTemplate* Control(const DialogTemplate& dlg, int id) {

@@ -22,6 +22,8 @@ BOOL CQuarvelApp::InitInstance() {
     InitCommonControlsEx(&controls);
     CWinApp::InitInstance();
     LoadLanguage(*this);
+    // Qt's own texts (message-box buttons, the Save-As dialog) follow the module's language.
+    AfxLoadQtTranslationsForModule();
     AfxEnableControlContainer();
     LoadPortSettings(*this, PortNumber);
 

@@ -29,10 +29,11 @@ public:
     // under it.
     void ToggleConnection();
 
-    // The Save command: asks for a file and writes a record as a text report (extension "txt") or as two
-    // comma-separated columns (any other extension). Without a record: the application's own one. With
-    // `recordAtWrite`: the record it gives once a file has been chosen, so that what the window came to
-    // show while the Save-As dialog was open is what the file holds.
+    // The Save command: asks for a file (the Save-As dialog opens in the folder of the report saved last
+    // in this run, the first time in the documents folder) and writes a record as a text report (extension
+    // "txt") or as two comma-separated columns (any other extension). Without a record: the application's
+    // own one. With `recordAtWrite`: the record it gives once a file has been chosen, so that what the
+    // window came to show while the Save-As dialog was open is what the file holds.
     void SaveReport();
     void SaveReport(const ToolRecord& record);
     void SaveReport(const std::function<ToolRecord()>& recordAtWrite);
@@ -50,4 +51,6 @@ public:
 private:
     void Connect();
     void ConfirmDisconnect();
+
+    CString m_strReportFolder;  // the folder of the report saved last in this run; empty before
 };

@@ -1,12 +1,21 @@
 // The Save command of CQuarvelApp: the Save-As dialog, then the report through the shared writer.
+#include <QFileInfo>
+
 #include "app/gui/quarvel_app.h"
 #include "framework/afx.h"
+#include "framework/qt_string.h"
 #include "platform/resource_ids.h"
 #include "report/report_file.h"
 
 namespace {
-constexpr const char16_t* kReportFilter =
+constexpr const char16_t* kEnglishReportFilter =
     u"Text Files (*.txt)|*.txt|MS Excel Comma Separated Values (*.csv)|*.csv|";
+
+// The file types in the module's language; a module without them still offers both types.
+CString ReportFilter() {
+    CString filter = LoadStringW(IDS_REPORT_FILE_FILTER);
+    return CFileDialog::ParseFilter(filter).size() == 2 ? filter : CString(kEnglishReportFilter);
+}
 }  // namespace
 
 void CQuarvelApp::SaveReport() { SaveReport(SnapshotRecord()); }
@@ -16,7 +25,10 @@ void CQuarvelApp::SaveReport(const ToolRecord& record) {
 }
 
 void CQuarvelApp::SaveReport(const std::function<ToolRecord()>& recordAtWrite) {
-    CFileDialog dialog(FALSE, u"txt", u"*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kReportFilter);
+    const CString filter = ReportFilter();
+    CFileDialog dialog(FALSE, u"txt", u"*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter.c_str());
+    // The folder of the report saved last in this run; the first time the dialog's default (documents).
+    dialog.m_strInitialDir = m_strReportFolder;
     if (dialog.DoModal() != IDOK) return;
     // The extension as the dialog hands it back decides the layout, letter case included. A failed write
     // raises CFileException out of here: the writer has closed the file, and the framework's command
@@ -24,7 +36,9 @@ void CQuarvelApp::SaveReport(const std::function<ToolRecord()>& recordAtWrite) {
     const ToolRecord record = recordAtWrite();
     if (SaveReportToPath(dialog.GetPathName(), dialog.GetFileExt(), record) == ReportOutcome::OpenFailed) {
         AfxMessageBox(IDS_OUTPUT_NOT_OPENED, MB_OK);
+        return;
     }
+    m_strReportFolder = ToCString(QFileInfo(ToQString(dialog.GetPathName())).absolutePath());
 }
 
 void CQuarvelApp::WriteTextReport(CUTF16File& file, const ToolRecord& record) { ::WriteTextReport(file, record); }
