@@ -126,12 +126,13 @@ int ReadUucpLockPid(const std::string& lockFile) {
     char text[32] = {};
     const ssize_t k = ::read(fd, text, sizeof text - 1);
     ::close(fd);
-    if (k == 4) {  // the old binary form: the pid as a native int
+    if (k <= 0) return 0;
+    const bool isText = std::all_of(text, text + k, [](char c) { return c == ' ' || c == '\n' || (c >= '0' && c <= '9'); });
+    if (k == 4 && !isText) {  // the old binary form: the pid as a native int
         int pid = 0;
         std::memcpy(&pid, text, sizeof pid);
-        if (pid > 0) return pid;
+        return pid > 0 ? pid : 0;
     }
-    if (k <= 0) return 0;
     const char* p = text;
     while (*p == ' ') ++p;
     long pid = 0;
