@@ -391,7 +391,8 @@ void PosixSerialDevice::Close() {
     if (m_fd < 0) return;
     StopDrainThread();
 #if QUARVEL_HAVE_TIOCEXCL
-    // A tty kept open elsewhere (a simulator holding its slave side) stays exclusive otherwise.
+    // A tty whose state outlives this descriptor (a pseudo-terminal's slave while its master is open) stays
+    // exclusive otherwise.
     (void)ioctl(m_fd, TIOCNXCL);
 #endif
     RestoreTerminal(m_fd, m_saved);
