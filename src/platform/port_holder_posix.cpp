@@ -94,7 +94,8 @@ std::optional<PortHolder> FindPortHolder(const std::string& path, const std::str
 }
 
 std::string DescribePortHolder(const PortHolder& holder) {
-    std::string text = "held by " + (holder.strProgram.empty() ? std::string("another program") : holder.strProgram);
+    std::string text =
+        "held by " + (holder.strProgram.empty() ? std::string("another program") : holder.strProgram);
     if (holder.nPid > 0) text += " (pid " + std::to_string(holder.nPid) + ")";
     return text;
 }

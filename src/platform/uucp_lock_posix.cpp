@@ -127,7 +127,8 @@ int ReadUucpLockPid(const std::string& lockFile) {
     const ssize_t k = ::read(fd, text, sizeof text - 1);
     ::close(fd);
     if (k <= 0) return 0;
-    const bool isText = std::all_of(text, text + k, [](char c) { return c == ' ' || c == '\n' || (c >= '0' && c <= '9'); });
+    const bool isText =
+        std::all_of(text, text + k, [](char c) { return c == ' ' || c == '\n' || (c >= '0' && c <= '9'); });
     if (k == 4 && !isText) {  // the old binary form: the pid as a native int
         int pid = 0;
         std::memcpy(&pid, text, sizeof pid);

@@ -125,20 +125,28 @@ TEST(PortProbe, APortAnotherProcessHoldsPlainlyIsNamedAndKeepsItsInputAndSetting
     EXPECT_EQ(DescribeRefusal(result.refused[0]), busy);
     EXPECT_TRUE(StateOf(look) == before) << StateOf(look).nPending << " bytes pending";
 
-    // quarvel-cli would rightly name this process too while it looks: it looks again afterwards.
+    // quarvel-cli would rightly name this process too while it looks: it looks again after each run.
     ::close(look);
-    SpawnedProgram cli;
-    ASSERT_TRUE(cli.Start({BuiltProgram("tools/quarvel-cli/quarvel-cli"), "ports"}, {{"QUARVEL_PORTS", "4=" + path}},
-                          &error))
-        << error;
-    int exitCode = -1;
-    ASSERT_TRUE(cli.WaitForExit(30000, &exitCode));
-    EXPECT_EQ(exitCode, 3);  // no port opened
-    EXPECT_NE(cli.Err().find(busy + "\n"), std::string::npos) << cli.Err();
-    const int again = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(again, 0);
-    EXPECT_TRUE(StateOf(again) == before) << StateOf(again).nPending << " bytes pending";
-    ::close(again);
+    const std::string held = "busy: held by sleep (pid " + std::to_string(holder.Pid()) + ")\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+    } runs[] = {{{"ports"}, "COM4 (" + path + "): " + held},
+                {{"read", "--port", "4"}, "COM4 (" + path + ") would not open: " + held}};
+    for (const auto& run : runs) {
+        SpawnedProgram cli;
+        std::vector<std::string> argv = {BuiltProgram("tools/quarvel-cli/quarvel-cli")};
+        argv.insert(argv.end(), run.args.begin(), run.args.end());
+        ASSERT_TRUE(cli.Start(argv, {{"QUARVEL_PORTS", "4=" + path}}, &error)) << error;
+        int exitCode = -1;
+        ASSERT_TRUE(cli.WaitForExit(30000, &exitCode));
+        EXPECT_EQ(exitCode, 3);  // no port opened
+        EXPECT_NE(cli.Err().find(run.line), std::string::npos) << cli.Err();
+        const int again = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(again, 0);
+        EXPECT_TRUE(StateOf(again) == before) << run.args[0] << ": " << StateOf(again).nPending << " bytes pending";
+        ::close(again);
+    }
 }
 
 TEST(PortProbe, ALockFileOfALivingProcessMakesThePortBusyAndAnyOtherIsReplacedByOurOwn) {
