@@ -32,9 +32,11 @@ int PidOfEntry(const char* name) {
     return *end == '\0' && pid > 0 && pid <= 0x7FFFFFFF ? static_cast<int>(pid) : 0;
 }
 
-// True when the process whose /proc folder is open as `processFd` has a descriptor on device `rdev`.
-// A process whose descriptors may not be read (another user's, without privileges) is passed over.
-bool HoldsDevice(int processFd, dev_t rdev) {
+// Calls visit(rdev) for every character device that the process whose /proc folder is open as `processFd`
+// has a descriptor on, until visit returns true; returns whether it did. A process whose descriptors may not
+// be read (another user's, without privileges) is passed over.
+template <typename Visit>
+bool VisitDevices(int processFd, Visit visit) {
     const int fdsFd = ::openat(processFd, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fdsFd < 0) return false;
     DIR* fds = ::fdopendir(fdsFd);
@@ -42,18 +44,40 @@ bool HoldsDevice(int processFd, dev_t rdev) {
         ::close(fdsFd);
         return false;
     }
-    bool holds = false;
-    while (!holds) {
+    bool stop = false;
+    while (!stop) {
         const dirent* entry = ::readdir(fds);
         if (entry == nullptr) break;
         if (entry->d_name[0] == '.') continue;
         struct stat st {};
         // Follows the descriptor's link to the open file itself, whatever name it was opened by.
-        holds = ::fstatat(fdsFd, entry->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == rdev;
+        if (::fstatat(fdsFd, entry->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode)) stop = visit(st.st_rdev);
     }
     ::closedir(fds);
-    return holds;
+    return stop;
 }
+
+// Calls visit(pid, rdev) for the character devices of every process but this one, until visit returns true.
+template <typename Visit>
+void VisitProcesses(const std::string& procRoot, Visit visit) {
+    DIR* proc = ::opendir(procRoot.c_str());
+    if (proc == nullptr) return;
+    const int self = static_cast<int>(::getpid());
+    bool stop = false;
+    while (!stop) {
+        const dirent* entry = ::readdir(proc);
+        if (entry == nullptr) break;
+        const int pid = PidOfEntry(entry->d_name);
+        if (pid == 0 || pid == self) continue;
+        const int processFd = ::openat(::dirfd(proc), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (processFd < 0) continue;  // ended meanwhile
+        stop = VisitDevices(processFd, [&](dev_t rdev) { return visit(pid, rdev); });
+        ::close(processFd);
+    }
+    ::closedir(proc);
+}
+
+thread_local PortHolderSearch* t_pSearch = nullptr;
 
 std::optional<PortHolder> FindLockHolder(const std::string& path, const std::string& procRoot) {
     const std::string name = UucpLockName(path);
@@ -65,22 +89,13 @@ std::optional<PortHolder> FindLockHolder(const std::string& path, const std::str
     return std::nullopt;
 }
 
-std::optional<PortHolder> FindDescriptorHolder(dev_t rdev, const std::string& procRoot) {
-    DIR* proc = ::opendir(procRoot.c_str());
-    if (proc == nullptr) return std::nullopt;
-    const int self = static_cast<int>(::getpid());
-    std::optional<PortHolder> holder;
-    while (!holder) {
-        const dirent* entry = ::readdir(proc);
-        if (entry == nullptr) break;
-        const int pid = PidOfEntry(entry->d_name);
-        if (pid == 0 || pid == self) continue;
-        const int processFd = ::openat(::dirfd(proc), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (processFd < 0) continue;  // ended meanwhile
-        if (HoldsDevice(processFd, rdev)) holder = PortHolder{pid, ProgramOf(procRoot, pid)};
-        ::close(processFd);
-    }
-    ::closedir(proc);
+std::optional<int> FindDescriptorHolder(dev_t rdev, const std::string& procRoot) {
+    if (t_pSearch != nullptr) return t_pSearch->HolderOf(rdev, procRoot);
+    std::optional<int> holder;
+    VisitProcesses(procRoot, [&](int pid, dev_t held) {
+        if (held == rdev) holder = pid;
+        return holder.has_value();
+    });
     return holder;
 }
 
@@ -90,7 +105,28 @@ std::optional<PortHolder> FindPortHolder(const std::string& path, const std::str
     if (auto holder = FindLockHolder(path, procRoot)) return holder;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return std::nullopt;
-    return FindDescriptorHolder(st.st_rdev, procRoot);
+    const std::optional<int> pid = FindDescriptorHolder(st.st_rdev, procRoot);
+    if (!pid) return std::nullopt;
+    return PortHolder{*pid, ProgramOf(procRoot, *pid)};
+}
+
+PortHolderSearch::PortHolderSearch() : m_pOuter(t_pSearch) { t_pSearch = this; }
+
+PortHolderSearch::~PortHolderSearch() { t_pSearch = m_pOuter; }
+
+std::optional<int> PortHolderSearch::HolderOf(dev_t rdev, const std::string& procRoot) {
+    if (!m_bDone || procRoot != m_strProcRoot) {
+        m_holders.clear();
+        VisitProcesses(procRoot, [this](int pid, dev_t held) {
+            m_holders.emplace(held, pid);
+            return false;
+        });
+        m_bDone = true;
+        m_strProcRoot = procRoot;
+    }
+    const auto it = m_holders.find(rdev);
+    if (it == m_holders.end()) return std::nullopt;
+    return it->second;
 }
 
 std::string DescribePortHolder(const PortHolder& holder) {

@@ -21,6 +21,7 @@ void NoteRefusal(const CModem& modem, int port, ProbeResult& result) {
 }  // namespace
 
 ProbeResult ProbePorts(DWORD readTimeoutMs, const SerialDeviceFactory& factory) {
+    PortHolderSearch search;  // one look through the other processes for all the devices
     ProbeResult result;
     std::unique_ptr<CModem> spare;
     for (int port = PortTable::kFirstPort; port <= PortTable::kLastPort; ++port) {
