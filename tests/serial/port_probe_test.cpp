@@ -116,7 +116,7 @@ TEST(PortProbe, APortAnotherProcessHoldsPlainlyIsNamedAndKeepsItsInputAndSetting
     }
     const LineState before = StateOf(look);
     ASSERT_EQ(before.nPending, 31);
-
+    // This process has the device open too (`look`), yet it is never named: it is not another program.
     testsupport::ScopedPorts ports("4=" + path);
     const std::string busy = "COM4 (" + path + "): busy: held by sleep (pid " + std::to_string(holder.Pid()) + ")";
     const ProbeResult result = ProbePorts(2000);
@@ -200,33 +200,6 @@ TEST(PortProbe, ALockFileOfALivingProcessMakesThePortBusyAndAnyOtherIsReplacedBy
     CModem modem;
     EXPECT_TRUE(modem.Open(kProbeMode, 4, 10));
     EXPECT_TRUE(fs::is_empty(locks.Path()));
-}
-
-TEST(PortProbe, TheHolderIsFoundByDeviceNumberUnderAnyNameAndNeverIsTheCallingProcess) {
-    TempDir proc;
-    PseudoTerminal line;
-    std::string error;
-    ASSERT_TRUE(line.Create(&error)) << error;
-    const fs::path alias = fs::path(proc.Path()) / "alias";  // another name for the same device
-    fs::create_symlink(line.DevicePath(), alias);
-    auto process = [&](const std::string& pid, const std::string& comm, std::vector<std::string> fds) {
-        fs::create_directories(fs::path(proc.Path()) / pid / "fd");
-        std::ofstream(fs::path(proc.Path()) / pid / "comm") << comm << "\n";
-        for (std::size_t i = 0; i < fds.size(); ++i) {
-            fs::create_symlink(fds[i], fs::path(proc.Path()) / pid / "fd" / std::to_string(i));
-        }
-    };
-    process(std::to_string(::getpid()), "self", {line.DevicePath()});
-    process("net", "", {line.DevicePath()});  // not a process
-    process("300", "bash", {"/dev/null", "/dev/tty"});
-    EXPECT_FALSE(FindPortHolder(line.DevicePath(), proc.Path()).has_value());
-    process("4711", "minicom", {"/dev/null", alias.string()});
-    const std::optional<PortHolder> holder = FindPortHolder(line.DevicePath(), proc.Path());
-    ASSERT_TRUE(holder.has_value());
-    EXPECT_EQ(holder->nPid, 4711);
-    EXPECT_EQ(holder->strProgram, "minicom");
-    EXPECT_EQ(DescribePortHolder(*holder), "held by minicom (pid 4711)");
-    EXPECT_EQ(DescribePortHolder({}), "held by another program");
 }
 
 TEST(PortProbe, NothingOpensWhenNothingIsMapped) {
