@@ -1,14 +1,17 @@
 #pragma once
 // PseudoTerminal: the serving side of a line a client opens as its serial port: the master of a new
-// pseudo-terminal pair, or an existing tty given by path. For a new pair the slave side is kept open here
-// too, so the client may open and close the slave path any number of times without the master seeing a
-// hang-up. Threads: one serving thread calls Read, Write and HangUp; any thread may call Wake. The owner
-// (the simulator, a test) destroys it after the serving thread has ended.
+// pseudo-terminal pair, or an existing tty given by path. Of a new pair only the master is held, so the
+// slave is free for any client (a program that looks for other holders of the slave finds none); the client
+// may open and close the slave path any number of times: while nobody has it open, Read waits for the next
+// open (inotify on the slave's node), never spinning on the master's hang-up. An attached tty carries a UUCP
+// lock file while it is served. Threads: one serving thread calls Read, Write and HangUp; any thread may call
+// Wake. The owner (the simulator, a test) destroys it after the serving thread has ended.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "platform/line_settings.h"
+#include "platform/uucp_lock.h"
 #include "platform/win_types.h"
 
 class PseudoTerminal {
@@ -30,23 +33,25 @@ public:
     const std::string& DevicePath() const { return m_strPath; }
     bool IsOpen() const { return m_fd >= 0; }
 
-    // Waits up to timeoutMs (-1: no limit) for bytes. Returns the count (> 0), 0 after the time-out, kStopped
-    // after Wake (consumed), or kGone.
+    // Waits up to timeoutMs (-1: no limit) for bytes, through any number of closes and opens of a pair's
+    // slave side. Returns the count (> 0), 0 after the time-out, kStopped after Wake (consumed), or kGone.
     int Read(BYTE* buffer, std::size_t capacity, int timeoutMs);
     // Writes all n bytes, waiting while the line is full. False when the line has gone or Wake was called.
     bool Write(const BYTE* data, std::size_t n);
     // Ends the current or next Read (or a waiting Write).
     void Wake();
-    // Closes both sides, so a client holding the slave sees a hang-up (POLLHUP, EIO).
+    // Closes the line, so a client holding the slave sees a hang-up (POLLHUP, EIO).
     void HangUp();
-    // The settings a client left on the slave side of a pair (read through the kept slave descriptor).
+    // The settings a client left on the slave side of a pair (the master reads the slave's settings).
     bool GetClientLine(LineSettings& line) const;
-    // Drops the bytes waiting to reach the client, as if it had read them.
-    void FlushToClient();
 
 private:
-    int m_fd = -1;       // the master, or the attached tty
-    int m_slaveFd = -1;  // the kept slave side of a pair
+    // A pair's slave has no opener: waits for its next open, a Wake or the deadline (-1: none).
+    int WaitForClient(long long deadlineMs);
+
+    int m_fd = -1;         // the master, or the attached tty
+    int m_openWatch = -1;  // a pair: inotify watching the slave's node for opens
     int m_wakeFd = -1;
     std::string m_strPath;
+    UucpLock m_lock;  // an attached tty's lock file
 };

@@ -1,10 +1,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,6 +27,24 @@ bool MakeRaw(int fd) {
 
 std::string Reason(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Milliseconds to the deadline for poll(): -1 without one, 0 once it has passed.
+int MsLeft(long long deadlineMs) {
+    if (deadlineMs < 0) return -1;
+    const long long left = deadlineMs - NowMs();
+    return left <= 0 ? 0 : left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
+}
+
+void DrainInotify(int fd) {
+    alignas(inotify_event) char events[1024];
+    while (::read(fd, events, sizeof events) > 0) {
+    }
+}
+
 }  // namespace
 
 PseudoTerminal::~PseudoTerminal() {
@@ -42,18 +62,20 @@ bool PseudoTerminal::Create(std::string* error) {
     } else if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
         reason = Reason("unlockpt");
     }
-    // Raw on the slave side before any client opens it: no echo, no line editing, no CR/LF mangling.
-    const int slave = reason.empty() ? ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK) : -1;
-    if (reason.empty() && slave < 0) reason = Reason("open slave");
-    if (reason.empty() && !MakeRaw(slave)) reason = Reason("raw mode");
+    // Raw before any client opens the slave: no echo, no line editing, no CR/LF mangling. The terminal
+    // settings of a pair are the slave's, whichever side sets them.
+    if (reason.empty() && !MakeRaw(master)) reason = Reason("raw mode");
+    // Watched from before the first open, so that no open is ever missed.
+    const int watch = reason.empty() ? inotify_init1(IN_CLOEXEC | IN_NONBLOCK) : -1;
+    if (reason.empty() && (watch < 0 || inotify_add_watch(watch, name, IN_OPEN) < 0)) reason = Reason("inotify");
     if (!reason.empty()) {
-        if (slave >= 0) ::close(slave);
+        if (watch >= 0) ::close(watch);
         if (master >= 0) ::close(master);
         if (error) *error = reason;
         return false;
     }
     m_fd = master;
-    m_slaveFd = slave;
+    m_openWatch = watch;
     m_strPath = name;
     return true;
 }
@@ -68,14 +90,16 @@ bool PseudoTerminal::Attach(const std::string& path, std::string* error) {
     }
     m_fd = fd;
     m_strPath = path;
+    (void)m_lock.Acquire(path);  // announced where the lock folder allows; the line is served either way
     return true;
 }
 
 int PseudoTerminal::Read(BYTE* buffer, std::size_t capacity, int timeoutMs) {
     if (m_fd < 0) return kGone;
+    const long long deadline = timeoutMs < 0 ? -1 : NowMs() + timeoutMs;
     for (;;) {
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, timeoutMs);
+        const int ready = ::poll(fds, 2, MsLeft(deadline));
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return kGone;
         if (ready == 0) return 0;
@@ -86,11 +110,31 @@ int PseudoTerminal::Read(BYTE* buffer, std::size_t capacity, int timeoutMs) {
         }
         const ssize_t k = ::read(m_fd, buffer, capacity);
         if (k > 0) return static_cast<int>(k);
-        if (k < 0 && (errno == EINTR || errno == EAGAIN)) {
-            if (fds[0].revents & (POLLHUP | POLLERR)) return kGone;
-            continue;
+        if (k < 0 && (errno == EINTR || errno == EAGAIN) && !(fds[0].revents & (POLLHUP | POLLERR))) continue;
+        // A pair's master reports a hang-up (EIO) whenever its slave has no opener: wait for the next one.
+        if (m_openWatch < 0 || (k < 0 && errno != EIO && errno != EAGAIN && errno != EINTR)) return kGone;
+        const int waited = WaitForClient(deadline);
+        if (waited != 1) return waited;
+    }
+}
+
+int PseudoTerminal::WaitForClient(long long deadlineMs) {
+    for (;;) {
+        // Opens before this drain are seen by the check below, opens after it by the watch.
+        DrainInotify(m_openWatch);
+        pollfd master{m_fd, POLLIN, 0};
+        if (::poll(&master, 1, 0) >= 0 && !(master.revents & (POLLHUP | POLLERR))) return 1;  // opened again
+        if (master.revents & POLLNVAL) return kGone;
+        pollfd fds[2] = {{m_openWatch, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, MsLeft(deadlineMs));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return kGone;
+        if (ready == 0) return 0;
+        if (fds[1].revents & POLLIN) {
+            std::uint64_t count = 0;
+            (void)::read(m_wakeFd, &count, sizeof count);
+            return kStopped;
         }
-        return kGone;
     }
 }
 
@@ -118,16 +162,13 @@ void PseudoTerminal::Wake() {
 }
 
 void PseudoTerminal::HangUp() {
-    if (m_slaveFd >= 0) ::close(m_slaveFd);
+    if (m_openWatch >= 0) ::close(m_openWatch);
     if (m_fd >= 0) ::close(m_fd);
-    m_slaveFd = -1;
+    m_openWatch = -1;
     m_fd = -1;
+    m_lock.Release();
 }
 
 bool PseudoTerminal::GetClientLine(LineSettings& line) const {
-    return m_slaveFd >= 0 && ReadLineSettings(m_slaveFd, line);
-}
-
-void PseudoTerminal::FlushToClient() {
-    if (m_slaveFd >= 0) (void)tcflush(m_slaveFd, TCIFLUSH);
+    return m_openWatch >= 0 && m_fd >= 0 && ReadLineSettings(m_fd, line);
 }

@@ -21,8 +21,10 @@
 #include <vector>
 
 #include "platform/platform_config.h"
+#include "platform/port_holder.h"
 #include "platform/serial_device.h"
 #include "platform/serial_line.h"
+#include "platform/uucp_lock.h"
 
 namespace {
 
@@ -124,6 +126,7 @@ private:
     int m_cancelFd = -1;  // CancelRead signals it; Read polls it beside the device
     int m_drainWakeFd = -1;
     SavedTerminal m_saved;
+    UucpLock m_lock;  // announces the hold to other programs while open
     std::atomic<bool> m_bGone{false};  // the device hung up or failed
     std::atomic<bool> m_bCancelPending{false};  // set by CancelRead, taken by the Read it ends
 
@@ -158,11 +161,17 @@ DWORD PosixSerialDevice::Open(const std::string& path) {
     const int fd = RetryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     DWORD error = fd < 0 ? OpenErrorFromErrno(errno) : 0;
     if (error == 0 && !isatty(fd)) error = ERROR_NOT_SUPPORTED;
+    // Opening changes nothing on a device that another program holds; everything after this does, so
+    // its hold (a descriptor of its own, or a lock file) is looked for first. Looking only once the open
+    // succeeded spares the search for the many nodes that have no hardware behind them.
+    if (error == 0 && FindPortHolder(path)) error = ERROR_SHARING_VIOLATION;
     // The lock comes before TIOCEXCL so that a refused open never leaves another holder's tty exclusive.
     // flock also keeps out root, whom TIOCEXCL lets through.
     if (error == 0 && RetryEintr([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
         error = OpenErrorFromErrno(errno);
     }
+    // A live lock file of another program refuses the device as well; refused, nothing has changed yet.
+    if (error == 0 && !m_lock.Acquire(path)) error = ERROR_SHARING_VIOLATION;
 #if QUARVEL_HAVE_TIOCEXCL
     if (error == 0) (void)ioctl(fd, TIOCEXCL);
 #endif
@@ -178,6 +187,7 @@ DWORD PosixSerialDevice::Open(const std::string& path) {
             ::close(fd);
         }
         m_saved.bValid = false;
+        m_lock.Release();
         CloseFd(m_cancelFd);
         CloseFd(m_drainWakeFd);
         return error;
@@ -392,13 +402,15 @@ void PosixSerialDevice::Close() {
     if (m_fd < 0) return;
     StopDrainThread();
 #if QUARVEL_HAVE_TIOCEXCL
-    // A tty kept open elsewhere (a simulator holding its slave side) stays exclusive otherwise.
+    // A tty whose state outlives this descriptor (a pseudo-terminal's slave while its master is open) stays
+    // exclusive otherwise.
     (void)ioctl(m_fd, TIOCNXCL);
 #endif
     RestoreTerminal(m_fd, m_saved);
     m_saved.bValid = false;
     DropReadAhead();
     CloseFd(m_fd);
+    m_lock.Release();
     CloseFd(m_cancelFd);
     CloseFd(m_drainWakeFd);
 }

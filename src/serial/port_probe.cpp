@@ -14,12 +14,14 @@ void NoteRefusal(const CModem& modem, int port, ProbeResult& result) {
     refusal.strPath = modem.GetDevicePath();
     refusal.eReason = error == ERROR_ACCESS_DENIED ? PortRefusal::Reason::AccessDenied : PortRefusal::Reason::Busy;
     if (refusal.eReason == PortRefusal::Reason::AccessDenied) refusal.strGroup = node.strGroup;
+    if (refusal.eReason == PortRefusal::Reason::Busy) refusal.holder = FindPortHolder(refusal.strPath);
     result.refused.push_back(std::move(refusal));
 }
 
 }  // namespace
 
 ProbeResult ProbePorts(DWORD readTimeoutMs, const SerialDeviceFactory& factory) {
+    PortHolderSearch search;  // one look through the other processes for all the devices
     ProbeResult result;
     std::unique_ptr<CModem> spare;
     for (int port = PortTable::kFirstPort; port <= PortTable::kLastPort; ++port) {
@@ -39,7 +41,9 @@ ProbeResult ProbePorts(DWORD readTimeoutMs, const SerialDeviceFactory& factory) 
 
 std::string DescribeRefusal(const PortRefusal& refusal) {
     std::string text = "COM" + std::to_string(refusal.nPort) + " (" + refusal.strPath + "): ";
-    if (refusal.eReason == PortRefusal::Reason::Busy) return text + "in use by another program";
+    if (refusal.eReason == PortRefusal::Reason::Busy) {
+        return text + "busy: " + (refusal.holder ? DescribePortHolder(*refusal.holder) : "in use by another program");
+    }
     text += "permission denied";
     if (!refusal.strGroup.empty()) text += "; join the group " + refusal.strGroup;
     return text;

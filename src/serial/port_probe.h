@@ -3,9 +3,11 @@
 // second and keeps every port that opened, in ascending order. For ports whose device exists but refused to
 // open it says why, so the caller can tell the user. Runs on the caller's thread; the caller owns the result.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/port_holder.h"
 #include "platform/serial_device.h"
 #include "serial/modem.h"
 
@@ -17,6 +19,7 @@ struct PortRefusal {
     std::string strPath;
     Reason eReason = Reason::Busy;
     std::string strGroup;  // AccessDenied: the group owning the device (for example "dialout"), if known
+    std::optional<PortHolder> holder;  // Busy: the program that holds it, when it can be seen
 };
 
 struct ProbeResult {
@@ -28,5 +31,6 @@ struct ProbeResult {
 // One spare CModem is reused after each failed Open, as the dialog's probe does.
 ProbeResult ProbePorts(DWORD readTimeoutMs, const SerialDeviceFactory& factory = {});
 
-// A short English explanation of a refusal ("COM3 (/dev/ttyUSB0): permission denied; join the group dialout").
+// A short English explanation of a refusal ("COM3 (/dev/ttyUSB0): permission denied; join the group dialout",
+// "COM1 (/dev/ttyS0): busy: held by minicom (pid 4711)").
 std::string DescribeRefusal(const PortRefusal& refusal);

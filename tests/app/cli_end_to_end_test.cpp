@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 
 #include "../report/report_fixtures.h"
 #include "platform/utf8.h"
+#include "platform/uucp_lock.h"
 #include "report/report_file.h"
 #include "support/sim_process.h"
 #include "support/source_path.h"
@@ -209,12 +211,18 @@ TEST_F(CliEndToEnd, WatchEndsWithFourWhenTheLineHangsUp) {
     EXPECT_NE(r.err.find("Disconnected"), std::string::npos) << r.err;
 }
 
-TEST_F(CliEndToEnd, WatchStopsCleanlyOnSigint) {
+TEST_F(CliEndToEnd, WatchStopsCleanlyOnSigintAndSigtermAndRemovesItsLockFile) {
     StartSim();
-    Launch({"watch"});
-    ASSERT_TRUE(cli().WaitForLine("Direction : Forward", kRunMs, nullptr)) << cli().Err();
-    cli().Signal(SIGINT);
-    const CliResult r = Finish();
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err.find("Disconnected"), std::string::npos);
+    const std::string lock = std::string(std::getenv("QUARVEL_LOCK_DIR")) + "/" + UucpLockName(sim.DevicePath());
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        Launch({"watch"});
+        ASSERT_TRUE(cli().WaitForLine("Direction : Forward", kRunMs, nullptr)) << cli().Err();
+        EXPECT_EQ(ReadUucpLockPid(lock), cli().Pid());  // announced while the port is held
+        cli().Signal(signal);
+        const CliResult r = Finish();
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err.find("Disconnected"), std::string::npos);
+        EXPECT_FALSE(fs::exists(lock));
+    }
 }

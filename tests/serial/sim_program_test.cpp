@@ -1,6 +1,14 @@
 // The rk9-sim program as a child process: ready line, serving a CModem, stop by pid with its summary.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/port_holder.h"
+#include "platform/pseudo_terminal.h"
+#include "platform/uucp_lock.h"
 #include "serial/modem.h"
 #include "sim_options.h"
 #include "support/pty_helpers.h"
@@ -15,7 +23,16 @@ TEST(SimProgram, PrintsOneReadyLineServesRepeatedOpensAndStopsWithASummary) {
     ASSERT_TRUE(sim.Start({"--com", "4", "--cycle-counter", "7"}));
     EXPECT_EQ(sim.ReadyLine(), "rk9-sim ready: " + sim.DevicePath() + " QUARVEL_PORTS=4=" + sim.DevicePath());
     testsupport::ScopedPorts ports("4=" + sim.DevicePath());
+    // The simulator holds only the master: the port it offers has no other holder.
+    EXPECT_FALSE(FindPortHolder(sim.DevicePath()).has_value());
     for (int round = 0; round < 3; ++round) {  // open and close as the probe and a connection do
+        if (round > 0) {
+            // Nobody has the slave open now: the simulator waits for the next open without using the CPU
+            // (a loop on the master's hang-up would use most of the half second).
+            const long before = testsupport::ProcessCpuMs(sim.Pid());
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            EXPECT_LT(testsupport::ProcessCpuMs(sim.Pid()) - before, 100) << round;
+        }
         CModem modem;
         ASSERT_TRUE(modem.Open("baud=9600 parity=N data=8 stop=1", 4, 2000)) << round;
         const BYTE request[] = {0x55, 'a', 0x00, 'a'};
@@ -33,6 +50,22 @@ TEST(SimProgram, PrintsOneReadyLineServesRepeatedOpensAndStopsWithASummary) {
     }
     ASSERT_TRUE(sim.Stop());
     EXPECT_NE(sim.Output().find("rk9-sim stopped: 3 requests: a=3"), std::string::npos) << sim.Output();
+}
+
+TEST(SimProgram, ServingADeviceAnnouncesItWithALockFileUntilSigterm) {
+    PseudoTerminal line;
+    std::string error;
+    ASSERT_TRUE(line.Create(&error)) << error;
+    const std::string lock = std::string(std::getenv("QUARVEL_LOCK_DIR")) + "/" + UucpLockName(line.DevicePath());
+    testsupport::SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--device", line.DevicePath()}));
+    EXPECT_EQ(ReadUucpLockPid(lock), sim.Pid());
+    const std::optional<PortHolder> holder = FindPortHolder(line.DevicePath());
+    ASSERT_TRUE(holder.has_value());
+    EXPECT_EQ(holder->nPid, sim.Pid());
+    EXPECT_EQ(holder->strProgram, "rk9-sim");
+    ASSERT_TRUE(sim.Stop());  // SIGTERM
+    EXPECT_FALSE(std::filesystem::exists(lock));
 }
 
 TEST(SimProgram, HelpDocumentsProfileAndFaults) {

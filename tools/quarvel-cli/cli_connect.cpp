@@ -1,5 +1,6 @@
 #include "cli_connect.h"
 
+#include "platform/port_holder.h"
 #include "platform/resource_ids.h"
 #include "serial/port_probe.h"
 
@@ -30,6 +31,9 @@ std::unique_ptr<CModem> OpenExplicit(int port, CCliConsole& console) {
     if (modem->GetLastOpenError() == ERROR_ACCESS_DENIED) {
         const DeviceNodeInfo node = InspectDeviceNode(path);
         if (!node.strGroup.empty()) why += "; join the group " + node.strGroup;
+    }
+    if (modem->GetLastOpenError() == ERROR_SHARING_VIOLATION) {
+        if (const std::optional<PortHolder> holder = FindPortHolder(path)) why = "busy: " + DescribePortHolder(*holder);
     }
     console.Error("COM" + std::to_string(port) + " (" + path + ") would not open: " + why);
     return nullptr;
