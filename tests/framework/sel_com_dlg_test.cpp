@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -18,6 +20,7 @@
 #include "serial/dialog/sel_com_dlg.h"
 #include "support/pty_helpers.h"
 #include "support/recording_serial_device.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -295,6 +298,41 @@ TEST(ConnectionDialog, APortHeldByAnotherProgramIsNotListed) {
         EXPECT_EQ(SelectedPort(dialog), QStringLiteral("COM1"));
         Press(dialog, IDCANCEL);
     });
+}
+
+TEST(ConnectionDialog, PortsThatComeAndGoWhileItIsOpenAreListedInOrderAndTheSelectionStays) {
+    // Links in a folder of the test's own stand for device nodes that appear and vanish (the dialog
+    // watches the folders of the port table's paths).
+    TempDir dir;
+    auto pty = [] {
+        auto line = std::make_unique<PseudoTerminal>();
+        std::string error;
+        EXPECT_TRUE(line->Create(&error)) << error;
+        return line;
+    };
+    const auto com2 = pty(), com3 = pty(), com5 = pty(), com7 = pty();
+    ASSERT_EQ(::symlink(com5->DevicePath().c_str(), dir.File("com5").c_str()), 0);
+    testsupport::ScopedPorts map("2=" + com2->DevicePath() + ",3=" + dir.File("com3") + ",5=" + dir.File("com5") +
+                                 ",7=" + dir.File("com7"));
+    Outcome out{5, nullptr, 9};
+    Choose(out, 9, [&](QWidget* dialog) {
+        EXPECT_EQ(Entries(dialog), (QStringList{"COM2", "COM5"}));
+        ASSERT_EQ(::symlink(com7->DevicePath().c_str(), dir.File("com7").c_str()), 0);
+        ASSERT_EQ(::symlink(com3->DevicePath().c_str(), dir.File("com3").c_str()), 0);
+        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog) == QStringList({"COM2", "COM3", "COM5", "COM7"}); }))
+            << Entries(dialog).join(',').toStdString();
+        EXPECT_EQ(SelectedPort(dialog), QStringLiteral("COM5"));
+        // COM3 goes; so does the selected COM5, which stays listed since the selection never moves.
+        ASSERT_EQ(::unlink(dir.File("com3").c_str()), 0);
+        ASSERT_EQ(::unlink(dir.File("com5").c_str()), 0);
+        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog) == QStringList({"COM2", "COM5", "COM7"}); }))
+            << Entries(dialog).join(',').toStdString();
+        EXPECT_EQ(SelectedPort(dialog), QStringLiteral("COM5"));
+        Press(dialog, IDOK);
+    });
+    ASSERT_NE(out.port, nullptr);
+    EXPECT_EQ(out.portNumber, 5);
+    ::unlink(dir.File("com7").c_str());
 }
 
 TEST(ConnectionDialog, EachPortEntryNamesItsDeviceInTheTooltip) {
