@@ -44,8 +44,8 @@ public:
         if (m_options.command == CliCommand::Ports && m_sawReadOption) {
             return Fail("'" + m_readOptionName + "' does not apply to 'ports'");
         }
-        if (m_options.command == CliCommand::Doctor && m_sawReadOption && m_readOptionName != "--format") {
-            return Fail("'" + m_readOptionName + "' does not apply to 'doctor'");
+        if (m_options.command == CliCommand::Doctor && !m_notForDoctor.empty()) {
+            return Fail("'" + m_notForDoctor + "' does not apply to 'doctor'");
         }
         if (m_options.command == CliCommand::Doctor && m_options.format == CliFormat::Csv) {
             return Fail("'doctor' prints text or json");
@@ -84,6 +84,7 @@ private:
             (name == "--trace" ? m_options.trace : m_options.reconnect) = true;
             m_sawReadOption = true;
             m_readOptionName = name;
+            if (m_notForDoctor.empty()) m_notForDoctor = name;
             return true;
         }
         if (name != "--port" && name != "--speed" && name != "--report" && name != "--format" &&
@@ -100,6 +101,7 @@ private:
         }
         m_sawReadOption = true;
         m_readOptionName = name;
+        if (name != "--format" && m_notForDoctor.empty()) m_notForDoctor = name;
         return Value(name, value);
     }
 
@@ -148,6 +150,7 @@ private:
     std::string m_error;
     bool m_sawReadOption = false;
     std::string m_readOptionName;
+    std::string m_notForDoctor;  // the first option doctor does not take
 };
 }  // namespace
 
