@@ -42,7 +42,7 @@ void CSelComDlg::StopWatching() {
 }
 
 void CSelComDlg::OnDirectoryEvents() {
-    if (!m_pWatch) return;
+    if (!m_pWatch || GetDlgItem(IDC_PORT_LIST) == nullptr) return;  // the window has gone: the list is final
     for (const DirectoryEvent& event : m_pWatch->TakeEvents()) {
         const auto found = m_portByPath.find(event.strPath);
         if (found == m_portByPath.end()) continue;
@@ -87,7 +87,7 @@ void CSelComDlg::TryPort(int port) {
     const int delay = kRetryDelaysMs[kRetries - left->second];
     --left->second;
     QTimer::singleShot(delay, m_pWatchContext.get(), [this, port] {
-        if (m_retries.count(port) != 0) TryPort(port);
+        if (m_retries.count(port) != 0 && GetDlgItem(IDC_PORT_LIST) != nullptr) TryPort(port);
     });
 }
 
@@ -99,7 +99,8 @@ int CSelComDlg::ListedAt(int port) const {
 }
 
 int CSelComDlg::SelectedPosition() const {
-    auto* combo = qobject_cast<QComboBox*>(GetDlgItem(IDC_PORT_LIST) ? GetDlgItem(IDC_PORT_LIST)->GetSafeHwnd() : nullptr);
+    CWnd* list = GetDlgItem(IDC_PORT_LIST);
+    auto* combo = qobject_cast<QComboBox*>(list != nullptr ? list->GetSafeHwnd() : nullptr);
     return combo != nullptr ? combo->currentIndex() : m_nPortPosition;
 }
 
@@ -126,6 +127,7 @@ void CSelComDlg::UnlistPort(int port) {
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(GetDlgItem(IDC_PORT_LIST)->GetSafeHwnd())) combo->removeItem(at);
+    else return;  // no list to take it from: the port stays with the others
     m_ports.erase(m_ports.begin() + at);  // closed, break first, as every unchosen port
     m_vanished.erase(port);
     if (at < m_nPortPosition) --m_nPortPosition;
