@@ -168,7 +168,10 @@ private:
                 if (outcome == kExitOk && !m_stopRequested) outcome = Hold();
                 last = outcome == kExitLinkLost ? kExitSessionFailed : outcome;  // "Disconnected" said it all
             }
-            if (m_stopRequested || !PauseUnlessStopped()) return kExitOk;
+            if (m_stopRequested || !PauseUnlessStopped()) {
+                m_app.ReleaseLink();  // a tool read just as the stop came is not held
+                return kExitOk;
+            }
             modem = OpenQuietly(port);
             if (!modem && last != kExitNoPort && last != kExitSessionFailed) last = kExitNoPort;
         }
