@@ -47,6 +47,18 @@ public:
     // the background, in order. False when the device has failed or is closed.
     virtual bool Write(std::uint32_t n, const BYTE* data) = 0;
     virtual bool SetBreak() = 0;
+    // The driver's low-latency mode (ASYNC_LOW_LATENCY: the FTDI driver then hands small replies on after
+    // 1 ms instead of its 16 ms latency timer). GetLowLatency is false when the driver has no such setting
+    // (pseudo-terminals, CDC ACM); SetLowLatency is false when the driver refuses. A device without the
+    // setting keeps these defaults.
+    virtual bool GetLowLatency(bool& on) {
+        (void)on;
+        return false;
+    }
+    virtual bool SetLowLatency(bool on) {
+        (void)on;
+        return false;
+    }
     // Releases the exclusive hold, restores the saved terminal settings and closes. Bytes still queued are
     // dropped. Does nothing when closed.
     virtual void Close() = 0;

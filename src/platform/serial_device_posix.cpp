@@ -25,6 +25,7 @@
 #include "platform/serial_device.h"
 #include "platform/serial_line.h"
 #include "platform/uucp_lock.h"
+#include "platform/serial_low_latency.h"
 
 namespace {
 
@@ -106,6 +107,8 @@ public:
     bool SetBreak() override {
         return m_fd >= 0 && RetryEintr([&] { return ioctl(m_fd, TIOCSBRK); }) == 0;
     }
+    bool GetLowLatency(bool& on) override { return m_fd >= 0 && ReadLowLatency(m_fd, on); }
+    bool SetLowLatency(bool on) override { return m_fd >= 0 && WriteLowLatency(m_fd, on); }
     void Close() override;
 
 private:

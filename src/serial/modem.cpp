@@ -28,6 +28,7 @@ bool CModem::Open(const char* mode, int port, DWORD readTimeoutMs) {
     }
     m_pDevice = std::move(device);
     m_nPortNumber = port;
+    EnableLowLatency();
     ApplyMode(mode);
     m_nReadTimeout = readTimeoutMs;
     (void)m_pDevice->Purge();  // both directions start empty
@@ -42,6 +43,13 @@ void CModem::ApplyMode(const char* mode) {
     if (ParseModeString(mode, line)) (void)m_pDevice->SetLine(line);
 }
 
+// Small replies then reach the reader at once instead of after the adapter's latency timer. A driver
+// without the setting, or one that refuses it, changes nothing.
+void CModem::EnableLowLatency() {
+    bool wasOn = false;
+    m_bRestoreLowLatency = m_pDevice->GetLowLatency(wasOn) && !wasOn && m_pDevice->SetLowLatency(true);
+}
+
 BOOL CModem::SetMode(const char* mode) {
     if (!m_pDevice) return FALSE;
     ApplyMode(mode);
@@ -50,6 +58,8 @@ BOOL CModem::SetMode(const char* mode) {
 
 BOOL CModem::Close() {
     if (!m_pDevice) return TRUE;
+    if (m_bRestoreLowLatency) (void)m_pDevice->SetLowLatency(false);  // as it was before Open
+    m_bRestoreLowLatency = false;
     (void)m_pDevice->SetBreak();
     m_pDevice->Close();
     m_pDevice.reset();

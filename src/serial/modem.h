@@ -1,6 +1,6 @@
 #pragma once
 // CModem: the serial-port implementation of the byte link. Open maps the COM number to a device through the
-// port table, opens it exclusively and configures it; Read waits on the device with a total time-out of
+// port table, opens it exclusively and configures it (asking the driver for low latency, put back at Close); Read waits on the device with a total time-out of
 // n x 1 ms + T that CancelRead can end; Write hands the bytes on without waiting.
 // Threads: as CInterface (one reader, one writer, CancelRead from the tearing-down thread); Open, SetMode,
 // Close and destruction on the owner's thread while nobody else uses the object. Owned by the probe until
@@ -40,11 +40,13 @@ public:
 
 private:
     void ApplyMode(const char* mode);
+    void EnableLowLatency();
 
     SerialDeviceFactory m_factory;
     std::unique_ptr<ISerialDevice> m_pDevice;  // null while closed
     int m_nPortNumber = -1;
     DWORD m_nReadTimeout = 0;
     DWORD m_nLastOpenError = 0;
+    bool m_bRestoreLowLatency = false;  // Open switched the driver's low-latency mode on; Close turns it off
     std::string m_strDevicePath;
 };

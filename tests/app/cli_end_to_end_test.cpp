@@ -3,9 +3,15 @@
 // directory (XDG_CONFIG_HOME) and port table (QUARVEL_PORTS naming the simulator's pty).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -53,7 +59,9 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         std::string error;
         cliPtr = std::make_unique<SpawnedProgram>();  // one child per run
-        ASSERT_TRUE(cli().Start(argv, {{"QUARVEL_PORTS", ports}, {"XDG_CONFIG_HOME", home.Path()}}, &error)) << error;
+        SpawnedProgram::Env env = {{"QUARVEL_PORTS", ports}, {"XDG_CONFIG_HOME", home.Path()}};
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        ASSERT_TRUE(cli().Start(argv, env, &error)) << error;
     }
     CliResult Finish() {
         CliResult r;
@@ -84,6 +92,7 @@ protected:
     std::unique_ptr<SpawnedProgram> cliPtr;
     SpawnedProgram& cli() { return *cliPtr; }
     std::string ports = "1=/nonexistent/quarvel-no-such-port";
+    SpawnedProgram::Env extraEnv;
 };
 
 ToolRecord DefaultSimRecord() {
@@ -225,4 +234,151 @@ TEST_F(CliEndToEnd, WatchStopsCleanlyOnSigintAndSigtermAndRemovesItsLockFile) {
         EXPECT_EQ(r.err.find("Disconnected"), std::string::npos);
         EXPECT_FALSE(fs::exists(lock));
     }
+}
+
+TEST_F(CliEndToEnd, WatchReconnectReadsToolAfterToolOnOnePortAndStopsPromptlyOnSigint) {
+    // The first tool answers a session and two keep-alives, the line falls silent while the cable moves,
+    // then another tool answers on the same pseudo-terminal.
+    StartSim({"--next-tool", R"({"tool_serial": "T-900", "cycle_counter": 7})", "--next-tool-silence-ms", "1500"});
+    const fs::path dir = fs::path(home.Path()) / "reports";
+    fs::create_directories(dir);
+    Launch({"watch", "--reconnect", "--reply-timeout", "300", "--format", "json", "--report-dir", dir.string()});
+    const std::string second = R"({"tool_model":"RK-9 Crimp 6mm2","tool_serial":"T-900","firmware_version":"1.04")";
+    ASSERT_TRUE(cli().WaitForLine(second, kRunMs, nullptr)) << cli().Out() << cli().Err();
+    cli().Signal(SIGINT);
+    int exitCode = -1;
+    ASSERT_TRUE(cli().WaitForExit(5000, &exitCode)) << "quarvel-cli did not end promptly after SIGINT";
+    const CliResult r{exitCode, cli().Out(), cli().Err()};
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(R"({"tool_model":"RK-9 Crimp 6mm2","tool_serial":"T-417",)", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(R"("cycle_counter":7,)"), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;  // one line per tool
+    EXPECT_EQ(r.err, "Disconnected\n");  // the silent attempts in between are not told
+    std::vector<std::string> reports;
+    for (const auto& entry : fs::directory_iterator(dir)) reports.push_back(entry.path().filename().string());
+    std::sort(reports.begin(), reports.end());
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].rfind("T-417_", 0), 0u) << reports[0];
+    EXPECT_EQ(reports[1].rfind("T-900_", 0), 0u) << reports[1];
+    EXPECT_EQ(FileBytes(dir / reports[0])[2], 'T');  // the "label : value" layout
+}
+
+namespace {
+void WriteFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+// A fake sysfs tree: an FTDI adapter, a CDC ACM device, a ttyS with a UART and one without.
+void MakeFakeSysfs(const fs::path& root) {
+    const fs::path ftdi = root / "devices/pci0/usb1/1-1";
+    WriteFile(ftdi / "idVendor", "0403\n");
+    WriteFile(ftdi / "idProduct", "6001\n");
+    WriteFile(ftdi / "product", "FT232R USB UART\n");
+    WriteFile(ftdi / "serial", "A50285BI\n");
+    WriteFile(ftdi / "1-1:1.0/ttyUSB97/latency_timer", "16\n");
+    fs::create_directories(root / "bus/usb-serial/drivers/ftdi_sio");
+    fs::create_symlink("../../../../../../bus/usb-serial/drivers/ftdi_sio", ftdi / "1-1:1.0/ttyUSB97/driver");
+    const fs::path acm = root / "devices/pci0/usb1/1-2";
+    WriteFile(acm / "idVendor", "2341\n");
+    WriteFile(acm / "idProduct", "0043\n");
+    fs::create_directories(acm / "1-2:1.0");
+    fs::create_symlink("../../../../../bus/usb/drivers/cdc_acm", acm / "1-2:1.0/driver");
+    fs::create_directories(root / "devices/platform/serial8250");
+    const std::pair<const char*, const char*> ttys[] = {{"ttyUSB97", "../../../devices/pci0/usb1/1-1/1-1:1.0/ttyUSB97"},
+                                                        {"ttyACM98", "../../../devices/pci0/usb1/1-2/1-2:1.0"},
+                                                        {"ttyS9998", "../../../devices/platform/serial8250"},
+                                                        {"ttyS9999", "../../../devices/platform/serial8250"}};
+    for (const auto& [name, device] : ttys) {
+        fs::create_directories(root / "class/tty" / name);
+        fs::create_symlink(device, root / "class/tty" / name / "device");
+    }
+    WriteFile(root / "class/tty/ttyS9998/type", "0\n");  // no UART behind it
+    WriteFile(root / "class/tty/ttyS9999/type", "4\n");
+    fs::create_directories(root / "class/tty/tty5");  // a virtual console: not a serial device
+}
+
+// A pseudo-terminal whose slave side no process holds until a test opens it.
+class BarePty {
+public:
+    BarePty() {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128] = {};
+        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0 && ptsname_r(m_master, name, sizeof name) == 0) {
+            m_path = name;
+        }
+    }
+    ~BarePty() {
+        if (m_master >= 0) ::close(m_master);
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    int m_master = -1;
+    std::string m_path;
+};
+}  // namespace
+
+TEST_F(CliEndToEnd, DoctorReadsEveryFieldFromSysfsAndTheSystemChecks) {
+    const fs::path root = fs::path(home.Path()) / "fake";
+    MakeFakeSysfs(root / "sys");
+    WriteFile(root / "proc/77/comm", "ModemManager\n");
+    extraEnv = {{"QUARVEL_SYSFS_ROOT", (root / "sys").string()}, {"QUARVEL_PROC_ROOT", (root / "proc").string()}};
+    ports = "40=/dev/ttyUSB97";
+    const CliResult r = Run({"doctor", "--format", "json"});
+    EXPECT_EQ(r.exitCode, 3) << r.err;  // nothing here would open
+    const auto j = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(j.is_discarded()) << r.out;
+    ASSERT_EQ(j["ports"].size(), 3u) << r.out;  // ttyS9998 has no UART; tty5 is no serial device
+    const auto& usb = j["ports"][0];
+    EXPECT_EQ(usb["com"], 40);
+    EXPECT_EQ(usb["path"], "/dev/ttyUSB97");
+    EXPECT_EQ(usb["tty"], "ttyUSB97");
+    EXPECT_EQ(usb["driver"], "ftdi_sio");
+    EXPECT_EQ(usb["usb_vendor"], "0403");
+    EXPECT_EQ(usb["usb_product"], "6001");
+    EXPECT_EQ(usb["product"], "FT232R USB UART");
+    EXPECT_EQ(usb["serial"], "A50285BI");
+    EXPECT_EQ(usb["latency_timer_ms"], 16);
+    EXPECT_TRUE(usb["low_latency"].is_null());
+    EXPECT_EQ(usb["exists"], false);
+    EXPECT_EQ(usb["would_open"], false);
+    EXPECT_EQ(usb["problem"], "missing");
+    EXPECT_TRUE(usb["holder"].is_null());
+    EXPECT_EQ(j["ports"][1]["tty"], "ttyS9999");
+    EXPECT_TRUE(j["ports"][1]["com"].is_null());
+    EXPECT_EQ(j["ports"][2]["driver"], "cdc_acm");
+    EXPECT_EQ(j["ports"][2]["usb_vendor"], "2341");
+    EXPECT_TRUE(j["ports"][2]["latency_timer_ms"].is_null());
+    EXPECT_EQ(j["system"]["modemmanager_running"], true);
+    EXPECT_EQ(j["system"]["groups"][0]["group"], "dialout");
+    EXPECT_EQ(j["ports_that_open"], 0);
+    EXPECT_NE(r.out.find("sudo systemctl disable --now ModemManager"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, DoctorNamesTheProgramThatHoldsAPort) {
+    BarePty pty;
+    ASSERT_FALSE(pty.Path().empty());
+    ports = "1=" + pty.Path();
+    extraEnv = {{"QUARVEL_SYSFS_ROOT", (fs::path(home.Path()) / "no-sysfs").string()}};
+    CliResult r = Run({"doctor", "--format", "json"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    auto j = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_EQ(j["ports"].size(), 1u) << r.out;
+    EXPECT_EQ(j["ports"][0]["com"], 1);
+    EXPECT_EQ(j["ports"][0]["would_open"], true);
+    EXPECT_TRUE(j["ports"][0]["low_latency"].is_null());  // a pty has no such setting
+
+    SpawnedProgram opener;  // a plain open, with no lock of its own
+    std::string error;
+    ASSERT_TRUE(opener.Start({"/bin/sh", "-c", "exec 3<>\"$0\"; echo ready; exec sleep 60", pty.Path()}, {}, &error)) << error;
+    ASSERT_TRUE(opener.WaitForLine("ready", kRunMs, nullptr));
+    r = Run({"doctor", "--format", "json"});
+    EXPECT_EQ(r.exitCode, 3) << r.out;
+    j = nlohmann::json::parse(r.out, nullptr, false);
+    EXPECT_EQ(j["ports"][0]["problem"], "busy");
+    EXPECT_EQ(j["ports"][0]["holder"]["program"], "sleep");
+    EXPECT_EQ(j["ports"][0]["holder"]["pid"], opener.Pid());
+    r = Run({"doctor"});
+    EXPECT_NE(r.out.find("held by:       sleep (pid " + std::to_string(opener.Pid()) + ")"), std::string::npos) << r.out;
 }

@@ -24,7 +24,8 @@ int RunArgs(const std::vector<std::string>& args, std::string* out, std::string*
 
 TEST(CliOptions, ParsesEveryOptionInBothForms) {
     const CliParse p = ParseCliArguments(
-        {"watch", "--port", "COM7", "--speed=3", "--report", "a.csv", "--format", "json", "--trace", "--reply-timeout=250"});
+        {"watch", "--port", "COM7", "--speed=3", "--report", "a.csv", "--format", "json", "--trace", "--reply-timeout=250",
+         "--reconnect", "--report-dir=out"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.options.command, CliCommand::Watch);
     EXPECT_EQ(p.options.port, 7);
@@ -33,6 +34,8 @@ TEST(CliOptions, ParsesEveryOptionInBothForms) {
     EXPECT_EQ(p.options.format, CliFormat::Json);
     EXPECT_TRUE(p.options.trace);
     EXPECT_EQ(p.options.replyTimeoutMs, 250u);
+    EXPECT_TRUE(p.options.reconnect);
+    EXPECT_EQ(p.options.reportDir, "out");
     const CliParse plain = ParseCliArguments({"read"});
     ASSERT_TRUE(plain.ok);
     EXPECT_FALSE(plain.options.port);
@@ -57,6 +60,11 @@ TEST(CliOptions, UsageErrorsNameTheBadArgument) {
         {{"read", "--trace=1"}, "'--trace'"},
         {{"ports", "--port", "3"}, "'--port' does not apply"},
         {{"read", "--report", "\xff.txt"}, "not a UTF-8"},
+        {{"read", "--reconnect"}, "'--reconnect' applies to 'watch' only"},
+        {{"watch", "--reconnect=yes"}, "'--reconnect' takes no value"},
+        {{"watch", "--report-dir"}, "'--report-dir' needs a value"},
+        {{"doctor", "--port", "3", "--format", "json"}, "'--port' does not apply to 'doctor'"},
+        {{"doctor", "--format", "csv"}, "'doctor' prints text or json"},
     };
     for (const auto& c : cases) {
         std::string out, err;
@@ -71,7 +79,7 @@ TEST(CliOptions, HelpAndVersion) {
     EXPECT_EQ(RunArgs({"--version"}, &out, &err), 0);
     EXPECT_EQ(out, "quarvel-cli 1.2\n");
     EXPECT_EQ(RunArgs({"read", "--help"}, &out, &err), 0);
-    for (const char* topic : {"ports", "watch", "--port", "--speed", "--report", "--format", "--trace",
+    for (const char* topic : {"ports", "watch", "--reconnect", "--report-dir", "doctor", "QUARVEL_SYSFS_ROOT", "--port", "--speed", "--report", "--format", "--trace",
                               "--reply-timeout", "QUARVEL_PORTS", "Exit status"}) {
         EXPECT_NE(out.find(topic), std::string::npos) << topic;
     }

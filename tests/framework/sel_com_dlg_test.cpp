@@ -8,7 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <memory>
 
 #include "framework/afx.h"
@@ -18,6 +22,7 @@
 #include "serial/dialog/sel_com_dlg.h"
 #include "support/pty_helpers.h"
 #include "support/recording_serial_device.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -101,6 +106,28 @@ struct RecordedDevices {
         const auto it = std::find(sequence->begin(), sequence->end(), entry);
         return it == sequence->end() ? -1 : static_cast<long>(it - sequence->begin());
     }
+};
+
+// A recording device that opens only when its path exists, as a device node would.
+class NodeDevice final : public ISerialDevice {
+public:
+    explicit NodeDevice(std::shared_ptr<testsupport::DeviceLog> log) : m_inner(std::move(log)) {}
+    DWORD Open(const std::string& path) override {
+        return ::access(path.c_str(), F_OK) == 0 ? m_inner.Open(path) : ERROR_FILE_NOT_FOUND;
+    }
+    bool GetLine(LineSettings& line) override { return m_inner.GetLine(line); }
+    bool SetLine(const LineSettings& line) override { return m_inner.SetLine(line); }
+    bool Purge() override { return m_inner.Purge(); }
+    DeviceReadResult Read(std::uint32_t n, BYTE* buffer, DWORD timeoutMs) override {
+        return m_inner.Read(n, buffer, timeoutMs);
+    }
+    bool CancelRead() override { return m_inner.CancelRead(); }
+    bool Write(std::uint32_t n, const BYTE* data) override { return m_inner.Write(n, data); }
+    bool SetBreak() override { return m_inner.SetBreak(); }
+    void Close() override { m_inner.Close(); }
+
+private:
+    testsupport::RecordingSerialDevice m_inner;
 };
 
 QStringList Entries(QWidget* dialog) {
@@ -295,6 +322,71 @@ TEST(ConnectionDialog, APortHeldByAnotherProgramIsNotListed) {
         EXPECT_EQ(SelectedPort(dialog), QStringLiteral("COM1"));
         Press(dialog, IDCANCEL);
     });
+}
+
+TEST(ConnectionDialog, PortsThatComeAndGoWhileItIsOpenAreListedInOrderAndTheSelectionStays) {
+    // Links in a folder of the test's own stand for device nodes that appear and vanish (the dialog
+    // watches the folders of the port table's paths).
+    TempDir dir;
+    auto pty = [] {
+        auto line = std::make_unique<PseudoTerminal>();
+        std::string error;
+        EXPECT_TRUE(line->Create(&error)) << error;
+        return line;
+    };
+    const auto com2 = pty(), com3 = pty(), com5 = pty(), com7 = pty();
+    ASSERT_EQ(::symlink(com5->DevicePath().c_str(), dir.File("com5").c_str()), 0);
+    testsupport::ScopedPorts map("2=" + com2->DevicePath() + ",3=" + dir.File("com3") + ",5=" + dir.File("com5") +
+                                 ",7=" + dir.File("com7"));
+    Outcome out{5, nullptr, 9};
+    Choose(out, 9, [&](QWidget* dialog) {
+        EXPECT_EQ(Entries(dialog), (QStringList{"COM2", "COM5"}));
+        ASSERT_EQ(::symlink(com7->DevicePath().c_str(), dir.File("com7").c_str()), 0);
+        ASSERT_EQ(::symlink(com3->DevicePath().c_str(), dir.File("com3").c_str()), 0);
+        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog) == QStringList({"COM2", "COM3", "COM5", "COM7"}); }))
+            << Entries(dialog).join(',').toStdString();
+        EXPECT_EQ(SelectedPort(dialog), QStringLiteral("COM5"));
+        // COM3 goes; so does the selected COM5, which stays listed since the selection never moves.
+        ASSERT_EQ(::unlink(dir.File("com3").c_str()), 0);
+        ASSERT_EQ(::unlink(dir.File("com5").c_str()), 0);
+        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog) == QStringList({"COM2", "COM5", "COM7"}); }))
+            << Entries(dialog).join(',').toStdString();
+        EXPECT_EQ(SelectedPort(dialog), QStringLiteral("COM5"));
+        Press(dialog, IDOK);
+    });
+    ASSERT_NE(out.port, nullptr);
+    EXPECT_EQ(out.portNumber, 5);
+    ::unlink(dir.File("com7").c_str());
+}
+
+TEST(ConnectionDialog, ANewPortRefusedForPermissionIsTriedAgainAndNoListedPortIsProbedTwice) {
+    TempDir dir;
+    testsupport::ScopedPorts map("1=" + dir.File("com1") + ",3=" + dir.File("com3") + ",5=" + dir.File("com5"));
+    std::ofstream(dir.File("com1")) << "node";
+    auto log = std::make_shared<testsupport::DeviceLog>();
+    auto opens = [&](const std::string& name) {
+        return std::count(log->calls.begin(), log->calls.end(), "Open " + dir.File(name));
+    };
+    Outcome out{1, nullptr, 9};
+    Choose(out, 9, [&](QWidget* dialog) {
+        log->nOpenResult = ERROR_ACCESS_DENIED;  // udev has not yet given the new node its group and mode
+        std::ofstream(dir.File("com3")) << "node";
+        EXPECT_TRUE(WaitUntil([&] { return opens("com3") >= 2; }));
+        EXPECT_EQ(Entries(dialog), (QStringList{"COM1"}));
+        log->nOpenResult = 0;
+        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog).size() == 2; }));
+        EXPECT_EQ(Entries(dialog), (QStringList{"COM1", "COM3"}));
+        const long com3Opens = opens("com3");
+        // Changes to listed nodes open nothing again; COM5 appearing afterwards shows they were handled.
+        ::chmod(dir.File("com1").c_str(), 0600);
+        ::chmod(dir.File("com3").c_str(), 0600);
+        std::ofstream(dir.File("com5")) << "node";
+        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog).size() == 3; }));
+        EXPECT_EQ(opens("com1"), 1);
+        EXPECT_EQ(opens("com3"), com3Opens);
+        Press(dialog, IDCANCEL);
+    }, [log] { return std::make_unique<NodeDevice>(log); });
+    EXPECT_EQ(out.portNumber, -1);
 }
 
 TEST(ConnectionDialog, EachPortEntryNamesItsDeviceInTheTooltip) {

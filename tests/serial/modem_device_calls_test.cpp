@@ -1,6 +1,8 @@
 // The order and content of CModem's device calls, observed through the device seam.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "serial/modem.h"
 #include "support/pty_helpers.h"
 #include "support/recording_serial_device.h"
@@ -22,13 +24,43 @@ protected:
 TEST_F(ModemDeviceCalls, OpenConfiguresThenPurgesAndCloseSetsTheBreakFirst) {
     CModem modem(RecordingFactory(m_log));
     ASSERT_TRUE(modem.Open(kMode, 2, 2000));
-    EXPECT_EQ(m_log->calls, (Calls{"Open /dev/fake", "GetLine", "SetLine 9600", "Purge"}));
+    EXPECT_EQ(m_log->calls, (Calls{"Open /dev/fake", "GetLowLatency", "GetLine", "SetLine 9600", "Purge"}));
     m_log->calls.clear();
     EXPECT_TRUE(modem.Close());
     EXPECT_EQ(m_log->calls, (Calls{"SetBreak", "Close", "Destroy"}));
     m_log->calls.clear();
     EXPECT_TRUE(modem.Close());
     EXPECT_TRUE(m_log->calls.empty());
+}
+
+TEST_F(ModemDeviceCalls, LowLatencyIsAskedForAtOpenAndPutBackAtClose) {
+    struct Case {
+        std::optional<bool> before;
+        bool refuse;
+        Calls open, close;
+    };
+    const Case cases[] = {
+        // Off before: switched on at Open, back off at Close (before the break).
+        {false, false, {"GetLowLatency", "SetLowLatency 1"}, {"SetLowLatency 0", "SetBreak", "Close", "Destroy"}},
+        // Already on: left alone both times.
+        {true, false, {"GetLowLatency"}, {"SetBreak", "Close", "Destroy"}},
+        // A driver without the setting (a pty, CDC ACM), or one that refuses it: the port opens all the same.
+        {std::nullopt, false, {"GetLowLatency"}, {"SetBreak", "Close", "Destroy"}},
+        {false, true, {"GetLowLatency", "SetLowLatency 1"}, {"SetBreak", "Close", "Destroy"}},
+    };
+    for (const Case& c : cases) {
+        m_log->calls.clear();
+        m_log->lowLatency = c.before;
+        m_log->bRefuseLowLatency = c.refuse;
+        CModem modem(RecordingFactory(m_log));
+        ASSERT_TRUE(modem.Open(kMode, 2, 2000));
+        const Calls opened(m_log->calls.begin() + 1, m_log->calls.begin() + 1 + static_cast<long>(c.open.size()));
+        EXPECT_EQ(opened, c.open);
+        m_log->calls.clear();
+        modem.Close();
+        EXPECT_EQ(m_log->calls, c.close);
+        EXPECT_EQ(m_log->lowLatency, c.before);
+    }
 }
 
 TEST_F(ModemDeviceCalls, DestroyingAnOpenPortClosesItBreakFirst) {

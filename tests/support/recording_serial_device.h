@@ -3,6 +3,7 @@
 // tests of CModem's device calls (break before close, the line settings handed on). Single test thread;
 // the log is shared with the test through a shared_ptr so it outlives the device.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ struct DeviceLog {
     std::vector<LineSettings> linesSet;
     int nCreated = 0;
     DWORD nOpenResult = 0;  // what Open returns
+    std::optional<bool> lowLatency;  // the driver's low-latency flag; nothing: a driver without the setting
+    bool bRefuseLowLatency = false;  // SetLowLatency fails
 };
 
 class RecordingSerialDevice final : public ISerialDevice {
@@ -45,6 +48,17 @@ public:
     bool CancelRead() override { return Log("CancelRead"); }
     bool Write(std::uint32_t, const BYTE*) override { return Log("Write"); }
     bool SetBreak() override { return Log("SetBreak"); }
+    bool GetLowLatency(bool& on) override {
+        m_log->calls.push_back("GetLowLatency");
+        on = m_log->lowLatency.value_or(false);
+        return m_log->lowLatency.has_value();
+    }
+    bool SetLowLatency(bool on) override {
+        m_log->calls.push_back(std::string("SetLowLatency ") + (on ? "1" : "0"));
+        if (m_log->bRefuseLowLatency || !m_log->lowLatency) return false;
+        m_log->lowLatency = on;
+        return true;
+    }
     void Close() override { m_log->calls.push_back("Close"); }
 
 private:

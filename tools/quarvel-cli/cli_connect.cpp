@@ -5,7 +5,6 @@
 #include "serial/port_probe.h"
 
 namespace {
-constexpr DWORD kReadTimeoutMs = 2000;
 constexpr const char* kSpeeds[10] = {"1200",  "2400",  "4800",  "9600",  "14400",
                                      "19200", "21600", "38400", "57600", "115200"};
 
@@ -21,7 +20,7 @@ std::string Reason(DWORD error) {
 
 std::unique_ptr<CModem> OpenExplicit(int port, CCliConsole& console) {
     auto modem = std::make_unique<CModem>();
-    if (modem->Open(kProbeMode, port, kReadTimeoutMs)) return modem;
+    if (modem->Open(kProbeMode, port, kPortReadTimeoutMs)) return modem;
     const std::string& path = modem->GetDevicePath();
     if (path.empty()) {
         console.Error("COM" + std::to_string(port) + " has no device in the port table (see QUARVEL_PORTS)");
@@ -42,7 +41,7 @@ std::unique_ptr<CModem> OpenExplicit(int port, CCliConsole& console) {
 // As the dialog: every port that opens is probed, the preset one is preferred, otherwise the first;
 // the others are closed (with their break) as the probe result goes out of scope.
 std::unique_ptr<CModem> OpenProbed(int presetPort, CCliConsole& console) {
-    ProbeResult probe = ProbePorts(kReadTimeoutMs);
+    ProbeResult probe = ProbePorts(kPortReadTimeoutMs);
     if (probe.ports.empty()) {
         for (const auto& refusal : probe.refused) console.ErrLine(DescribeRefusal(refusal));
         console.Message(IDS_NO_PORTS);

@@ -7,6 +7,9 @@
 #include "cli_console.h"
 #include "serial/modem.h"
 
+// The read time-out constant of every port the CLI opens, as the connection dialog's.
+inline constexpr DWORD kPortReadTimeoutMs = 2000;
+
 // The mode string of a speed index (0..9; 10 or more is taken as 9).
 std::string ModeForSpeedIndex(int speedIndex);
 

@@ -21,7 +21,7 @@ public:
 
     CliParse Run() {
         CliParse parse;
-        if (m_args.empty()) return Fail("missing command (ports, read or watch); see --help");
+        if (m_args.empty()) return Fail("missing command (ports, read, watch or doctor); see --help");
         for (const auto& arg : m_args) {
             if (arg == "--help" || arg == "-h") return Done(CliCommand::Help);
             if (arg == "--version") return Done(CliCommand::Version);
@@ -33,14 +33,25 @@ public:
             m_options.command = CliCommand::Read;
         } else if (command == "watch") {
             m_options.command = CliCommand::Watch;
+        } else if (command == "doctor") {
+            m_options.command = CliCommand::Doctor;
         } else {
-            return Fail("unknown command '" + command + "'; expected ports, read or watch");
+            return Fail("unknown command '" + command + "'; expected ports, read, watch or doctor");
         }
         for (m_next = 1; m_next < m_args.size();) {
             if (!Option()) return Fail(m_error);
         }
         if (m_options.command == CliCommand::Ports && m_sawReadOption) {
             return Fail("'" + m_readOptionName + "' does not apply to 'ports'");
+        }
+        if (m_options.command == CliCommand::Doctor && !m_notForDoctor.empty()) {
+            return Fail("'" + m_notForDoctor + "' does not apply to 'doctor'");
+        }
+        if (m_options.command == CliCommand::Doctor && m_options.format == CliFormat::Csv) {
+            return Fail("'doctor' prints text or json");
+        }
+        if (m_options.reconnect && m_options.command != CliCommand::Watch) {
+            return Fail("'--reconnect' applies to 'watch' only");
         }
         parse.ok = true;
         parse.options = m_options;
@@ -68,15 +79,16 @@ private:
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
-        if (name == "--trace") {
-            if (inlineValue) return Error("'--trace' takes no value");
-            m_options.trace = true;
+        if (name == "--trace" || name == "--reconnect") {
+            if (inlineValue) return Error("'" + name + "' takes no value");
+            (name == "--trace" ? m_options.trace : m_options.reconnect) = true;
             m_sawReadOption = true;
             m_readOptionName = name;
+            if (m_notForDoctor.empty()) m_notForDoctor = name;
             return true;
         }
         if (name != "--port" && name != "--speed" && name != "--report" && name != "--format" &&
-            name != "--reply-timeout") {
+            name != "--reply-timeout" && name != "--report-dir") {
             return Error("unknown option '" + name + "'");
         }
         std::string value;
@@ -89,6 +101,7 @@ private:
         }
         m_sawReadOption = true;
         m_readOptionName = name;
+        if (name != "--format" && m_notForDoctor.empty()) m_notForDoctor = name;
         return Value(name, value);
     }
 
@@ -107,6 +120,11 @@ private:
             CString wide;
             if (!Utf8ToUtf16(value, wide)) return Error("'--report " + value + "': not a UTF-8 file name");
             m_options.reportPath = value;
+        } else if (name == "--report-dir") {
+            if (value.empty()) return Error("'--report-dir' needs a folder");
+            CString wide;
+            if (!Utf8ToUtf16(value, wide)) return Error("'--report-dir " + value + "': not a UTF-8 folder name");
+            m_options.reportDir = value;
         } else if (name == "--format") {
             if (value == "text") m_options.format = CliFormat::Text;
             else if (value == "csv") m_options.format = CliFormat::Csv;
@@ -132,6 +150,7 @@ private:
     std::string m_error;
     bool m_sawReadOption = false;
     std::string m_readOptionName;
+    std::string m_notForDoctor;  // the first option doctor does not take
 };
 }  // namespace
 
@@ -145,11 +164,24 @@ Reads an RK-9 tool over a serial port, exactly as the Quarvel window's Connect d
 Commands:
   ports      List the serial ports that open (COM number and device), and say why a port
              that exists would not open (permission, or held by another program).
+  doctor     Why is my port not there? Every serial device with its COM number, path,
+             /dev/serial/by-id name, driver, USB vendor:product, product and serial number,
+             low-latency state and FTDI latency timer, whether you may open it (and the group
+             to join), who holds it; then the system checks (your groups, ModemManager,
+             brltty) with advice. --format json gives stable field names. Exits 0 when at
+             least one port would open, 3 otherwise.
   read       Connect, read the tool once, print the ten report items, disconnect.
   watch      Read as above, then hold the link. When the tool asks for the keep-alive it runs
              every second; a lost link prints "Disconnected" and exits 4 (a tool that does not
              ask for it is held until stopped). Ctrl-C (SIGINT) or SIGTERM disconnects cleanly
              and exits 0.
+  watch --reconnect
+             Tool after tool on the same port: a lost link prints "Disconnected" and, instead of
+             exiting, tries the port again about once a second (waiting for a device that
+             vanished to come back) and reads the next tool that answers. One record per tool
+             (with --format json one object per line, the fields of 'read'). A failed or unknown
+             tool is reported once and waited out. Each reply is awaited at most 1000 ms (or
+             --reply-timeout if shorter), so a stop is never held up. Ctrl-C or SIGTERM exits 0.
 
 Options for read and watch:
   --port N          COM port number 1 to 256 (also COMn). Default: the port saved by Quarvel;
@@ -159,6 +191,8 @@ Options for read and watch:
   --report FILE     Also save the report to FILE, as Quarvel's Save does: UTF-16LE; a name
                     ending in ".txt" gets "label : value" lines, any other the two-column
                     comma-separated layout.
+  --report-dir DIR  Save every tool read as a report in DIR, named after the tool serial and the
+                    local time (T-417_20261209-154500.txt, the "label : value" layout).
   --format F        Standard output layout: text (default), csv or json. Text and csv are the
                     report layouts in UTF-8; json has stable field names and the raw readings
                     beside the converted values.
@@ -178,9 +212,11 @@ Environment:
                     QUARVEL_PORTS=1=/dev/pts/3,7=/dev/ttyUSB0
   XDG_CONFIG_HOME   Where Quarvel's settings live (default ~/.config).
   QUARVEL_CODEPAGE  The 8-bit code page of the tool's texts (default 1252).
+  QUARVEL_SYSFS_ROOT, QUARVEL_PROC_ROOT
+                    For testing only: where doctor reads /sys and /proc.
 
 Exit status:
-  0  read OK          3  no port, or the port would not open
+  0  read OK          3  no port, or the port would not open (doctor: no port would open)
   1  session failed   4  link lost
      (also: the --report file could not be written)
   2  usage error      5  unknown device

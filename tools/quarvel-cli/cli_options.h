@@ -6,7 +6,7 @@
 
 #include "platform/win_types.h"
 
-enum class CliCommand { Help, Version, Ports, Read, Watch };
+enum class CliCommand { Help, Version, Ports, Read, Watch, Doctor };
 enum class CliFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -14,6 +14,8 @@ struct CliOptions {
     std::optional<int> port;        // COMn, 1..256; default: the saved port
     std::optional<int> speedIndex;  // 0..9; default: the saved speed
     std::optional<std::string> reportPath;
+    std::optional<std::string> reportDir;  // --report-dir: one report per tool read, named after its serial
+    bool reconnect = false;                // watch --reconnect: tool after tool on the same port
     CliFormat format = CliFormat::Text;
     bool trace = false;
     // For tests only: the engine's reply time-out in milliseconds (the tool's is 4000).

@@ -21,7 +21,7 @@ std::string HexBytes(const BYTE* data, std::size_t n) {
     return out;
 }
 
-std::string Json(const ToolRecord& r) {
+std::string Json(const ToolRecord& r, bool oneLine) {
     using nlohmann::ordered_json;
     ordered_json j;
     j["tool_model"] = Utf8(TextOf(r.ToolModel));
@@ -44,12 +44,12 @@ std::string Json(const ToolRecord& r) {
     j["device_info"] = HexBytes(r.DeviceInfo, sizeof r.DeviceInfo);
     j["keep_alive"] = WantsKeepAlive(r);
     // dump() with replacement keeps the output valid even if a text held an unpaired surrogate.
-    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return j.dump(oneLine ? -1 : 2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 }  // namespace
 
-std::string FormatToolRecord(const ToolRecord& record, CliFormat format) {
-    if (format == CliFormat::Json) return Json(record);
+std::string FormatToolRecord(const ToolRecord& record, CliFormat format, bool oneLine) {
+    if (format == CliFormat::Json) return Json(record, oneLine);
     CString all;
     const ReportSink sink = [&](const char16_t* piece) { all += piece; };
     if (format == CliFormat::Csv) {

@@ -7,5 +7,6 @@
 #include "cli_options.h"
 
 // Text and csv: the report layouts, piece for piece, converted to UTF-8. Json: one object with stable
-// field names, the converted values beside the raw readings.
-std::string FormatToolRecord(const ToolRecord& record, CliFormat format);
+// field names, the converted values beside the raw readings, on one line when `oneLine` (for scripts that
+// follow a stream of records).
+std::string FormatToolRecord(const ToolRecord& record, CliFormat format, bool oneLine = false);

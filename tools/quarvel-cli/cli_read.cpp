@@ -1,5 +1,6 @@
 #include "cli_read.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/settings/settings_store.h"
@@ -9,6 +10,7 @@
 #include "cli_session.h"
 #include "platform/resource_ids.h"
 #include "protocol/protocol_codes.h"
+#include "serial/port_probe.h"
 #include "cli_report.h"
 #include "trace_link.h"
 
@@ -19,15 +21,26 @@ std::chrono::milliseconds SessionDeadline(DWORD replyTimeoutMs) {
     return std::chrono::milliseconds(10 * static_cast<long long>(replyTimeoutMs) + 5000);
 }
 
+// --reconnect awaits each reply at most this long, so that a stop during an attempt on a silent line is
+// never held up by the protocol's 4000 ms (a tool answers within milliseconds).
+constexpr DWORD kReconnectReplyTimeoutMs = 1000;
+// The pause between two attempts of --reconnect.
+constexpr std::chrono::milliseconds kRetryPause(1000);
+
+DWORD ReplyTimeoutFor(const CliOptions& options) {
+    return options.reconnect ? std::min(options.replyTimeoutMs, kReconnectReplyTimeoutMs) : options.replyTimeoutMs;
+}
+
 class CReadCommand {
 public:
     CReadCommand(const CliOptions& options, CCliMainWindow& window, CCliConsole& console)
-        : m_options(options), m_window(window), m_console(console), m_app(options.replyTimeoutMs) {}
+        : m_options(options), m_window(window), m_console(console), m_app(ReplyTimeoutFor(options)) {}
 
     int Run() {
         CMainWindowScope scope(&m_window);
         LoadLanguage(m_app);
         LoadPortSettings(m_app, m_app.PortNumber);
+        if (m_options.reconnect) return Reconnect();
         if (!Connect()) return m_exit;
         const int status = AwaitSessionStatus();
         if (status != kExitOk) return status;
@@ -37,16 +50,25 @@ public:
     }
 
 private:
-    bool Connect() {
+    PortChoice Choice(std::optional<int> port) const {
         PortChoice choice;
-        choice.explicitPort = m_options.port;
+        choice.explicitPort = port;
         choice.presetPort = m_app.PortNumber;
         choice.speedIndex = m_options.speedIndex.value_or(m_app.SpeedIndex);
-        std::unique_ptr<CModem> modem = OpenChosenPort(choice, m_console);
+        return choice;
+    }
+
+    bool Connect() {
+        std::unique_ptr<CModem> modem = OpenChosenPort(Choice(m_options.port), m_console);
         if (!modem) {
             m_exit = kExitNoPort;
             return false;
         }
+        return StartOn(std::move(modem), true);
+    }
+
+    // Builds the session on an open port. False (after message 102 when `tell`) when it did not start.
+    bool StartOn(std::unique_ptr<CModem> modem, bool tell) {
         if (m_options.trace) {
             m_app.Port = new CTraceLink(std::move(modem), [this](const std::string& line) { m_console.ErrLine(line); });
         } else {
@@ -54,7 +76,8 @@ private:
         }
         const auto outcome = m_app.StartSession();
         if (outcome != CQuarvelSession::StartOutcome::Started) {
-            m_console.Message(IDS_LINK_NOT_ESTABLISHED);
+            if (tell) m_console.Message(IDS_LINK_NOT_ESTABLISHED);
+            m_app.ReleaseLink();
             m_exit = kExitSessionFailed;
             return false;
         }
@@ -102,9 +125,15 @@ private:
 
     int ShowRecord() {
         const ToolRecord record = m_app.SnapshotRecord();
-        m_console.Out(FormatToolRecord(record, m_options.format));
-        if (m_options.reportPath) return SaveCliReport(*m_options.reportPath, record, m_console);
-        return kExitOk;
+        // A stream of records: json one object per line, the other layouts a blank line apart.
+        m_console.Out(FormatToolRecord(record, m_options.format, m_options.reconnect) +
+                      (m_options.reconnect && m_options.format != CliFormat::Json ? "\n" : ""));
+        int exit = kExitOk;
+        if (m_options.reportPath) exit = SaveCliReport(*m_options.reportPath, record, m_console);
+        if (m_options.reportDir && SaveCliReportInDir(*m_options.reportDir, record, m_console) != kExitOk) {
+            exit = kExitSessionFailed;
+        }
+        return exit;
     }
 
     // watch: hold the link until it is lost or the user stops.
@@ -113,6 +142,7 @@ private:
             const auto message = m_window.Wait(std::chrono::hours(24));
             if (!message) continue;
             if (message->message == WM_CLI_STOP) {
+                m_stopRequested = true;
                 m_app.Disconnect();
                 return kExitOk;
             }
@@ -122,6 +152,76 @@ private:
                 return kExitLinkLost;
             }
         }
+    }
+
+    // watch --reconnect: tool after tool on one port until stopped. Each outcome is told once in a row,
+    // so a silent or unknown tool is reported once and then waited out quietly.
+    int Reconnect() {
+        std::unique_ptr<CModem> modem = OpenChosenPort(Choice(m_options.port), m_console);
+        if (!modem && !m_options.port) return kExitNoPort;  // no port at all: as read
+        const int port = modem ? modem->GetPortNumber() : *m_options.port;
+        int last = modem ? -1 : kExitNoPort;  // the outcome told last
+        for (;;) {
+            m_app.ReleaseLink();  // whatever an overtaken session left (normally nothing)
+            if (modem && StartOn(std::move(modem), last != kExitSessionFailed)) {
+                int outcome = AwaitQuietly(last);
+                if (outcome == kExitOk && !m_stopRequested) outcome = Hold();
+                last = outcome == kExitLinkLost ? kExitSessionFailed : outcome;  // "Disconnected" said it all
+            }
+            if (m_stopRequested || !PauseUnlessStopped()) {
+                m_app.ReleaseLink();  // a tool read just as the stop came is not held
+                return kExitOk;
+            }
+            modem = OpenQuietly(port);
+            if (!modem && last != kExitNoPort && last != kExitSessionFailed) last = kExitNoPort;
+        }
+    }
+
+    // The session's status, told unless it repeats the last outcome; the link is released unless OK.
+    int AwaitQuietly(int last) {
+        const auto deadline = std::chrono::steady_clock::now() + SessionDeadline(ReplyTimeoutFor(m_options));
+        for (;;) {
+            const auto message = m_window.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero())));
+            if (!message) return kExitSessionFailed;
+            if (message->message == WM_CLI_STOP) m_stopRequested = true;
+            if (message->message == WM_LINK_LOST) m_app.DropLink();
+            if (message->message != WM_SESSION_STATUS) continue;
+            switch (m_app.HandleSessionStatus(message->wParam)) {
+                case CQuarvelSession::StatusReaction::ShowRecord:
+                    (void)ShowRecord();  // a report that could not be written was told; the next tool follows
+                    return kExitOk;
+                case CQuarvelSession::StatusReaction::ShowUnknown:
+                    if (last != kExitUnknownDevice) m_console.Message(IDS_UNKNOWN_DEVICE);
+                    m_app.ReleaseLink();
+                    return kExitUnknownDevice;
+                case CQuarvelSession::StatusReaction::ShowFailed:
+                    if (last != kExitSessionFailed) m_console.Message(IDS_LINK_NOT_ESTABLISHED);
+                    m_app.ReleaseLink();
+                    return kExitSessionFailed;
+                default:
+                    m_console.Message(IDS_DISCONNECTED);
+                    return kExitLinkLost;
+            }
+        }
+    }
+
+    // About a second, cut short by a stop; false when stopped.
+    bool PauseUnlessStopped() {
+        const auto end = std::chrono::steady_clock::now() + kRetryPause;
+        for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
+            const auto message = m_window.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(end - now));
+            if (message && message->message == WM_CLI_STOP) return false;
+        }
+        return true;
+    }
+
+    // The port again, at the chosen speed, telling nothing; null while it is gone or refused.
+    std::unique_ptr<CModem> OpenQuietly(int port) {
+        auto modem = std::make_unique<CModem>();
+        if (!modem->Open(kProbeMode, port, kPortReadTimeoutMs)) return nullptr;
+        modem->SetMode(ModeForSpeedIndex(Choice(port).speedIndex).c_str());
+        return modem;
     }
 
     const CliOptions& m_options;

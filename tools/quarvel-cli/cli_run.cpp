@@ -1,5 +1,6 @@
 #include "cli_run.h"
 
+#include "cli_doctor.h"
 #include "cli_exit.h"
 #include "cli_options.h"
 #include "cli_ports.h"
@@ -21,6 +22,8 @@ int RunCli(const std::vector<std::string>& args, CCliMainWindow& window, CCliCon
             return kExitOk;
         case CliCommand::Ports:
             return RunPortsCommand(console);
+        case CliCommand::Doctor:
+            return RunDoctorCommand(parse.options.format, console);
         case CliCommand::Read:
         case CliCommand::Watch:
             return RunReadCommand(parse.options, window, console);

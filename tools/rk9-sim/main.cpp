@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     rk9sim::Simulator sim(options.profile, options.faults);
+    if (options.nextTool) {
+        sim.SetNextTool(*options.nextTool, options.nNextToolAfter,
+                        std::chrono::milliseconds(options.nNextToolSilenceMs));
+    }
     // Before any other thread: the signals are then blocked everywhere and arrive on the watcher's thread.
     StopSignalWatcher watcher([&sim](int) { sim.Stop(); });
     const bool opened = options.strDevice.empty() ? sim.OpenPty(&error) : sim.OpenDevice(options.strDevice, &error);

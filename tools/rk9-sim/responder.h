@@ -30,6 +30,8 @@ public:
     ReplyPlan Answer(const Request& request);
     // From now on each exchange uses the plan the schedule gives for it instead of the fixed one.
     void SetSchedule(FaultSchedule schedule) { m_schedule = std::move(schedule); }
+    // From now on answers as this tool.
+    void SetProfile(ToolProfile profile) { m_profile = std::move(profile); }
 
     // The reply frame a fault-free tool sends for the code (the status 0xA7 frame for unknown codes).
     std::vector<BYTE> NormalReply(BYTE code) const;

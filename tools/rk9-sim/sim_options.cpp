@@ -129,6 +129,9 @@ const std::map<std::string, Handler>& ValueOptions() {
          }},
         {"--no-nul", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.noNulCodes.insert(c).second | true; }},
         {"--stray-after", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.strayAfterCodes.insert(c).second | true; }},
+        {"--next-tool", [](const std::string&, SimOptions&) { return true; }},  // applied after the flags
+        {"--next-tool-after", [](const std::string& v, SimOptions& o) { return Number(v, o.nNextToolAfter); }},
+        {"--next-tool-silence-ms", [](const std::string& v, SimOptions& o) { return Number(v, o.nNextToolSilenceMs); }},
         {"--hang-up-after", [](const std::string& v, SimOptions& o) { std::uint32_t n; return Number(v, n) && (o.faults.hangUpAfter = n, true); }},
     };
     return options;
@@ -165,6 +168,17 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
             if (error) *error = "unknown option " + arg + " (see --help)";
             return false;
         }
+    }
+    // The next tool is the first one as the flags made it, with the keys of the --next-tool object.
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] != "--next-tool") continue;
+        ToolProfile next = options.profile;
+        std::string reason;
+        if (!ApplyProfileJson(args[i + 1], next, &reason)) {
+            if (error) *error = "bad value for --next-tool: " + reason;
+            return false;
+        }
+        options.nextTool = next;
     }
     return true;
 }
@@ -215,6 +229,12 @@ Faults (CODE is one character such as a, or a number such as 0x61; options marke
   --stray-after CODE +     follow the reply to this code with one unsolicited reply 55 5A 00 5A
   --hang-up-after N        answer N requests, then close the device when the next one arrives
                            (the program then waits to be stopped)
+
+Tool after tool:
+  --next-tool JSON         after --next-tool-after requests (default 9: a session and two keep-alives)
+                           fall silent for --next-tool-silence-ms (default 2000), then answer as another
+                           tool: the profile above with the keys of this JSON object, for example
+                           --next-tool '{"tool_serial": "T-900", "cycle_counter": 7}'
   --help                   this text
 )";
 }

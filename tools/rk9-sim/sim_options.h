@@ -1,6 +1,8 @@
 #pragma once
 // The rk9-sim command line: where to serve, the tool profile (JSON file, then flags) and the faults.
 // Pure parsing; any thread.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,10 @@ struct SimOptions {
     std::string strDevice;    // serve this tty; empty: a new pseudo-terminal pair
     ToolProfile profile;
     FaultPlan faults;
+    // --next-tool: after nNextToolAfter requests, silent for nNextToolSilenceMs, then this tool.
+    std::optional<ToolProfile> nextTool;
+    std::uint32_t nNextToolAfter = 9;
+    std::uint32_t nNextToolSilenceMs = 2000;
     bool bHelp = false;
 };
 

@@ -68,6 +68,25 @@ void Simulator::Run() {
     }
 }
 
+void Simulator::SetNextTool(ToolProfile next, std::uint32_t after, std::chrono::milliseconds silence) {
+    m_nextTool = std::move(next);
+    m_nNextToolAfter = after;
+    m_nextToolSilence = silence;
+}
+
+bool Simulator::BetweenTools() {
+    if (!m_nextTool) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_silentUntil) {
+        if (++m_nReceived <= m_nNextToolAfter) return false;
+        m_silentUntil = now + m_nextToolSilence;
+    }
+    if (now < *m_silentUntil) return true;
+    m_responder.SetProfile(std::move(*m_nextTool));
+    m_nextTool.reset();
+    return false;
+}
+
 void Simulator::Serve(const Request& request) {
     {
         std::lock_guard lock(m_mutex);
@@ -75,6 +94,7 @@ void Simulator::Serve(const Request& request) {
         m_requests.push_back({request.nCode, request.bChecksumOk, std::chrono::steady_clock::now()});
     }
     m_cv.notify_all();
+    if (BetweenTools()) return;
     const ReplyPlan plan = m_responder.Answer(request);
     if (plan.bHangUp) {
         HangUp();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,6 +42,10 @@ public:
     // Gives every exchange the fault plan the schedule names for it. Call before Run or Start.
     void SetFaultSchedule(FaultSchedule schedule) { m_responder.SetSchedule(std::move(schedule)); }
 
+    // After `after` requests, falls silent for `silence` (the cable being moved), then answers as `next`:
+    // tool after tool on one line. Call before Run or Start.
+    void SetNextTool(ToolProfile next, std::uint32_t after, std::chrono::milliseconds silence);
+
     // Serves on the calling thread until Stop.
     void Run();
     // Serves on a thread of its own until Stop. False when the thread cannot be started.
@@ -67,11 +72,20 @@ private:
     // Pauses unless Stop comes first; false when stopped.
     bool Pause(std::chrono::microseconds duration);
     void HangUp();
+    // True while the line is silent between two tools; swaps to the next tool when the silence is over.
+    bool BetweenTools();
 
     PseudoTerminal m_line;
     Responder m_responder;
     RequestParser m_parser;
     std::thread m_thread;
+
+    // The next tool (serving thread only once serving).
+    std::optional<ToolProfile> m_nextTool;
+    std::uint32_t m_nNextToolAfter = 0;
+    std::chrono::milliseconds m_nextToolSilence{0};
+    std::uint32_t m_nReceived = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_silentUntil;
 
     mutable std::mutex m_mutex;  // guards everything below
     mutable std::condition_variable m_cv;

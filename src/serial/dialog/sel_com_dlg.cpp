@@ -1,11 +1,13 @@
 #include "serial/dialog/sel_com_dlg.h"
 
 #include <QComboBox>
+#include <QObject>
 
 #include "framework/data_exchange.h"
 #include "framework/message_box.h"
 #include "framework/qt_string.h"
 #include "platform/code_page.h"
+#include "platform/directory_watch.h"
 #include "platform/resource_ids.h"
 #include "serial/dialog/port_alias.h"
 #include "serial/port_probe.h"
@@ -23,6 +25,7 @@ CSelComDlg::CSelComDlg(int presetPort, int speedIndex, int& portNumber, CModem*&
 }
 
 CSelComDlg::~CSelComDlg() {
+    StopWatching();
     // Normally empty by now (handed over or closed); a dialog that never reached OK or Cancel
     // still closes what it probed.
     m_ports.clear();
@@ -43,17 +46,26 @@ void CSelComDlg::Probe() {
     m_nOpened = static_cast<int>(m_ports.size());
 }
 
-void CSelComDlg::FillPortList() {
+void CSelComDlg::AddPortEntry(int position, const CModem& modem) {
     auto* combo = qobject_cast<QComboBox*>(GetDlgItem(IDC_PORT_LIST) ? GetDlgItem(IDC_PORT_LIST)->GetSafeHwnd() : nullptr);
+    const QString entry = QStringLiteral("COM%1").arg(modem.GetPortNumber());
+    if (combo == nullptr || position >= combo->count()) {
+        const CString text = ToCString(entry);
+        SendDlgItemMessage(IDC_PORT_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    } else {
+        combo->insertItem(position, entry);  // Qt keeps the current entry current
+    }
+    // Linux users see which device stands behind the COM number.
+    if (combo != nullptr) {
+        combo->setItemData(position, PortTooltip(modem.GetPortNumber(), QString::fromStdString(modem.GetDevicePath())),
+                           Qt::ToolTipRole);
+    }
+}
+
+void CSelComDlg::FillPortList() {
     for (int i = 0; i < m_nOpened; ++i) {
         const CModem& modem = *m_ports[static_cast<std::size_t>(i)];
-        const CString entry = ToCString(QStringLiteral("COM%1").arg(modem.GetPortNumber()));
-        SendDlgItemMessage(IDC_PORT_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
-        // Linux users see which device stands behind the COM number.
-        if (combo != nullptr) {
-            combo->setItemData(i, PortTooltip(modem.GetPortNumber(), QString::fromStdString(modem.GetDevicePath())),
-                               Qt::ToolTipRole);
-        }
+        AddPortEntry(i, modem);
         if (modem.GetPortNumber() == m_nPresetPort) {
             SendDlgItemMessage(IDC_PORT_LIST, CB_SETCURSEL, static_cast<WPARAM>(i));
             m_nPortPosition = i;
@@ -77,6 +89,7 @@ BOOL CSelComDlg::OnInitDialog() {
     }
     SendDlgItemMessage(IDC_SPEED_LIST, LB_SETCURSEL, static_cast<WPARAM>(m_nSpeedIndex));
     UpdateData(FALSE);
+    StartWatching();
     return TRUE;
 }
 
@@ -98,6 +111,7 @@ void CSelComDlg::OnOK() {
         OnCancel();
         return;
     }
+    StopWatching();
     UpdateData(TRUE);
     const std::size_t chosenAt =
         m_nPortPosition > 0 && static_cast<std::size_t>(m_nPortPosition) < m_ports.size()
@@ -118,6 +132,7 @@ void CSelComDlg::OnOK() {
 }
 
 void CSelComDlg::ReleaseAllPorts() {
+    StopWatching();
     m_ports.clear();  // each CModem closes with the break condition set first
 }
 

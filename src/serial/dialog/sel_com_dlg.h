@@ -1,13 +1,21 @@
 #pragma once
 // CSelComDlg: the "Connection" dialog (template 7000). Before it shows, it probes COM1 to COM256 and
 // owns every port that opened; OK hands the chosen one to the caller, still open and switched to the
-// chosen speed, and closes all others; Cancel closes all. UI thread only; built and run by Crmodem.
+// chosen speed, and closes all others; Cancel closes all. While it is open it watches the folders of the
+// port table's paths: a device that appears is probed and listed in COM order, one that vanishes is taken
+// off the list unless it is the selected entry. UI thread only; built and run by Crmodem.
+#include <map>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "framework/dialog.h"
 #include "platform/serial_device.h"
 #include "serial/modem.h"
+
+class DirectoryWatch;
+class QObject;
 
 class CSelComDlg : public CDialog {
 public:
@@ -35,6 +43,17 @@ private:
     void FillPortList();
     void ReleaseAllPorts();
     CString SelectedSpeedText(int index);
+    void AddPortEntry(int position, const CModem& modem);
+
+    // Ports that come and go while the dialog is open (sel_com_dlg_hotplug.cpp).
+    void StartWatching();
+    void StopWatching();
+    void OnDirectoryEvents();
+    void TryPort(int port);
+    void ListPort(std::unique_ptr<CModem> modem);
+    void UnlistPort(int port);
+    int ListedAt(int port) const;  // position in the Port list; -1 when not listed
+    int SelectedPosition() const;
 
     int m_nPresetPort;
     int m_nOpened = 0;
@@ -47,4 +66,10 @@ private:
     bool m_bHandedOver = false;
     SerialDeviceFactory m_factory;
     std::vector<std::unique_ptr<CModem>> m_ports;  // the opened ports, ascending by number
+
+    std::unique_ptr<DirectoryWatch> m_pWatch;
+    std::unique_ptr<QObject> m_pWatchContext;  // owns the notifier; its end cancels the pending retries
+    std::map<std::string, int> m_portByPath;   // the port table backwards
+    std::map<int, int> m_retries;              // port -> attempts left after a refusal just after appearing
+    std::set<int> m_vanished;                  // selected entries whose device has gone
 };

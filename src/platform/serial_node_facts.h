@@ -1,0 +1,28 @@
+#pragma once
+// What sysfs tells about the serial device nodes of this machine, for diagnostics: which ttys have
+// hardware behind them, their driver and the USB device they belong to. Reads files only; any thread.
+// `sysfsRoot` is normally "/sys"; tests point it at a fake tree.
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SerialNodeFacts {
+    std::string strName;      // the tty's name, "ttyUSB0"; empty when sysfs has no tty for the path
+    std::string strPath;      // the device node, "/dev/ttyUSB0"
+    std::string strDriver;    // "ftdi_sio", "cp210x", "cdc_acm", "serial8250" ...; empty when unknown
+    std::string strUsbVendor;   // "0403"; empty when not a USB device
+    std::string strUsbProduct;  // "6001"
+    std::string strProduct;     // the USB product name
+    std::string strSerial;      // the USB serial number
+    std::optional<int> latencyTimerMs;  // the FTDI driver's latency timer, where it has one
+};
+
+// Every ttyS with a UART behind it, every ttyUSB and ttyACM that sysfs lists, by kind and number.
+std::vector<SerialNodeFacts> ListSerialNodes(const std::string& sysfsRoot);
+// The facts for one device path (a by-id link is followed to its tty); only strPath when sysfs does not
+// know it (a pseudo-terminal, a missing node).
+SerialNodeFacts DescribeSerialNode(const std::string& path, const std::string& sysfsRoot);
+// The /dev/serial/by-id name that resolves to `path`; empty when there is none.
+std::string SerialByIdAlias(const std::string& path, const std::string& byIdDir = "/dev/serial/by-id");
+// `path` with every link resolved; `path` itself when it does not exist.
+std::string CanonicalDevicePath(const std::string& path);
