@@ -63,3 +63,8 @@ HistoryRead HistoryReadFromRecord(const ToolRecord& r, const std::string& port, 
     read.speed = speed;
     return read;
 }
+
+std::uint32_t HistorySpeedOfIndex(int speedIndex) {
+    static constexpr std::uint32_t kSpeeds[10] = {1200, 2400, 4800, 9600, 14400, 19200, 21600, 38400, 57600, 115200};
+    return speedIndex >= 0 && speedIndex < 10 ? kSpeeds[speedIndex] : 0;
+}

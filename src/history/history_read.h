@@ -31,5 +31,7 @@ struct HistoryRow {
 std::string HistoryNow();
 // True for "YYYY-MM-DD" and "YYYY-MM-DDTHH:MM:SS" with an optional "Z": the forms --since takes.
 bool IsHistoryDate(const std::string& text);
+// Bits per second of a speed index 0..9 (1200 ... 115200); 0 outside.
+std::uint32_t HistorySpeedOfIndex(int speedIndex);
 // A read of the record taken now on `port` at `speed`.
 HistoryRead HistoryReadFromRecord(const ToolRecord& record, const std::string& port, std::uint32_t speed);

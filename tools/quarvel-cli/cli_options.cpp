@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "history/history_read.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -21,7 +22,7 @@ public:
 
     CliParse Run() {
         CliParse parse;
-        if (m_args.empty()) return Fail("missing command (ports, read or watch); see --help");
+        if (m_args.empty()) return Fail("missing command (ports, read, watch or history); see --help");
         for (const auto& arg : m_args) {
             if (arg == "--help" || arg == "-h") return Done(CliCommand::Help);
             if (arg == "--version") return Done(CliCommand::Version);
@@ -33,21 +34,49 @@ public:
             m_options.command = CliCommand::Read;
         } else if (command == "watch") {
             m_options.command = CliCommand::Watch;
+        } else if (command == "history") {
+            m_options.command = CliCommand::History;
         } else {
-            return Fail("unknown command '" + command + "'; expected ports, read or watch");
+            return Fail("unknown command '" + command + "'; expected ports, read, watch or history");
         }
-        for (m_next = 1; m_next < m_args.size();) {
+        m_next = 1;
+        if (m_options.command == CliCommand::History && m_args.size() > 1 && m_args[1] == "serviced") {
+            m_options.serviced = true;
+            m_next = 2;
+        }
+        for (; m_next < m_args.size();) {
             if (!Option()) return Fail(m_error);
         }
         if (m_options.command == CliCommand::Ports && m_sawReadOption) {
             return Fail("'" + m_readOptionName + "' does not apply to 'ports'");
         }
+        if (!CheckHistoryOptions()) return Fail(m_error);
         parse.ok = true;
         parse.options = m_options;
         return parse;
     }
 
 private:
+    // The history options apply to history alone, and history takes none of the port options.
+    bool CheckHistoryOptions() {
+        const bool history = m_options.command == CliCommand::History;
+        for (const std::string& name : m_seen) {
+            const bool historyOption = name == "--tool" || name == "--note" || name == "--since" || name == "--output";
+            if (historyOption && !history) return Error("'" + name + "' applies to 'history' only");
+            if (!history || historyOption || name == "--format") continue;
+            return Error("'" + name + "' does not apply to 'history'");
+        }
+        if (!history) return true;
+        if (m_options.serviced) {
+            if (!m_options.tool) return Error("'history serviced' needs '--tool SERIAL'");
+            for (const std::string& name : m_seen)
+                if (name != "--tool" && name != "--note") return Error("'" + name + "' does not apply to 'history serviced'");
+        } else if (m_options.note) {
+            return Error("'--note' applies to 'history serviced' only");
+        }
+        return true;
+    }
+
     CliParse Done(CliCommand command) {
         CliParse parse;
         parse.ok = true;
@@ -71,14 +100,17 @@ private:
         if (name == "--trace") {
             if (inlineValue) return Error("'--trace' takes no value");
             m_options.trace = true;
+            m_seen.push_back(name);
             m_sawReadOption = true;
             m_readOptionName = name;
             return true;
         }
         if (name != "--port" && name != "--speed" && name != "--report" && name != "--format" &&
-            name != "--reply-timeout") {
+            name != "--reply-timeout" && name != "--tool" && name != "--note" && name != "--since" &&
+            name != "--output") {
             return Error("unknown option '" + name + "'");
         }
+        m_seen.push_back(name);
         std::string value;
         if (inlineValue) {
             value = *inlineValue;
@@ -107,6 +139,14 @@ private:
             CString wide;
             if (!Utf8ToUtf16(value, wide)) return Error("'--report " + value + "': not a UTF-8 file name");
             m_options.reportPath = value;
+        } else if (name == "--tool" || name == "--note" || name == "--output") {
+            CString wide;
+            if (!Utf8ToUtf16(value, wide)) return Error("'" + name + " " + value + "': not UTF-8 text");
+            if (name != "--note" && value.empty()) return Error("'" + name + "' needs a value");
+            (name == "--tool" ? m_options.tool : name == "--note" ? m_options.note : m_options.outputPath) = value;
+        } else if (name == "--since") {
+            if (!IsHistoryDate(value)) return Error("'--since " + value + "': expected YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS");
+            m_options.since = value;
         } else if (name == "--format") {
             if (value == "text") m_options.format = CliFormat::Text;
             else if (value == "csv") m_options.format = CliFormat::Csv;
@@ -130,6 +170,7 @@ private:
     std::size_t m_next = 1;
     CliOptions m_options;
     std::string m_error;
+    std::vector<std::string> m_seen;  // the option names given, in order
     bool m_sawReadOption = false;
     std::string m_readOptionName;
 };
@@ -151,6 +192,14 @@ Commands:
              ask for it is held until stopped). Ctrl-C (SIGINT) or SIGTERM disconnects cleanly
              and exits 0.
 
+  history    The service history: every read that read and watch printed and the window
+             showed. Alone: the fleet, one line per tool (tool and controller serial) with its
+             last read, the cycles since the read before it and since its last service, and
+             "due" once those reach the settings value ServiceInterval.
+             With --tool SERIAL: every read of that tool, oldest first.
+  history serviced --tool SERIAL [--note TEXT]
+             Record a service visit of that tool at its last read total counter.
+
 Options for read and watch:
   --port N          COM port number 1 to 256 (also COMn). Default: the port saved by Quarvel;
                     without one, the ports are probed and the first that opens is used.
@@ -166,6 +215,15 @@ Options for read and watch:
                     standard error.
   --reply-timeout MS  For testing only: the reply time-out of the protocol (default 4000).
 
+Options for history:
+  --tool SERIAL     One tool's reads (history), or the tool serviced (history serviced).
+  --since DATE      Only reads at or after DATE (UTC): YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS.
+  --format F        text (default), csv (UTF-8 with a byte-order mark, for spreadsheets) or
+                    json (the field names of read --format json plus read_at, port,
+                    cycles_since_previous, cycles_since_service and service_due).
+  --output FILE     Write the view to FILE instead of standard output.
+  --note TEXT       A note kept with the service visit.
+
 Other:
   --help            This text.
   --version         Print the version.
@@ -177,6 +235,7 @@ Environment:
   QUARVEL_PORTS     Replaces the table of COM numbers and devices, for example
                     QUARVEL_PORTS=1=/dev/pts/3,7=/dev/ttyUSB0
   XDG_CONFIG_HOME   Where Quarvel's settings live (default ~/.config).
+  XDG_STATE_HOME    Where the history lives: quarvel/history.sqlite3 (default ~/.local/state).
   QUARVEL_CODEPAGE  The 8-bit code page of the tool's texts (default 1252).
 
 Exit status:
@@ -184,5 +243,7 @@ Exit status:
   1  session failed   4  link lost
      (also: the --report file could not be written)
   2  usage error      5  unknown device
+  6  history: the file could not be read or written, or the serviced tool has no reads
+A read whose row cannot be kept in the history still succeeds; one line on standard error says so.
 )";
 }

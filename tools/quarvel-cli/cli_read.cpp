@@ -7,6 +7,9 @@
 #include "cli_exit.h"
 #include "cli_output.h"
 #include "cli_session.h"
+#include "history/history_store.h"
+#include "platform/resource_module.h"
+#include "platform/utf8.h"
 #include "platform/resource_ids.h"
 #include "protocol/protocol_codes.h"
 #include "cli_report.h"
@@ -28,6 +31,7 @@ public:
         CMainWindowScope scope(&m_window);
         LoadLanguage(m_app);
         LoadPortSettings(m_app, m_app.PortNumber);
+        LoadHistorySettings(m_app);
         if (!Connect()) return m_exit;
         const int status = AwaitSessionStatus();
         if (status != kExitOk) return status;
@@ -47,6 +51,8 @@ private:
             m_exit = kExitNoPort;
             return false;
         }
+        m_portPath = modem->GetDevicePath();
+        m_speed = HistorySpeedOfIndex(choice.speedIndex);
         if (m_options.trace) {
             m_app.Port = new CTraceLink(std::move(modem), [this](const std::string& line) { m_console.ErrLine(line); });
         } else {
@@ -103,8 +109,21 @@ private:
     int ShowRecord() {
         const ToolRecord record = m_app.SnapshotRecord();
         m_console.Out(FormatToolRecord(record, m_options.format));
+        KeepInHistory(record);
         if (m_options.reportPath) return SaveCliReport(*m_options.reportPath, record, m_console);
         return kExitOk;
+    }
+
+    // The printed record goes into the history. A store that cannot take it loses the row and says so
+    // on one line; the read itself has succeeded all the same.
+    void KeepInHistory(const ToolRecord& record) {
+        if (!m_app.KeepHistory) return;
+        CHistoryStore store;
+        const HistoryStatus status = store.Insert(HistoryReadFromRecord(record, m_portPath, m_speed));
+        if (!store.SetAsideName().empty()) {
+            m_console.Error("history: the damaged file was renamed to " + store.SetAsideName() + "; a new one was started");
+        }
+        if (!status.ok) m_console.Error(Utf16ToUtf8(LoadStringW(IDS_HISTORY_NOT_KEPT)) + " (" + status.message + ")");
     }
 
     // watch: hold the link until it is lost or the user stops.
@@ -130,6 +149,8 @@ private:
     CCliSession m_app;
     int m_exit = kExitOk;
     bool m_stopRequested = false;
+    std::string m_portPath;
+    std::uint32_t m_speed = 0;
 };
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "cli_run.h"
 
 #include "cli_exit.h"
+#include "cli_history.h"
 #include "cli_options.h"
 #include "cli_ports.h"
 #include "cli_read.h"
@@ -24,6 +25,8 @@ int RunCli(const std::vector<std::string>& args, CCliMainWindow& window, CCliCon
         case CliCommand::Read:
         case CliCommand::Watch:
             return RunReadCommand(parse.options, window, console);
+        case CliCommand::History:
+            return RunHistoryCommand(parse.options, console);
     }
     return kExitUsage;
 }
