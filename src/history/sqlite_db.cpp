@@ -57,6 +57,11 @@ void SqliteStatement::Bind(int index, std::int64_t value) { sqlite3_bind_int64(m
 
 int SqliteStatement::Step() { return m_stmt ? sqlite3_step(m_stmt) : m_prepare; }
 
+void SqliteStatement::Reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
 std::string SqliteStatement::Text(int column) const {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_blob(m_stmt, column));
     const int size = sqlite3_column_bytes(m_stmt, column);

@@ -46,6 +46,8 @@ public:
     void Bind(int index, std::int64_t value);
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int Step();
+    // Ready to run again with new values.
+    void Reset();
 
     std::string Text(int column) const;
     std::int64_t Int(int column) const;
