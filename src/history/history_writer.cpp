@@ -66,6 +66,11 @@ std::size_t CHistoryWriter::LostCount() const {
     return m_lost;
 }
 
+std::string CHistoryWriter::SetAsideName() const {
+    std::lock_guard lock(m_mutex);
+    return m_setAside;
+}
+
 void CHistoryWriter::NoteLoss(const std::string& message) {
     if (m_loss.empty()) m_loss = message;
     ++m_lost;
@@ -85,6 +90,7 @@ void CHistoryWriter::Run() {
         lock.lock();
         m_writing = false;
         if (!status.ok) NoteLoss(status.message);
+        if (!store.SetAsideName().empty()) m_setAside = store.SetAsideName();
         if (m_queue.empty()) m_idle.notify_all();
     }
     m_idle.notify_all();

@@ -33,6 +33,8 @@ public:
     // The first failure since Start ("" when none) and how many reads were lost.
     std::string LossMessage() const;
     std::size_t LostCount() const;
+    // The name a damaged file was last renamed to by the writer ("" when none was).
+    std::string SetAsideName() const;
     const std::string& Path() const { return m_options.path; }
 
     static constexpr std::size_t kMaxQueued = 256;
@@ -51,5 +53,6 @@ private:
     bool m_started = false;
     std::string m_loss;
     std::size_t m_lost = 0;
+    std::string m_setAside;
     std::thread m_thread;
 };

@@ -116,3 +116,20 @@ TEST_F(GuiTest, HistoryOffKeepsNothingAndTheDialogSaysSo) {
     EXPECT_EQ(after.status.toStdU16String(), LoadStringW(IDS_HISTORY_OFF));
     EXPECT_FALSE(std::filesystem::exists(m_home.Path() + "/state/quarvel/history.sqlite3"));
 }
+
+TEST_F(GuiTest, ADamagedHistoryIsSetAsideAndTheDialogSaysSo) {
+    const std::string path = m_home.Path() + "/state/quarvel/history.sqlite3";
+    std::filesystem::create_directories(m_home.Path() + "/state/quarvel");
+    std::ofstream(path, std::ios::binary) << std::string(4096, 'x');
+    HistoryView view;
+    RunMainDialog([&](QWidget*) {
+        WhenModal([&](QWidget* modal) {
+            view = Look(modal);
+            Control<QPushButton>(modal, IDCANCEL)->click();
+        });
+        m_dlg->SendMessage(WM_SYSCOMMAND, IDM_HISTORY, 0);
+    });
+    EXPECT_EQ(view.rows, 0);
+    EXPECT_TRUE(view.status.contains(QString::fromStdString(path + ".damaged-"))) << view.status.toStdString();
+    EXPECT_TRUE(view.status.startsWith(QStringLiteral("The history file was damaged"))) << view.status.toStdString();
+}

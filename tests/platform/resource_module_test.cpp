@@ -62,6 +62,7 @@ const std::map<UINT, std::u16string> kEnglish = {
     {155, u"No reads in this view."},
     {156, u"Comma Separated Values (*.csv)|*.csv|"},
     {157, u"The service history could not be read."},
+    {158, u"The history file was damaged; it was renamed to %1 and a new one was started."},
     {IDS_FW_PARSE_INT, u"Please enter an integer."},
     {IDS_FW_PARSE_INT_RANGE, u"Enter an integer between %1 and %2."},
     {IDS_FW_PARSE_REAL, u"Please enter a number."},

@@ -7,6 +7,7 @@
 #include "history/history_export.h"
 #include "history/history_fields.h"
 #include "platform/resource_ids.h"
+#include "platform/resource_module.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -56,6 +57,7 @@ void CHistoryDlg::ShowView(bool allTools) {
     }
     list.FitColumns();
     list.SetCurSel(static_cast<int>(m_rows.size()) - 1);  // the newest read of the tool, or the last tool
+    if (!store.SetAsideName().empty()) m_setAside = store.SetAsideName();
     SetDlgItemText(IDC_HISTORY_STATUS, StatusText(status));
 }
 
@@ -64,6 +66,9 @@ CString CHistoryDlg::StatusText(const HistoryStatus& status) const {
     if (const std::string loss = m_app.HistoryWriter().LossMessage(); !loss.empty())
         return LoadStringW(IDS_HISTORY_NOT_KEPT) + u" " + Wide(loss);
     if (!status.ok) return LoadStringW(IDS_HISTORY_NOT_READ) + u" " + Wide(status.message);
+    std::string aside = m_app.HistoryWriter().SetAsideName();
+    if (aside.empty()) aside = m_setAside;
+    if (!aside.empty()) return AfxFormatString2(LoadStringW(IDS_HISTORY_SET_ASIDE), Wide(aside));
     if (!m_app.KeepHistory) return LoadStringW(IDS_HISTORY_OFF);
     if (m_rows.empty()) return LoadStringW(IDS_HISTORY_EMPTY);
     return {};

@@ -3,7 +3,7 @@
 // counter, total counter, result) in one of two views: "This tool", every read of the current tool
 // (offered when a tool is connected or was read), or "All tools", the fleet's last reads. Export...
 // writes the current view's CSV through the Save-As dialog; the line under the list says when the
-// history is off, could not be read, or lost a read. UI thread only; a local object of the command.
+// history is off, could not be read, lost a read, or set a damaged file aside. UI thread only; a local object of the command.
 //
 // The dialog reads through a CHistoryStore of its own (its own connection, open while the dialog
 // runs); the application's writer thread keeps writing meanwhile.
@@ -39,4 +39,5 @@ private:
     CString m_toolSerial;
     bool m_allTools = true;
     std::vector<HistoryRow> m_rows;
+    std::string m_setAside;  // a damaged file this dialog's own reading renamed
 };
