@@ -12,9 +12,11 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -93,6 +95,29 @@ QWidget* CreateButton(const ControlTemplate& control, QWidget* parent, const Con
     const int id = control.id;
     QObject::connect(button, &QPushButton::clicked, button, [notify, id] { notify(id, BN_CLICKED); });
     return button;
+}
+
+// A radio button; the radio buttons of one dialog form one group, as consecutive ones do on Windows.
+QWidget* CreateRadio(const ControlTemplate& control, QWidget* parent, const ControlNotify& notify) {
+    auto* radio = new QRadioButton(ToQString(control.text), parent);
+    radio->setAutoExclusive(true);
+    const int id = control.id;
+    QObject::connect(radio, &QRadioButton::clicked, radio, [notify, id] { notify(id, BN_CLICKED); });
+    return radio;
+}
+
+// A list view in report mode: one row per item, the columns under a header (see framework/list_ctrl.h).
+QWidget* CreateListView(const ControlTemplate& control, QWidget* parent) {
+    auto* view = new QTreeWidget(parent);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setItemsExpandable(false);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setFrameShape(HasStyle(control.styles, "border") ? QFrame::StyledPanel : QFrame::NoFrame);
+    view->setColumnCount(0);
+    return view;
 }
 
 QWidget* CreateEdit(const ControlTemplate& control, QWidget* parent) {
@@ -206,6 +231,8 @@ QWidget* CreateControl(const ControlTemplate& control, const DialogBaseUnits& un
     else if (kind == "icon") widget = CreateIcon(control, parent);
     else if (kind == "combobox") widget = CreateCombo(control, parent, notify);
     else if (kind == "listbox") widget = CreateList(control, parent);
+    else if (kind == "listview") widget = CreateListView(control, parent);
+    else if (kind == "radiobutton") widget = CreateRadio(control, parent, notify);
     if (widget == nullptr) return nullptr;
 
     QRect rect = MapDialogRect(units, control.x, control.y, control.cx, control.cy);

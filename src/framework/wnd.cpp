@@ -76,6 +76,16 @@ LRESULT ListMessage(QListWidget* list, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
+LRESULT ButtonMessage(QAbstractButton* button, UINT message, WPARAM wParam) {
+    switch (message) {
+        case BM_GETCHECK: return button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+        case BM_SETCHECK:
+            if (button->isCheckable()) button->setChecked(wParam == BST_CHECKED);
+            return 0;
+        default: return 0;
+    }
+}
+
 LRESULT EditMessage(QLineEdit* edit, UINT message, WPARAM wParam) {
     switch (message) {
         case EM_SETREADONLY: edit->setReadOnly(wParam != 0); return TRUE;
@@ -152,5 +162,6 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (auto* combo = qobject_cast<QComboBox*>(m_hWnd)) return ComboMessage(combo, message, wParam, lParam);
     if (auto* list = qobject_cast<QListWidget*>(m_hWnd)) return ListMessage(list, message, wParam, lParam);
     if (auto* edit = qobject_cast<QLineEdit*>(m_hWnd)) return EditMessage(edit, message, wParam);
+    if (auto* button = qobject_cast<QAbstractButton*>(m_hWnd)) return ButtonMessage(button, message, wParam);
     return 0;
 }

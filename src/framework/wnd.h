@@ -31,7 +31,7 @@ public:
     void SetWindowText(const CString& text);
     CString GetWindowText() const;
 
-    // The control messages of afx_defs.h (CB_*, LB_*, EM_*). Strings travel as pointers to
+    // The control messages of afx_defs.h (CB_*, LB_*, EM_*, BM_*). Strings travel as pointers to
     // NUL-terminated UTF-16 text in lParam; LB_GETTEXT and CB_GETLBTEXT copy into a caller buffer of
     // at least LB_GETTEXTLEN + 1 units. Unknown messages return 0.
     virtual LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);

@@ -35,6 +35,26 @@ inline constexpr UINT IDS_LANGUAGE_BULGARIAN = 132;
 inline constexpr UINT IDS_RESTART_FOR_SETTINGS = 133;
 inline constexpr UINT IDS_UNKNOWN_DEVICE = 134;
 inline constexpr UINT IDS_RESULT_WORKING_RANGE = 135;
+// The service history (140..179).
+inline constexpr UINT IDS_HISTORY_MENU = 140;          // "History..."
+inline constexpr UINT IDS_HISTORY_COL_DATE = 141;      // the History list's and the CLI text view's columns
+inline constexpr UINT IDS_HISTORY_COL_TOOL_SERIAL = 142;
+inline constexpr UINT IDS_HISTORY_COL_MODEL = 143;
+inline constexpr UINT IDS_HISTORY_COL_CYCLES = 144;
+inline constexpr UINT IDS_HISTORY_COL_TOTAL = 145;
+inline constexpr UINT IDS_HISTORY_COL_RESULT = 146;
+inline constexpr UINT IDS_HISTORY_COL_CONTROLLER = 147;
+inline constexpr UINT IDS_HISTORY_COL_FIRMWARE = 148;
+inline constexpr UINT IDS_HISTORY_COL_SINCE_PREVIOUS = 149;
+inline constexpr UINT IDS_HISTORY_COL_SINCE_SERVICE = 150;
+inline constexpr UINT IDS_HISTORY_COL_DUE = 151;
+inline constexpr UINT IDS_HISTORY_DUE = 152;           // the due column's text when a service is due
+inline constexpr UINT IDS_HISTORY_NOT_KEPT = 153;      // a read could not be written to the history
+inline constexpr UINT IDS_HISTORY_OFF = 154;           // the settings value History is "0"
+inline constexpr UINT IDS_HISTORY_EMPTY = 155;         // the view has no reads
+inline constexpr UINT IDS_HISTORY_EXPORT_FILTER = 156; // the Export file dialog's filter
+inline constexpr UINT IDS_HISTORY_NOT_READ = 157;      // the history could not be read
+inline constexpr UINT IDS_HISTORY_SET_ASIDE = 158;     // a damaged file was renamed (%1) and a new one started
 
 // ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
 inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."
@@ -59,6 +79,7 @@ inline constexpr UINT IDS_REPORT_FILE_FILTER = 0xF123;
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDD_QUARVEL_DIALOG = 102;
 inline constexpr int IDD_SELCOM = 7000;
+inline constexpr int IDD_HISTORY = 7100;
 inline constexpr int IDR_MAINFRAME = 128;
 
 // ---- Controls and commands ----
@@ -81,7 +102,13 @@ inline constexpr int IDC_PORT_LIST = 1022;
 inline constexpr int IDC_VERSION_LABEL = 1023;
 inline constexpr int IDC_SPEED_LIST = 7005;
 inline constexpr int ID_HELP = 57670;
+inline constexpr int IDC_HISTORY_LIST = 7101;
+inline constexpr int IDC_HISTORY_THIS_TOOL = 7102;
+inline constexpr int IDC_HISTORY_ALL_TOOLS = 7103;
+inline constexpr int IDC_HISTORY_EXPORT = 7104;
+inline constexpr int IDC_HISTORY_STATUS = 7105;
 inline constexpr UINT IDM_ABOUTBOX = 0x0010;
+inline constexpr UINT IDM_HISTORY = 0x0020;
 inline constexpr UINT IDM_LANGUAGE_ENGLISH = 1501;
 inline constexpr UINT IDM_LANGUAGE_FRENCH = 1502;
 inline constexpr UINT IDM_LANGUAGE_ITALIAN = 1503;

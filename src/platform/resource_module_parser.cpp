@@ -106,8 +106,8 @@ bool IsStyleName(const json& v) {
     return std::all_of(s.begin(), s.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
 }
 
-const std::set<std::string> kControlKinds = {"button", "defbutton", "edit",    "static",
-                                             "groupbox", "combobox", "listbox", "icon"};
+const std::set<std::string> kControlKinds = {"button",  "defbutton", "edit",     "static",      "groupbox",
+                                             "combobox", "listbox",  "listview", "radiobutton", "icon"};
 
 struct RequiredDialog {
     int id;

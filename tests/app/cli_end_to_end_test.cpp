@@ -9,13 +9,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+
+#include <nlohmann/json.hpp>
 
 #include "../report/report_fixtures.h"
 #include "platform/utf8.h"
@@ -54,12 +55,12 @@ protected:
         ASSERT_TRUE(sim.Start(args)) << "rk9-sim did not get ready";
         ports = "1=" + sim.DevicePath();
     }
-    void Launch(const std::vector<std::string>& args) {
+    void Launch(const std::vector<std::string>& args, SpawnedProgram::Env env = {}) {
         std::vector<std::string> argv = {BuiltProgram("tools/quarvel-cli/quarvel-cli")};
         argv.insert(argv.end(), args.begin(), args.end());
         std::string error;
         cliPtr = std::make_unique<SpawnedProgram>();  // one child per run
-        SpawnedProgram::Env env = {{"QUARVEL_PORTS", ports}, {"XDG_CONFIG_HOME", home.Path()}};
+        env.insert(env.begin(), {{"QUARVEL_PORTS", ports}, {"XDG_CONFIG_HOME", home.Path()}});
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
         ASSERT_TRUE(cli().Start(argv, env, &error)) << error;
     }
@@ -381,4 +382,119 @@ TEST_F(CliEndToEnd, DoctorNamesTheProgramThatHoldsAPort) {
     EXPECT_EQ(j["ports"][0]["holder"]["pid"], opener.Pid());
     r = Run({"doctor"});
     EXPECT_NE(r.out.find("held by:       sleep (pid " + std::to_string(opener.Pid()) + ")"), std::string::npos) << r.out;
+}
+
+// Each read is a simulated tool of its own (its serials and counters as rk9-sim options).
+class CliHistory : public CliEndToEnd {
+public:
+    CliResult ReadTool(const std::vector<std::string>& simArgs, SpawnedProgram::Env env = {}) {
+        testsupport::SimProcess tool;
+        EXPECT_TRUE(tool.Start(simArgs));
+        ports = "1=" + tool.DevicePath();
+        Launch({"read"}, std::move(env));
+        return Finish();
+    }
+    std::string HistoryPath() const { return home.Path() + "/state/quarvel/history.sqlite3"; }
+};
+
+// Two tools read twice each, one service visit between: the views' numbers in all three formats, and
+// the CSV as Python's csv module reads it.
+TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
+    WriteSettings("sz:ServiceInterval=3000\n");
+    const std::vector<std::string> a = {"--tool-serial", "T-417", "--controller-serial", "C-981",
+                                        "--tool-model", "RK-9 \"6,0\""};
+    const std::vector<std::string> b = {"--tool-serial", "T-520", "--controller-serial", "C-990"};
+    auto with = [](std::vector<std::string> args, const char* total) {
+        args.insert(args.end(), {"--total-counter", total});
+        return args;
+    };
+    EXPECT_EQ(ReadTool(with(a, "873")).exitCode, 0);
+    EXPECT_EQ(ReadTool(with(b, "12000")).exitCode, 0);
+    CliResult r = Run({"history", "serviced", "--tool", "T-417", "--note", "new die"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadTool(with(a, "1373")).exitCode, 0);
+    EXPECT_EQ(ReadTool(with(b, "15500")).exitCode, 0);
+    EXPECT_EQ(Run({"history", "serviced", "--tool", "T-999"}).exitCode, 6);
+
+    r = Run({"history", "--format", "json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto fleet = nlohmann::json::parse(r.out);
+    ASSERT_EQ(fleet.size(), 2u) << r.out;
+    EXPECT_EQ(fleet[0]["tool_serial"], "T-417");
+    EXPECT_EQ(fleet[0]["total_counter"], 1373);
+    EXPECT_EQ(fleet[0]["cycles_since_previous"], 500);
+    EXPECT_EQ(fleet[0]["cycles_since_service"], 500);
+    EXPECT_EQ(fleet[0]["service_due"], false);
+    EXPECT_EQ(fleet[1]["tool_serial"], "T-520");
+    EXPECT_EQ(fleet[1]["cycles_since_previous"], 3500);
+    EXPECT_EQ(fleet[1]["cycles_since_service"], 15500);  // never serviced: since new
+    EXPECT_EQ(fleet[1]["service_due"], true);
+    EXPECT_EQ(fleet[1]["port"].get<std::string>().rfind("/dev/pts/", 0), 0u) << fleet[1]["port"];
+    for (const char* field : {"read_at", "tool_model", "controller_serial", "firmware_version", "cycle_counter",
+                              "stop_position_mm", "force_kn", "result", "direction", "device_info", "keep_alive"})
+        EXPECT_TRUE(fleet[0].contains(field)) << field;
+
+    r = Run({"history", "--tool", "T-417", "--format", "json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto reads = nlohmann::json::parse(r.out);
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_TRUE(reads[0]["cycles_since_previous"].is_null());
+    EXPECT_EQ(reads[0]["cycles_since_service"], 0);  // the visit starts from this read
+    EXPECT_EQ(reads[1]["cycles_since_previous"], 500);
+
+    r = Run({"history"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+    EXPECT_NE(r.out.find("Since previous"), std::string::npos) << r.out;
+    const std::string second = r.out.substr(r.out.find("T-520"));
+    EXPECT_EQ(second.substr(second.find('\n') - 4), " due\n") << r.out;
+
+    const std::string csvPath = home.Path() + "/fleet.csv";
+    r = Run({"history", "--format", "csv", "--output", csvPath});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    const std::vector<unsigned char> bytes = FileBytes(csvPath);
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 3), (std::vector<unsigned char>{0xEF, 0xBB, 0xBF}));
+    SpawnedProgram python;
+    std::string error;
+    ASSERT_TRUE(python.Start({"/usr/bin/python3", "-c",
+                              "import csv, json, sys\n"
+                              "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                              "    print(json.dumps(list(csv.DictReader(f))))\n",
+                              csvPath},
+                             {}, &error))
+        << error;
+    int code = -1;
+    ASSERT_TRUE(python.WaitForExit(kRunMs, &code));
+    ASSERT_EQ(code, 0) << python.Err();
+    const auto rows = nlohmann::json::parse(python.Out());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["tool_model"], "RK-9 \"6,0\"");
+    EXPECT_EQ(rows[0]["cycles_since_service"], "500");
+    EXPECT_EQ(rows[1]["service_due"], "true");
+    EXPECT_EQ(rows[1]["total_counter"], "15500");
+
+    r = Run({"history", "--since", "2999-01-01", "--format", "json"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "[]\n");
+}
+
+// History=0 keeps nothing; a store that cannot be written costs the row and one line, never the read.
+TEST_F(CliHistory, AReadSucceedsWhateverTheStore) {
+    WriteSettings("sz:History=0\n");
+    CliResult r = ReadTool({});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(fs::exists(HistoryPath()));
+    r = Run({"history", "--format", "json"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "[]\n");  // an empty (here: absent) history is no error
+
+    WriteSettings("");
+    std::ofstream(home.Path() + "/not-a-folder") << "x";
+    r = ReadTool({}, {{"XDG_STATE_HOME", home.Path() + "/not-a-folder"}});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, kDefaultToolText);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("this read was not kept"), std::string::npos) << r.err;
 }

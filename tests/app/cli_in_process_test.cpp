@@ -41,6 +41,16 @@ TEST(CliOptions, ParsesEveryOptionInBothForms) {
     EXPECT_FALSE(plain.options.port);
     EXPECT_EQ(plain.options.format, CliFormat::Text);
     EXPECT_EQ(plain.options.replyTimeoutMs, 4000u);
+    const CliParse history = ParseCliArguments({"history", "--tool=T-1", "--since", "2026-01-02", "--output", "f.csv"});
+    ASSERT_TRUE(history.ok) << history.error;
+    EXPECT_EQ(history.options.command, CliCommand::History);
+    EXPECT_EQ(history.options.tool, "T-1");
+    EXPECT_EQ(history.options.since, "2026-01-02");
+    EXPECT_EQ(history.options.outputPath, "f.csv");
+    const CliParse serviced = ParseCliArguments({"history", "serviced", "--tool", "T-1", "--note", "die, new"});
+    ASSERT_TRUE(serviced.ok) << serviced.error;
+    EXPECT_TRUE(serviced.options.serviced);
+    EXPECT_EQ(serviced.options.note, "die, new");
 }
 
 TEST(CliOptions, UsageErrorsNameTheBadArgument) {
@@ -65,6 +75,12 @@ TEST(CliOptions, UsageErrorsNameTheBadArgument) {
         {{"watch", "--report-dir"}, "'--report-dir' needs a value"},
         {{"doctor", "--port", "3", "--format", "json"}, "'--port' does not apply to 'doctor'"},
         {{"doctor", "--format", "csv"}, "'doctor' prints text or json"},
+        {{"history", "--port", "3"}, "'--port' does not apply to 'history'"},
+        {{"read", "--tool", "T-1"}, "'--tool' applies to 'history' only"},
+        {{"history", "serviced"}, "needs '--tool SERIAL'"},
+        {{"history", "serviced", "--tool", "T", "--format", "csv"}, "'--format' does not apply to 'history serviced'"},
+        {{"history", "--note", "x"}, "'--note' applies to 'history serviced' only"},
+        {{"history", "--since", "2026-1-2"}, "'--since 2026-1-2'"},
     };
     for (const auto& c : cases) {
         std::string out, err;

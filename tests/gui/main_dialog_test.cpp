@@ -67,13 +67,15 @@ TEST_F(GuiTest, SystemMenuCarriesAboutAndTheLanguagePopupWithTheCheckOnTheStored
         CMenu* sys = m_dlg->GetSystemMenu(FALSE);
         ASSERT_NE(sys, nullptr);
         const auto& items = sys->Items();
-        ASSERT_GE(items.size(), 4u);
+        ASSERT_GE(items.size(), 5u);
         const std::size_t n = items.size();
-        EXPECT_EQ(items[n - 3].flags, MF_SEPARATOR);
-        EXPECT_EQ(items[n - 2].id, IDM_ABOUTBOX);
-        EXPECT_EQ(items[n - 2].text, u"&About Quarvel...");
-        EXPECT_EQ(items[n - 1].flags, MF_POPUP);
-        EXPECT_EQ(items[n - 1].text, u"Language");
+        EXPECT_EQ(items[n - 4].flags, MF_SEPARATOR);
+        EXPECT_EQ(items[n - 3].id, IDM_ABOUTBOX);
+        EXPECT_EQ(items[n - 3].text, u"&About Quarvel...");
+        EXPECT_EQ(items[n - 2].flags, MF_POPUP);
+        EXPECT_EQ(items[n - 2].text, u"Language");
+        EXPECT_EQ(items[n - 1].id, IDM_HISTORY);  // after the Language submenu
+        EXPECT_EQ(items[n - 1].text, u"History...");
 
         const CMenu* popup = LanguagePopup(*m_dlg);
         ASSERT_NE(popup, nullptr);

@@ -16,11 +16,19 @@ TempConfigHome::TempConfigHome() {
         m_previous = previous;
     }
     setenv("XDG_CONFIG_HOME", m_path.c_str(), 1);
+    // The service history is per-user state: it goes below the same folder, never into the real home.
+    if (const char* previous = std::getenv("XDG_STATE_HOME")) {
+        m_hadPreviousState = true;
+        m_previousState = previous;
+    }
+    setenv("XDG_STATE_HOME", (m_path + "/state").c_str(), 1);
 }
 
 TempConfigHome::~TempConfigHome() {
     if (m_hadPrevious) setenv("XDG_CONFIG_HOME", m_previous.c_str(), 1);
     else unsetenv("XDG_CONFIG_HOME");
+    if (m_hadPreviousState) setenv("XDG_STATE_HOME", m_previousState.c_str(), 1);
+    else unsetenv("XDG_STATE_HOME");
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);
 }

@@ -8,6 +8,7 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoPort = 3;
 inline constexpr int kExitLinkLost = 4;
 inline constexpr int kExitUnknownDevice = 5;
+inline constexpr int kExitHistory = 6;
 
 // Posted to the CLI's window when SIGINT or SIGTERM arrives (WM_APP range, unused by the rest).
 inline constexpr UINT WM_CLI_STOP = 0x8001;

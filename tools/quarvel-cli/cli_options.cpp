@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "history/history_read.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -21,7 +22,7 @@ public:
 
     CliParse Run() {
         CliParse parse;
-        if (m_args.empty()) return Fail("missing command (ports, read, watch or doctor); see --help");
+        if (m_args.empty()) return Fail("missing command (ports, read, watch, doctor or history); see --help");
         for (const auto& arg : m_args) {
             if (arg == "--help" || arg == "-h") return Done(CliCommand::Help);
             if (arg == "--version") return Done(CliCommand::Version);
@@ -35,10 +36,17 @@ public:
             m_options.command = CliCommand::Watch;
         } else if (command == "doctor") {
             m_options.command = CliCommand::Doctor;
+        } else if (command == "history") {
+            m_options.command = CliCommand::History;
         } else {
-            return Fail("unknown command '" + command + "'; expected ports, read, watch or doctor");
+            return Fail("unknown command '" + command + "'; expected ports, read, watch, doctor or history");
         }
-        for (m_next = 1; m_next < m_args.size();) {
+        m_next = 1;
+        if (m_options.command == CliCommand::History && m_args.size() > 1 && m_args[1] == "serviced") {
+            m_options.serviced = true;
+            m_next = 2;
+        }
+        for (; m_next < m_args.size();) {
             if (!Option()) return Fail(m_error);
         }
         if (m_options.command == CliCommand::Ports && m_sawReadOption) {
@@ -53,12 +61,33 @@ public:
         if (m_options.reconnect && m_options.command != CliCommand::Watch) {
             return Fail("'--reconnect' applies to 'watch' only");
         }
+        if (!CheckHistoryOptions()) return Fail(m_error);
         parse.ok = true;
         parse.options = m_options;
         return parse;
     }
 
 private:
+    // The history options apply to history alone, and history takes none of the port options.
+    bool CheckHistoryOptions() {
+        const bool history = m_options.command == CliCommand::History;
+        for (const std::string& name : m_seen) {
+            const bool historyOption = name == "--tool" || name == "--note" || name == "--since" || name == "--output";
+            if (historyOption && !history) return Error("'" + name + "' applies to 'history' only");
+            if (!history || historyOption || name == "--format") continue;
+            return Error("'" + name + "' does not apply to 'history'");
+        }
+        if (!history) return true;
+        if (m_options.serviced) {
+            if (!m_options.tool) return Error("'history serviced' needs '--tool SERIAL'");
+            for (const std::string& name : m_seen)
+                if (name != "--tool" && name != "--note") return Error("'" + name + "' does not apply to 'history serviced'");
+        } else if (m_options.note) {
+            return Error("'--note' applies to 'history serviced' only");
+        }
+        return true;
+    }
+
     CliParse Done(CliCommand command) {
         CliParse parse;
         parse.ok = true;
@@ -82,15 +111,18 @@ private:
         if (name == "--trace" || name == "--reconnect") {
             if (inlineValue) return Error("'" + name + "' takes no value");
             (name == "--trace" ? m_options.trace : m_options.reconnect) = true;
+            m_seen.push_back(name);
             m_sawReadOption = true;
             m_readOptionName = name;
             if (m_notForDoctor.empty()) m_notForDoctor = name;
             return true;
         }
         if (name != "--port" && name != "--speed" && name != "--report" && name != "--format" &&
-            name != "--reply-timeout" && name != "--report-dir") {
+            name != "--reply-timeout" && name != "--report-dir" && name != "--tool" && name != "--note" &&
+            name != "--since" && name != "--output") {
             return Error("unknown option '" + name + "'");
         }
+        m_seen.push_back(name);
         std::string value;
         if (inlineValue) {
             value = *inlineValue;
@@ -125,6 +157,14 @@ private:
             CString wide;
             if (!Utf8ToUtf16(value, wide)) return Error("'--report-dir " + value + "': not a UTF-8 folder name");
             m_options.reportDir = value;
+        } else if (name == "--tool" || name == "--note" || name == "--output") {
+            CString wide;
+            if (!Utf8ToUtf16(value, wide)) return Error("'" + name + " " + value + "': not UTF-8 text");
+            if (name != "--note" && value.empty()) return Error("'" + name + "' needs a value");
+            (name == "--tool" ? m_options.tool : name == "--note" ? m_options.note : m_options.outputPath) = value;
+        } else if (name == "--since") {
+            if (!IsHistoryDate(value)) return Error("'--since " + value + "': expected YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS");
+            m_options.since = value;
         } else if (name == "--format") {
             if (value == "text") m_options.format = CliFormat::Text;
             else if (value == "csv") m_options.format = CliFormat::Csv;
@@ -148,6 +188,7 @@ private:
     std::size_t m_next = 1;
     CliOptions m_options;
     std::string m_error;
+    std::vector<std::string> m_seen;  // the option names given, in order
     bool m_sawReadOption = false;
     std::string m_readOptionName;
     std::string m_notForDoctor;  // the first option doctor does not take
@@ -183,6 +224,14 @@ Commands:
              tool is reported once and waited out. Each reply is awaited at most 1000 ms (or
              --reply-timeout if shorter), so a stop is never held up. Ctrl-C or SIGTERM exits 0.
 
+  history    The service history: every read that read and watch printed and the window
+             showed. Alone: the fleet, one line per tool (tool and controller serial) with its
+             last read, the cycles since the read before it and since its last service, and
+             "due" once those reach the settings value ServiceInterval.
+             With --tool SERIAL: every read of that tool, oldest first.
+  history serviced --tool SERIAL [--note TEXT]
+             Record a service visit of that tool at its last read total counter.
+
 Options for read and watch:
   --port N          COM port number 1 to 256 (also COMn). Default: the port saved by Quarvel;
                     without one, the ports are probed and the first that opens is used.
@@ -200,6 +249,15 @@ Options for read and watch:
                     standard error.
   --reply-timeout MS  For testing only: the reply time-out of the protocol (default 4000).
 
+Options for history:
+  --tool SERIAL     One tool's reads (history), or the tool serviced (history serviced).
+  --since DATE      Only reads at or after DATE (UTC): YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS.
+  --format F        text (default), csv (UTF-8 with a byte-order mark, for spreadsheets) or
+                    json (the field names of read --format json plus read_at, port,
+                    cycles_since_previous, cycles_since_service and service_due).
+  --output FILE     Write the view to FILE instead of standard output.
+  --note TEXT       A note kept with the service visit.
+
 Other:
   --help            This text.
   --version         Print the version.
@@ -211,6 +269,7 @@ Environment:
   QUARVEL_PORTS     Replaces the table of COM numbers and devices, for example
                     QUARVEL_PORTS=1=/dev/pts/3,7=/dev/ttyUSB0
   XDG_CONFIG_HOME   Where Quarvel's settings live (default ~/.config).
+  XDG_STATE_HOME    Where the history lives: quarvel/history.sqlite3 (default ~/.local/state).
   QUARVEL_CODEPAGE  The 8-bit code page of the tool's texts (default 1252).
   QUARVEL_SYSFS_ROOT, QUARVEL_PROC_ROOT
                     For testing only: where doctor reads /sys and /proc.
@@ -220,5 +279,7 @@ Exit status:
   1  session failed   4  link lost
      (also: the --report file could not be written)
   2  usage error      5  unknown device
+  6  history: the file could not be read or written, or the serviced tool has no reads
+A read whose row cannot be kept in the history still succeeds; one line on standard error says so.
 )";
 }

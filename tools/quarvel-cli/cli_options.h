@@ -6,7 +6,7 @@
 
 #include "platform/win_types.h"
 
-enum class CliCommand { Help, Version, Ports, Read, Watch, Doctor };
+enum class CliCommand { Help, Version, Ports, Read, Watch, Doctor, History };
 enum class CliFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -18,6 +18,12 @@ struct CliOptions {
     bool reconnect = false;                // watch --reconnect: tool after tool on the same port
     CliFormat format = CliFormat::Text;
     bool trace = false;
+    // history: `history serviced` records a visit; --tool picks one tool (required for serviced).
+    bool serviced = false;
+    std::optional<std::string> tool;
+    std::optional<std::string> note;
+    std::optional<std::string> since;       // YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS[Z], UTC
+    std::optional<std::string> outputPath;  // the view goes to this file instead of standard output
     // For tests only: the engine's reply time-out in milliseconds (the tool's is 4000).
     DWORD replyTimeoutMs = 4000;
 };

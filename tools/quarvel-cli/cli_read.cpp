@@ -8,6 +8,9 @@
 #include "cli_exit.h"
 #include "cli_output.h"
 #include "cli_session.h"
+#include "history/history_store.h"
+#include "platform/resource_module.h"
+#include "platform/utf8.h"
 #include "platform/resource_ids.h"
 #include "protocol/protocol_codes.h"
 #include "serial/port_probe.h"
@@ -40,6 +43,7 @@ public:
         CMainWindowScope scope(&m_window);
         LoadLanguage(m_app);
         LoadPortSettings(m_app, m_app.PortNumber);
+        LoadHistorySettings(m_app);
         if (m_options.reconnect) return Reconnect();
         if (!Connect()) return m_exit;
         const int status = AwaitSessionStatus();
@@ -69,6 +73,8 @@ private:
 
     // Builds the session on an open port. False (after message 102 when `tell`) when it did not start.
     bool StartOn(std::unique_ptr<CModem> modem, bool tell) {
+        m_portPath = modem->GetDevicePath();
+        m_speed = HistorySpeedOfIndex(m_options.speedIndex.value_or(m_app.SpeedIndex));
         if (m_options.trace) {
             m_app.Port = new CTraceLink(std::move(modem), [this](const std::string& line) { m_console.ErrLine(line); });
         } else {
@@ -128,12 +134,25 @@ private:
         // A stream of records: json one object per line, the other layouts a blank line apart.
         m_console.Out(FormatToolRecord(record, m_options.format, m_options.reconnect) +
                       (m_options.reconnect && m_options.format != CliFormat::Json ? "\n" : ""));
+        KeepInHistory(record);
         int exit = kExitOk;
         if (m_options.reportPath) exit = SaveCliReport(*m_options.reportPath, record, m_console);
         if (m_options.reportDir && SaveCliReportInDir(*m_options.reportDir, record, m_console) != kExitOk) {
             exit = kExitSessionFailed;
         }
         return exit;
+    }
+
+    // The printed record goes into the history. A store that cannot take it loses the row and says so
+    // on one line; the read itself has succeeded all the same.
+    void KeepInHistory(const ToolRecord& record) {
+        if (!m_app.KeepHistory) return;
+        CHistoryStore store;
+        const HistoryStatus status = store.Insert(HistoryReadFromRecord(record, m_portPath, m_speed));
+        if (!store.SetAsideName().empty()) {
+            m_console.Error("history: the damaged file was renamed to " + store.SetAsideName() + "; a new one was started");
+        }
+        if (!status.ok) m_console.Error(Utf16ToUtf8(LoadStringW(IDS_HISTORY_NOT_KEPT)) + " (" + status.message + ")");
     }
 
     // watch: hold the link until it is lost or the user stops.
@@ -230,6 +249,8 @@ private:
     CCliSession m_app;
     int m_exit = kExitOk;
     bool m_stopRequested = false;
+    std::string m_portPath;
+    std::uint32_t m_speed = 0;
 };
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "cli_doctor.h"
 #include "cli_exit.h"
+#include "cli_history.h"
 #include "cli_options.h"
 #include "cli_ports.h"
 #include "cli_read.h"
@@ -27,6 +28,8 @@ int RunCli(const std::vector<std::string>& args, CCliMainWindow& window, CCliCon
         case CliCommand::Read:
         case CliCommand::Watch:
             return RunReadCommand(parse.options, window, console);
+        case CliCommand::History:
+            return RunHistoryCommand(parse.options, console);
     }
     return kExitUsage;
 }

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "framework/afx.h"
+#include "framework/list_ctrl.h"
 #include "framework/qt_string.h"
 #include "serial/dialog/sel_com_dlg.h"
 
@@ -60,6 +61,18 @@ private:
             SetDlgItemText(IDC_DIRECTION, LoadStringW(IDS_DIRECTION_FORWARD));
             SetDlgItemText(IDC_CONNECT, LoadStringW(IDS_DISCONNECT));
             if (CWnd* help = GetDlgItem(ID_HELP)) help->ShowWindow(SW_HIDE);
+        } else if (m_id == IDD_HISTORY) {
+            CListCtrl list(GetDlgItem(IDC_HISTORY_LIST));
+            list.SetColumns({LoadStringW(IDS_HISTORY_COL_DATE), LoadStringW(IDS_HISTORY_COL_TOOL_SERIAL),
+                             LoadStringW(IDS_HISTORY_COL_MODEL), LoadStringW(IDS_HISTORY_COL_CYCLES),
+                             LoadStringW(IDS_HISTORY_COL_TOTAL), LoadStringW(IDS_HISTORY_COL_RESULT)});
+            list.AddItem({u"2026-12-09T15:41:49Z", u"T-417", u"RK-9 Crimp 6mm2", u"152", u"873",
+                          LoadStringW(IDS_RESULT_BREAKUP)});
+            list.AddItem({u"2026-12-10T09:12:03Z", u"T-417", u"RK-9 Crimp 6mm2", u"75", u"1373",
+                          LoadStringW(IDS_RESULT_SUCCESS)});
+            list.FitColumns();
+            SendDlgItemMessage(IDC_HISTORY_THIS_TOOL, BM_SETCHECK, BST_CHECKED);
+            SetDlgItemText(IDC_HISTORY_STATUS, LoadStringW(IDS_HISTORY_NOT_KEPT));
         } else if (m_id == IDD_ABOUTBOX) {
             SetWindowText(u"Quarvel");
             SetDlgItemText(IDC_VERSION_LABEL, u"Quarvel 1.2");
@@ -91,7 +104,7 @@ private:
 
 bool RenderAll(const QString& language, const QDir& out) {
     bool ok = true;
-    for (int id : {IDD_QUARVEL_DIALOG, IDD_ABOUTBOX, IDD_SELCOM}) {
+    for (int id : {IDD_QUARVEL_DIALOG, IDD_ABOUTBOX, IDD_SELCOM, IDD_HISTORY}) {
         const QString file = out.filePath(QStringLiteral("%1-%2.png").arg(language).arg(id));
         SampleDialog dlg(id, file);
         if (dlg.DoModal() != IDOK || !dlg.ok()) {

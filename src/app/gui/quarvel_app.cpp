@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/gui/history_dlg.h"
 #include "app/gui/quarvel_dlg.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
@@ -26,6 +27,7 @@ BOOL CQuarvelApp::InitInstance() {
     AfxLoadQtTranslationsForModule();
     AfxEnableControlContainer();
     LoadPortSettings(*this, PortNumber);
+    LoadHistorySettings(*this);
 
     {
         CQuarvelDlg dlg(this);
@@ -49,7 +51,21 @@ bool CQuarvelApp::ReleaseAtExit(DWORD deadlineMs) {
     ReleaseLink();
     SessionRunning = false;
     Connected = false;
+    m_history.Stop();
     return true;
+}
+
+void CQuarvelApp::KeepInHistory(const ToolRecord& record) {
+    if (!KeepHistory) return;
+    const auto* modem = dynamic_cast<const CModem*>(Port);
+    m_history.Start();
+    m_history.Submit(HistoryReadFromRecord(record, modem ? modem->GetDevicePath() : std::string(),
+                                           HistorySpeedOfIndex(SpeedIndex)));
+}
+
+void CQuarvelApp::ShowHistory(const CString& toolSerial) {
+    CHistoryDlg dialog(*this, toolSerial);
+    dialog.DoModal();
 }
 
 void CQuarvelApp::ToggleConnection() {

@@ -7,6 +7,7 @@
 
 #include "app/session/quarvel_session.h"
 #include "framework/win_app.h"
+#include "history/history_writer.h"
 #include "platform/win_types.h"
 
 class CUTF16File;
@@ -45,11 +46,20 @@ public:
     // then left alone, since destroying it would pull it from under the running thread.
     bool ReleaseAtExit(DWORD deadlineMs = kExitDeadlineMs);
 
+    // After a session that ended SESSION_OK and is shown: the record goes to the history writer (a queue
+    // under a mutex; the writer thread does the file work). Nothing when the settings value History is 0.
+    void KeepInHistory(const ToolRecord& record);
+    // The History command of the window menu: the dialog, on the current tool when one was read.
+    void ShowHistory(const CString& toolSerial);
+    CHistoryWriter& HistoryWriter() { return m_history; }
+
     // Longer than any session can take: an exchange already in flight plus one that times out.
     static constexpr DWORD kExitDeadlineMs = 20000;
 
 private:
     void Connect();
+    // Started on first use, stopped by ReleaseAtExit (and the destructor), after the queued rows are written.
+    CHistoryWriter m_history;
     void ConfirmDisconnect();
 
     CString m_strReportFolder;  // the folder of the report saved last in this run; empty before

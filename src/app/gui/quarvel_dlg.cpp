@@ -77,6 +77,7 @@ BOOL CQuarvelDlg::OnInitDialog() {
                                           MF_BYCOMMAND);
         pSysMenu->AppendMenuW(MF_POPUP, reinterpret_cast<UINT_PTR>(m_menuLanguage.m_hMenu),
                               LoadStringW(IDS_LANGUAGE_MENU));
+        pSysMenu->AppendMenuW(MF_STRING, IDM_HISTORY, LoadStringW(IDS_HISTORY_MENU));
     }
 
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -96,6 +97,8 @@ void CQuarvelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0u) == IDM_ABOUTBOX) {
         CAboutDlg about;
         about.DoModal();
+    } else if ((nID & 0xFFF0u) == IDM_HISTORY) {
+        m_pApp->ShowHistory(TextOf(m_shown.ToolSerial));
     } else if (nID >= IDM_LANGUAGE_ENGLISH && nID < IDM_LANGUAGE_ENGLISH + kLanguageCount) {
         OnLanguage(static_cast<int>(nID - IDM_LANGUAGE_ENGLISH));
     } else {
@@ -184,6 +187,7 @@ LRESULT CQuarvelDlg::OnSessionStatus(WPARAM wParam, LPARAM) {
             SetDlgItemText(IDC_CONNECT, LoadStringW(IDS_DISCONNECT));
             TransferRecord(FALSE);
             UpdateData(FALSE);
+            m_pApp->KeepInHistory(m_shown);
             break;
         case CQuarvelSession::StatusReaction::ShowFailed:
             SetDlgItemText(IDC_CONNECT, LoadStringW(IDS_CONNECT));

@@ -1,5 +1,6 @@
 #include "app/settings/settings_store.h"
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -105,6 +106,18 @@ void LoadPortSettings(CQuarvelAppCore& app, int& portNumber) {
     if (key.FindText("SPEED", maxNameLen, maxDataLen, text)) {
         const int speed = ReadSettingsNumber(text.c_str());
         if (speed >= 0 && speed <= 9) app.SpeedIndex = speed;
+    }
+}
+
+void LoadHistorySettings(CQuarvelAppCore& app) {
+    SettingsKey key;
+    if (key.Error() != ERROR_SUCCESS) return;
+    DWORD maxNameLen = 0, maxDataLen = 0;
+    if (RegQueryInfoKeyA(key.Handle(), nullptr, &maxNameLen, &maxDataLen) != ERROR_SUCCESS) return;
+    std::string text;
+    if (key.FindText("History", maxNameLen, maxDataLen, text)) app.KeepHistory = ReadSettingsNumber(text.c_str()) != 0;
+    if (key.FindText("ServiceInterval", maxNameLen, maxDataLen, text)) {
+        app.ServiceInterval = std::max(0, ReadSettingsNumber(text.c_str()));
     }
 }
 

@@ -16,6 +16,10 @@ void LoadPortSettings(CQuarvelAppCore& app, int& portNumber);
 // or the key store's code.
 int SavePortSettings(int portNumber, CQuarvelAppCore& app);
 
+// Sets app.KeepHistory from "History" (a number other than 0 keeps reads) and app.ServiceInterval from
+// "ServiceInterval" (negative counts as 0). Missing values leave the defaults.
+void LoadHistorySettings(CQuarvelAppCore& app);
+
 // The number at the start of `text` as the settings read it: leading white space, an optional sign, then
 // digits up to the first other character; 0 without digits; saturates instead of overflowing.
 int ReadSettingsNumber(const char* text);

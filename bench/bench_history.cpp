@@ -1,0 +1,176 @@
+// The history figures of bench/run, one JSON object per figure on standard output (as bench_figures):
+//   bench_history READS TOOLS INSERTS
+// fills a new store in a temporary folder with READS reads of TOOLS tools (one transaction, the store's own
+// schema), then measures INSERTS single inserts through CHistoryStore::Insert (each its own transaction,
+// as every read is written) beside the floor of a bare prepared INSERT in SQLite, the time
+// CHistoryWriter::Submit takes on the caller's (the window's) thread, the fleet view and one tool's view
+// (each with a fresh store, so opening the file is included) beside a plain scan of every row, the CLI's
+// open-and-insert per record, and the file's size once the log is checkpointed.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "history/history_store.h"
+#include "history/history_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+void Figure(const char* name, double value, const char* unit, const char* versusName, double versus, const char* goal) {
+    std::printf("{\"name\":\"%s\",\"value\":%.3f,\"unit\":\"%s\",\"versus\":\"%s\",\"versus_value\":%.3f,"
+                "\"ratio\":%.4f,\"goal\":\"%s\"}\n",
+                name, value, unit, versusName, versus, versus != 0 ? value / versus : 0.0, goal);
+    std::fflush(stdout);
+}
+
+HistoryRead Sample(int tool, std::uint32_t total) {
+    HistoryRead r;
+    r.readAt = "2026-12-09T15:41:49Z";
+    r.toolModel = "RK-9 Crimp 6mm2";
+    r.toolSerial = "T-" + std::to_string(100000 + tool);
+    r.controllerSerial = "C-" + std::to_string(500000 + tool);
+    r.firmwareVersion = "1.04";
+    r.cycleCounter = total % 18000;
+    r.totalCounter = total;
+    r.positionCounts = 250;
+    r.forceReading = 300;
+    r.forceFactor = 3;
+    r.forceDivisor = 2;
+    r.cycleFlags = 5;
+    r.deviceInfo = std::string("RK-9\0\0\0\0\x01\x04\0\0\0\0\x20\0", 16);
+    r.port = "/dev/ttyUSB0";
+    r.speed = 115200;
+    return r;
+}
+
+constexpr const char* kBareInsert =
+    "INSERT INTO reads(read_at, tool_model, tool_serial, controller_serial, firmware_version, cycle_counter,"
+    " total_counter, position_counts, force_reading, force_factor, force_divisor, cycle_flags, device_info, port,"
+    " speed) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)";
+
+void BindSample(SqliteStatement& s, const HistoryRead& r) {
+    s.Bind(1, r.readAt);
+    s.Bind(2, r.toolModel);
+    s.Bind(3, r.toolSerial);
+    s.Bind(4, r.controllerSerial);
+    s.Bind(5, r.firmwareVersion);
+    const std::uint32_t numbers[] = {r.cycleCounter, r.totalCounter, r.positionCounts, r.forceReading,
+                                     r.forceFactor,  r.forceDivisor, r.cycleFlags};
+    for (int i = 0; i < 7; ++i) s.Bind(6 + i, static_cast<std::int64_t>(numbers[i]));
+    s.BindBlob(13, r.deviceInfo);
+    s.Bind(14, r.port);
+    s.Bind(15, static_cast<std::int64_t>(r.speed));
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int reads = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int tools = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000;
+    const int inserts = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1000;
+    const fs::path folder = fs::temp_directory_path() / ("quarvel-bench-history-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    const std::string path = (folder / "history.sqlite3").string();
+    HistoryStoreOptions options{path, 2000, 0};
+
+    // The store creates the file and its schema; the reads go in through one transaction.
+    if (!CHistoryStore(options).Insert(Sample(0, 0)).ok) return 1;
+    {
+        SqliteDb db;
+        if (db.Open(path, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
+        SqliteStatement s(db, kBareInsert);
+        for (int i = 1; i < reads; ++i) {
+            BindSample(s, Sample(i % tools, static_cast<std::uint32_t>(i / tools) * 250));
+            if (s.Step() != 101 /* SQLITE_DONE */) return 1;
+            s.Reset();
+        }
+        if (db.Exec("COMMIT") != 0 || db.Exec("PRAGMA wal_checkpoint(TRUNCATE)") != 0) return 1;
+    }
+    const double megabytes = static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0);
+    Figure("history_file_size_per_100k_reads", megabytes * 100000.0 / reads, "MiB", "-", 0, "-");
+
+    // One-tool and fleet views, each with a fresh store (open, schema check, query), beside a scan.
+    std::vector<double> fleet, one, scan;
+    for (int run = 0; run < 7; ++run) {
+        std::vector<HistoryRow> rows;
+        auto t0 = Clock::now();
+        if (!CHistoryStore(options).Fleet("", 100000, rows).ok || static_cast<int>(rows.size()) != tools) return 1;
+        fleet.push_back(Ms(Clock::now() - t0));
+        t0 = Clock::now();
+        if (!CHistoryStore(options).Tool(Sample(run * 37 % tools, 0).toolSerial, "", 100000, rows).ok) return 1;
+        one.push_back(Ms(Clock::now() - t0));
+        t0 = Clock::now();
+        SqliteDb db;
+        db.Open(path, false, 2000);
+        SqliteStatement s(db, "SELECT * FROM reads");
+        std::int64_t sum = 0;
+        while (s.Step() == 100 /* SQLITE_ROW */) sum += s.Int(7);
+        scan.push_back(Ms(Clock::now() - t0));
+        if (sum < 0) return 1;
+    }
+    Figure("history_fleet_view_median", Percentile(fleet, 0.5), "ms", "scan of every row", Percentile(scan, 0.5), "< 200 ms");
+    Figure("history_tool_view_median", Percentile(one, 0.5), "ms", "scan of every row", Percentile(scan, 0.5), "< 200 ms");
+
+    // Single inserts as reads write them, beside a bare prepared INSERT on its own connection.
+    std::vector<double> mine, floor;
+    {
+        CHistoryStore store(options);
+        SqliteDb db;
+        db.Open(path, false, 2000);
+        db.Exec("PRAGMA synchronous = NORMAL");
+        for (int i = 0; i < inserts; ++i) {
+            const HistoryRead read = Sample(i % tools, 1000000 + i);
+            auto t0 = Clock::now();
+            if (!store.Insert(read).ok) return 1;
+            mine.push_back(Ms(Clock::now() - t0));
+            SqliteStatement s(db, kBareInsert);
+            t0 = Clock::now();
+            BindSample(s, read);
+            if (s.Step() != 101) return 1;
+            floor.push_back(Ms(Clock::now() - t0));
+        }
+    }
+    Figure("history_insert_median", Percentile(mine, 0.5), "ms", "bare prepared INSERT", Percentile(floor, 0.5), "-");
+    Figure("history_insert_p99", Percentile(mine, 0.99), "ms", "bare prepared INSERT", Percentile(floor, 0.99), "< 5 ms");
+
+    // quarvel-cli's cost per printed record: a fresh store opens the file, checks the schema and inserts.
+    std::vector<double> opened;
+    for (int i = 0; i < 100; ++i) {
+        const auto t0 = Clock::now();
+        if (!CHistoryStore(options).Insert(Sample(i % tools, 3000000 + i)).ok) return 1;
+        opened.push_back(Ms(Clock::now() - t0));
+    }
+    Figure("history_open_and_insert_p99", Percentile(opened, 0.99), "ms", "-", 0, "-");
+
+    // What the window's thread pays per read: a queue push.
+    std::vector<double> submit;
+    {
+        CHistoryWriter writer(options);
+        writer.Start();
+        for (int i = 0; i < 200; ++i) {
+            const HistoryRead read = Sample(i % tools, 2000000 + i);
+            const auto t0 = Clock::now();
+            writer.Submit(read);
+            submit.push_back(Ms(Clock::now() - t0));
+            writer.WaitIdle(5000);
+        }
+    }
+    Figure("history_submit_ui_thread_p99", Percentile(submit, 0.99), "ms", "-", 0, "a few ms");
+    fs::remove_all(folder);
+    return 0;
+}

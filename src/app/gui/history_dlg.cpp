@@ -1,0 +1,86 @@
+#include "app/gui/history_dlg.h"
+
+#include "app/gui/quarvel_app.h"
+#include "app/session/tool_quantities.h"
+#include "framework/afx.h"
+#include "framework/list_ctrl.h"
+#include "history/history_export.h"
+#include "history/history_fields.h"
+#include "platform/resource_ids.h"
+#include "platform/resource_module.h"
+#include "platform/utf8.h"
+
+namespace {
+CString Wide(const std::string& utf8) {
+    CString text;
+    return Utf8ToUtf16(utf8, text) ? text : CString(u"?");
+}
+}  // namespace
+
+CHistoryDlg::CHistoryDlg(CQuarvelApp& app, CString toolSerial, CWnd* pParent)
+    : CDialog(IDD_HISTORY, pParent), m_app(app), m_toolSerial(std::move(toolSerial)) {
+    MapCommand(IDC_HISTORY_THIS_TOOL, [this] { ShowView(false); });
+    MapCommand(IDC_HISTORY_ALL_TOOLS, [this] { ShowView(true); });
+    MapCommand(IDC_HISTORY_EXPORT, [this] { OnExport(); });
+}
+
+BOOL CHistoryDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    CListCtrl list(GetDlgItem(IDC_HISTORY_LIST));
+    list.SetColumns({LoadStringW(IDS_HISTORY_COL_DATE), LoadStringW(IDS_HISTORY_COL_TOOL_SERIAL),
+                     LoadStringW(IDS_HISTORY_COL_MODEL), LoadStringW(IDS_HISTORY_COL_CYCLES),
+                     LoadStringW(IDS_HISTORY_COL_TOTAL), LoadStringW(IDS_HISTORY_COL_RESULT)});
+    if (m_toolSerial.empty()) {
+        if (CWnd* thisTool = GetDlgItem(IDC_HISTORY_THIS_TOOL)) thisTool->EnableWindow(FALSE);
+    }
+    // Reads of a moment ago may still be on their way to the file.
+    m_app.HistoryWriter().WaitIdle(kWriterWaitMs);
+    ShowView(m_toolSerial.empty());
+    if (CWnd* first = GetDlgItem(IDC_HISTORY_LIST)) first->SetFocus();
+    return FALSE;
+}
+
+void CHistoryDlg::ShowView(bool allTools) {
+    m_allTools = allTools;
+    SendDlgItemMessage(IDC_HISTORY_THIS_TOOL, BM_SETCHECK, allTools ? BST_UNCHECKED : BST_CHECKED);
+    SendDlgItemMessage(IDC_HISTORY_ALL_TOOLS, BM_SETCHECK, allTools ? BST_CHECKED : BST_UNCHECKED);
+
+    CHistoryStore store(HistoryStoreOptions{m_app.HistoryWriter().Path(), kWriterWaitMs, 0});
+    const HistoryStatus status = allTools ? store.Fleet("", m_app.ServiceInterval, m_rows)
+                                          : store.Tool(Utf16ToUtf8(m_toolSerial), "", m_app.ServiceInterval, m_rows);
+    CListCtrl list(GetDlgItem(IDC_HISTORY_LIST));
+    list.DeleteAllItems();
+    for (const HistoryRow& row : m_rows) {
+        const HistoryRead& r = row.read;
+        list.AddItem({Wide(r.readAt), Wide(r.toolSerial), Wide(r.toolModel), Wide(std::to_string(r.cycleCounter)),
+                      Wide(std::to_string(r.totalCounter)), LoadStringW(ResultStringId(r.cycleFlags))});
+    }
+    list.FitColumns();
+    list.SetCurSel(static_cast<int>(m_rows.size()) - 1);  // the newest read of the tool, or the last tool
+    if (!store.SetAsideName().empty()) m_setAside = store.SetAsideName();
+    SetDlgItemText(IDC_HISTORY_STATUS, StatusText(status));
+}
+
+CString CHistoryDlg::StatusText(const HistoryStatus& status) const {
+    // A lost read is said first: it is the one thing the user cannot learn elsewhere.
+    if (const std::string loss = m_app.HistoryWriter().LossMessage(); !loss.empty())
+        return LoadStringW(IDS_HISTORY_NOT_KEPT) + u" " + Wide(loss);
+    if (!status.ok) return LoadStringW(IDS_HISTORY_NOT_READ) + u" " + Wide(status.message);
+    std::string aside = m_app.HistoryWriter().SetAsideName();
+    if (aside.empty()) aside = m_setAside;
+    if (!aside.empty()) return AfxFormatString2(LoadStringW(IDS_HISTORY_SET_ASIDE), Wide(aside));
+    if (!m_app.KeepHistory) return LoadStringW(IDS_HISTORY_OFF);
+    if (m_rows.empty()) return LoadStringW(IDS_HISTORY_EMPTY);
+    return {};
+}
+
+void CHistoryDlg::OnExport() {
+    const CString filter = LoadStringW(IDS_HISTORY_EXPORT_FILTER);
+    CFileDialog dialog(FALSE, u"csv", u"*.csv", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter.c_str(), this);
+    if (dialog.DoModal() != IDOK) return;
+    // A failed write raises CFileException (the file closed): the framework's command handling shows
+    // the file error and the dialog stays open.
+    if (!WriteHistoryExport(dialog.GetPathName(), HistoryCsv(m_rows), nullptr)) {
+        AfxMessageBox(IDS_OUTPUT_NOT_OPENED, MB_OK);
+    }
+}

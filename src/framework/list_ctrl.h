@@ -1,0 +1,30 @@
+#pragma once
+// CListCtrl: the report-mode list view of a dialog (template kind "listview") as rows of texts under a
+// column header. It wraps the control's window for as long as the dialog's window exists. UI thread only.
+#include <vector>
+
+#include "platform/win_types.h"
+
+class CWnd;
+class QTreeWidget;
+
+class CListCtrl {
+public:
+    // A control that is not a list view gives an object on which every call does nothing.
+    explicit CListCtrl(CWnd* control);
+
+    // Replaces the columns (and drops every row).
+    void SetColumns(const std::vector<CString>& headings);
+    void DeleteAllItems();
+    // Appends one row; cells beyond the columns are ignored. Returns the row's index, or -1.
+    int AddItem(const std::vector<CString>& cells);
+    int GetItemCount() const;
+    CString GetItemText(int item, int column) const;
+    // Selects and shows the row (-1: none).
+    void SetCurSel(int item);
+    // Widens each column to its texts.
+    void FitColumns();
+
+private:
+    QTreeWidget* m_view = nullptr;
+};

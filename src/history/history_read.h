@@ -1,0 +1,37 @@
+#pragma once
+// One stored read of a tool and one row of a history view: plain values, any thread.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/session/tool_record.h"
+
+struct HistoryRead {
+    std::string readAt;  // UTC, ISO 8601 to the second: "2026-12-09T15:41:49Z"
+    std::string toolModel, toolSerial, controllerSerial, firmwareVersion;  // UTF-8
+    std::uint32_t cycleCounter = 0, totalCounter = 0, positionCounts = 0, forceReading = 0;
+    std::uint32_t forceFactor = 0, forceDivisor = 0, cycleFlags = 0;
+    std::string deviceInfo;  // the 16 bytes of the 'D' reply
+    std::string port;        // the device path, e.g. /dev/ttyUSB0
+    std::uint32_t speed = 0; // bits per second
+};
+
+// A read as a view shows it, with what is derived from the reads and service visits before it.
+struct HistoryRow {
+    std::int64_t id = 0;
+    HistoryRead read;
+    // Total-counter cycles since the previous read of the same tool; none for its first read.
+    std::optional<std::int64_t> cyclesSincePrevious;
+    // Total-counter cycles since the last service visit, or since new (the total counter) without one.
+    std::int64_t cyclesSinceService = 0;
+    bool serviceDue = false;  // a service interval is set and cyclesSinceService has reached it
+};
+
+// The current time as HistoryRead::readAt writes it.
+std::string HistoryNow();
+// True for "YYYY-MM-DD" and "YYYY-MM-DDTHH:MM:SS" with an optional "Z": the forms --since takes.
+bool IsHistoryDate(const std::string& text);
+// Bits per second of a speed index 0..9 (1200 ... 115200); 0 outside.
+std::uint32_t HistorySpeedOfIndex(int speedIndex);
+// A read of the record taken now on `port` at `speed`.
+HistoryRead HistoryReadFromRecord(const ToolRecord& record, const std::string& port, std::uint32_t speed);

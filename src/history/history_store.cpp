@@ -1,0 +1,230 @@
+#include "history/history_store.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string_view>
+
+#include "history/history_schema.h"
+#include "platform/state_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// The columns every view selects, in the order RowFrom reads them, then the previous read's and the
+// last service visit's total counter.
+#define HISTORY_COLUMNS                                                                                \
+    "r.id, r.read_at, r.tool_model, r.tool_serial, r.controller_serial, r.firmware_version,"          \
+    " r.cycle_counter, r.total_counter, r.position_counts, r.force_reading, r.force_factor,"          \
+    " r.force_divisor, r.cycle_flags, r.device_info, r.port, r.speed"
+#define HISTORY_SERVICE_TOTAL                                                                          \
+    "(SELECT s.total_counter FROM service_visits s WHERE s.tool_serial = r.tool_serial"               \
+    " AND s.controller_serial = r.controller_serial AND s.read_id <= r.id ORDER BY s.id DESC LIMIT 1)"
+
+constexpr const char* kFleetSql =
+    "SELECT " HISTORY_COLUMNS ","
+    " (SELECT p.total_counter FROM reads p WHERE p.tool_serial = r.tool_serial"
+    "  AND p.controller_serial = r.controller_serial AND p.id < r.id ORDER BY p.id DESC LIMIT 1),"
+    " " HISTORY_SERVICE_TOTAL
+    " FROM (SELECT MAX(id) AS last_id FROM reads GROUP BY tool_serial, controller_serial) m"
+    " JOIN reads r ON r.id = m.last_id WHERE r.read_at >= ?1"
+    " ORDER BY r.tool_serial, r.controller_serial";
+
+constexpr const char* kToolSql =
+    "SELECT * FROM (SELECT " HISTORY_COLUMNS ","
+    " LAG(r.total_counter) OVER (PARTITION BY r.controller_serial ORDER BY r.id),"
+    " " HISTORY_SERVICE_TOTAL
+    " FROM reads r WHERE r.tool_serial = ?1) WHERE read_at >= ?2 ORDER BY id";
+
+constexpr const char* kInsertSql =
+    "INSERT INTO reads(read_at, tool_model, tool_serial, controller_serial, firmware_version,"
+    " cycle_counter, total_counter, position_counts, force_reading, force_factor, force_divisor,"
+    " cycle_flags, device_info, port, speed) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)";
+
+constexpr const char* kVisitSql =
+    "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at, total_counter, note)"
+    " SELECT tool_serial, controller_serial, id, ?2, total_counter, ?3 FROM reads WHERE tool_serial = ?1"
+    " ORDER BY id DESC LIMIT 1";
+
+HistoryRow RowFrom(const SqliteStatement& s, std::int64_t interval) {
+    HistoryRow row;
+    row.id = s.Int(0);
+    HistoryRead& r = row.read;
+    r.readAt = s.Text(1);
+    r.toolModel = s.Text(2);
+    r.toolSerial = s.Text(3);
+    r.controllerSerial = s.Text(4);
+    r.firmwareVersion = s.Text(5);
+    r.cycleCounter = static_cast<std::uint32_t>(s.Int(6));
+    r.totalCounter = static_cast<std::uint32_t>(s.Int(7));
+    r.positionCounts = static_cast<std::uint32_t>(s.Int(8));
+    r.forceReading = static_cast<std::uint32_t>(s.Int(9));
+    r.forceFactor = static_cast<std::uint32_t>(s.Int(10));
+    r.forceDivisor = static_cast<std::uint32_t>(s.Int(11));
+    r.cycleFlags = static_cast<std::uint32_t>(s.Int(12));
+    r.deviceInfo = s.Text(13);
+    r.port = s.Text(14);
+    r.speed = static_cast<std::uint32_t>(s.Int(15));
+    const std::int64_t total = r.totalCounter;
+    if (!s.IsNull(16)) row.cyclesSincePrevious = total - s.Int(16);
+    row.cyclesSinceService = s.IsNull(17) ? total : total - s.Int(17);
+    row.serviceDue = interval > 0 && row.cyclesSinceService >= interval;
+    return row;
+}
+
+// "20261209T154149Z" from "2026-12-09T15:41:49Z": a file-name-friendly time.
+std::string CompactTime() {
+    std::string compact;
+    for (char c : HistoryNow())
+        if (c != '-' && c != ':') compact.push_back(c);
+    return compact;
+}
+}  // namespace
+
+std::string DefaultHistoryPath() {
+    const std::string folder = QuarvelStateDirectory();
+    return folder.empty() ? std::string() : folder + "/history.sqlite3";
+}
+
+CHistoryStore::CHistoryStore(HistoryStoreOptions options) : m_options(std::move(options)) {
+    if (m_options.path.empty()) m_options.path = DefaultHistoryPath();
+}
+
+HistoryStatus CHistoryStore::Failure(const std::string& what, int code) {
+    std::string reason = m_db.IsOpen() ? m_db.Message() : sqlite3_errstr(code);
+    m_db.Close();  // the next use opens afresh
+    return {false, what + " " + m_options.path + ": " + reason};
+}
+
+HistoryStatus CHistoryStore::OpenOnce(bool create, int* code) {
+    *code = m_db.Open(m_options.path, create, m_options.busyTimeoutMs);
+    if (*code != SQLITE_OK) return Failure("cannot open", *code);
+    // The journal mode is the first statement that reads the file, so a file that is not a database
+    // fails here (SQLITE_NOTADB).
+    if ((*code = m_db.Exec("PRAGMA journal_mode = WAL")) != SQLITE_OK) return Failure("cannot open", *code);
+    if (m_options.maxPageCount > 0) {
+        const std::string limit = "PRAGMA max_page_count = " + std::to_string(m_options.maxPageCount);
+        m_db.Exec(limit.c_str());
+    }
+    m_db.Exec("PRAGMA synchronous = NORMAL");
+    int version = 0;
+    *code = MigrateHistorySchema(m_db, &version);
+    if (*code == SQLITE_MISMATCH) {
+        m_db.Close();
+        return {false, m_options.path + " has schema version " + std::to_string(version) +
+                           ", newer than this program's " + std::to_string(kHistorySchemaVersion)};
+    }
+    if (*code != SQLITE_OK) return Failure("cannot prepare", *code);
+    return {};
+}
+
+HistoryStatus CHistoryStore::EnsureOpen(bool create, bool* exists) {
+    if (exists) *exists = true;
+    if (m_db.IsOpen()) return {};
+    if (m_options.path.empty()) return {false, "no home folder for the history"};
+    std::error_code ec;
+    if (!create && !fs::exists(m_options.path, ec)) {
+        if (exists) *exists = false;
+        return {};
+    }
+    const fs::path folder = fs::path(m_options.path).parent_path();
+    if (create && !folder.empty() && !fs::is_directory(folder, ec)) {
+        fs::create_directories(folder, ec);
+        if (ec) return {false, "cannot create " + folder.string() + ": " + ec.message()};
+    }
+    int code = SQLITE_OK;
+    HistoryStatus status = OpenOnce(create, &code);
+    if (status.ok || !IsDamagedCode(code)) return status;
+    if (HistoryStatus aside = SetAside(); !aside.ok) return aside;
+    return OpenOnce(true, &code);
+}
+
+HistoryStatus CHistoryStore::SetAside() {
+    m_db.Close();
+    const std::string target = m_options.path + ".damaged-" + CompactTime();
+    std::error_code ec;
+    fs::rename(m_options.path, target, ec);
+    if (ec) return {false, "cannot rename the damaged " + m_options.path + ": " + ec.message()};
+    // The damaged file's log and index belong with it, not with the new file.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        std::error_code ignored;
+        if (fs::exists(m_options.path + suffix, ignored)) fs::rename(m_options.path + suffix, target + suffix, ignored);
+    }
+    m_setAside = target;
+    return {};
+}
+
+HistoryStatus CHistoryStore::Insert(const HistoryRead& read) {
+    for (int attempt = 0;; ++attempt) {
+        if (HistoryStatus status = EnsureOpen(true); !status.ok) return status;
+        SqliteStatement s(m_db, kInsertSql);
+        int code = s.PrepareCode();
+        if (code == SQLITE_OK) {
+            s.Bind(1, read.readAt);
+            s.Bind(2, read.toolModel);
+            s.Bind(3, read.toolSerial);
+            s.Bind(4, read.controllerSerial);
+            s.Bind(5, read.firmwareVersion);
+            const std::uint32_t numbers[] = {read.cycleCounter, read.totalCounter, read.positionCounts,
+                                             read.forceReading, read.forceFactor,  read.forceDivisor,
+                                             read.cycleFlags};
+            for (int i = 0; i < 7; ++i) s.Bind(6 + i, static_cast<std::int64_t>(numbers[i]));
+            s.BindBlob(13, read.deviceInfo);
+            s.Bind(14, read.port);
+            s.Bind(15, static_cast<std::int64_t>(read.speed));
+            code = s.Step();
+            if (code == SQLITE_DONE) return {};
+        }
+        // A file found damaged only now (a page the open did not read) is set aside once.
+        if (attempt == 0 && IsDamagedCode(code)) {
+            if (HistoryStatus aside = SetAside(); !aside.ok) return aside;
+            continue;
+        }
+        return Failure("cannot write", code);
+    }
+}
+
+HistoryStatus CHistoryStore::AddServiceVisit(const std::string& toolSerial, const std::string& note,
+                                             const std::string& servicedAt, bool* found) {
+    *found = false;
+    if (HistoryStatus status = EnsureOpen(true); !status.ok) return status;
+    SqliteStatement s(m_db, kVisitSql);
+    int code = s.PrepareCode();
+    if (code == SQLITE_OK) {
+        s.Bind(1, toolSerial);
+        s.Bind(2, servicedAt);
+        s.Bind(3, note);
+        code = s.Step();
+    }
+    if (code != SQLITE_DONE) return Failure("cannot write", code);
+    *found = sqlite3_changes(m_db.Handle()) > 0;
+    return {};
+}
+
+HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::string>& texts, std::int64_t interval,
+                                   std::vector<HistoryRow>& rows) {
+    rows.clear();
+    bool exists = true;
+    if (HistoryStatus status = EnsureOpen(false, &exists); !status.ok || !exists) return status;
+    SqliteStatement s(m_db, sql);
+    int code = s.PrepareCode();
+    for (std::size_t i = 0; code == SQLITE_OK && i < texts.size(); ++i) s.Bind(static_cast<int>(i + 1), texts[i]);
+    while (code == SQLITE_OK && (code = s.Step()) == SQLITE_ROW) {
+        rows.push_back(RowFrom(s, interval));
+        code = SQLITE_OK;
+    }
+    if (code != SQLITE_DONE) {
+        rows.clear();
+        return Failure("cannot read", code);
+    }
+    return {};
+}
+
+HistoryStatus CHistoryStore::Fleet(const std::string& since, std::int64_t interval, std::vector<HistoryRow>& rows) {
+    return Query(kFleetSql, {since}, interval, rows);
+}
+
+HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::string& since, std::int64_t interval,
+                                  std::vector<HistoryRow>& rows) {
+    return Query(kToolSql, {toolSerial, since}, interval, rows);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// CHistoryStore: the service history in one SQLite file per user. It opens the file on first use
+// (creating it and its folder for a write), brings the schema up to date, uses write-ahead logging and
+// waits at most the busy time-out for another writer. A file that is not a database, or a damaged one,
+// is renamed aside (history.sqlite3.damaged-<time>) and a new file started. One object per thread:
+// the object owns its connection; several objects and processes may use the same file at once.
+// Failures are values (HistoryStatus), never exceptions.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "history/history_read.h"
+#include "history/sqlite_db.h"
+
+struct HistoryStatus {
+    bool ok = true;
+    std::string message;  // English, for a log line or the History dialog; empty when ok
+};
+
+struct HistoryStoreOptions {
+    std::string path;             // the file; empty: DefaultHistoryPath()
+    int busyTimeoutMs = 2000;     // the longest wait for another connection's write lock
+    std::int64_t maxPageCount = 0;  // tests only: a store that is full after this many pages
+};
+
+// $XDG_STATE_HOME/quarvel/history.sqlite3 (see platform/state_dir.h); empty without a home folder.
+std::string DefaultHistoryPath();
+
+class CHistoryStore {
+public:
+    explicit CHistoryStore(HistoryStoreOptions options = {});
+
+    HistoryStatus Insert(const HistoryRead& read);
+    // A service visit of the tool with this serial at its last read's total counter. `found` false (and
+    // the status ok) when the history has no read of that tool.
+    HistoryStatus AddServiceVisit(const std::string& toolSerial, const std::string& note,
+                                  const std::string& servicedAt, bool* found);
+    // The fleet: each tool's last read (tools by tool and controller serial), ordered by serial; only
+    // tools last read at or after `since` (empty: all). A missing file is an empty history.
+    HistoryStatus Fleet(const std::string& since, std::int64_t serviceInterval, std::vector<HistoryRow>& rows);
+    // Every read of the tool with this serial at or after `since`, oldest first.
+    HistoryStatus Tool(const std::string& toolSerial, const std::string& since, std::int64_t serviceInterval,
+                       std::vector<HistoryRow>& rows);
+
+    const std::string& Path() const { return m_options.path; }
+    // The name the last damaged file was renamed to; empty when none was.
+    const std::string& SetAsideName() const { return m_setAside; }
+
+private:
+    // Opens the file once. `create` false: a missing file is not created (*exists false, status ok).
+    HistoryStatus EnsureOpen(bool create, bool* exists = nullptr);
+    HistoryStatus OpenOnce(bool create, int* code);
+    HistoryStatus SetAside();
+    HistoryStatus Failure(const std::string& what, int code);
+    HistoryStatus Query(const char* sql, const std::vector<std::string>& texts, std::int64_t interval,
+                        std::vector<HistoryRow>& rows);
+
+    HistoryStoreOptions m_options;
+    SqliteDb m_db;
+    std::string m_setAside;
+};

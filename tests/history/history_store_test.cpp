@@ -1,0 +1,206 @@
+// The history store: schema and migration, a damaged file set aside, two processes writing at once, a
+// store that cannot be written, the views' derived numbers and the writer thread.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "history/history_schema.h"
+#include "history/history_store.h"
+#include "history/history_writer.h"
+#include "support/temp_config_home.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+HistoryRead Read(const std::string& tool, std::uint32_t total, const std::string& controller = "C-1") {
+    HistoryRead r;
+    r.readAt = HistoryNow();
+    r.toolSerial = tool;
+    r.controllerSerial = controller;
+    r.toolModel = "RK-9";
+    r.totalCounter = total;
+    r.deviceInfo = std::string(16, '\0');
+    r.port = "/dev/ttyUSB0";
+    r.speed = 115200;
+    return r;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class HistoryStore : public ::testing::Test {
+protected:
+    std::string Path() const { return DefaultHistoryPath(); }
+    std::int64_t Count() {
+        SqliteDb db;
+        EXPECT_EQ(db.Open(Path(), false, 1000), 0);
+        return db.QueryInt("SELECT COUNT(*) FROM reads").value_or(-1);
+    }
+    TempConfigHome home;
+};
+}  // namespace
+
+TEST_F(HistoryStore, FirstUseCreatesTheFolderAndTheLatestSchemaInWalMode) {
+    EXPECT_EQ(Path(), home.Path() + "/state/quarvel/history.sqlite3");
+    CHistoryStore store;
+    std::vector<HistoryRow> rows;
+    ASSERT_TRUE(store.Fleet("", 0, rows).ok);
+    EXPECT_FALSE(fs::exists(Path()));  // a view of no history creates nothing
+    ASSERT_TRUE(store.Insert(Read("T-1", 10)).ok);
+    SqliteDb db;
+    ASSERT_EQ(db.Open(Path(), false, 1000), 0);
+    EXPECT_EQ(db.QueryInt("PRAGMA user_version"), kHistorySchemaVersion);
+    SqliteStatement mode(db, "PRAGMA journal_mode");
+    ASSERT_EQ(mode.Step(), 100 /* SQLITE_ROW */);
+    EXPECT_EQ(mode.Text(0), "wal");
+}
+
+TEST_F(HistoryStore, AVersionOneFileIsMigratedWithItsReads) {
+    fs::create_directories(fs::path(Path()).parent_path());
+    {
+        SqliteDb db;
+        ASSERT_EQ(db.Open(Path(), true, 1000), 0);
+        ASSERT_EQ(db.Exec(kHistorySchemaSteps[0]), 0);
+        ASSERT_EQ(db.Exec("PRAGMA user_version = 1"), 0);
+        ASSERT_EQ(db.Exec("INSERT INTO reads VALUES(1, '2026-01-01T00:00:00Z', 'RK-9', 'T-1', 'C-1', '1.04',"
+                          " 5, 700, 0, 0, 0, 0, 1, x'00', '/dev/ttyS0', 9600)"),
+                  0);
+    }
+    CHistoryStore store;
+    ASSERT_TRUE(store.Insert(Read("T-1", 1000)).ok);
+    bool found = false;
+    ASSERT_TRUE(store.AddServiceVisit("T-1", "", HistoryNow(), &found).ok);
+    EXPECT_TRUE(found);
+    std::vector<HistoryRow> rows;
+    ASSERT_TRUE(store.Tool("T-1", "", 0, rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].read.readAt, "2026-01-01T00:00:00Z");
+    EXPECT_EQ(rows[0].read.port, "/dev/ttyS0");
+    EXPECT_EQ(rows[1].cyclesSincePrevious, 300);
+    EXPECT_EQ(rows[1].cyclesSinceService, 0);
+    EXPECT_EQ(Count(), 2);
+}
+
+TEST_F(HistoryStore, AFileOfANewerSchemaIsLeftAlone) {
+    fs::create_directories(fs::path(Path()).parent_path());
+    {
+        SqliteDb db;
+        ASSERT_EQ(db.Open(Path(), true, 1000), 0);
+        ASSERT_EQ(db.Exec("PRAGMA user_version = 99"), 0);
+    }
+    CHistoryStore store;
+    const HistoryStatus status = store.Insert(Read("T-1", 1));
+    EXPECT_FALSE(status.ok);
+    EXPECT_NE(status.message.find("version 99"), std::string::npos) << status.message;
+    EXPECT_TRUE(store.SetAsideName().empty());
+}
+
+TEST_F(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
+    fs::create_directories(fs::path(Path()).parent_path());
+    const std::string garbage(8192, 'x');
+    std::ofstream(Path(), std::ios::binary) << garbage;
+    CHistoryStore store;
+    ASSERT_TRUE(store.Insert(Read("T-1", 1)).ok);
+    const std::string aside = store.SetAsideName();
+    ASSERT_FALSE(aside.empty());
+    EXPECT_EQ(aside.rfind(Path() + ".damaged-", 0), 0u) << aside;
+    EXPECT_EQ(FileText(aside), garbage);  // kept as it was, never deleted
+    EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(HistoryStore, TwoProcessesWritingAtOnceLoseNothing) {
+    constexpr int kEach = 200;
+    ASSERT_TRUE(CHistoryStore().Insert(Read("T-0", 0)).ok);  // both children find the schema in place
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            CHistoryStore store;
+            int failures = 0;
+            for (int i = 0; i < kEach; ++i) failures += store.Insert(Read("T-" + std::to_string(c + 1), i)).ok ? 0 : 1;
+            _exit(failures == 0 ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(Count(), 1 + 2 * kEach);
+    std::vector<HistoryRow> rows;
+    ASSERT_TRUE(CHistoryStore().Tool("T-2", "", 0, rows).ok);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kEach));
+    for (int i = 0; i < kEach; ++i) EXPECT_EQ(rows[i].read.totalCounter, static_cast<std::uint32_t>(i));
+}
+
+TEST_F(HistoryStore, AStoreThatCannotBeWrittenReportsEachLostRow) {
+    std::ofstream(home.Path() + "/file") << "x";
+    CHistoryStore unreachable(HistoryStoreOptions{home.Path() + "/file/quarvel/history.sqlite3", 100, 0});
+    const HistoryStatus status = unreachable.Insert(Read("T-1", 1));
+    EXPECT_FALSE(status.ok);
+    EXPECT_NE(status.message.find("cannot create"), std::string::npos) << status.message;
+
+    CHistoryStore full(HistoryStoreOptions{Path(), 100, 8});
+    HistoryStatus last;
+    int written = 0;
+    while ((last = full.Insert(Read(std::string(200, 'T'), 1))).ok && written < 10000) ++written;
+    EXPECT_FALSE(last.ok);
+    EXPECT_NE(last.message.find("full"), std::string::npos) << last.message;
+    EXPECT_EQ(Count(), written);  // what was written stays
+}
+
+TEST_F(HistoryStore, TheFleetShowsEachToolsLastReadWithItsServiceState) {
+    CHistoryStore store;
+    ASSERT_TRUE(store.Insert(Read("T-2", 100)).ok);
+    ASSERT_TRUE(store.Insert(Read("T-1", 100)).ok);
+    ASSERT_TRUE(store.Insert(Read("T-1", 100, "C-2")).ok);  // the same tool serial on another controller
+    bool found = false;
+    ASSERT_TRUE(store.AddServiceVisit("T-1", "die", HistoryNow(), &found).ok);  // the C-2 pair: the last read
+    ASSERT_TRUE(store.Insert(Read("T-1", 450)).ok);
+    ASSERT_TRUE(store.Insert(Read("T-1", 900, "C-2")).ok);
+    std::vector<HistoryRow> rows;
+    ASSERT_TRUE(store.Fleet("", 800, rows).ok);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].read.controllerSerial, "C-1");
+    EXPECT_EQ(rows[0].cyclesSincePrevious, 350);
+    EXPECT_EQ(rows[0].cyclesSinceService, 450);  // never serviced: since new
+    EXPECT_FALSE(rows[0].serviceDue);
+    EXPECT_EQ(rows[1].read.controllerSerial, "C-2");
+    EXPECT_EQ(rows[1].cyclesSinceService, 800);
+    EXPECT_TRUE(rows[1].serviceDue);
+    EXPECT_EQ(rows[2].read.toolSerial, "T-2");
+    EXPECT_FALSE(rows[2].cyclesSincePrevious);
+    ASSERT_TRUE(store.Fleet("2999-01-01", 800, rows).ok);
+    EXPECT_TRUE(rows.empty());
+}
+
+TEST_F(HistoryStore, TheWriterThreadWritesInOrderAndKeepsTheFirstLoss) {
+    {
+        CHistoryWriter writer;
+        ASSERT_TRUE(writer.Start());
+        for (std::uint32_t i = 0; i < 5; ++i) writer.Submit(Read("T-1", i));
+        EXPECT_TRUE(writer.WaitIdle(10000));
+        writer.Submit(Read("T-1", 5));
+    }  // the destructor writes what is queued, then joins
+    EXPECT_EQ(Count(), 6);
+
+    std::ofstream(home.Path() + "/file") << "x";
+    CHistoryWriter broken(HistoryStoreOptions{home.Path() + "/file/history.sqlite3", 100, 0});
+    ASSERT_TRUE(broken.Start());
+    broken.Submit(Read("T-1", 1));
+    broken.Submit(Read("T-1", 2));
+    EXPECT_TRUE(broken.WaitIdle(10000));
+    EXPECT_EQ(broken.LostCount(), 2u);
+    EXPECT_NE(broken.LossMessage().find("cannot create"), std::string::npos) << broken.LossMessage();
+    broken.Stop();
+    broken.Submit(Read("T-1", 3));  // after Stop: lost, not queued for ever
+    EXPECT_EQ(broken.LostCount(), 3u);
+}

@@ -1,0 +1,66 @@
+#include "cli_history.h"
+
+#include "app/settings/app_core.h"
+#include "app/settings/settings_store.h"
+#include "cli_exit.h"
+#include "cli_history_format.h"
+#include "history/history_export.h"
+#include "history/history_store.h"
+#include "platform/resource_ids.h"
+#include "platform/utf8.h"
+
+namespace {
+int Serviced(const CliOptions& options, CHistoryStore& store, CCliConsole& console) {
+    bool found = false;
+    const HistoryStatus status = store.AddServiceVisit(*options.tool, options.note.value_or(""), HistoryNow(), &found);
+    if (!status.ok) {
+        console.Error("history: " + status.message);
+        return kExitHistory;
+    }
+    if (!found) {
+        console.Error("history: no read of tool '" + *options.tool + "'");
+        return kExitHistory;
+    }
+    return kExitOk;
+}
+
+int Output(const std::string& path, const std::string& bytes, CCliConsole& console) {
+    CString widePath;
+    Utf8ToUtf16(path, widePath);  // checked when the options were parsed
+    try {
+        CFileException error;
+        if (!WriteHistoryExport(widePath, bytes, &error)) {
+            console.ErrLine(Utf16ToUtf8(error.GetErrorMessage()));
+            return kExitHistory;
+        }
+    } catch (const CFileException& e) {
+        console.ErrLine(Utf16ToUtf8(e.GetErrorMessage()));
+        return kExitHistory;
+    }
+    return kExitOk;
+}
+}  // namespace
+
+int RunHistoryCommand(const CliOptions& options, CCliConsole& console) {
+    CQuarvelAppCore settings;
+    LoadLanguage(settings);
+    LoadHistorySettings(settings);
+    CHistoryStore store;
+    if (options.serviced) return Serviced(options, store, console);
+
+    std::vector<HistoryRow> rows;
+    const std::string since = options.since.value_or("");
+    const HistoryStatus status = options.tool ? store.Tool(*options.tool, since, settings.ServiceInterval, rows)
+                                              : store.Fleet(since, settings.ServiceInterval, rows);
+    if (!status.ok) {
+        console.Error("history: " + status.message);
+        return kExitHistory;
+    }
+    if (!store.SetAsideName().empty()) {
+        console.Error("history: the damaged file was renamed to " + store.SetAsideName() + "; a new one was started");
+    }
+    const std::string text = FormatHistory(rows, options.format);
+    if (options.outputPath) return Output(*options.outputPath, text, console);
+    console.Out(text);
+    return kExitOk;
+}

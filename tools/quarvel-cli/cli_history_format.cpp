@@ -1,0 +1,76 @@
+#include "cli_history_format.h"
+
+#include <nlohmann/json.hpp>
+
+#include "app/session/tool_quantities.h"
+#include "history/history_fields.h"
+#include "platform/resource_ids.h"
+#include "platform/resource_module.h"
+#include "platform/utf8.h"
+
+namespace {
+std::string Label(UINT id) { return Utf16ToUtf8(LoadStringW(id)); }
+
+// Characters, not bytes, so that columns of non-Latin labels line up too.
+std::size_t Width(const std::string& text) {
+    std::size_t width = 0;
+    for (unsigned char c : text) width += (c & 0xC0) != 0x80;
+    return width;
+}
+
+std::string Json(const std::vector<HistoryRow>& rows) {
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const HistoryRow& row : rows) {
+        nlohmann::ordered_json object;
+        for (const auto& [name, value] : HistoryFields(row)) {
+            std::visit(
+                [&, key = name](const auto& v) {
+                    using T = std::decay_t<decltype(v)>;
+                    if constexpr (std::is_same_v<T, std::monostate>) object[key] = nullptr;
+                    else object[key] = v;
+                },
+                value);
+        }
+        array.push_back(std::move(object));
+    }
+    return array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+std::string Text(const std::vector<HistoryRow>& rows) {
+    std::vector<std::vector<std::string>> table;
+    table.push_back({Label(IDS_HISTORY_COL_DATE), Label(IDS_HISTORY_COL_TOOL_SERIAL), Label(IDS_HISTORY_COL_CONTROLLER),
+                     Label(IDS_HISTORY_COL_MODEL), Label(IDS_HISTORY_COL_FIRMWARE), Label(IDS_HISTORY_COL_CYCLES),
+                     Label(IDS_HISTORY_COL_TOTAL), Label(IDS_HISTORY_COL_RESULT),
+                     Label(IDS_HISTORY_COL_SINCE_PREVIOUS), Label(IDS_HISTORY_COL_SINCE_SERVICE),
+                     Label(IDS_HISTORY_COL_DUE)});
+    const std::string due = Label(IDS_HISTORY_DUE);
+    for (const HistoryRow& row : rows) {
+        const HistoryRead& r = row.read;
+        table.push_back({r.readAt, r.toolSerial, r.controllerSerial, r.toolModel, r.firmwareVersion,
+                         std::to_string(r.cycleCounter), std::to_string(r.totalCounter),
+                         Label(ResultStringId(r.cycleFlags)),
+                         row.cyclesSincePrevious ? std::to_string(*row.cyclesSincePrevious) : "-",
+                         std::to_string(row.cyclesSinceService), row.serviceDue ? due : ""});
+    }
+    std::vector<std::size_t> widths(table[0].size(), 0);
+    for (const auto& line : table)
+        for (std::size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], Width(line[i]));
+    std::string out;
+    for (const auto& line : table) {
+        std::string text;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            text += line[i];
+            if (i + 1 < line.size()) text += std::string(widths[i] - Width(line[i]) + 2, ' ');
+        }
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        out += text + "\n";
+    }
+    return out;
+}
+}  // namespace
+
+std::string FormatHistory(const std::vector<HistoryRow>& rows, CliFormat format) {
+    if (format == CliFormat::Json) return Json(rows);
+    if (format == CliFormat::Csv) return HistoryCsv(rows);
+    return Text(rows);
+}
