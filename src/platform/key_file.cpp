@@ -94,7 +94,7 @@ std::vector<KeyFileLine> ParseKeyFileLines(std::string_view text) {
         if (end == std::string_view::npos) end = text.size();  // a last line without its LF
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CR LF (and CR CR LF) end lines too
         KeyFileLine entry{std::string(line), false, {}};
         if (ParseLine(line, entry.value)) {
             bool seen = false;

@@ -7,7 +7,7 @@
 //
 // Writers put the bytes 0x00-0x1F, 0x7F, '=' and '\' of NAME, TEXT and BYTES as \xHH; every other byte,
 // 8-bit ones included, stands for itself. Readers take \xHH and \\ as the byte they stand for, any other
-// '\' as itself, and the first '=' as the end of the name (later ones are data). Lines end with LF; a CR
+// '\' as itself, and the first '=' as the end of the name (later ones are data). Lines end with LF; CRs
 // before it and a missing LF after the last line are read as line ends too.
 #include <string>
 #include <string_view>
