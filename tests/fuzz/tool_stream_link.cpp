@@ -8,7 +8,8 @@ namespace {
 // T of the read time-out n x 1 ms + T; the receiver simply reads again after it.
 constexpr std::uint32_t kReadTimeoutMs = 50;
 // How long Write waits for the receiver to take the answer. It is reached only when the receiver is held
-// up outside Read, with a frame it cannot hand on while the engine's received slot is still full.
+// up outside Read (with a frame it cannot hand on while the engine's received slot is still full, or not
+// scheduled in time on a loaded machine: the engine then finds no reply, a case it handles anyway).
 constexpr auto kHandOverBound = std::chrono::microseconds(200);
 }  // namespace
 
