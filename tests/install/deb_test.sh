@@ -6,8 +6,8 @@
 set -euo pipefail
 prebuilt=""
 if [[ "$1" == *.deb ]]; then
+  [ -f "$1" ] || { echo "deb test: no package $1" >&2; exit 1; }
   prebuilt="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
-  [ -f "$prebuilt" ] || { echo "deb test: no package $1" >&2; exit 1; }
   build="$(cd "$(dirname "$prebuilt")/.." && pwd)"
 else
   build="$(cd "$1" && pwd)"
