@@ -28,6 +28,16 @@ int LockFor(UINT flags) {
     }
 }
 
+// A FIFO, a socket or a terminal is a stream another program feeds or drains at its own pace, not a
+// file: reading or writing it can block without end, so it is refused (ENXIO, as open() itself refuses
+// a socket). Anything else gets its blocking mode back, so it behaves as it always did. 0 when kept.
+int RefuseStream(int fd, const struct stat& st) {
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || (S_ISCHR(st.st_mode) && isatty(fd))) return ENXIO;
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
+    return 0;
+}
+
 const char* StreamMode(UINT flags) {
     if (flags & CFile::modeReadWrite) return "r+b";
     if (flags & CFile::modeWrite) return "wb";
@@ -49,7 +59,8 @@ BOOL CFile::Open(const CString& fileName, UINT openFlags, CFileException* error)
     int access = O_RDONLY;
     if (openFlags & modeReadWrite) access = O_RDWR;
     else if (openFlags & modeWrite) access = O_WRONLY;
-    int flags = access | O_CLOEXEC | O_NOCTTY;
+    // Without blocking: a FIFO with no one at its other end would otherwise hold the caller in open().
+    int flags = access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     if (openFlags & modeCreate) flags |= O_CREAT;
     const std::string path = Utf16ToUtf8(m_strFileName);
     do {
@@ -59,6 +70,7 @@ BOOL CFile::Open(const CString& fileName, UINT openFlags, CFileException* error)
     struct stat st {};
     if (fstat(m_hFile, &st) != 0) return fail(errno);
     if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+    if (const int err = RefuseStream(m_hFile, st)) return fail(err);
     // Another opener holding the file counts as a sharing violation, as with Windows share modes.
     if (const int lock = LockFor(openFlags); lock != 0 && S_ISREG(st.st_mode)) {
         int rc;

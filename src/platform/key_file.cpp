@@ -24,11 +24,13 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool Unescape(std::string_view in, std::string& out) {
+// Reads escapes back: \xHH and \\ are the byte they stand for, any other '\' is itself. Control bytes
+// make the line unsound; so does '=' where it is not allowed (in a name).
+bool Unescape(std::string_view in, bool equalsAllowed, std::string& out) {
     out.clear();
     for (std::size_t i = 0; i < in.size(); ++i) {
         const auto c = static_cast<unsigned char>(in[i]);
-        if (c < 0x20 || c == 0x7F || c == '=') return false;
+        if (c < 0x20 || c == 0x7F || (c == '=' && !equalsAllowed)) return false;
         if (c != '\\') {
             out += static_cast<char>(c);
         } else if (i + 1 < in.size() && in[i + 1] == '\\') {
@@ -38,20 +40,22 @@ bool Unescape(std::string_view in, std::string& out) {
             out += static_cast<char>(HexDigit(in[i + 2]) * 16 + HexDigit(in[i + 3]));
             i += 3;
         } else {
-            return false;
+            out += '\\';
         }
     }
     return true;
 }
 
 bool ParseLine(std::string_view line, KeyValue& value) {
+    if (line.empty() || line[0] == '#') return false;
     const auto colon = line.find(':');
     if (colon == std::string_view::npos) return false;
     const std::string_view type = line.substr(0, colon);
     const std::string_view rest = line.substr(colon + 1);
     const auto equals = rest.find('=');
     if (equals == std::string_view::npos) return false;
-    if (!Unescape(rest.substr(0, equals), value.name) || !Unescape(rest.substr(equals + 1), value.data)) return false;
+    if (!Unescape(rest.substr(0, equals), false, value.name) || !Unescape(rest.substr(equals + 1), true, value.data))
+        return false;
     if (type == "sz") {
         value.type = 1;
         value.data.push_back('\0');
@@ -64,42 +68,77 @@ bool ParseLine(std::string_view line, KeyValue& value) {
     value.type = static_cast<DWORD>(number);
     return true;
 }
+
+std::string ValueLine(const KeyValue& v) {
+    std::string out;
+    std::string_view data = v.data;
+    if (v.type == 1 && !data.empty() && data.back() == '\0') {
+        out += "sz:";
+        data.remove_suffix(1);
+    } else {
+        out += std::to_string(v.type);
+        out += ':';
+    }
+    Escape(v.name, out);
+    out += '=';
+    Escape(data, out);
+    return out;
+}
 }  // namespace
 
-std::vector<KeyValue> ParseKeyFile(std::string_view text) {
-    std::vector<KeyValue> values;
+std::vector<KeyFileLine> ParseKeyFileLines(std::string_view text) {
+    std::vector<KeyFileLine> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        const auto end = text.find('\n', start);
-        if (end == std::string_view::npos) break;  // a cut-off last line
-        const std::string_view line = text.substr(start, end - start);
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();  // a last line without its LF
+        std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        if (line.empty() || line[0] == '#') continue;
-        KeyValue value;
-        if (!ParseLine(line, value)) continue;
-        bool seen = false;
-        for (const KeyValue& v : values) seen = seen || v.name == value.name;
-        if (!seen) values.push_back(std::move(value));
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CR LF (and CR CR LF) end lines too
+        KeyFileLine entry{std::string(line), false, {}};
+        if (ParseLine(line, entry.value)) {
+            bool seen = false;
+            for (const KeyFileLine& l : lines) seen = seen || (l.bValue && l.value.name == entry.value.name);
+            entry.bValue = !seen;
+        }
+        if (!entry.bValue) entry.value = {};
+        lines.push_back(std::move(entry));
+    }
+    return lines;
+}
+
+std::string SerializeKeyFileLines(const std::vector<KeyFileLine>& lines) {
+    std::string out;
+    for (const KeyFileLine& line : lines) {
+        out += line.text;
+        out += '\n';
+    }
+    return out;
+}
+
+void SetKeyFileValue(std::vector<KeyFileLine>& lines, const KeyValue& value) {
+    for (KeyFileLine& line : lines) {
+        if (line.bValue && line.value.name == value.name) {
+            line = {ValueLine(value), true, value};
+            return;
+        }
+    }
+    lines.push_back({ValueLine(value), true, value});
+}
+
+std::vector<KeyValue> KeyFileValues(const std::vector<KeyFileLine>& lines) {
+    std::vector<KeyValue> values;
+    for (const KeyFileLine& line : lines) {
+        if (line.bValue) values.push_back(line.value);
     }
     return values;
 }
 
+std::vector<KeyValue> ParseKeyFile(std::string_view text) { return KeyFileValues(ParseKeyFileLines(text)); }
+
 std::string SerializeKeyFile(const std::vector<KeyValue>& values) {
     std::string out = "# Quarvel settings key: one value per line, TYPE:NAME=DATA (sz = text with its NUL)\n";
-    for (const KeyValue& v : values) {
-        std::string_view data = v.data;
-        if (v.type == 1 && !data.empty() && data.back() == '\0') {
-            out += "sz:";
-            data.remove_suffix(1);
-        } else {
-            out += std::to_string(v.type);
-            out += ':';
-        }
-        Escape(v.name, out);
-        out += '=';
-        Escape(data, out);
-        out += '\n';
-    }
+    for (const KeyValue& v : values) out += ValueLine(v) + '\n';
     return out;
 }
 

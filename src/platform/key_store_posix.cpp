@@ -1,6 +1,8 @@
 // The key store over files: reads take a snapshot of the key's file; every write re-reads the file,
-// changes it and replaces it atomically (temporary file, fsync, rename), all under an exclusive flock
-// on a lock file beside it, so concurrent writers in any number of processes never lose a value.
+// changes the one line of its value and replaces the file atomically (temporary file, fsync, rename), all
+// under an exclusive flock on a lock file beside it, so concurrent writers in any number of processes
+// never lose a value, and every line a person added stays as it was. A key file that is a symbolic link
+// is read through; its target is what gets replaced (the temporary and lock files go beside the target).
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -10,9 +12,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <chrono>
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "platform/key_file.h"
@@ -28,6 +33,8 @@ namespace {
 constexpr std::size_t kMaxKeyFileBytes = 8u << 20;
 constexpr std::size_t kMaxNameLen = 16383;
 constexpr std::size_t kMaxDataLen = 1u << 20;
+// How long a write waits for another writer's lock before it gives up.
+constexpr auto kLockWait = std::chrono::seconds(2);
 
 std::mutex g_handlesMutex;
 std::set<HKEY> g_handles;
@@ -62,8 +69,23 @@ std::string ConfigHome() {
     return {};
 }
 
-// Reads the whole file: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND or another code.
-LONG ReadFile(const std::string& path, std::string& text) {
+// The file that holds the key's text: the path itself, or the final target when it is a symbolic link.
+// A missing file is no error (the path is returned as it is); a link whose target is missing is
+// ERROR_PATH_NOT_FOUND, so nothing is ever created in the link's place.
+LONG ResolveKeyFile(const std::string& path, std::string& target) {
+    target = path;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? ERROR_SUCCESS : ErrnoToError(errno);
+    if (!S_ISLNK(st.st_mode)) return ERROR_SUCCESS;
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) return errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrnoToError(errno);
+    target = resolved;
+    return ERROR_SUCCESS;
+}
+
+// Reads the whole file: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND or another code. A file larger than the
+// store reads is cut there and *cut is set, so a writer can refuse to replace it with the part it read.
+LONG ReadFile(const std::string& path, std::string& text, bool* cut = nullptr) {
     text.clear();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return ErrnoToError(errno);
@@ -74,7 +96,7 @@ LONG ReadFile(const std::string& path, std::string& text) {
     }
     char buffer[65536];
     LONG result = ERROR_SUCCESS;
-    while (text.size() < kMaxKeyFileBytes) {
+    while (text.size() <= kMaxKeyFileBytes) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) result = ErrnoToError(errno);
@@ -82,6 +104,7 @@ LONG ReadFile(const std::string& path, std::string& text) {
         text.append(buffer, static_cast<std::size_t>(n));
     }
     close(fd);
+    if (cut) *cut = text.size() > kMaxKeyFileBytes;
     if (text.size() > kMaxKeyFileBytes) text.resize(kMaxKeyFileBytes);  // the rest is not read
     return result;
 }
@@ -125,20 +148,35 @@ LONG ReplaceFile(const std::string& path, const std::string& text) {
     return ERROR_SUCCESS;
 }
 
-// The exclusive advisory lock of one key, held for the object's lifetime.
+// The exclusive advisory lock of one key, held for the object's lifetime. The wait for it is bounded
+// (kLockWait, then ERROR_SHARING_VIOLATION), so a writer that hangs elsewhere never freezes this one.
+// flock has no timed form, and a thread parked in a blocking flock cannot be woken to end, so the lock
+// is tried without blocking and retried after sleeps that double from 1 ms up to 64 ms: a writer holds
+// it for a few milliseconds, so the usual wait is one or two short sleeps and a long one costs about 35
+// wake-ups in all.
 class KeyLock {
 public:
-    explicit KeyLock(const std::string& keyPath) {
-        m_fd = open((keyPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    explicit KeyLock(const std::string& keyFile) {
+        m_fd = open((keyFile + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_fd < 0) {
             m_error = ErrnoToError(errno);
             return;
         }
-        while (flock(m_fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
+        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        auto pause = std::chrono::milliseconds(1);
+        while (flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR) continue;
+            if (errno != EWOULDBLOCK) {
                 m_error = ErrnoToError(errno);
                 return;
             }
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) {
+                m_error = ERROR_SHARING_VIOLATION;
+                return;
+            }
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+            pause = std::min(pause * 2, std::chrono::milliseconds(64));
         }
     }
     ~KeyLock() {
@@ -189,8 +227,9 @@ LONG RegOpenKeyExA(HKEY root, const char* subKey, DWORD, REGSAM access, HKEY* re
     *result = nullptr;
     std::string path;
     if (const LONG error = OpenPath(root, subKey, path)) return error;
-    std::string text;
-    if (const LONG error = ReadFile(path, text)) return error;
+    std::string file, text;
+    if (const LONG error = ResolveKeyFile(path, file)) return error;
+    if (const LONG error = ReadFile(file, text)) return error;
     *result = NewHandle(path, access, ParseKeyFile(text));
     return ERROR_SUCCESS;
 }
@@ -202,13 +241,15 @@ LONG RegCreateKeyExA(HKEY root, const char* subKey, DWORD, char*, DWORD, REGSAM 
     std::string path;
     if (const LONG error = OpenPath(root, subKey, path)) return error;
     if (const LONG error = MakeDirectories(path)) return error;
-    KeyLock lock(path);
+    std::string file;
+    if (const LONG error = ResolveKeyFile(path, file)) return error;
+    KeyLock lock(file);
     if (lock.Error()) return lock.Error();
     std::string text;
-    LONG error = ReadFile(path, text);
+    LONG error = ReadFile(file, text);
     bool created = false;
     if (error == ERROR_FILE_NOT_FOUND) {
-        error = ReplaceFile(path, SerializeKeyFile({}));
+        error = ReplaceFile(file, SerializeKeyFile({}));
         created = true;
     }
     if (error) return error;
@@ -262,23 +303,20 @@ LONG RegSetValueExA(HKEY key, const char* name, DWORD, DWORD type, const BYTE* d
     if (!(key->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     const std::string valueName = name ? name : "";
     if (valueName.size() > kMaxNameLen || size > kMaxDataLen || (size && !data)) return ERROR_INVALID_PARAMETER;
-    KeyLock lock(key->path);
-    if (lock.Error()) return lock.Error() == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_KEY_DELETED) : lock.Error();
+    auto deleted = [](LONG error) { return error == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_KEY_DELETED) : error; };
+    std::string file;
+    if (const LONG error = ResolveKeyFile(key->path, file)) return deleted(error);
+    KeyLock lock(file);
+    if (lock.Error()) return deleted(lock.Error());
     std::string text;
-    if (const LONG error = ReadFile(key->path, text))
-        return error == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_KEY_DELETED) : error;
-    std::vector<KeyValue> values = ParseKeyFile(text);
-    KeyValue value{valueName, type, size ? std::string(reinterpret_cast<const char*>(data), size) : std::string()};
-    bool replaced = false;
-    for (KeyValue& v : values) {
-        if (v.name == valueName) {
-            v = value;
-            replaced = true;
-        }
-    }
-    if (!replaced) values.push_back(std::move(value));
-    if (const LONG error = ReplaceFile(key->path, SerializeKeyFile(values))) return error;
-    key->values = std::move(values);
+    bool cut = false;
+    if (const LONG error = ReadFile(file, text, &cut)) return deleted(error);
+    if (cut) return ERROR_INVALID_DATA;  // replacing it would lose what lies past the part read
+    std::vector<KeyFileLine> lines = ParseKeyFileLines(text);
+    SetKeyFileValue(lines,
+                    {valueName, type, size ? std::string(reinterpret_cast<const char*>(data), size) : std::string()});
+    if (const LONG error = ReplaceFile(file, SerializeKeyFileLines(lines))) return error;
+    key->values = KeyFileValues(lines);
     return ERROR_SUCCESS;
 }
 

@@ -123,6 +123,7 @@ private:
     bool StartDrainLocked();
     void DrainThread();
     bool WriteQueueLocked();
+    void FailWritesLocked();
     void StopDrainThread();
 
     int m_fd = -1;
@@ -296,6 +297,7 @@ DeviceReadResult PosixSerialDevice::Read(std::uint32_t n, BYTE* buffer, DWORD ti
         if (ready > 0 && (fds[1].revents & POLLIN) && !m_bCancelPending.load(std::memory_order_acquire)) {
             DrainEventFd(m_cancelFd);
         }
+        if (m_bGone.load(std::memory_order_acquire)) return Fail(got);  // writing failed meanwhile
     }
     return {Outcome::Data, got, 0};
 }
@@ -316,7 +318,7 @@ bool PosixSerialDevice::Write(std::uint32_t n, const BYTE* data) {
     if (m_nQueueHead == m_queue.size()) {  // nothing queued: order allows a direct write
         const ssize_t k = RetryEintr([&] { return ::write(m_fd, data, n); });
         if (k < 0 && errno != EAGAIN) {
-            if (IsDeviceGone(errno)) m_bGone = true;
+            FailWritesLocked();
             return false;
         }
         taken = k < 0 ? 0 : static_cast<std::uint32_t>(k);
@@ -332,12 +334,10 @@ bool PosixSerialDevice::StartDrainLocked() {
         try {
             m_drain = std::thread([this] { DrainThread(); });
         } catch (...) {
-            // No thread to drain in the background: rather than drop bytes, write them out here.
-            while (WriteQueueLocked() && m_nQueueHead < m_queue.size()) {
-                pollfd fd{m_fd, POLLOUT, 0};
-                (void)::poll(&fd, 1, 100);
-            }
-            return !m_bGone;
+            // Without a thread the bytes could only go out by blocking the writer, whom Write must never
+            // hold up: the device cannot take them, so the link fails as at a hang-up.
+            FailWritesLocked();
+            return false;
         }
     }
     SignalEventFd(m_drainWakeFd);
@@ -351,9 +351,7 @@ bool PosixSerialDevice::WriteQueueLocked() {
             RetryEintr([&] { return ::write(m_fd, m_queue.data() + m_nQueueHead, m_queue.size() - m_nQueueHead); });
         if (k < 0) {
             if (errno == EAGAIN) break;
-            m_bGone = true;
-            m_queue.clear();
-            m_nQueueHead = 0;
+            FailWritesLocked();
             return false;
         }
         m_nQueueHead += static_cast<std::size_t>(k);
@@ -375,17 +373,31 @@ void PosixSerialDevice::DrainThread() {
         }
         // The device is watched only while bytes wait, so a hung-up line cannot keep poll() returning.
         pollfd fds[2] = {{m_drainWakeFd, POLLIN, 0}, {pending ? m_fd : -1, POLLOUT, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
+        const int ready = ::poll(fds, 2, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) {
+            // Nothing queued could go out any more: fail the device so Write stops taking bytes, then end.
+            std::lock_guard lock(m_writeMutex);
+            FailWritesLocked();
+            return;
+        }
         if (fds[0].revents & POLLIN) DrainEventFd(m_drainWakeFd);
         if (fds[1].revents & (POLLOUT | POLLHUP | POLLERR)) {
             std::lock_guard lock(m_writeMutex);
-            if (!WriteQueueLocked() || (fds[1].revents & (POLLHUP | POLLERR) && !(fds[1].revents & POLLOUT))) {
-                m_bGone = true;
-                m_queue.clear();
-                m_nQueueHead = 0;
+            if (WriteQueueLocked() && (fds[1].revents & (POLLHUP | POLLERR)) && !(fds[1].revents & POLLOUT)) {
+                FailWritesLocked();
             }
         }
     }
+}
+
+// The device can take no more bytes: drop the queue, refuse every later Write and end the Read in progress
+// (it fails, as at a hang-up; bytes already received still come first).
+void PosixSerialDevice::FailWritesLocked() {
+    m_bGone.store(true, std::memory_order_release);
+    m_queue.clear();
+    m_nQueueHead = 0;
+    SignalEventFd(m_cancelFd);
 }
 
 void PosixSerialDevice::StopDrainThread() {

@@ -14,5 +14,11 @@ struct SavedTerminal {
 bool SaveTerminal(int fd, SavedTerminal& saved);
 bool RestoreTerminal(int fd, const SavedTerminal& saved);
 bool ReadLineSettings(int fd, LineSettings& line);
-// False when the driver refuses; the terminal then keeps its settings.
+// False when the driver refuses the settings or keeps another speed than the one asked for (a driver
+// rounds what its clock cannot make); the terminal then gets back the settings it had.
 bool ApplyLineSettings(int fd, const LineSettings& line);
+
+// Test seam: stands in for a driver that rounds speeds, by passing each speed about to be set through
+// `rounding`. Null, the default, sets speeds as asked. Set only while no line is being configured.
+using SpeedRounding = unsigned (*)(unsigned baud);
+void SetSpeedRoundingForTest(SpeedRounding rounding);

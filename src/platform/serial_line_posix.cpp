@@ -86,6 +86,8 @@ bool SetSpeed(TerminalState& state, unsigned baud) {
 }
 #endif
 
+SpeedRounding g_speedRounding = nullptr;
+
 }  // namespace
 
 bool SaveTerminal(int fd, SavedTerminal& saved) {
@@ -127,10 +129,13 @@ bool ReadLineSettings(int fd, LineSettings& line) {
     return true;
 }
 
+void SetSpeedRoundingForTest(SpeedRounding rounding) { g_speedRounding = rounding; }
+
 bool ApplyLineSettings(int fd, const LineSettings& line) {
-    TerminalState state{};
-    if (!GetState(fd, state)) return false;
-    if (!SetSpeed(state, line.nBaud)) return false;
+    TerminalState before{};
+    if (!GetState(fd, before)) return false;
+    TerminalState state = before;
+    if (!SetSpeed(state, g_speedRounding ? g_speedRounding(line.nBaud) : line.nBaud)) return false;
     static constexpr unsigned kSizes[] = {CS5, CS6, CS7, CS8};
     state.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
     state.c_cflag |= kSizes[line.nDataBits < 5 || line.nDataBits > 8 ? 3 : line.nDataBits - 5];
@@ -144,7 +149,10 @@ bool ApplyLineSettings(int fd, const LineSettings& line) {
     // Linux makes 1.5 stop bits out of CSTOPB with 5 data bits, as the UARTs do.
     if (line.eStopBits != StopBits::One) state.c_cflag |= CSTOPB;
     if (!SetState(fd, state)) return false;
-    // A driver may take the call but not the speed: read back what it kept.
+    // A driver may take the call but round the speed: read back what it kept, and where that is not what
+    // was asked for, put the line back as it was rather than leave it at a speed nobody chose.
     TerminalState check{};
-    return GetState(fd, check) && GetSpeed(check) == line.nBaud;
+    if (GetState(fd, check) && GetSpeed(check) == line.nBaud) return true;
+    (void)SetState(fd, before);
+    return false;
 }

@@ -3,18 +3,28 @@
 // cleanly. Construct it in main() before any other thread starts (the signals are blocked in the
 // constructing thread and so in every thread started after it). The callback runs on the watcher's thread;
 // the destructor stops that thread and restores the signal mask.
+//
+// With a force grace, a program that cannot stop cleanly (its main thread blocked somewhere) still ends:
+// at a second signal, or when it still runs that long after the first, the process ends at once with
+// 128 + the signal's number. Its descriptors are closed by the kernel then, which releases the devices
+// it held and their locks; nothing else runs.
+#include <chrono>
 #include <functional>
 #include <thread>
 
 class StopSignalWatcher {
 public:
-    explicit StopSignalWatcher(std::function<void(int signal)> onStop);
+    explicit StopSignalWatcher(std::function<void(int signal)> onStop,
+                               std::chrono::milliseconds forceGrace = std::chrono::milliseconds::zero());
     StopSignalWatcher(const StopSignalWatcher&) = delete;
     StopSignalWatcher& operator=(const StopSignalWatcher&) = delete;
     ~StopSignalWatcher();
 
 private:
+    void Run();
+
     std::function<void(int)> m_onStop;
+    std::chrono::milliseconds m_forceGrace;
     std::thread m_thread;
     int m_wakeFd = -1;
     int m_signalFd = -1;

@@ -5,10 +5,12 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
 #include "platform/stop_signal.h"
+#include "platform/uucp_lock.h"
 
 namespace {
 sigset_t StopSignals() {
@@ -18,31 +20,57 @@ sigset_t StopSignals() {
     sigaddset(&set, SIGTERM);
     return set;
 }
+
+// Ends the process at once; the kernel releases the port's descriptor and its locks, but the UUCP lock files
+// this process announced its ports with are plain files that only it can remove.
+[[noreturn]] void ForceExit(int status) {
+    ReleaseAllUucpLocks();
+    _exit(status);
+}
 }  // namespace
 
-StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop) : m_onStop(std::move(onStop)) {
+StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop, std::chrono::milliseconds forceGrace)
+    : m_onStop(std::move(onStop)), m_forceGrace(forceGrace) {
     const sigset_t set = StopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     m_signalFd = signalfd(-1, &set, SFD_CLOEXEC);
     m_wakeFd = eventfd(0, EFD_CLOEXEC);
     if (m_signalFd < 0 || m_wakeFd < 0) return;
     try {
-        m_thread = std::thread([this] {
-            for (;;) {
-                pollfd fds[2] = {{m_signalFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-                if (::poll(fds, 2, -1) < 0) {
-                    if (errno == EINTR) continue;
-                    return;
-                }
-                if (fds[1].revents & POLLIN) return;
-                signalfd_siginfo info{};
-                if (::read(m_signalFd, &info, sizeof info) == sizeof info && m_onStop) {
-                    m_onStop(static_cast<int>(info.ssi_signo));
-                }
-            }
-        });
+        m_thread = std::thread([this] { Run(); });
     } catch (...) {
         // Without the thread the signals stay blocked and pending; the program ends by other means.
+    }
+}
+
+void StopSignalWatcher::Run() {
+    using Clock = std::chrono::steady_clock;
+    const bool forcing = m_forceGrace > std::chrono::milliseconds::zero();
+    int first = 0;  // the first signal taken, once there was one
+    Clock::time_point forceAt{};
+    for (;;) {
+        int timeout = -1;
+        if (forcing && first != 0) {
+            timeout = static_cast<int>(
+                std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(forceAt - Clock::now()).count()));
+        }
+        pollfd fds[2] = {{m_signalFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, timeout);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents & POLLIN) return;
+        if (ready == 0) ForceExit(128 + first);  // still running after the grace: end now
+        signalfd_siginfo info{};
+        if (::read(m_signalFd, &info, sizeof info) != sizeof info) continue;
+        const int signal = static_cast<int>(info.ssi_signo);
+        if (forcing && first != 0) ForceExit(128 + signal);
+        if (first == 0) {
+            first = signal;
+            forceAt = Clock::now() + m_forceGrace;
+        }
+        if (m_onStop) m_onStop(signal);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -192,6 +193,32 @@ TEST_F(CliEndToEnd, TheReportFileEqualsTheWritersBytes) {
     }
     EXPECT_EQ(FileBytes(dir / "r.txt")[2], 'T');
     EXPECT_EQ(FileBytes(dir / "r.csv")[2], '"');
+}
+
+TEST_F(CliEndToEnd, AReportPathThatIsAFifoFailsAtOnce) {
+    StartSim();
+    const fs::path fifo = fs::path(home.Path()) / "report.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const CliResult r = Run({"read", "--report", fifo.string()});  // nobody reads the FIFO
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("The output file could not be opened."), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+// A read waiting on a tool that never answers: one signal ends it after its grace, a second at once.
+// SIGINT is taken before a SIGTERM pending with it, so the second case ends with SIGTERM's number only
+// when the second signal was what ended it.
+TEST_F(CliEndToEnd, SignalsEndAReadBlockedOnASilentTool) {
+    StartSim({"--silent"});
+    const std::string lock = std::string(std::getenv("QUARVEL_LOCK_DIR")) + "/" + UucpLockName(sim.DevicePath());
+    for (const std::vector<int>& signals : {std::vector<int>{SIGTERM}, std::vector<int>{SIGINT, SIGTERM}}) {
+        Launch({"read", "--trace", "--reply-timeout", "25000"});
+        ASSERT_TRUE(cli().WaitForErr("-> 55 44 00 44", kRunMs)) << cli().Err();
+        for (int signal : signals) cli().Signal(signal);
+        const CliResult r = Finish();
+        EXPECT_EQ(r.exitCode, 128 + SIGTERM) << signals.size() << " signal(s)\n" << r.err;
+        EXPECT_FALSE(fs::exists(lock)) << "the forced end left the port's lock file";
+    }
 }
 
 TEST_F(CliEndToEnd, TraceShowsEveryFrame) {

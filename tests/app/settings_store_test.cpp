@@ -211,3 +211,20 @@ TEST_F(Settings, SavesWriteTextWithItsNulAndRefuseOutOfRange) {
     LoadPortSettings(next, next.PortNumber);
     EXPECT_EQ(std::make_tuple(next.Language, next.PortNumber, next.SpeedIndex), std::make_tuple(3, 256, 4));
 }
+
+TEST_F(Settings, SavingKeepsEveryLineOfAHandEditedKey) {
+    MakeKey({});
+    // As an installer on another system or an editor leaves it: CR LF, a comment, no final line feed.
+    const std::string edited =
+        "# Quarvel settings\r\n# my own note\r\nsz:Language1=C:\\Quarvel\\fr.json\r\nsz:Language2=/opt/q=2/it.json\r\n"
+        "sz:COM=COM2\r\nsz:Language3=/opt/bg.json";
+    std::ofstream(home.Path() + "/kordane/quarvel.reg", std::ios::binary | std::ios::trunc) << edited;
+    app.SpeedIndex = 5;
+    ASSERT_EQ(SavePortSettings(7, app), 0);
+    EXPECT_EQ(KeyFileText(),
+              "# Quarvel settings\n# my own note\nsz:Language1=C:\\Quarvel\\fr.json\nsz:Language2=/opt/q=2/it.json\n"
+              "sz:COM=COM7\nsz:Language3=/opt/bg.json\nsz:SPEED=5\n");
+    EXPECT_EQ(Stored("Language1"), std::string("C:\\Quarvel\\fr.json\0", 19));
+    EXPECT_EQ(Stored("Language2"), std::string("/opt/q=2/it.json\0", 17));
+    EXPECT_EQ(Stored("Language3"), std::string("/opt/bg.json\0", 13));
+}

@@ -21,7 +21,9 @@
 
 namespace {
 
-constexpr DWORD kReplyTimeoutMs = 3;
+// The link hands the engine every frame of an answer before its Write returns, so the reply, if there is
+// one, is in the received slot when the engine looks: no time-out is needed to wait for it.
+constexpr DWORD kReplyTimeoutMs = 0;
 // Scheduling slack on a loaded machine; an exchange that hangs or waits twice blows through it.
 constexpr auto kMargin = std::chrono::milliseconds(1500);
 constexpr int kMaxExchanges = 12;

@@ -7,6 +7,10 @@
 namespace {
 // T of the read time-out n x 1 ms + T; the receiver simply reads again after it.
 constexpr std::uint32_t kReadTimeoutMs = 50;
+// How long Write waits for the receiver to take the answer. It is reached only when the receiver is held
+// up outside Read (with a frame it cannot hand on while the engine's received slot is still full, or not
+// scheduled in time on a loaded machine: the engine then finds no reply, a case it handles anyway).
+constexpr auto kHandOverBound = std::chrono::microseconds(200);
 }  // namespace
 
 ToolStreamLink::ToolStreamLink(std::uint32_t maxChunk) : m_nMaxChunk(maxChunk) { m_bOpen = true; }
@@ -39,13 +43,15 @@ int ToolStreamLink::CancelRead() {
 }
 
 int ToolStreamLink::Write(std::uint32_t n, const BYTE* data, std::uint32_t*) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_written.insert(m_written.end(), data, data + n);
-        m_released.insert(m_released.end(), m_nextAnswer.begin(), m_nextAnswer.end());
-        m_nextAnswer.clear();
-    }
+    std::unique_lock lock(m_mutex);
+    m_written.insert(m_written.end(), data, data + n);
+    const bool released = !m_nextAnswer.empty();
+    m_released.insert(m_released.end(), m_nextAnswer.begin(), m_nextAnswer.end());
+    m_nextAnswer.clear();
+    if (released) m_bReaderWaiting = false;
     m_cv.notify_all();
+    m_cv.wait_for(lock, kHandOverBound,
+                  [&] { return m_bCancelPending || (m_bReaderWaiting && m_nReadPos == m_released.size()); });
     return TRUE;
 }
 
@@ -53,7 +59,12 @@ int ToolStreamLink::Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received)
     *received = 0;
     std::unique_lock lock(m_mutex);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(n + kReadTimeoutMs);
-    m_cv.wait_until(lock, deadline, [&] { return m_bCancelPending || m_nReadPos < m_released.size(); });
+    if (m_nReadPos == m_released.size() && !m_bCancelPending) {
+        m_bReaderWaiting = true;
+        m_cv.notify_all();
+        m_cv.wait_until(lock, deadline, [&] { return m_bCancelPending || m_nReadPos < m_released.size(); });
+        m_bReaderWaiting = false;
+    }
     if (m_bCancelPending) {
         m_bCancelPending = false;
         return 0;

@@ -4,6 +4,10 @@
 // reply can only come after its request, as on the wire; leftovers of earlier answers stay in the stream.
 // Read behaves like the serial port (blocks until bytes, a CancelRead or the total read time-out), and may
 // hand the bytes out in small chunks to split frames across reads.
+// Write returns only once the receiver has taken every released byte and waits in Read again (or after a
+// short bound, for a receiver held up elsewhere): whatever frame the answer completes is then already in the
+// engine's received slot, so the exchange ends at once, and the engine can run with a reply time-out of 0 --
+// an exchange whose input is exhausted without a reply ends without waiting.
 // Threads: the receive thread reads, the engine thread writes, the fuzz target scripts and inspects.
 // Owned by the fuzz target; outlives the engine built on it.
 #include <condition_variable>
@@ -38,6 +42,7 @@ private:
     std::vector<BYTE> m_nextAnswer;
     std::vector<BYTE> m_released;
     std::size_t m_nReadPos = 0;
+    bool m_bReaderWaiting = false;  // the receiver waits in Read with every released byte taken
     std::vector<BYTE> m_written;
     bool m_bCancelPending = false;
 };

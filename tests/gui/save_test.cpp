@@ -1,5 +1,7 @@
 // Save: the file dialog's settings, both layouts byte for byte against the shared report writer, Cancel,
-// a file that cannot be opened, a full disk, and saving with a counter out of range.
+// a file that cannot be opened (a FIFO too), a full disk, and saving with a counter out of range.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -156,16 +158,20 @@ TEST_F(SaveTest, CancelWritesNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 0);
 }
 
+// A missing folder, and a FIFO that nobody reads (refused at once: the window's thread never waits in open).
 TEST_F(SaveTest, AFileThatCannotBeOpenedShowsItsMessage) {
-    RunMainDialog([&](QWidget*) {
-        MessageBoxRecorder boxes(IDOK);
-        FileDialogScript files(Path("no-such-dir/report.txt"));
-        Press(IDC_SAVE);
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        EXPECT_EQ(boxes.boxes[0].text, u"The output file could not be opened.");
-        EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONEXCLAMATION);
-        EXPECT_FALSE(m_dlg->IsEnded());
-    });
+    ASSERT_EQ(mkfifo(Path("fifo.txt").c_str(), 0600), 0);
+    for (const char* name : {"no-such-dir/report.txt", "fifo.txt"}) {
+        RunMainDialog([&](QWidget*) {
+            MessageBoxRecorder boxes(IDOK);
+            FileDialogScript files(Path(name));
+            Press(IDC_SAVE);
+            ASSERT_EQ(boxes.boxes.size(), 1u) << name;
+            EXPECT_EQ(boxes.boxes[0].text, u"The output file could not be opened.");
+            EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONEXCLAMATION);
+            EXPECT_FALSE(m_dlg->IsEnded());
+        });
+    }
 }
 
 TEST_F(SaveTest, AFullDiskShowsTheFileErrorAndTheDialogStays) {

@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it with apt, runs the installed quarvel-cli and removes the
-# package again, checking that nothing of it is left. Needs root and apt; skips with a message otherwise.
-#   deb_test.sh BUILD_DIR
+# package again, checking that nothing of it is left. Given a .deb (the one scripts/package made), tests
+# that one instead of building. Needs root and apt; skips with a message otherwise.
+#   deb_test.sh BUILD_DIR | PACKAGE.deb
 set -euo pipefail
-build="$(cd "$1" && pwd)"
+prebuilt=""
+if [[ "$1" == *.deb ]]; then
+  [ -f "$1" ] || { echo "deb test: no package $1" >&2; exit 1; }
+  prebuilt="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+  build="$(cd "$(dirname "$prebuilt")/.." && pwd)"
+else
+  build="$(cd "$1" && pwd)"
+fi
 fail() { echo "deb test: $*" >&2; exit 1; }
 
 if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null; then
@@ -14,10 +22,14 @@ if dpkg-query -W -f='${Status}' quarvel 2>/dev/null | grep -q "install ok instal
   fail "a quarvel package is already installed here; remove it first"
 fi
 
-rm -rf "$build/package"
-(cd "$build" && cpack -G DEB -B "$build/package" >/dev/null) || fail "cpack failed"
-deb=$(ls "$build"/package/quarvel_*.deb)
-echo "deb test: built $deb"
+if [ -n "$prebuilt" ]; then
+  deb="$prebuilt"
+else
+  rm -rf "$build/package"
+  (cd "$build" && cpack -G DEB -B "$build/package" >/dev/null) || fail "cpack failed"
+  deb=$(ls "$build"/package/quarvel_*.deb)
+fi
+echo "deb test: testing $deb"
 dpkg-deb -f "$deb" Depends
 dpkg-deb -f "$deb" Recommends | grep -q qt6-translations-l10n || fail "Qt's translations are not recommended"
 

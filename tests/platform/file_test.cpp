@@ -1,9 +1,15 @@
 // CFile and CStdioFile: opening, errors as CFileException with cause and path, and 8-bit lines.
 #include "platform/file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 
 #include "platform/utf8.h"
@@ -55,6 +61,45 @@ TEST(File, WriteToAFullDiskRaisesDiskFullWithThePath) {
         EXPECT_EQ(e.GetErrorMessage(), u"Disk full while accessing /dev/full.");
     }
     EXPECT_NO_THROW(file.Write("", 0));  // a count of 0 writes nothing, so nothing fails
+}
+
+// Streams that another program feeds or drains are refused at once, whatever is at their other end;
+// other devices open as before.
+TEST(File, AFifoASocketOrATerminalIsRefusedAtOnce) {
+    TempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = dir.File("socket");
+    const int sock = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string terminal = ptsname(master);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO with a reader, too
+    for (const auto& [path, flags] : std::vector<std::pair<std::string, UINT>>{
+             {fifo, CFile::modeCreate | CFile::modeWrite},
+             {fifo, CFile::modeRead},
+             {socketPath, CFile::modeCreate | CFile::modeWrite},
+             {terminal, CFile::modeCreate | CFile::modeWrite},
+             {terminal, CFile::modeRead}}) {
+        CStdioFile file;
+        CFileException error;
+        EXPECT_FALSE(file.Open(W(path), flags, &error)) << path;
+        EXPECT_EQ(error.m_lOsError, ENXIO) << path;
+        EXPECT_FALSE(file.IsOpen());
+    }
+    close(reader);
+    close(master);
+    close(sock);
+    CFile null;
+    ASSERT_TRUE(null.Open(u"/dev/null", CFile::modeCreate | CFile::modeWrite));
+    EXPECT_NO_THROW(null.Write("abc", 3));
 }
 
 TEST(File, ASecondWriterMeetsASharingViolationAndTruncatesNothing) {

@@ -1,12 +1,16 @@
 // The per-user key store: the registry-shaped calls, the file format and its damage tolerance,
 // and concurrent writers in separate processes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "platform/key_file.h"
 #include "platform/key_store.h"
@@ -196,9 +200,13 @@ TEST(KeyFileFormat, ACutFileKeepsEveryWholeValue) {
         {"Language", 1, Sz("2")}, {"Language2", 1, Sz("/usr/share/quarvel/lang/it.json")}, {"COM", 1, Sz("COM7")}};
     const std::string text = SerializeKeyFile(values);
     for (std::size_t cut = 0; cut <= text.size(); ++cut) {
-        const std::vector<KeyValue> read = ParseKeyFile(text.substr(0, cut));
+        const std::string part = text.substr(0, cut);
+        const std::vector<KeyValue> read = ParseKeyFile(part);
+        // Lines ended before the cut, less the header; the cut line itself reads as what it holds.
+        const auto whole = static_cast<std::size_t>(std::max<long>(0, std::count(part.begin(), part.end(), '\n') - 1));
         ASSERT_LE(read.size(), values.size());
-        for (std::size_t i = 0; i < read.size(); ++i) {
+        ASSERT_GE(read.size(), whole) << cut;
+        for (std::size_t i = 0; i < whole; ++i) {
             EXPECT_EQ(read[i].name, values[i].name) << cut;
             EXPECT_EQ(read[i].data, values[i].data) << cut;
         }
@@ -209,15 +217,22 @@ TEST(KeyFileFormat, ACutFileKeepsEveryWholeValue) {
 }
 
 TEST(KeyFileFormat, GarbledLinesAreSkippedAndTheRestIsRead) {
-    const std::string text = std::string("# header\nsz:COM=COM3\ngarbage without colon\nsz:bad\\q=x\n") +
+    const std::string text = std::string("# header\nsz:COM=COM3\ngarbage without colon\nsz:lone\\q=x\n") +
                              "99999999999:X=1\nsz:raw\x01=x\nsz:SPEED=4\nsz:COM=COM9\n\n" + std::string("\0\0\xFF\n", 4) +
-                             "3:bin=\\x00\\x7f\n";
+                             "3:bin=\\x00\\x7f\r\nsz:eq=a=b\\x3D\\\\c\\\r\nsz:last=no line feed";
     const std::vector<KeyValue> read = ParseKeyFile(text);
-    ASSERT_EQ(read.size(), 3u);
+    ASSERT_EQ(read.size(), 6u);
     EXPECT_EQ(read[0].data, Sz("COM3"));  // the first of two values named COM
-    EXPECT_EQ(read[1].name, "SPEED");
-    EXPECT_EQ(read[2].type, 3u);
-    EXPECT_EQ(read[2].data, std::string("\0\x7F", 2));
+    EXPECT_EQ(read[1].name, "lone\\q");  // a backslash that starts no escape is itself
+    EXPECT_EQ(read[2].name, "SPEED");
+    EXPECT_EQ(read[3].type, 3u);
+    EXPECT_EQ(read[3].data, std::string("\0\x7F", 2));  // CR LF ends the line
+    EXPECT_EQ(read[4].data, Sz("a=b=\\c\\"));           // '=' after the name's is data
+    EXPECT_EQ(read[5].data, Sz("no line feed"));
+    // Written back, every line stays as it was; only the line ends become LF.
+    std::string expected = text;
+    for (auto crlf = expected.find("\r\n"); crlf != std::string::npos; crlf = expected.find("\r\n")) expected.erase(crlf, 1);
+    EXPECT_EQ(SerializeKeyFileLines(ParseKeyFileLines(text)), expected + "\n");
 }
 
 TEST(KeyFileFormat, RandomBytesNeverCrashTheReader) {
@@ -238,13 +253,59 @@ TEST_F(KeyStore, DamagedFileOnDiskIsReadAsFarAsSound) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << "sz:COM=COM5\n\x01\x02garbage\nsz:SPEED=3\nsz:Language=2";  // last line cut off
     }
-    EXPECT_EQ(ReadKey(), (std::vector<Value>{{"COM", Sz("COM5")}, {"SPEED", Sz("3")}}));
-    // The next write keeps the sound values and drops the damage.
+    EXPECT_EQ(ReadKey(), (std::vector<Value>{{"COM", Sz("COM5")}, {"SPEED", Sz("3")}, {"Language", Sz("2")}}));
+    // The next write changes its value's line and keeps every other line as it was.
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     ASSERT_EQ(SetText(key, "Language", "1"), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(ReadKey(), (std::vector<Value>{{"COM", Sz("COM5")}, {"SPEED", Sz("3")}, {"Language", Sz("1")}}));
+    EXPECT_EQ(ReadWholeFile(path), "sz:COM=COM5\n\x01\x02garbage\nsz:SPEED=3\nsz:Language=1\n");
+}
+
+TEST_F(KeyStore, ALinkedKeyIsReadThroughAndItsTargetReplaced) {
+    namespace fs = std::filesystem;
+    RegCloseKey(CreateKey());
+    const std::string link = KeyFile();
+    const std::string target = home.Path() + "/dotfiles/quarvel.reg";
+    fs::create_directories(home.Path() + "/dotfiles");
+    fs::rename(link, target);
+    fs::remove(link + ".lock");
+    fs::create_symlink("../dotfiles/quarvel.reg", link);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(key, "COM", "COM4"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadKey(), (std::vector<Value>{{"COM", Sz("COM4")}}));
+    EXPECT_NE(ReadWholeFile(target).find("sz:COM=COM4\n"), std::string::npos);
+    EXPECT_TRUE(fs::exists(target + ".lock"));  // the lock and temporary files live beside the target
+    EXPECT_FALSE(fs::exists(link + ".lock"));
+
+    // A link whose target has gone is not a missing key to be created in the link's place.
+    fs::remove(target);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_PATH_NOT_FOUND);
+    DWORD disposition = 0;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+              ERROR_PATH_NOT_FOUND);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(target));
+}
+
+TEST_F(KeyStore, AHeldLockIsWaitedForBoundedly) {
+    HKEY key = CreateKey();
+    const int holder = open((KeyFile() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    EXPECT_EQ(SetText(key, "COM", "COM1"), ERROR_SHARING_VIOLATION);  // after about two seconds
+    std::thread release([holder] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        close(holder);
+    });
+    EXPECT_EQ(SetText(key, "COM", "COM2"), ERROR_SUCCESS);  // taken once the holder lets go
+    release.join();
+    RegCloseKey(key);
+    EXPECT_EQ(ReadKey(), (std::vector<Value>{{"COM", Sz("COM2")}}));
 }
 
 TEST_F(KeyStore, TwoProcessesWritingAtOnceLoseNothing) {
@@ -289,18 +350,23 @@ TEST_F(KeyStore, RegisterScriptWritesTheSameFormatAndNeverOverwrites) {
     const std::string langDir = home.Path() + "/odd = dir\\x41";
     fs::create_directories(langDir);
     for (const char* lang : {"fr", "it", "bg"}) std::ofstream(langDir + "/" + lang + ".json") << "{}";
-    HKEY key = CreateKey();
-    ASSERT_EQ(SetText(key, "Language2", "/mine/it.json"), ERROR_SUCCESS);
-    RegCloseKey(key);
-    {
-        std::ofstream(KeyFile(), std::ios::app) << "sz:COM=COM";  // a cut-off line must not become a value
-    }
+    // A hand-edited key behind a link: CR LF line ends, a comment, a literal '=', no final line feed.
+    RegCloseKey(CreateKey());
+    const std::string target = home.Path() + "/dotfiles.reg";
+    const std::string mine = "# mine\r\nsz:Language2=/mine/it=1.json\r\nsz:COM=COM";
+    std::ofstream(target, std::ios::binary) << mine;
+    fs::remove(KeyFile());
+    fs::create_symlink(target, KeyFile());
     const std::string command = "'" + SourcePath("scripts/register") + "' --lang-dir '" + langDir + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string canonical = fs::canonical(langDir).string();
-    const std::vector<Value> expected = {
-        {"Language2", Sz("/mine/it.json")}, {"Language1", Sz(canonical + "/fr.json")}, {"Language3", Sz(canonical + "/bg.json")}};
+    const std::vector<Value> expected = {{"Language2", Sz("/mine/it=1.json")},
+                                         {"COM", Sz("COM")},
+                                         {"Language1", Sz(canonical + "/fr.json")},
+                                         {"Language3", Sz(canonical + "/bg.json")}};
     EXPECT_EQ(ReadKey(), expected);
+    EXPECT_TRUE(fs::is_symlink(KeyFile()));
+    EXPECT_EQ(ReadWholeFile(target).rfind("# mine\nsz:Language2=/mine/it=1.json\nsz:COM=COM\nsz:Language1=", 0), 0u);
     ASSERT_EQ(std::system(command.c_str()), 0);  // a second run changes nothing
     EXPECT_EQ(ReadKey(), expected);
 }

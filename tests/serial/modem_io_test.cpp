@@ -1,5 +1,8 @@
 // Reads, cancels and writes of CModem over a real pseudo-terminal.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -142,6 +145,52 @@ TEST_F(ModemIo, ALargeWriteReturnsAtOnceAndEveryByteArrivesInOrder) {
     EXPECT_LT(MsSince(start), 1000.0);  // did not wait for a reader (a blocked write would never return)
     std::this_thread::sleep_for(50ms);  // the peer starts reading later
     EXPECT_EQ(testsupport::ReadBytes(m_pty, data.size(), 10s), data);
+}
+
+// Writes that the peer does not take queue up for the background drain. When that drain can no longer
+// work -- its poll fails, or its thread cannot start -- the device has failed: Write refuses bytes from then
+// on and a waiting Read ends with the hang-up's error instead of its time-out.
+TEST_F(ModemIo, AFailingDrainPollFailsTheLinkAsAHangUpDoes) {
+    OpenWithTimeout(20000);
+    const std::vector<BYTE> data(1 << 20, 0x55);  // more than the pty holds: the rest waits for the drain
+    ASSERT_NE(m_modem.Write(static_cast<std::uint32_t>(data.size()), data.data(), nullptr), 0);
+    auto read = ReadAsync(1);
+    std::this_thread::sleep_for(50ms);  // the reader waits in its poll
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit one = saved;
+    one.rlim_cur = 1;  // poll() of two descriptors now fails with EINVAL
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &one), 0);
+    const BYTE byte = 1;
+    const bool taken = m_modem.Write(1, &byte, nullptr) != 0;  // wakes the drain into its failing poll
+    const bool readEnded = read.wait_for(3s) == std::future_status::ready;
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_TRUE(taken);
+    ASSERT_TRUE(readEnded) << "the Read waited on for its time-out";
+    EXPECT_EQ(read.get().nResult, static_cast<int>(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_EQ(m_modem.Write(1, &byte, nullptr), 0);
+}
+
+TEST_F(ModemIo, ADrainThreadThatCannotStartFailsTheWriteAtOnce) {
+    OpenWithTimeout(20000);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(20);  // the old fallback waited for the peer here without end
+        // No new thread for this process: a limit of none, which root passes only after giving up root.
+        const rlimit none{0, 0};
+        if ((getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) || setrlimit(RLIMIT_NPROC, &none) != 0)
+            _exit(77);
+        const std::vector<BYTE> data(1 << 20, 0x55);
+        if (m_modem.Write(static_cast<std::uint32_t>(data.size()), data.data(), nullptr) != 0) _exit(1);
+        BYTE byte = 0;
+        std::uint32_t received = 0;
+        _exit(m_modem.Read(1, &byte, &received) == static_cast<int>(ERROR_DEVICE_NOT_CONNECTED) ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot limit the thread count here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(ModemIo, AHangUpMakesReadFailAtOnceNotAnEmptySuccess) {

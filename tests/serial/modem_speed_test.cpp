@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/pseudo_terminal.h"
+#include "platform/serial_line.h"
 #include "serial/modem.h"
 #include "support/pty_helpers.h"
 
@@ -55,6 +56,19 @@ TEST_F(ModemSpeed, UnparsableStringsLeaveTheLineAsItWas) {
         EXPECT_TRUE(m_modem.SetMode(mode)) << mode;
         EXPECT_EQ(ClientLine(), (LineSettings{38400, 'N', 8, StopBits::One})) << mode;
     }
+}
+
+// A driver that rounds a speed it cannot make exactly: the port keeps the settings it had, stop bits too.
+TEST_F(ModemSpeed, ASpeedTheDriverRoundsLeavesTheLineAsItWas) {
+    ASSERT_TRUE(m_modem.SetMode("baud=38400 parity=N data=8 stop=1"));
+    struct Rounding {
+        Rounding() { SetSpeedRoundingForTest([](unsigned baud) { return baud == 21600 ? 21504u : baud; }); }
+        ~Rounding() { SetSpeedRoundingForTest(nullptr); }
+    } rounding;
+    EXPECT_TRUE(m_modem.SetMode("baud=21600 parity=N data=8 stop=2"));
+    EXPECT_EQ(ClientLine(), (LineSettings{38400, 'N', 8, StopBits::One}));
+    EXPECT_TRUE(m_modem.SetMode("baud=19200 parity=N data=8 stop=2"));  // a speed it makes exactly
+    EXPECT_EQ(ClientLine(), (LineSettings{19200, 'N', 8, StopBits::Two}));
 }
 
 TEST_F(ModemSpeed, CloseRestoresTheSettingsFoundAtOpen) {

@@ -126,6 +126,15 @@ bool SpawnedProgram::WaitForLine(const std::string& prefix, DWORD timeoutMs, std
     }
 }
 
+bool SpawnedProgram::WaitForErr(const std::string& text, DWORD timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_err.find(text) == std::string::npos) {
+        const int left = RemainingMs(deadline);
+        if (left == 0 || !Pump(left)) return false;
+    }
+    return true;
+}
+
 bool SpawnedProgram::WaitForExit(DWORD timeoutMs, int* exitCode) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (Pump(RemainingMs(deadline))) {

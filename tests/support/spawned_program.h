@@ -24,6 +24,8 @@ public:
     bool Start(const std::vector<std::string>& argv, const Env& env, std::string* error);
     // Waits until standard output holds a whole line that starts with `prefix`; returns it in *line.
     bool WaitForLine(const std::string& prefix, DWORD timeoutMs, std::string* line);
+    // Waits until standard error holds `text`.
+    bool WaitForErr(const std::string& text, DWORD timeoutMs);
     // Waits for the child to end (collecting all of its output); false when the deadline passed first.
     bool WaitForExit(DWORD timeoutMs, int* exitCode);
     void Signal(int signal);
