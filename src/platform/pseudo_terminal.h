@@ -48,6 +48,9 @@ public:
 private:
     // A pair's slave has no opener: waits for its next open, a Wake or the deadline (-1: none).
     int WaitForClient(long long deadlineMs);
+    // Waits until `fd` is readable (1, with its poll events in `revents`), a Wake (kStopped), the deadline
+    // (0) or a failure (kGone).
+    int WaitReadable(int fd, long long deadlineMs, short& revents);
 
     int m_fd = -1;         // the master, or the attached tty
     int m_openWatch = -1;  // a pair: inotify watching the slave's node for opens

@@ -98,19 +98,12 @@ int PseudoTerminal::Read(BYTE* buffer, std::size_t capacity, int timeoutMs) {
     if (m_fd < 0) return kGone;
     const long long deadline = timeoutMs < 0 ? -1 : NowMs() + timeoutMs;
     for (;;) {
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, MsLeft(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return kGone;
-        if (ready == 0) return 0;
-        if (fds[1].revents & POLLIN) {
-            std::uint64_t count = 0;
-            (void)::read(m_wakeFd, &count, sizeof count);
-            return kStopped;
-        }
+        short revents = 0;
+        const int ready = WaitReadable(m_fd, deadline, revents);
+        if (ready != 1) return ready;
         const ssize_t k = ::read(m_fd, buffer, capacity);
         if (k > 0) return static_cast<int>(k);
-        if (k < 0 && (errno == EINTR || errno == EAGAIN) && !(fds[0].revents & (POLLHUP | POLLERR))) continue;
+        if (k < 0 && (errno == EINTR || errno == EAGAIN) && !(revents & (POLLHUP | POLLERR))) continue;
         // A pair's master reports a hang-up (EIO) whenever its slave has no opener: wait for the next one.
         if (m_openWatch < 0 || (k < 0 && errno != EIO && errno != EAGAIN && errno != EINTR)) return kGone;
         const int waited = WaitForClient(deadline);
@@ -125,7 +118,15 @@ int PseudoTerminal::WaitForClient(long long deadlineMs) {
         pollfd master{m_fd, POLLIN, 0};
         if (::poll(&master, 1, 0) >= 0 && !(master.revents & (POLLHUP | POLLERR))) return 1;  // opened again
         if (master.revents & POLLNVAL) return kGone;
-        pollfd fds[2] = {{m_openWatch, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        short revents = 0;
+        const int ready = WaitReadable(m_openWatch, deadlineMs, revents);
+        if (ready != 1) return ready;
+    }
+}
+
+int PseudoTerminal::WaitReadable(int fd, long long deadlineMs, short& revents) {
+    for (;;) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, MsLeft(deadlineMs));
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return kGone;
@@ -135,6 +136,8 @@ int PseudoTerminal::WaitForClient(long long deadlineMs) {
             (void)::read(m_wakeFd, &count, sizeof count);
             return kStopped;
         }
+        revents = fds[0].revents;
+        return 1;
     }
 }
 
