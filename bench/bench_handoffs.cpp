@@ -3,12 +3,16 @@
 // bench/CMakeLists.txt), whose slots call HandoffMark at each put, wake-up and take; the product's library has
 // no such calls. The link is wrapped so that the end of the engine's write and the receive thread's first read
 // of the reply are marked too.
-//   bench_handoffs N   N 'H' exchanges against the tool on COM1 (QUARVEL_PORTS; bench/run starts an rk9-sim
+//   bench_handoffs N [session]
+//                      N 'H' exchanges against the tool on COM1 (QUARVEL_PORTS; bench/run starts an rk9-sim
 //                      program there), after a warm-up. Prints the median and the 90th percentile of every
 //                      step in microseconds, then one JSON line with the same figures, the context switches
 //                      and the CPU time of this process per exchange. Syscalls per exchange come from
-//                      bench/handoffs, which runs this under strace.
+//                      bench/handoffs, which runs this under strace. With "session", each of the N is a
+//                      reading session ('D','A','a','c','e','g','h'), and only its whole time and its costs
+//                      per session are printed.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -16,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +55,7 @@ using Record = std::array<std::atomic<long long>, kPoints>;
 
 std::atomic<Record*> g_record{nullptr};
 const CBuffer* g_slots[3] = {};  // request, received, reply
+std::atomic<pid_t> g_engineTid{0}, g_receiverTid{0};  // learnt from the marks each thread makes
 
 long long Now() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
 
@@ -94,6 +100,23 @@ public:
     }
 };
 
+// One thread's time on a CPU (ns) and its context switches, voluntary and not, from /proc.
+struct ThreadCost {
+    double cpuNs = 0, voluntary = 0, involuntary = 0;
+};
+
+ThreadCost CostOf(pid_t tid) {
+    ThreadCost cost;
+    const std::string dir = "/proc/self/task/" + std::to_string(tid);
+    std::ifstream(dir + "/schedstat") >> cost.cpuNs;
+    std::ifstream status(dir + "/status");
+    for (std::string key; status >> key;) {
+        if (key == "voluntary_ctxt_switches:") status >> cost.voluntary;
+        if (key == "nonvoluntary_ctxt_switches:") status >> cost.involuntary;
+    }
+    return cost;
+}
+
 double CpuSeconds(long* switches) {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -130,6 +153,18 @@ constexpr Step kSteps[] = {
     {"whole exchange", kStart, kEnd, false},
 };
 
+// One exchange, or one reading session of seven.
+bool RunOne(CHSProtocolApp& e, bool session) {
+    if (!session) return e.SendCommand(CMD_KEEP_ALIVE) == STATUS_OK;
+    BYTE info[16];
+    DWORD v[7];
+    char16_t text[32];
+    return e.GetDeviceInfo(info) == STATUS_OK && e.SendCommand(CMD_ATTACH) == STATUS_OK &&
+           e.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) == STATUS_OK &&
+           e.GetControllerSerial(text) == STATUS_OK && e.GetToolSerial(text) == STATUS_OK &&
+           e.GetFirmwareVersion(text) == STATUS_OK && e.GetToolModel(text) == STATUS_OK;
+}
+
 }  // namespace
 
 void HandoffMark(const CBuffer* slot, HandoffEvent event) {
@@ -138,13 +173,17 @@ void HandoffMark(const CBuffer* slot, HandoffEvent event) {
         static constexpr Point kPointOf[3][3] = {{kRequestFilled, kRequestWoken, kRequestTaken},
                                                  {kFrameFilled, kFrameWoken, kFrameTaken},
                                                  {kReplyFilled, kReplyWoken, kReplyTaken}};
-        Mark(kPointOf[s][static_cast<int>(event)]);
+        const Point point = kPointOf[s][static_cast<int>(event)];
+        if (point == kRequestTaken) g_engineTid.store(gettid(), std::memory_order_relaxed);
+        if (point == kFrameFilled) g_receiverTid.store(gettid(), std::memory_order_relaxed);
+        Mark(point);
         return;
     }
 }
 
 int main(int argc, char** argv) {
     const int n = argc > 1 ? std::atoi(argv[1]) : 2000;
+    const bool session = argc > 2 && std::string(argv[2]) == "session";
     auto port = std::make_unique<CModem>();
     if (n < 0 || !port->Open("baud=115200 parity=N data=8 stop=1", 1, 2000)) {
         std::fprintf(stderr, "bench_handoffs: COM1 did not open (set QUARVEL_PORTS)\n");
@@ -154,26 +193,38 @@ int main(int argc, char** argv) {
     auto engine = std::make_unique<TracedEngine>(&link);
     if (!engine->m_bStarted) return 1;
     for (int i = 0; i < 50; ++i)
-        if (engine->SendCommand(CMD_KEEP_ALIVE) != STATUS_OK) return 1;
+        if (!RunOne(*engine, session)) return 1;
 
     std::vector<Record> records(static_cast<std::size_t>(n));
+    const pid_t tids[3] = {gettid(), g_engineTid.load(), g_receiverTid.load()};
+    ThreadCost before[3], after[3];
+    for (int t = 0; t < 3; ++t) before[t] = CostOf(tids[t]);
     long switchesBefore = 0, switchesAfter = 0;
     const double cpuBefore = CpuSeconds(&switchesBefore);
     for (Record& record : records) {
         for (auto& t : record) t.store(0, std::memory_order_relaxed);
         g_record.store(&record, std::memory_order_release);
         Mark(kStart);
-        if (engine->SendCommand(CMD_KEEP_ALIVE) != STATUS_OK) return 1;
+        if (!RunOne(*engine, session)) return 1;
         Mark(kEnd);
     }
     const double cpu = CpuSeconds(&switchesAfter) - cpuBefore;
+    for (int t = 0; t < 3; ++t) after[t] = CostOf(tids[t]);
     g_record.store(nullptr, std::memory_order_release);
     engine.reset();
     if (n == 0) return 0;
 
-    std::printf("%-44s %9s %9s %8s\n", "step of one 'H' exchange", "median us", "p90 us", "samples");
-    std::string json = "{\"name\":\"exchange_breakdown\",\"unit\":\"us\"";
+    const char* const unit = session ? "session" : "exchange";
+    if (session) {
+        std::vector<double> us;
+        for (const Record& r : records) us.push_back(static_cast<double>(r[kEnd].load() - r[kStart].load()) / 1000.0);
+        std::printf("reading session: median %.1f us, p90 %.1f us\n", Percentile(us, 0.5), Percentile(us, 0.9));
+    } else {
+        std::printf("%-44s %9s %9s %8s\n", "step of one 'H' exchange", "median us", "p90 us", "samples");
+    }
+    std::string json = std::string("{\"name\":\"") + (session ? "session" : "exchange") + "_breakdown\",\"unit\":\"us\"";
     for (const Step& step : kSteps) {
+        if (session) break;
         std::vector<double> us;
         for (const Record& r : records) {
             const long long a = r[step.from].load(), b = r[step.to].load();
@@ -186,12 +237,19 @@ int main(int argc, char** argv) {
         json += part;
     }
     const double perExchange = static_cast<double>(n);
-    std::printf("context switches per exchange (this process): %.2f\n",
+    std::printf("context switches per %s (this process): %.2f\n", unit,
                 static_cast<double>(switchesAfter - switchesBefore) / perExchange);
-    std::printf("CPU per exchange (this process): %.1f us\n", cpu * 1e6 / perExchange);
+    std::printf("CPU per %s (this process): %.1f us\n", unit, cpu * 1e6 / perExchange);
+    static const char* const kThreadNames[3] = {"caller", "engine thread", "receive thread"};
+    for (int t = 0; t < 3; ++t) {
+        std::printf("  %-15s CPU %5.2f us, context switches %.2f voluntary + %.2f involuntary\n", kThreadNames[t],
+                    (after[t].cpuNs - before[t].cpuNs) / 1000.0 / perExchange,
+                    (after[t].voluntary - before[t].voluntary) / perExchange,
+                    (after[t].involuntary - before[t].involuntary) / perExchange);
+    }
     char tail[160];
-    std::snprintf(tail, sizeof tail, ",\"context_switches_per_exchange\":%.3f,\"cpu_us_per_exchange\":%.2f}",
-                  static_cast<double>(switchesAfter - switchesBefore) / perExchange, cpu * 1e6 / perExchange);
+    std::snprintf(tail, sizeof tail, ",\"context_switches_per_%s\":%.3f,\"cpu_us_per_%s\":%.2f}", unit,
+                  static_cast<double>(switchesAfter - switchesBefore) / perExchange, unit, cpu * 1e6 / perExchange);
     std::printf("%s%s\n", json.c_str(), tail);
     return 0;
 }
