@@ -1,8 +1,8 @@
 // The breakdown of one exchange: where the time goes between the caller's request and its wake-up, hand-off
 // by hand-off. Built against a copy of the protocol library compiled with QUARVEL_HANDOFF_TRACE (see
-// bench/CMakeLists.txt), whose slots call HandoffMark at each put, wake-up and take; the product's library has
-// no such calls. The link is wrapped so that the end of the engine's write and the receive thread's first read
-// of the reply are marked too.
+// bench/CMakeLists.txt), whose slots call HandoffMark at each put, wake-up and take; the product's library
+// has no such calls. The link is wrapped so that the end of the engine's write and the receive thread's first
+// read of the reply are marked too.
 //   bench_handoffs N [session]
 //                      N 'H' exchanges against the tool on COM1 (QUARVEL_PORTS; bench/run starts an rk9-sim
 //                      program there), after a warm-up. Prints the median and the 90th percentile of every
@@ -54,10 +54,12 @@ enum Point {
 using Record = std::array<std::atomic<long long>, kPoints>;
 
 std::atomic<Record*> g_record{nullptr};
-const CBuffer* g_slots[3] = {};  // request, received, reply
+const CBuffer* g_slots[3] = {};                       // request, received, reply
 std::atomic<pid_t> g_engineTid{0}, g_receiverTid{0};  // learnt from the marks each thread makes
 
-long long Now() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
+long long Now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
 
 // A mark lands only in the exchange that is current and only once: a thread that is late with a mark (a
 // waker preempted after its wake-up call) cannot overwrite the next exchange's.
@@ -175,8 +177,10 @@ void HandoffMark(const CBuffer* slot, HandoffEvent event) {
                                                  {kReplyFilled, kReplyWoken, kReplyTaken}};
         const Point point = kPointOf[s][static_cast<int>(event)];
         // Learnt during the warm-up, so that the measured exchanges make no syscall of the bench's own.
-        if (point == kRequestTaken && g_engineTid.load(std::memory_order_relaxed) == 0) g_engineTid.store(gettid());
-        if (point == kFrameFilled && g_receiverTid.load(std::memory_order_relaxed) == 0) g_receiverTid.store(gettid());
+        if (point == kRequestTaken && g_engineTid.load(std::memory_order_relaxed) == 0)
+            g_engineTid.store(gettid());
+        if (point == kFrameFilled && g_receiverTid.load(std::memory_order_relaxed) == 0)
+            g_receiverTid.store(gettid());
         Mark(point);
         return;
     }
@@ -218,12 +222,14 @@ int main(int argc, char** argv) {
     const char* const unit = session ? "session" : "exchange";
     if (session) {
         std::vector<double> us;
-        for (const Record& r : records) us.push_back(static_cast<double>(r[kEnd].load() - r[kStart].load()) / 1000.0);
-        std::printf("reading session: median %.1f us, p90 %.1f us\n", Percentile(us, 0.5), Percentile(us, 0.9));
+        for (const Record& r : records)
+            us.push_back(static_cast<double>(r[kEnd].load() - r[kStart].load()) / 1000.0);
+        std::printf("reading session: median %.1f us, p90 %.1f us\n", Percentile(us, 0.5),
+                    Percentile(us, 0.9));
     } else {
         std::printf("%-44s %9s %9s %8s\n", "step of one 'H' exchange", "median us", "p90 us", "samples");
     }
-    std::string json = std::string("{\"name\":\"") + (session ? "session" : "exchange") + "_breakdown\",\"unit\":\"us\"";
+    std::string json = std::string("{\"name\":\"") + unit + "_breakdown\",\"unit\":\"us\"";
     for (const Step& step : kSteps) {
         if (session) break;
         std::vector<double> us;
@@ -243,14 +249,15 @@ int main(int argc, char** argv) {
     std::printf("CPU per %s (this process): %.1f us\n", unit, cpu * 1e6 / perExchange);
     static const char* const kThreadNames[3] = {"caller", "engine thread", "receive thread"};
     for (int t = 0; t < 3; ++t) {
-        std::printf("  %-15s CPU %5.2f us, context switches %.2f voluntary + %.2f involuntary\n", kThreadNames[t],
-                    (after[t].cpuNs - before[t].cpuNs) / 1000.0 / perExchange,
+        std::printf("  %-15s CPU %5.2f us, context switches %.2f voluntary + %.2f involuntary\n",
+                    kThreadNames[t], (after[t].cpuNs - before[t].cpuNs) / 1000.0 / perExchange,
                     (after[t].voluntary - before[t].voluntary) / perExchange,
                     (after[t].involuntary - before[t].involuntary) / perExchange);
     }
     char tail[160];
     std::snprintf(tail, sizeof tail, ",\"context_switches_per_%s\":%.3f,\"cpu_us_per_%s\":%.2f}", unit,
-                  static_cast<double>(switchesAfter - switchesBefore) / perExchange, unit, cpu * 1e6 / perExchange);
+                  static_cast<double>(switchesAfter - switchesBefore) / perExchange, unit,
+                  cpu * 1e6 / perExchange);
     std::printf("%s%s\n", json.c_str(), tail);
     return 0;
 }

@@ -1,10 +1,10 @@
-#include "platform/futex.h"
-
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <ctime>
+
+#include "platform/futex.h"
 
 static_assert(sizeof(FutexWord) == sizeof(std::uint32_t) && FutexWord::is_always_lock_free,
               "the kernel waits on the atomic's own 32 bits");
@@ -17,5 +17,6 @@ void FutexWait(FutexWord& word, std::uint32_t expected, DWORD timeoutMs) {
 }
 
 void FutexWake(FutexWord& word, int count) {
-    (void)syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAKE_PRIVATE, count, nullptr, nullptr, 0);
+    (void)syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAKE_PRIVATE, count, nullptr,
+                  nullptr, 0);
 }

@@ -24,7 +24,9 @@ BinarySemaphore::BinarySemaphore(bool signalled) : m_word(signalled ? kSignalled
 
 bool BinarySemaphore::Wait(DWORD timeoutMs) { return WaitFor(nullptr, timeoutMs); }
 
-bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel, DWORD timeoutMs) { return WaitFor(&cancel, timeoutMs); }
+bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel, DWORD timeoutMs) {
+    return WaitFor(&cancel, timeoutMs);
+}
 
 // Every look at the word comes before the look at the cancel flag, and the sleep is conditional on the word
 // being what was seen: a Release or WakeWaiters after that look changes the word, so the sleep does not start
