@@ -1,6 +1,7 @@
 #include "platform/sync.h"
 
 #include <chrono>
+#include <climits>
 
 namespace {
 template <class Pred>
@@ -13,47 +14,64 @@ bool WaitWithTimeout(std::condition_variable& cv, std::unique_lock<std::mutex>& 
 }
 }  // namespace
 
-BinarySemaphore::BinarySemaphore(bool signalled) : m_signalled(signalled) {}
+namespace {
+constexpr std::uint32_t kSignalled = 1;
+constexpr std::uint32_t kWakeStep = 2;  // one WakeWaiters call, in the bits above the count
+using Clock = std::chrono::steady_clock;
+}  // namespace
 
-bool BinarySemaphore::Wait(DWORD timeoutMs) {
-    std::unique_lock lock(m_mutex);
-    if (!WaitWithTimeout(m_cv, lock, timeoutMs, [this] { return m_signalled; })) return false;
-    m_signalled = false;
-    return true;
-}
+BinarySemaphore::BinarySemaphore(bool signalled) : m_word(signalled ? kSignalled : 0) {}
+
+bool BinarySemaphore::Wait(DWORD timeoutMs) { return WaitFor(nullptr, timeoutMs); }
 
 bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel, DWORD timeoutMs) {
-    std::unique_lock lock(m_mutex);
-    WaitWithTimeout(m_cv, lock, timeoutMs, [&] { return m_signalled || cancel.load(std::memory_order_acquire); });
-    if (!m_signalled || cancel.load(std::memory_order_acquire)) return false;
-    m_signalled = false;
-    return true;
+    return WaitFor(&cancel, timeoutMs);
 }
 
-// The semaphore notifies after unlocking: a waiter woken under the lock would at once block on the mutex the
-// notifier still holds, costing two more futex calls and context switches on every hand-off of a mailbox.
-// That is safe because a semaphore outlives every call on it, not only every wait (see the header); the
-// objects below that a waiter may free as soon as it has seen them keep the notify under the lock.
-void BinarySemaphore::Release() {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_signalled) return;  // already at its maximum count
-        m_signalled = true;
+// Every look at the word comes before the look at the cancel flag, and the sleep is conditional on the word
+// being what was seen: a Release or WakeWaiters after that look changes the word, so the sleep does not start
+// (or ends at once), and no wake-up is lost between the check and the sleep.
+bool BinarySemaphore::WaitFor(const std::atomic<bool>* cancel, DWORD timeoutMs) {
+    const Clock::time_point deadline =
+        timeoutMs == INFINITE ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::uint32_t seen = m_word.load();
+        if (cancel != nullptr && cancel->load()) {
+            // A Release may have woken this waiter rather than another one that could take the count.
+            if ((seen & kSignalled) != 0 && m_sleepers.load() != 0) FutexWake(m_word, 1);
+            return false;
+        }
+        if ((seen & kSignalled) != 0) {
+            if (m_word.compare_exchange_weak(seen, seen & ~kSignalled, std::memory_order_acquire)) return true;
+            continue;
+        }
+        DWORD left = INFINITE;
+        if (timeoutMs != INFINITE) {
+            const auto now = Clock::now();
+            if (now >= deadline) return false;
+            left = static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
+        }
+        m_sleepers.fetch_add(1);
+        FutexWait(m_word, seen, left);
+        m_sleepers.fetch_sub(1, std::memory_order_relaxed);
     }
-    m_cv.notify_all();
+}
+
+// No lock is held around the wake-up: the woken waiter takes the count with one atomic operation and never
+// blocks on its waker.
+void BinarySemaphore::Release() {
+    if ((m_word.fetch_or(kSignalled) & kSignalled) != 0) return;  // already at its maximum count
+    if (m_sleepers.load() != 0) FutexWake(m_word, 1);
 }
 
 void BinarySemaphore::WakeWaiters() {
-    { std::lock_guard lock(m_mutex); }  // a waiter between its check of the flag and its sleep has slept
-    m_cv.notify_all();
+    m_word.fetch_add(kWakeStep);
+    if (m_sleepers.load() != 0) FutexWake(m_word, INT_MAX);
 }
 
-bool BinarySemaphore::IsSignalled() const {
-    std::lock_guard lock(m_mutex);
-    return m_signalled;
-}
+bool BinarySemaphore::IsSignalled() const { return (m_word.load() & kSignalled) != 0; }
 
-// From here on every notify happens with the mutex held: a waiter that wakes may destroy the object (a
+// Every notify below happens with the mutex held: a waiter that wakes may destroy the object (a
 // thread's owner frees it once the finished flag is set), and must not do so while the notifier still uses it.
 void ManualResetEvent::Set() {
     std::lock_guard lock(m_mutex);

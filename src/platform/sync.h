@@ -3,12 +3,17 @@
 // All are safe to call from any thread; the owner destroys an object only when no thread waits on it.
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 
+#include "platform/futex.h"
 #include "platform/win_types.h"
 
 // A semaphore with maximum count 1. Releasing it while it is already signalled is a no-op
 // (Windows refuses such a release and the design ignores the refusal).
+// It lives on one futex word: taking and releasing it without contention are single atomic operations, a
+// waiter sleeps in the kernel only while the word is unchanged, and Release wakes exactly one sleeper, and only
+// when there is one. A waiter that leaves on its cancel flag while the count is there passes the wake-up on.
 // Release and WakeWaiters touch the object after a waiter may already have passed, so it is destroyed only
 // once no thread is inside any call on it (the protocol engine's semaphores go after its threads have
 // finished); to free an object as soon as a wait on it returns, use FinishedFlag.
@@ -29,9 +34,12 @@ public:
     bool IsSignalled() const;
 
 private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_cv;
-    bool m_signalled;
+    bool WaitFor(const std::atomic<bool>* cancel, DWORD timeoutMs);
+
+    // Bit 0: the count. The bits above count WakeWaiters calls, so that a waiter that looked at its cancel
+    // flag just before one cannot go to sleep through it: its word has changed.
+    FutexWord m_word;
+    std::atomic<std::uint32_t> m_sleepers{0};  // waiters in, or on their way into, FutexWait
 };
 
 // A critical section: a plain mutex with the Enter/Leave names of the design.

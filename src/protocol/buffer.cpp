@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/handoff_trace.h"
+
 CBuffer::CBuffer() : m_pData(new BYTE[256]()) {}
 
 CBuffer::~CBuffer() = default;
@@ -15,7 +17,9 @@ void CBuffer::CopyIn(const BYTE* data, int n, std::uint64_t tag) {
         m_nLength = count;
         m_nTag = tag;
     }
+    QUARVEL_HANDOFF_MARK(this, HandoffEvent::Filled);
     m_semFilled.Release();
+    QUARVEL_HANDOFF_MARK(this, HandoffEvent::Woken);
 }
 
 void CBuffer::Put(const BYTE* data, int n) {
@@ -29,10 +33,16 @@ bool CBuffer::PutUnless(const BYTE* data, int n, const std::atomic<bool>& stop, 
     return true;
 }
 
-bool CBuffer::WaitFilled(DWORD timeoutMs) { return m_semFilled.Wait(timeoutMs); }
+bool CBuffer::WaitFilled(DWORD timeoutMs) {
+    const bool filled = m_semFilled.Wait(timeoutMs);
+    if (filled) QUARVEL_HANDOFF_MARK(this, HandoffEvent::Taken);
+    return filled;
+}
 
 bool CBuffer::WaitFilledUnless(const std::atomic<bool>& stop, DWORD timeoutMs) {
-    return m_semFilled.WaitUnless(stop, timeoutMs);
+    const bool filled = m_semFilled.WaitUnless(stop, timeoutMs);
+    if (filled) QUARVEL_HANDOFF_MARK(this, HandoffEvent::Taken);
+    return filled;
 }
 
 void CBuffer::MarkEmpty() {

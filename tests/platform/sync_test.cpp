@@ -6,6 +6,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <random>
 #include <thread>
 
 namespace {
@@ -57,6 +58,79 @@ TEST(BinarySemaphoreWait, WaitUnlessEndsOnItsCancelFlagAndLeavesTheCount) {
     std::atomic<bool> never{false};
     EXPECT_TRUE(sem.WaitUnless(never, 0));
     EXPECT_FALSE(sem.WaitUnless(never, 20));
+}
+
+// A wake-up that came between a waiter's look at the count (or its cancel flag) and its sleep must not be
+// lost: thousands of hand-offs back and forth, and of cancels at random moments, each bounded so that a lost
+// one fails the test instead of hanging it.
+TEST(BinarySemaphoreWakeUps, NoneIsLostBetweenTheCheckAndTheSleep) {
+    BinarySemaphore ping(false), pong(false);
+    constexpr int kRounds = 20000;
+    auto partner = std::async(std::launch::async, [&] {
+        for (int i = 0; i < kRounds; ++i) {
+            if (!ping.Wait(10000)) return false;
+            pong.Release();
+        }
+        return true;
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        ping.Release();
+        ASSERT_TRUE(pong.Wait(10000)) << "hand-off " << i;
+    }
+    ASSERT_EQ(partner.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(partner.get());
+
+    // The waiter goes straight back to sleep after each cancel. The canceller, which watches for the waiter's
+    // answer without sleeping itself, strikes after a varying delay, so that some cancels land just between
+    // the waiter's look at its flag and its sleep.
+    BinarySemaphore never(false);
+    std::atomic<bool> cancel{false};
+    std::atomic<int> answered{0};
+    constexpr int kCancels = 20000;
+    auto waiter = std::async(std::launch::async, [&] {
+        for (int i = 0; i < kCancels; ++i) {
+            if (never.WaitUnless(cancel)) return false;
+            cancel = false;
+            answered.fetch_add(1);
+        }
+        return true;
+    });
+    std::minstd_rand random(7);
+    for (int i = 0; i < kCancels; ++i) {
+        for (volatile int spin = static_cast<int>(random() % 400); spin > 0; spin = spin - 1) {
+        }
+        cancel = true;
+        never.WakeWaiters();
+        const auto deadline = Clock::now() + 5s;
+        while (answered.load() <= i && Clock::now() < deadline) {
+        }
+        const bool ended = answered.load() > i;
+        if (!ended) never.WakeWaiters();  // the lost one, so that the failure ends instead of hanging
+        ASSERT_TRUE(ended) << "cancel " << i;
+    }
+    ASSERT_EQ(waiter.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(waiter.get());
+}
+
+// The request lock has two waiters at times. A Release wakes one of them; when that one leaves on its cancel
+// flag instead of taking the count, the other must still get it.
+TEST(BinarySemaphoreWakeUps, AWaiterLeavingOnItsCancelPassesTheWakeUpOn) {
+    for (int i = 0; i < 50; ++i) {
+        BinarySemaphore sem(false);
+        std::atomic<bool> cancel{false};
+        auto leaving = std::async(std::launch::async, [&] { return sem.WaitUnless(cancel); });
+        auto taking = std::async(std::launch::async, [&] { return sem.Wait(); });
+        std::this_thread::sleep_for(2ms);  // both asleep, most of the time
+        cancel = true;  // no WakeWaiters: only the Release can wake the leaving waiter
+        sem.Release();
+        const bool taken = taking.wait_for(5s) == std::future_status::ready;
+        sem.WakeWaiters();  // the leaving waiter, if the Release woke the other one (and a stuck taker)
+        ASSERT_TRUE(taken) << "round " << i;
+        EXPECT_TRUE(taking.get());
+        ASSERT_EQ(leaving.wait_for(10s), std::future_status::ready);
+        EXPECT_FALSE(leaving.get());
+        EXPECT_FALSE(sem.IsSignalled());
+    }
 }
 
 TEST(ManualResetEventState, StaysSetForEveryWaiterUntilReset) {
