@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -97,13 +98,12 @@ TEST(BinarySemaphoreWakeUps, NoneIsLostBetweenTheCheckAndTheSleep) {
     });
     std::minstd_rand random(7);
     for (int i = 0; i < kCancels; ++i) {
-        for (volatile int spin = static_cast<int>(random() % 400); spin > 0; spin = spin - 1) {
-        }
+        // A few hundred steps of delay, so the cancel lands anywhere around the waiter's check and sleep.
+        for (int spin = static_cast<int>(random() % 400); spin > 0; --spin) std::atomic_signal_fence(std::memory_order_seq_cst);
         cancel = true;
         never.WakeWaiters();
         const auto deadline = Clock::now() + 5s;
-        while (answered.load() <= i && Clock::now() < deadline) {
-        }
+        while (answered.load() <= i && Clock::now() < deadline) std::this_thread::yield();
         const bool ended = answered.load() > i;
         if (!ended) never.WakeWaiters();  // the lost one, so that the failure ends instead of hanging
         ASSERT_TRUE(ended) << "cancel " << i;
