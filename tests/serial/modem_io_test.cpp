@@ -151,6 +151,11 @@ TEST_F(ModemIo, ALargeWriteReturnsAtOnceAndEveryByteArrivesInOrder) {
 // work -- its poll fails, or its thread cannot start -- the device has failed: Write refuses bytes from then
 // on and a waiting Read ends with the hang-up's error instead of its time-out.
 TEST_F(ModemIo, AFailingDrainPollFailsTheLinkAsAHangUpDoes) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizers' runtime checks memory through a pipe of its own, which a limit of one descriptor takes
+    // away: it then reports good objects as bad. The plain build runs this test.
+    GTEST_SKIP() << "a descriptor limit of one breaks the sanitizer runtime";
+#endif
     OpenWithTimeout(20000);
     const std::vector<BYTE> data(1 << 20, 0x55);  // more than the pty holds: the rest waits for the drain
     ASSERT_NE(m_modem.Write(static_cast<std::uint32_t>(data.size()), data.data(), nullptr), 0);
