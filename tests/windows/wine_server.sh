@@ -10,8 +10,11 @@ export WINEDEBUG=-all
 case "${1:-}" in
   start)
     "$here/../../scripts/wine-prefix" "$WINEPREFIX"
-    wineserver -p >/dev/null 2>&1 </dev/null
+    # A server that is already up (a program run by hand just now) serves the run as well.
+    wineserver -p >/dev/null 2>&1 </dev/null || true
+    if [ -f "$WINEPREFIX/pty-pair.pid" ]; then kill "$(cat "$WINEPREFIX/pty-pair.pid")" 2>/dev/null || true; fi
     pair_out="$WINEPREFIX/pty-pair.out"
+    rm -f "$pair_out"
     /usr/bin/python3 "$here/pty_pair.py" >"$pair_out" 2>/dev/null </dev/null &
     echo $! >"$WINEPREFIX/pty-pair.pid"
     for _ in $(seq 50); do [ -s "$pair_out" ] && break; sleep 0.1; done
