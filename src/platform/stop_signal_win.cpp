@@ -33,7 +33,8 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 }
 }  // namespace
 
-StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop) : m_onStop(std::move(onStop)) {
+StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop, std::chrono::milliseconds forceGrace)
+    : m_onStop(std::move(onStop)), m_forceGrace(forceGrace) {
     const HANDLE stop = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -51,8 +52,19 @@ StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop) : m_onStop
     try {
         m_thread = std::thread([this, stop, wake] {
             const HANDLE handles[2] = {wake, stop};
-            while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-                if (m_onStop) m_onStop(static_cast<int>(InterlockedCompareExchange(&g_signal, 0, 0)));
+            const bool forced = m_forceGrace.count() > 0;
+            DWORD timeout = INFINITE;
+            int first = 0;
+            for (;;) {
+                const DWORD woke = WaitForMultipleObjects(2, handles, FALSE, timeout);
+                // With a grace: the grace ran out, or a second signal came: the process ends at once.
+                if (woke == WAIT_TIMEOUT) ExitProcess(static_cast<UINT>(128 + first));
+                if (woke != WAIT_OBJECT_0 + 1) break;
+                const int signal = static_cast<int>(InterlockedCompareExchange(&g_signal, 0, 0));
+                if (forced && first != 0) ExitProcess(static_cast<UINT>(128 + signal));
+                if (first == 0) first = signal;
+                if (forced) timeout = static_cast<DWORD>(m_forceGrace.count());
+                if (m_onStop) m_onStop(signal);
             }
         });
     } catch (...) {
