@@ -1,10 +1,18 @@
 # quarvel_library(<target> [QT] [LINK <libs>...])
-# Builds every .cpp of the calling folder into one static library. Files ending in _win.cpp are
-# left to a future Windows build; the POSIX files (_posix.cpp) are the ones used here.
+# Builds every .cpp of the calling folder into one static library, with the files of the target platform:
+# those ending in _win.cpp for Windows, those ending in _posix.cpp elsewhere. A folder may list further
+# files that exist on POSIX systems only in QUARVEL_POSIX_ONLY (names relative to the folder).
 function(quarvel_library target)
   cmake_parse_arguments(QL "QT" "" "LINK" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  list(FILTER _sources EXCLUDE REGEX "_win\\.cpp$")
+  if(WIN32)
+    list(FILTER _sources EXCLUDE REGEX "_posix\\.cpp$")
+    foreach(_file ${QUARVEL_POSIX_ONLY})
+      list(REMOVE_ITEM _sources ${CMAKE_CURRENT_SOURCE_DIR}/${_file})
+    endforeach()
+  else()
+    list(FILTER _sources EXCLUDE REGEX "_win\\.cpp$")
+  endif()
   if(NOT _sources)
     set(_sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   endif()

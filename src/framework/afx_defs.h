@@ -7,9 +7,26 @@
 #include "platform/resource_ids.h"
 #include "platform/win_types.h"
 
+#ifdef _WIN32
+// The Win32 backend: the codes are <windows.h>'s own macros. The A/W macros named like the framework's
+// methods go, so CWnd::SendMessage stays itself wherever <windows.h> came first.
+#ifndef UNICODE
+#define UNICODE
+#endif
+#include "platform/win32_api.h"
+#undef SendMessage
+#undef GetWindowText
+#undef SetWindowText
+#undef LoadIcon
+#undef GetDlgItemText
+#undef SetDlgItemText
+#undef SendDlgItemMessage
+#endif
+
 using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 
+#ifndef _WIN32
 // Dialog results and message-box answers.
 inline constexpr int IDABORT = 3;
 inline constexpr int IDRETRY = 4;
@@ -35,6 +52,7 @@ inline constexpr UINT SC_MINIMIZE = 0xF020;
 inline constexpr UINT SC_CLOSE = 0xF060;
 
 // Edit controls.
+inline constexpr UINT EM_SETSEL = 0x00B1;
 inline constexpr UINT EM_LIMITTEXT = 0x00C5;
 inline constexpr UINT EM_SETREADONLY = 0x00CF;
 
@@ -44,6 +62,7 @@ inline constexpr UINT CB_GETCOUNT = 0x0146;
 inline constexpr UINT CB_GETCURSEL = 0x0147;
 inline constexpr UINT CB_GETLBTEXT = 0x0148;
 inline constexpr UINT CB_GETLBTEXTLEN = 0x0149;
+inline constexpr UINT CB_INSERTSTRING = 0x014A;
 inline constexpr UINT CB_RESETCONTENT = 0x014B;
 inline constexpr UINT CB_SETCURSEL = 0x014E;
 inline constexpr LRESULT CB_ERR = -1;
@@ -103,13 +122,17 @@ inline constexpr UINT MF_POPUP = 0x0010;
 inline constexpr UINT MF_BYPOSITION = 0x0400;
 inline constexpr UINT MF_SEPARATOR = 0x0800;
 
+#endif  // !_WIN32
+
 // File dialogs.
 inline constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
 inline constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
 
+#ifndef _WIN32
 // WM_COMMAND packs the control id (low word) and the notification code (high word) into wParam.
 constexpr WPARAM MAKEWPARAM(UINT low, UINT high) {
     return static_cast<WPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
 }
 constexpr UINT LOWORD(WPARAM value) { return static_cast<UINT>(value & 0xFFFFu); }
 constexpr UINT HIWORD(WPARAM value) { return static_cast<UINT>((value >> 16) & 0xFFFFu); }
+#endif  // !_WIN32

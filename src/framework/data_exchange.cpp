@@ -1,7 +1,5 @@
 #include "framework/data_exchange.h"
 
-#include <QLineEdit>
-
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -88,9 +86,7 @@ void CDataExchange::Fail() {
     if (!m_bSaveAndValidate) return;
     if (CWnd* control = m_pDlgWnd->GetDlgItem(m_idLastControl)) {
         control->SetFocus();
-        if (auto* edit = qobject_cast<QLineEdit*>(control->GetSafeHwnd()); edit != nullptr && m_bEditLastControl) {
-            edit->selectAll();
-        }
+        if (m_bEditLastControl) control->SendMessage(EM_SETSEL, 0, -1);
     }
 }
 

@@ -19,6 +19,7 @@ class CDataExchange;
 class DialogWindow;
 class QEventLoop;
 class QPoint;
+class QWidget;
 
 class CDialog : public CWnd {
 public:

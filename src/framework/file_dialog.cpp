@@ -76,6 +76,8 @@ CString CFileDialog::ApplyDefaultExtension(const CString& name, const CString& d
     return ToCString(withDot + ToQString(defExt));
 }
 
+CString CFileDialog::GetFolderPath() const { return ToCString(QFileInfo(ToQString(m_path)).absolutePath()); }
+
 CString CFileDialog::InitialFolder() const {
     const QString given = ToQString(m_strInitialDir);
     if (!given.isEmpty() && QFileInfo(given).isDir()) return ToCString(QFileInfo(given).absoluteFilePath());

@@ -24,6 +24,8 @@ public:
     INT_PTR DoModal();
     CString GetPathName() const { return m_path; }
     CString GetFileName() const;
+    // The absolute folder of the chosen file.
+    CString GetFolderPath() const;
     // The chosen name's extension without the dot, exactly as typed; empty when it has none.
     CString GetFileExt() const;
 

@@ -3,9 +3,9 @@
 // column header. It wraps the control's window for as long as the dialog's window exists. UI thread only.
 #include <vector>
 
+#include "framework/wnd.h"
 #include "platform/win_types.h"
 
-class CWnd;
 class QTreeWidget;
 
 class CListCtrl {
@@ -26,5 +26,9 @@ public:
     void FitColumns();
 
 private:
+#ifdef _WIN32
+    HWND m_view = nullptr;  // the common controls' list view
+#else
     QTreeWidget* m_view = nullptr;
+#endif
 };

@@ -8,7 +8,14 @@
 #include "platform/win_types.h"
 
 class CMenu;
+#ifdef _WIN32
+// On the Win32 backend a menu is also a real menu (the system menu is the window's own), and its
+// handle is the system's.
+struct HMENU__;
+using HMENU = HMENU__*;
+#else
 using HMENU = CMenu*;
+#endif
 
 class CMenu {
 public:
@@ -46,8 +53,16 @@ public:
     void Clear() { m_items.clear(); }
 
     HMENU m_hMenu = nullptr;
+#ifdef _WIN32
+    // Wraps an existing menu (the window's system menu) without owning it: DestroyMenu leaves it.
+    void Attach(HMENU menu);
+    ~CMenu();
+#endif
 
 private:
+#ifdef _WIN32
+    bool m_bOwned = false;
+#endif
     static constexpr int kMaxDepth = 8;
     Item* FindCommand(UINT id, CMenu** owner, int depth);
     const Item* FindCommand(UINT id) const;

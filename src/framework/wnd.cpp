@@ -36,6 +36,14 @@ LRESULT ComboMessage(QComboBox* combo, UINT message, WPARAM wParam, LPARAM lPara
         case CB_ADDSTRING:
             combo->addItem(TextArgument(lParam));
             return count;
+        case CB_INSERTSTRING:
+            // Like Windows, -1 or a position past the end appends; Qt keeps the current entry current.
+            if (index < 0 || index > count) {
+                combo->addItem(TextArgument(lParam));
+                return count;
+            }
+            combo->insertItem(index, TextArgument(lParam));
+            return index;
         case CB_GETCOUNT: return count;
         case CB_GETCURSEL: return combo->currentIndex();
         case CB_SETCURSEL:
@@ -92,6 +100,7 @@ LRESULT EditMessage(QLineEdit* edit, UINT message, WPARAM wParam) {
         case EM_LIMITTEXT:
             edit->setMaxLength(wParam == 0 ? 32767 : static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)));
             return 0;
+        case EM_SETSEL: edit->selectAll(); return 0;  // the framework asks only for all of it (0, -1)
         default: return 0;
     }
 }

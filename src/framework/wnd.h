@@ -1,21 +1,28 @@
 #pragma once
-// CWnd: a window of the framework — a dialog or one of its controls — over a Qt widget.
-// UI thread only. A control's CWnd is owned by its dialog and lives as long as the dialog's window.
+// CWnd: a window of the framework — a dialog or one of its controls — over a Qt widget, or on the
+// Win32 backend over a real window. UI thread only. A control's CWnd is owned by its dialog and lives
+// as long as the dialog's window.
 #include "framework/afx_defs.h"
 #include "platform/win_types.h"
 
+#ifdef _WIN32
+struct HWND__;
+using HWND = HWND__*;  // the type <windows.h> gives it
+#else
 class QWidget;
+using HWND = QWidget*;
+#endif
 
 class CWnd {
 public:
     CWnd() = default;
-    CWnd(QWidget* widget, int id) : m_hWnd(widget), m_nID(id) {}
+    CWnd(HWND widget, int id) : m_hWnd(widget), m_nID(id) {}
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
     virtual ~CWnd() = default;
 
     // The widget, or null while the window does not exist.
-    QWidget* GetSafeHwnd() const { return m_hWnd; }
+    HWND GetSafeHwnd() const { return m_hWnd; }
     int GetDlgCtrlID() const { return m_nID; }
 
     // SW_HIDE, SW_SHOW, SW_SHOWNORMAL, SW_RESTORE, SW_MINIMIZE / SW_SHOWMINIMIZED. Returns whether
@@ -36,7 +43,7 @@ public:
     // at least LB_GETTEXTLEN + 1 units. Unknown messages return 0.
     virtual LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
-    QWidget* m_hWnd = nullptr;
+    HWND m_hWnd = nullptr;
 
 protected:
     int m_nID = -1;

@@ -1,37 +1,10 @@
 // The parts of the file classes that do not touch the operating system.
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/resource_ids.h"
 #include "platform/resource_module.h"
-
-int CFileException::OsErrorToCause(long osError) {
-    switch (osError) {
-        case 0: return none;
-        case ENOENT: return fileNotFound;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-        case EINVAL: return badPath;
-        case EMFILE:
-        case ENFILE: return tooManyOpenFiles;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-        case ETXTBSY: return accessDenied;
-        case EBADF: return invalidFile;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG: return diskFull;
-        case EWOULDBLOCK: return sharingViolation;
-        case EIO: return hardIO;
-        case ESPIPE: return badSeek;
-        default: return genericException;
-    }
-}
 
 CString CFileException::GetErrorMessage() const {
     UINT id;

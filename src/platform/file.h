@@ -35,13 +35,13 @@ public:
     CFileException(int cause, long osError, CString fileName)
         : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
 
-    // The cause that an operating-system error number (errno) stands for.
+    // The cause that an operating-system error number stands for (errno; on Windows GetLastError's code).
     static int OsErrorToCause(long osError);
     // The framework's message for the cause from the current resource module, %1 being the file name.
     CString GetErrorMessage() const;
 
     int m_cause = none;
-    long m_lOsError = 0;     // errno of the failed call; 0 when the cause is not an OS error
+    long m_lOsError = 0;     // errno (Windows: GetLastError) of the failed call; 0 when not an OS error
     CString m_strFileName;  // full path of the file
 };
 
@@ -52,7 +52,7 @@ public:
         modeWrite = 0x0001,
         modeReadWrite = 0x0002,
         shareCompat = 0x0000,     // as shareExclusive
-        shareExclusive = 0x0010,  // no other opener may hold the file (advisory lock)
+        shareExclusive = 0x0010,  // no other opener may hold the file (POSIX: advisory lock; Windows: share mode)
         shareDenyWrite = 0x0020,  // other readers may share it
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
@@ -89,7 +89,7 @@ protected:
     [[noreturn]] void Throw(long osError) const;
     [[noreturn]] void ThrowCause(int cause, long osError) const;
 
-    int m_hFile = -1;
+    int m_hFile = -1;       // the descriptor (Windows: the C runtime's descriptor of the file's handle)
     CString m_strFileName;  // full path
 };
 

@@ -1,9 +1,22 @@
 #pragma once
-// The per-user settings key: a stand-in for the current user's registry with the same calls in shape
+// The per-user settings key.
+// On Windows these are the real registry calls of <windows.h> (HKEY_CURRENT_USER is the user's hive); the
+// one shape of its own is the short RegQueryInfoKeyA below.
+// Elsewhere: a stand-in for the current user's registry with the same calls in shape
 // and the same Windows error codes. Each key is one file under $XDG_CONFIG_HOME (see KeyFilePath and
 // docs/RESOURCES.md / README "Settings"). Any thread may call these functions; one handle is used by one
 // thread at a time, and its owner closes it with RegCloseKey. Writes from several threads or processes
 // are serialised by an advisory lock, so none is lost.
+#ifdef _WIN32
+#include "platform/win32_api.h"
+#include "platform/win_types.h"
+
+// Number of values, longest value name (in characters, without a NUL) and longest data (in bytes).
+inline LONG RegQueryInfoKeyA(HKEY key, DWORD* values, DWORD* maxValueNameLen, DWORD* maxValueLen) {
+    return ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, values, maxValueNameLen,
+                              maxValueLen, nullptr, nullptr);
+}
+#else
 #include <cstdint>
 #include <string>
 
@@ -64,3 +77,4 @@ LONG RegCloseKey(HKEY key);
 // The file that holds `subKey` of the current user: ERROR_SUCCESS and the path, or an error for a
 // malformed subkey name or a missing configuration directory.
 LONG KeyFilePath(const std::string& subKey, std::string* path);
+#endif

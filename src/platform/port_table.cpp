@@ -1,16 +1,8 @@
 #include "platform/port_table.h"
 
-#include <cstdlib>
 #include <string_view>
 
 namespace {
-
-struct DefaultRange {
-    int nFirstPort;
-    const char* szPrefix;
-};
-constexpr DefaultRange kDefaultRanges[] = {{1, "/dev/ttyS"}, {33, "/dev/ttyUSB"}, {65, "/dev/ttyACM"}};
-constexpr int kDevicesPerRange = 32;
 
 bool ParsePortNumber(std::string_view text, int& port) {
     if (text.empty() || text.size() > 3) return false;
@@ -25,16 +17,6 @@ bool ParsePortNumber(std::string_view text, int& port) {
 }
 
 }  // namespace
-
-PortTable PortTable::Default() {
-    PortTable table;
-    for (const DefaultRange& range : kDefaultRanges) {
-        for (int i = 0; i < kDevicesPerRange; ++i) {
-            table.m_paths[range.nFirstPort + i] = range.szPrefix + std::to_string(i);
-        }
-    }
-    return table;
-}
 
 PortTable PortTable::Parse(const std::string& entries) {
     PortTable table;
@@ -51,11 +33,6 @@ PortTable PortTable::Parse(const std::string& entries) {
         table.m_paths[port] = std::string(path);
     }
     return table;
-}
-
-PortTable PortTable::FromEnvironment() {
-    const char* entries = std::getenv("QUARVEL_PORTS");
-    return entries != nullptr ? Parse(entries) : Default();
 }
 
 const std::string& PortTable::PathFor(int port) const {

@@ -83,8 +83,10 @@ inline constexpr int IDD_HISTORY = 7100;
 inline constexpr int IDR_MAINFRAME = 128;
 
 // ---- Controls and commands ----
+#ifndef IDOK  // <windows.h> has them already, with the same values
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+#endif
 inline constexpr int IDC_STATIC = -1;
 inline constexpr int IDC_TOOL_MODEL = 1000;
 inline constexpr int IDC_CONNECT = 1001;

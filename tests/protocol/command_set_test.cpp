@@ -174,13 +174,17 @@ TEST_F(CommandSet, TextStopsAtItsFirstNul) {
 }
 
 TEST_F(CommandSet, HighBytesAreDecodedInWindows1252ByDefault) {
+#ifndef _WIN32
     unsetenv("QUARVEL_CODEPAGE");
+#endif
     link.SetReply('h', MakeFrame(0x5A, {'R', 0xE9, 0x80, 0x00}));
     char16_t model[20];
     ASSERT_EQ(Within([&] { return tool.GetToolModel(model); }), 0x5A);
     EXPECT_EQ(std::u16string(model), u"R\u00E9\u20AC");
 }
 
+// QUARVEL_CODEPAGE is how the POSIX build is told the ANSI code page; Windows has the user's own.
+#ifndef _WIN32
 TEST_F(CommandSet, HighBytesFollowTheCodePageNamedInTheEnvironment) {
     setenv("QUARVEL_CODEPAGE", "1251", 1);
     link.SetReply('h', MakeFrame(0x5A, {0xD0, 0xCA, '-', '9', 0x00}));
@@ -205,6 +209,7 @@ TEST_F(CommandSet, AnOddByteInATextKeepsTheRestOfIt) {
     ASSERT_EQ(status, 0x5A);
     EXPECT_EQ(std::u16string(model), u"R\uFFFDK");
 }
+#endif
 
 TEST(CommandSetKeepAlive, TheDerivedEngineKeepsTheLinkAlive) {
     ScriptedLink link;

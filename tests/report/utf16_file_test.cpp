@@ -194,6 +194,8 @@ TEST_F(Utf16File, SeekAndResyncRestartsTheLineReading) {
     EXPECT_EQ(line, u"one");
 }
 
+// /dev/full is a POSIX device; Windows has no file that refuses every write.
+#ifndef _WIN32
 TEST_F(Utf16File, AFailingWriteRaisesTheFileExceptionWithCauseAndPath) {
     CUTF16File file;
     ASSERT_TRUE(file.Open(u"/dev/full", CFile::modeWrite));
@@ -207,11 +209,17 @@ TEST_F(Utf16File, AFailingWriteRaisesTheFileExceptionWithCauseAndPath) {
     }
 }
 
+#endif
+
 TEST_F(Utf16File, AFailedOpenReturnsFalseAndCloseDoesNothing) {
     CUTF16File file;
     CFileException error;
     EXPECT_FALSE(file.Open(W(dir.File("no/such/dir/r.txt")), CFile::modeCreate | CFile::modeWrite, &error));
+#ifdef _WIN32
+    EXPECT_EQ(error.m_cause, CFileException::badPath);  // Windows: ERROR_PATH_NOT_FOUND for a missing folder
+#else
     EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+#endif
     EXPECT_NO_THROW(file.Close());
     EXPECT_FALSE(file.Open(W(dir.File("missing.txt")), CFile::modeRead, nullptr));
 }

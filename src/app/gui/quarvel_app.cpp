@@ -38,7 +38,11 @@ BOOL CQuarvelApp::InitInstance() {
         if (!ReleaseAtExit()) {
             // Cannot happen while every exchange ends within its reply time-out. Should it all the same,
             // the engine is left to the process's end rather than destroyed under the running thread.
-            std::quick_exit(0);
+#ifdef _WIN32
+            std::_Exit(0);  // the Windows runtime has no quick_exit; its handles close with the process
+#else
+            std::quick_exit(0);  // runs the quick-exit handlers (the port's lock file goes)
+#endif
         }
     }
     return FALSE;

@@ -1,9 +1,6 @@
 // The Save command of CQuarvelApp: the Save-As dialog, then the report through the shared writer.
-#include <QFileInfo>
-
 #include "app/gui/quarvel_app.h"
 #include "framework/afx.h"
-#include "framework/qt_string.h"
 #include "platform/resource_ids.h"
 #include "report/report_file.h"
 
@@ -38,7 +35,7 @@ void CQuarvelApp::SaveReport(const std::function<ToolRecord()>& recordAtWrite) {
         AfxMessageBox(IDS_OUTPUT_NOT_OPENED, MB_OK);
         return;
     }
-    m_strReportFolder = ToCString(QFileInfo(ToQString(dialog.GetPathName())).absolutePath());
+    m_strReportFolder = dialog.GetFolderPath();
 }
 
 void CQuarvelApp::WriteTextReport(CUTF16File& file, const ToolRecord& record) { ::WriteTextReport(file, record); }

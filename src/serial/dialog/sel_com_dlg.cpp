@@ -1,15 +1,10 @@
 #include "serial/dialog/sel_com_dlg.h"
 
-#include <QComboBox>
-#include <QObject>
-
 #include "framework/data_exchange.h"
 #include "framework/message_box.h"
-#include "framework/qt_string.h"
 #include "platform/code_page.h"
 #include "platform/directory_watch.h"
 #include "platform/resource_ids.h"
-#include "serial/dialog/port_alias.h"
 #include "serial/port_probe.h"
 
 const char16_t* const CSelComDlg::kSpeeds[10] = {u"1200",  u"2400",  u"4800",  u"9600",  u"14400",
@@ -47,19 +42,11 @@ void CSelComDlg::Probe() {
 }
 
 void CSelComDlg::AddPortEntry(int position, const CModem& modem) {
-    auto* combo = qobject_cast<QComboBox*>(GetDlgItem(IDC_PORT_LIST) ? GetDlgItem(IDC_PORT_LIST)->GetSafeHwnd() : nullptr);
-    const QString entry = QStringLiteral("COM%1").arg(modem.GetPortNumber());
-    if (combo == nullptr || position >= combo->count()) {
-        const CString text = ToCString(entry);
-        SendDlgItemMessage(IDC_PORT_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    } else {
-        combo->insertItem(position, entry);  // Qt keeps the current entry current
-    }
-    // Linux users see which device stands behind the COM number.
-    if (combo != nullptr) {
-        combo->setItemData(position, PortTooltip(modem.GetPortNumber(), QString::fromStdString(modem.GetDevicePath())),
-                           Qt::ToolTipRole);
-    }
+    const CString entry = AnsiToWide("COM" + std::to_string(modem.GetPortNumber()));
+    // Past the end appends; inside the list the current entry stays current.
+    SendDlgItemMessage(IDC_PORT_LIST, CB_INSERTSTRING, static_cast<WPARAM>(position),
+                       reinterpret_cast<LPARAM>(entry.c_str()));
+    ShowPortDevice(position, modem);
 }
 
 void CSelComDlg::FillPortList() {

@@ -44,8 +44,11 @@ private:
     void ReleaseAllPorts();
     CString SelectedSpeedText(int index);
     void AddPortEntry(int position, const CModem& modem);
+    // Where the system can say it, the device behind the entry's COM number (sel_com_dlg_device_*.cpp).
+    void ShowPortDevice(int position, const CModem& modem);
 
-    // Ports that come and go while the dialog is open (sel_com_dlg_hotplug.cpp).
+    // Ports that come and go while the dialog is open (sel_com_dlg_hotplug_posix.cpp; the Win32 build
+    // lists the ports of the moment the dialog opened).
     void StartWatching();
     void StopWatching();
     void OnDirectoryEvents();
@@ -68,7 +71,7 @@ private:
     std::vector<std::unique_ptr<CModem>> m_ports;  // the opened ports, ascending by number
 
     std::unique_ptr<DirectoryWatch> m_pWatch;
-    std::unique_ptr<QObject> m_pWatchContext;  // owns the notifier; its end cancels the pending retries
+    std::shared_ptr<QObject> m_pWatchContext;  // owns the notifier; its end cancels the pending retries
     std::map<std::string, int> m_portByPath;   // the port table backwards
     std::map<int, int> m_retries;              // port -> attempts left after a refusal just after appearing
     std::set<int> m_vanished;                  // selected entries whose device has gone

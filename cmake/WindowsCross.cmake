@@ -1,0 +1,25 @@
+# What a cross build for Windows takes from the Linux host: nlohmann-json's headers (only its own folder, so
+# that no Linux system header can shadow a mingw one) and GoogleTest built from the source Debian ships.
+find_path(QUARVEL_HOST_NLOHMANN_DIR nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT QUARVEL_HOST_NLOHMANN_DIR)
+  message(FATAL_ERROR "nlohmann/json.hpp not found in /usr/include (nlohmann-json3-dev)")
+endif()
+set(_json_dir ${PROJECT_BINARY_DIR}/host-include)
+file(COPY ${QUARVEL_HOST_NLOHMANN_DIR}/nlohmann DESTINATION ${_json_dir})
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
+set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${_json_dir})
+
+set(QUARVEL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source (Debian: googletest)")
+macro(quarvel_cross_googletest)
+  if(NOT EXISTS ${QUARVEL_GOOGLETEST_SOURCE}/CMakeLists.txt)
+    message(FATAL_ERROR "GoogleTest source not found in ${QUARVEL_GOOGLETEST_SOURCE} (Debian: googletest)")
+  endif()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${QUARVEL_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  foreach(_lib gtest gtest_main gmock gmock_main)
+    if(NOT TARGET GTest::${_lib})  # GoogleTest 1.11 and later make these names themselves
+      add_library(GTest::${_lib} ALIAS ${_lib})
+    endif()
+  endforeach()
+endmacro()

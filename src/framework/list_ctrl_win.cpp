@@ -1,0 +1,79 @@
+// CListCtrl on the Win32 backend: the common controls' list view in report mode.
+#include "framework/list_ctrl.h"
+
+#include "framework/win32_window.h"
+
+namespace {
+bool IsListView(HWND window) {
+    wchar_t name[32] = {};
+    return window != nullptr && ::GetClassNameW(window, name, 32) > 0 && lstrcmpiW(name, WC_LISTVIEWW) == 0;
+}
+}  // namespace
+
+CListCtrl::CListCtrl(CWnd* control) {
+    HWND window = control != nullptr ? control->GetSafeHwnd() : nullptr;
+    if (!IsListView(window)) return;
+    m_view = window;
+    ListView_SetExtendedListViewStyle(m_view, LVS_EX_FULLROWSELECT);
+}
+
+void CListCtrl::SetColumns(const std::vector<CString>& headings) {
+    if (m_view == nullptr) return;
+    DeleteAllItems();
+    while (ListView_DeleteColumn(m_view, 0)) {
+    }
+    for (std::size_t i = 0; i < headings.size(); ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<wchar_t*>(Wide(headings[i]));
+        column.cx = 80;
+        column.iSubItem = static_cast<int>(i);
+        ListView_InsertColumn(m_view, static_cast<int>(i), &column);
+    }
+}
+
+void CListCtrl::DeleteAllItems() {
+    if (m_view != nullptr) ListView_DeleteAllItems(m_view);
+}
+
+int CListCtrl::AddItem(const std::vector<CString>& cells) {
+    if (m_view == nullptr) return -1;
+    HWND header = ListView_GetHeader(m_view);
+    const int columns = header != nullptr ? Header_GetItemCount(header) : 0;
+    if (columns <= 0) return -1;
+    LVITEMW row{};
+    row.mask = LVIF_TEXT;
+    row.iItem = ListView_GetItemCount(m_view);
+    const CString first = cells.empty() ? CString() : cells.front();
+    row.pszText = const_cast<wchar_t*>(Wide(first));
+    const int at = ListView_InsertItem(m_view, &row);
+    if (at < 0) return -1;
+    for (std::size_t i = 1; i < cells.size() && static_cast<int>(i) < columns; ++i) {
+        ListView_SetItemText(m_view, at, static_cast<int>(i), const_cast<wchar_t*>(Wide(cells[i])));
+    }
+    return at;
+}
+
+int CListCtrl::GetItemCount() const { return m_view != nullptr ? ListView_GetItemCount(m_view) : 0; }
+
+CString CListCtrl::GetItemText(int item, int column) const {
+    if (m_view == nullptr || item < 0 || item >= GetItemCount()) return {};
+    wchar_t buffer[1024] = {};
+    ListView_GetItemText(m_view, item, column, buffer, 1024);
+    return FromWide(buffer);
+}
+
+void CListCtrl::SetCurSel(int item) {
+    if (m_view == nullptr) return;
+    ListView_SetItemState(m_view, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (item < 0 || item >= GetItemCount()) return;
+    ListView_SetItemState(m_view, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(m_view, item, FALSE);
+}
+
+void CListCtrl::FitColumns() {
+    if (m_view == nullptr) return;
+    HWND header = ListView_GetHeader(m_view);
+    const int columns = header != nullptr ? Header_GetItemCount(header) : 0;
+    for (int i = 0; i < columns; ++i) ListView_SetColumnWidth(m_view, i, LVSCW_AUTOSIZE_USEHEADER);
+}

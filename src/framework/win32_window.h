@@ -1,0 +1,32 @@
+#pragma once
+// <windows.h>, the common controls and the common dialogs as the framework's Win32 files include them:
+// after the framework's own headers, and without the A/W macros whose names are also the framework's
+// method names (SendMessage, GetWindowText ...). Win32 backend only.
+#ifndef _WIN32
+#error "win32_window.h is for the Win32 backend only"
+#endif
+// The wide API throughout; the common controls' macros send with SendMessageW directly.
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef _UNICODE
+#define _UNICODE
+#endif
+#define SNDMSG ::SendMessageW
+#include "platform/win32_api.h"
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#undef SendMessage
+#undef GetWindowText
+#undef SetWindowText
+#undef LoadIcon
+#undef GetDlgItemText
+#undef SetDlgItemText
+#undef SendDlgItemMessage
+
+inline const wchar_t* Wide(const CString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+inline CString FromWide(const wchar_t* text) {
+    return text != nullptr ? CString(reinterpret_cast<const char16_t*>(text)) : CString();
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The Wine side of a Windows test run: `start` makes the build folder's prefix (once) and starts one
+# wineserver that stays for the run, so that each test program starts quickly; `stop` ends that server,
+# so that no Wine process outlives the run. WINEPREFIX names the prefix.
+# `start` also lays a null-modem pair of pseudo-terminals (pty_pair.py) behind COM2 and COM3 for the serial
+# tests; `stop` ends it by its pid.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+export WINEDEBUG=-all
+case "${1:-}" in
+  start)
+    "$here/../../scripts/wine-prefix" "$WINEPREFIX"
+    # A server that is already up (a program run by hand just now) serves the run as well.
+    wineserver -p >/dev/null 2>&1 </dev/null || true
+    if [ -f "$WINEPREFIX/pty-pair.pid" ]; then kill "$(cat "$WINEPREFIX/pty-pair.pid")" 2>/dev/null || true; fi
+    pair_out="$WINEPREFIX/pty-pair.out"
+    rm -f "$pair_out"
+    /usr/bin/python3 "$here/pty_pair.py" >"$pair_out" 2>/dev/null </dev/null &
+    echo $! >"$WINEPREFIX/pty-pair.pid"
+    for _ in $(seq 50); do [ -s "$pair_out" ] && break; sleep 0.1; done
+    read -r com2 com3 <"$pair_out"
+    ln -sfn "$com2" "$WINEPREFIX/dosdevices/com2"
+    ln -sfn "$com3" "$WINEPREFIX/dosdevices/com3"
+    ;;
+  stop)
+    if [ -f "$WINEPREFIX/pty-pair.pid" ]; then
+      kill "$(cat "$WINEPREFIX/pty-pair.pid")" 2>/dev/null || true
+      rm -f "$WINEPREFIX/pty-pair.pid" "$WINEPREFIX/dosdevices/com2" "$WINEPREFIX/dosdevices/com3"
+    fi
+    wineserver -k || true
+    wineserver -w || true
+    ;;
+  *) echo "usage: wine_server.sh start|stop" >&2; exit 2 ;;
+esac
