@@ -12,6 +12,12 @@ case "${1:-}" in
     "$here/../../scripts/wine-prefix" "$WINEPREFIX"
     # A server that is already up (a program run by hand just now) serves the run as well.
     wineserver -p >/dev/null 2>&1 </dev/null || true
+    # The first Windows program of a server's life starts Wine's system processes (services.exe, plugplay,
+    # winedevice, rpcss), which then live as long as the server and keep that program's standard error.
+    # Were it a test, CTest would wait on its output pipe until the time-out, so they are started here, by
+    # wineboot with its output going nowhere; it returns once the services are up.
+    timeout 120 "$here/../../scripts/wine-run" wineboot </dev/null >/dev/null 2>&1 ||
+      { echo "wine_server: Wine's system processes did not start within 120 s" >&2; exit 1; }
     if [ -f "$WINEPREFIX/pty-pair.pid" ]; then kill "$(cat "$WINEPREFIX/pty-pair.pid")" 2>/dev/null || true; fi
     pair_out="$WINEPREFIX/pty-pair.out"
     rm -f "$pair_out"
