@@ -223,6 +223,7 @@ DeviceReadResult WinSerialDevice::Read(std::uint32_t n, BYTE* buffer, DWORD time
     ResetEvent(m_hReadEvent);
     DWORD got = 0;
     if (ReadFile(m_hPort, buffer, n, &got, &ov)) return {Outcome::Data, got, 0};
+    if (GetLastError() == ERROR_TIMEOUT) return {Outcome::Data, got, 0};
     if (GetLastError() != ERROR_IO_PENDING) return Fail(GetLastError());
     // The read event comes first, so a read that has completed wins over a cancel that came with it.
     const HANDLE handles[2] = {m_hReadEvent, m_hCancelEvent};
@@ -238,7 +239,10 @@ DeviceReadResult WinSerialDevice::Read(std::uint32_t n, BYTE* buffer, DWORD time
         CancelIoEx(m_hPort, &ov);
         break;
     }
-    if (!GetOverlappedResult(m_hPort, &ov, &got, TRUE) && GetLastError() != ERROR_OPERATION_ABORTED) {
+    // A read whose time-out expired is complete with the bytes that came: Windows reports it as a success,
+    // Wine passes the driver's STATUS_TIMEOUT on as a failure with ERROR_TIMEOUT. Neither means a lost port.
+    if (!GetOverlappedResult(m_hPort, &ov, &got, TRUE) && GetLastError() != ERROR_OPERATION_ABORTED &&
+        GetLastError() != ERROR_TIMEOUT) {
         if (got > 0) return {Outcome::Data, got, 0};
         return Fail(GetLastError());
     }

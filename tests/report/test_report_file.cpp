@@ -2,6 +2,10 @@
 // a failed open or a failed write leaves behind.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -51,9 +55,28 @@ CString CsvLayout() {
     for (const auto& line : kWorkedExampleLines) all += u"\"" + CString(line[0]) + u"\",\"" + line[1] + u"\"\n";
     return all;
 }
+#ifdef _WIN32
+// A device on which every write fails for want of space: Wine shows the Linux root as drive Z:, and with it
+// /dev/full; Windows itself has no such device.
+const char16_t* const kFullDevice = u"Z:\\dev\\full";
+std::size_t OpenDescriptors() {
+    DWORD handles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    return handles;
+}
+bool FullDeviceExists() {
+    const HANDLE h = CreateFileW(L"Z:\\dev\\full", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+}
+#else
+const char16_t* const kFullDevice = u"/dev/full";
 std::size_t OpenDescriptors() {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
 }
+bool FullDeviceExists() { return fs::exists("/dev/full"); }
+#endif
 }  // namespace
 
 TEST_F(ReportFileTest, WorkedExampleAsText) {
@@ -106,15 +129,15 @@ TEST_F(ReportFileTest, AFileThatCannotBeOpenedIsReportedAndNothingIsCreated) {
 }
 
 TEST_F(ReportFileTest, AFailedWriteRaisesTheFileExceptionAndClosesTheFile) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!FullDeviceExists()) GTEST_SKIP() << "no device that is always full";
     const std::size_t before = OpenDescriptors();
     try {
-        SaveReportToPath(u"/dev/full", u"txt", WorkedExampleRecord());
+        SaveReportToPath(kFullDevice, u"txt", WorkedExampleRecord());
         FAIL() << "no exception";
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::diskFull);
-        EXPECT_EQ(e.m_strFileName, u"/dev/full");
-        EXPECT_NE(e.GetErrorMessage().find(u"/dev/full"), CString::npos);
+        EXPECT_EQ(e.m_strFileName, kFullDevice);
+        EXPECT_NE(e.GetErrorMessage().find(kFullDevice), CString::npos);
     }
     EXPECT_EQ(OpenDescriptors(), before);  // the local file object closed its descriptor
 }

@@ -62,7 +62,7 @@ public:
             BYTE buffer[256];
             DWORD k = 0;
             const DWORD want = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, n - got.size()));
-            if (!ReadFile(m_h, buffer, want, &k, nullptr)) break;
+            if (!ReadFile(m_h, buffer, want, &k, nullptr) && GetLastError() != ERROR_TIMEOUT) break;
             got.insert(got.end(), buffer, buffer + k);
         }
         return got;
@@ -130,6 +130,17 @@ TEST_F(ComPort, ReadOnASilentLineEndsAfterItsTimeOutWithWhatCame) {
     EXPECT_EQ(buffer[0], 0x42);
     EXPECT_GE(ms, 90.0);    // 4 ms + T (100), less the time the first byte took
     EXPECT_LT(ms, 2000.0);  // generous bound
+}
+
+// Nothing at all within the time-out is an empty read, not a lost port: the next bytes still come.
+TEST_F(ComPort, AReadThatGetsNothingEndsEmptyAndThePortStaysUsable) {
+    BYTE buffer[4] = {};
+    std::uint32_t received = 99;
+    EXPECT_EQ(m_modem.Read(4, buffer, &received), TRUE);
+    EXPECT_EQ(received, 0u);
+    ASSERT_TRUE(m_peer.Send({0x55, 0x01}));
+    EXPECT_EQ(m_modem.Read(2, buffer, &received), TRUE);
+    EXPECT_EQ(received, 2u);
 }
 
 TEST_F(ComPort, CancelReadEndsAWaitingReadAtOnce) {

@@ -10,8 +10,20 @@ export WINEDEBUG=-all
 case "${1:-}" in
   start)
     "$here/../../scripts/wine-prefix" "$WINEPREFIX"
-    # A server that is already up (a program run by hand just now) serves the run as well.
-    wineserver -p >/dev/null 2>&1 </dev/null || true
+    # A server still up from the build (GoogleTest's discovery runs the programs) ends a few seconds after
+    # its last program; the run's own, persistent one starts after it. One that stays up serves a program
+    # run by hand, which the run would share the prefix with: that is refused rather than raced.
+    if ! timeout 30 wineserver -w 2>/dev/null; then
+      echo "wine_server: a Wine program still runs in $WINEPREFIX; end it (WINEPREFIX=$WINEPREFIX wineserver -k)" >&2
+      exit 1
+    fi
+    wineserver -p >/dev/null 2>&1 </dev/null
+    # The first Windows program of a server's life starts Wine's system processes (services.exe, plugplay,
+    # winedevice, rpcss), which then live as long as the server and keep that program's standard error.
+    # Were it a test, CTest would wait on its output pipe until the time-out, so they are started here, by
+    # wineboot with its output going nowhere; it returns once the services are up.
+    timeout 120 "$here/../../scripts/wine-run" wineboot </dev/null >/dev/null 2>&1 ||
+      { echo "wine_server: Wine's system processes did not start within 120 s" >&2; exit 1; }
     if [ -f "$WINEPREFIX/pty-pair.pid" ]; then kill "$(cat "$WINEPREFIX/pty-pair.pid")" 2>/dev/null || true; fi
     pair_out="$WINEPREFIX/pty-pair.out"
     rm -f "$pair_out"
