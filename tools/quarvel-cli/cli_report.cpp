@@ -1,11 +1,11 @@
 #include "cli_report.h"
 
-#include <sys/stat.h>
-
-#include <ctime>
+#include <filesystem>
+#include <system_error>
 
 #include "cli_exit.h"
 #include "platform/file.h"
+#include "platform/local_time.h"
 #include "platform/resource_ids.h"
 #include "platform/utf8.h"
 #include "report/report_file.h"
@@ -40,21 +40,13 @@ std::string FileNamePart(const std::string& serial) {
     if (part.empty() || part[0] == '.') part = "unknown" + part;
     return part;
 }
-
-std::string LocalTimeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32] = {};
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
-}
 }  // namespace
 
 int SaveCliReportInDir(const std::string& dir, const ToolRecord& record, CCliConsole& console) {
-    const std::string stem = dir + "/" + FileNamePart(Utf16ToUtf8(TextOf(record.ToolSerial))) + "_" + LocalTimeStamp();
+    const std::string stem =
+        dir + "/" + FileNamePart(Utf16ToUtf8(TextOf(record.ToolSerial))) + "_" + LocalTimeText("%Y%m%d-%H%M%S");
     std::string path = stem + ".txt";
-    struct stat st {};
-    for (int n = 2; ::stat(path.c_str(), &st) == 0; ++n) path = stem + "-" + std::to_string(n) + ".txt";
+    std::error_code error;
+    for (int n = 2; std::filesystem::exists(path, error); ++n) path = stem + "-" + std::to_string(n) + ".txt";
     return SaveCliReport(path, record, console);
 }
