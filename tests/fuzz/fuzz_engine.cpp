@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -230,6 +231,19 @@ bool ResetCheck() {
     return on;
 }
 
+// How many inputs the reset check compared and skipped; printed when the process ends.
+void CountCompared(bool compared) {
+    static long counts[2] = {0, 0};
+    static const bool registered = [] {
+        return std::atexit([] {
+            std::fprintf(stderr, "reset check: %ld inputs compared, %ld skipped (a late hand-over)\n", counts[1],
+                         counts[0]);
+        }) == 0;
+    }();
+    (void)registered;
+    ++counts[compared ? 1 : 0];
+}
+
 // The rig the previous input left clean, if it did.
 std::unique_ptr<EngineRig> g_rig;
 
@@ -269,6 +283,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Outcome alone = RunScript(*fresh, data, size);
         TearDown(fresh);
         FUZZ_CHECK(kept.late || alone.late || kept == alone, "a kept rig answered otherwise than a fresh one");
+        CountCompared(!kept.late && !alone.late);
     }
     return 0;
 }
