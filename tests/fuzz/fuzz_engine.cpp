@@ -7,16 +7,23 @@
 // untouched unless the status is 'Z', and text buffers are never written past their capacity; every
 // request goes out as 55 code 00 code, a refused code as nothing at all with 0xA5; every exchange and the
 // teardown end within the reply time-out plus a margin.
+// An input that leaves the engine as a fresh one leaves it to the next input (EngineRig); any other input
+// tears it down itself, so the teardown it causes is checked with it and a crash input replays alone.
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include <sched.h>
+#include <sys/prctl.h>
+
 #include "fuzz_check.h"
-#include "protocol/hs_protocol_app.h"
 #include "reply_oracle.h"
+#include "engine_rig.h"
 #include "tool_stream_link.h"
 
 namespace {
@@ -26,6 +33,9 @@ namespace {
 constexpr DWORD kReplyTimeoutMs = 0;
 // Scheduling slack on a loaded machine; an exchange that hangs or waits twice blows through it.
 constexpr auto kMargin = std::chrono::milliseconds(1500);
+// How long the receiver may take after an input to be back in Read; one held up longer (in a hand-over
+// nobody completes) is not clean anyway, and the rig is rebuilt.
+constexpr auto kSettleBound = std::chrono::milliseconds(2);
 constexpr int kMaxExchanges = 12;
 constexpr DWORD kSentinel = 0xDEADBEEFu;
 constexpr char16_t kSentinelUnit = 0xBEEF;
@@ -142,16 +152,21 @@ BYTE CodeOf(BYTE op) {
     return op % 9 == 8 ? op : kCodes[op % 9];
 }
 
-}  // namespace
+// What an input gave: every status in order and every byte written; compared between a kept and a fresh rig.
+struct Outcome {
+    std::vector<int> statuses;
+    std::vector<BYTE> written;
+    bool late = false;  // a hand-over gave up waiting: the outcome then depends on scheduling too
+    bool operator==(const Outcome& o) const { return statuses == o.statuses && written == o.written; }
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) return 0;
+// Runs the input's exchanges on the rig and checks every per-exchange property.
+Outcome RunScript(EngineRig& rig, const std::uint8_t* data, std::size_t size) {
     const bool repair = (data[0] & 1) != 0;
-    ToolStreamLink link((data[0] >> 1) & 7);
+    ToolStreamLink& link = rig.Link();
     ReplyOracle oracle;
-    auto engine = std::make_unique<CHSProtocolApp>(&link, kReplyTimeoutMs);
-    FUZZ_CHECK(engine->m_bStarted.load(), "engine did not start");
-    Exchange exchange{*engine, link, oracle};
+    Exchange exchange{rig.Engine(), link, oracle};
+    Outcome outcome;
 
     std::size_t at = 1;
     for (int k = 0; k < kMaxExchanges && at < size; ++k) {
@@ -171,6 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int status = exchange.Run(op);
         const auto took = Clock::now() - start;
         link.SetNextAnswer({});
+        outcome.statuses.push_back(status);
 
         FUZZ_CHECK(took <= std::chrono::milliseconds(kReplyTimeoutMs) + kMargin, "exchange %d took %lld ms", k,
                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
@@ -188,9 +204,86 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        std::equal(expected.begin(), expected.end(), written.begin() + static_cast<long>(writtenBefore)),
                    "request 0x%02X not written as 55 code 00 code", code);
     }
+    outcome.written = link.Written();
+    outcome.late = link.HandOverLate();
+    return outcome;
+}
 
+std::unique_ptr<EngineRig> BuildRig(std::uint32_t maxChunk) {
+    auto rig = std::make_unique<EngineRig>(maxChunk, kMargin);
+    FUZZ_CHECK(rig->Ready(), "engine did not start or its receiver never read");
+    return rig;
+}
+
+void TearDown(std::unique_ptr<EngineRig>& rig) {
     const auto start = Clock::now();
-    engine.reset();
+    rig.reset();
     FUZZ_CHECK(Clock::now() - start <= kMargin, "teardown took too long");
+}
+
+// QUARVEL_FUZZ_RESET_CHECK=1: every input also runs on a rig of its own, and both outcomes must agree
+// unless a hand-over was late in either run. Proves that a kept rig behaves as a fresh one.
+bool ResetCheck() {
+    static const bool on = [] {
+        const char* v = std::getenv("QUARVEL_FUZZ_RESET_CHECK");
+        return v != nullptr && v[0] == '1';
+    }();
+    return on;
+}
+
+// How many inputs the reset check compared and skipped; printed when the process ends.
+void CountCompared(bool compared) {
+    static long counts[2] = {0, 0};
+    static const bool registered = [] {
+        return std::atexit([] {
+            std::fprintf(stderr, "reset check: %ld inputs compared, %ld skipped (a late hand-over)\n", counts[1],
+                         counts[0]);
+        }) == 0;
+    }();
+    (void)registered;
+    ++counts[compared ? 1 : 0];
+}
+
+// The rig the previous input left clean, if it did.
+std::unique_ptr<EngineRig> g_rig;
+
+}  // namespace
+
+// The engine's threads hand each exchange on to one another and never run side by side, so the target keeps
+// them all on the processor it starts on: a wake-up then needs no other core, which halves the system time
+// per exchange. Timer slack is cut to nothing, so that the engine's waits of 0 ms and the link's waits of
+// some microseconds end when due instead of up to 50 us later. Threads inherit both from this one.
+// An affinity already narrowed (taskset, parallel jobs) is kept.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    cpu_set_t allowed;
+    const int cpu = sched_getcpu();
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 1 && cpu >= 0) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        sched_setaffinity(0, sizeof one, &one);
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    const std::uint32_t maxChunk = (data[0] >> 1) & 7;
+    if (g_rig != nullptr) {
+        g_rig->Rewind(maxChunk);
+    } else {
+        g_rig = BuildRig(maxChunk);
+    }
+    const Outcome kept = RunScript(*g_rig, data, size);
+    if (!g_rig->SettleClean(kSettleBound)) TearDown(g_rig);
+
+    if (ResetCheck()) {
+        auto fresh = BuildRig(maxChunk);
+        const Outcome alone = RunScript(*fresh, data, size);
+        TearDown(fresh);
+        FUZZ_CHECK(kept.late || alone.late || kept == alone, "a kept rig answered otherwise than a fresh one");
+        CountCompared(!kept.late && !alone.late);
+    }
     return 0;
 }
