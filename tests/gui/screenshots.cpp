@@ -82,9 +82,12 @@ TEST_F(GuiTest, FrenchScreenshots) {
             menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             return menu != nullptr;
         }));
-        QAction* language = menu->actions().back();
+        QAction* language = nullptr;  // the submenu (History... follows it)
+        for (QAction* action : menu->actions()) {
+            if (action->menu() != nullptr) language = action;
+        }
+        ASSERT_NE(language, nullptr);
         menu->setActiveAction(language);
-        ASSERT_NE(language->menu(), nullptr);
         language->menu()->popup(menu->mapToGlobal(menu->actionGeometry(language).topRight()));
         ASSERT_TRUE(WaitUntil([&] { return language->menu()->isVisible(); }));
         const int top = menu->actionGeometry(language).top();
