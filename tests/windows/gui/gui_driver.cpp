@@ -1,0 +1,274 @@
+// Drives quarvel.exe from outside, as a person would, through its real Win32 controls: starts the program,
+// finds its dialogs among the top-level windows of its process and presses buttons by posting WM_COMMAND
+// (a handler that opens a modal dialog runs its own loop, so a sent message would not return), reads the
+// controls with WM_GETTEXT and the list messages. Prints what it saw; the test script compares that with
+// the Linux build's output for the same simulated tool.
+// Usage: gui_driver session QUARVEL.EXE REPORT.TXT REPORT.CSV
+//        gui_driver linklost QUARVEL.EXE
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kToolModel = 1000, kConnect = 1001, kToolSerial = 1002, kControllerSerial = 1003,
+              kFirmware = 1004, kCycleCounter = 1005, kSave = 1006, kTotalCounter = 1008, kResult = 1014,
+              kPosition = 1015, kDirection = 1016, kForce = 1017, kPortList = 1022;
+constexpr int kMessageBoxText = 0xFFFF;  // the static that holds a message box's text
+constexpr int kFileNameCombo = 0x47C;    // cmb13: the file name of an Explorer-style file dialog
+constexpr int kFileNameEdit = 0x480;     // edt1: the same in the older layout
+constexpr DWORD kWaitMs = 30000;
+
+DWORD g_pid = 0;
+int g_failures = 0;
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                          nullptr);
+    return out;
+}
+
+std::wstring Widen(const char* text) {
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size > 0 ? size - 1 : 0), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), size);
+    return out;
+}
+
+void Check(const char* what, bool ok, const std::string& detail = {}) {
+    std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", what, detail.empty() ? "" : " ", detail.c_str());
+    std::fflush(stdout);
+    if (!ok) ++g_failures;
+}
+
+// A window's text through a bounded send, so that a program that stopped answering fails the check.
+std::wstring TextOf(HWND window) {
+    if (window == nullptr) return L"<no window>";
+    wchar_t buffer[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
+                               &copied)) {
+        return L"<no answer>";
+    }
+    return buffer;
+}
+
+std::wstring ItemText(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, id)); }
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::vector<HWND> ProgramWindows() {
+    std::vector<HWND> found;
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(window, &pid);
+            if (pid == g_pid && ::IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// What was there instead, for a failure's log.
+void ListWindows() {
+    ::EnumWindows(
+        [](HWND window, LPARAM) -> BOOL {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(window, &pid);
+            std::printf("window %p pid %lu (program %lu) class %s visible %d text \"%s\"\n",
+                        static_cast<void*>(window), pid, g_pid, Narrow(ClassOf(window)).c_str(),
+                        ::IsWindowVisible(window) ? 1 : 0, Narrow(TextOf(window)).c_str());
+            return TRUE;
+        },
+        0);
+}
+
+// Waits (bounded) until one of the program's visible dialogs satisfies `match`.
+HWND WaitForDialog(const std::function<bool(HWND)>& match, DWORD timeoutMs = kWaitMs) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        for (HWND window : ProgramWindows()) {
+            if (ClassOf(window) == L"#32770" && match(window)) return window;
+        }
+        if (::GetTickCount() - start > timeoutMs) return nullptr;
+        ::Sleep(100);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs) {
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(100);
+    }
+    return true;
+}
+
+void Press(HWND dialog, int id) {
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+HWND MessageBoxOf(HWND owner) {
+    return WaitForDialog([owner](HWND w) { return w != owner && ::GetDlgItem(w, kMessageBoxText) != nullptr; });
+}
+
+// The number as the Linux report's "%f" prints it, from the text the edit shows.
+std::string AsReportNumber(const std::wstring& text) {
+    wchar_t* end = nullptr;
+    const double value = std::wcstod(text.c_str(), &end);
+    if (end == text.c_str()) return "<not a number: " + Narrow(text) + ">";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%f", value);
+    return buffer;
+}
+
+HWND WaitForMainDialog() {
+    return WaitForDialog([](HWND w) { return TextOf(w) == L"Quarvel" && ::GetDlgItem(w, kConnect) != nullptr; });
+}
+
+// Connect, the Connection dialog with COM1, OK, and the record shown: the main dialog's edits in the
+// Linux program's "label : value" lines.
+bool ConnectAndShow(HWND main) {
+    Press(main, kConnect);
+    HWND connection = WaitForDialog([](HWND w) { return TextOf(w) == L"Connection"; });
+    Check("Connect opens the Connection dialog", connection != nullptr);
+    if (connection == nullptr) return false;
+    HWND ports = ::GetDlgItem(connection, kPortList);
+    int com1 = -1;
+    const int count = static_cast<int>(::SendMessageW(ports, CB_GETCOUNT, 0, 0));
+    std::string listed;
+    for (int i = 0; i < count; ++i) {
+        wchar_t entry[64] = {};
+        if (::SendMessageW(ports, CB_GETLBTEXTLEN, i, 0) < 64) {
+            ::SendMessageW(ports, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
+        }
+        listed += (i ? "," : "") + Narrow(entry);
+        if (std::wstring(entry) == L"COM1") com1 = i;
+    }
+    Check("the Connection dialog lists COM1", com1 >= 0, "(" + listed + ")");
+    if (com1 < 0) return false;
+    ::SendMessageW(ports, CB_SETCURSEL, com1, 0);
+    Press(connection, IDOK);
+    const bool shown = WaitUntil([main] { return ItemText(main, kConnect) == L"Disconnect"; });
+    Check("after OK the button reads Disconnect", shown, "(" + Narrow(ItemText(main, kConnect)) + ")");
+    if (!shown) return false;
+    WaitUntil([main] { return !ItemText(main, kToolModel).empty(); }, 5000);
+    std::printf("RECORD Tool : %s\n", Narrow(ItemText(main, kToolModel)).c_str());
+    std::printf("RECORD Tool Serial Number : %s\n", Narrow(ItemText(main, kToolSerial)).c_str());
+    std::printf("RECORD Controller Firmware Version : %s\n", Narrow(ItemText(main, kFirmware)).c_str());
+    std::printf("RECORD Controller Serial Number : %s\n", Narrow(ItemText(main, kControllerSerial)).c_str());
+    std::printf("RECORD Cycle Counter : %s\n", Narrow(ItemText(main, kCycleCounter)).c_str());
+    std::printf("RECORD Total Counter : %s\n", Narrow(ItemText(main, kTotalCounter)).c_str());
+    std::printf("RECORD Stop position : %s\n", AsReportNumber(ItemText(main, kPosition)).c_str());
+    std::printf("RECORD Last force recorded : %s\n", AsReportNumber(ItemText(main, kForce)).c_str());
+    std::printf("RECORD Stop conditions : %s\n", Narrow(ItemText(main, kResult)).c_str());
+    std::printf("RECORD Direction : %s\n", Narrow(ItemText(main, kDirection)).c_str());
+    std::printf("SHOWN position=%s force=%s\n", Narrow(ItemText(main, kPosition)).c_str(),
+                Narrow(ItemText(main, kForce)).c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+// Save, the Save-As dialog, the path typed into its file name, OK; the file must appear.
+void SaveAs(HWND main, const std::wstring& path, const char* what) {
+    ::DeleteFileW(path.c_str());
+    Press(main, kSave);
+    HWND save = WaitForDialog([main](HWND w) {
+        return w != main && (::GetDlgItem(w, kFileNameCombo) != nullptr || ::GetDlgItem(w, kFileNameEdit) != nullptr);
+    });
+    Check((std::string("Save opens the Save-As dialog for ") + what).c_str(), save != nullptr);
+    if (save == nullptr) return;
+    HWND name = ::GetDlgItem(save, kFileNameCombo);
+    if (name == nullptr) name = ::GetDlgItem(save, kFileNameEdit);
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::PostMessageW(save, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    const bool closed = WaitUntil([save] { return !::IsWindow(save) || !::IsWindowVisible(save); });
+    const bool written = WaitUntil([&path] { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    Check((std::string("the ") + what + " report is written").c_str(), closed && written, Narrow(path));
+    // The write ends before the handler returns; a reply to a sent message shows the handler is done.
+    TextOf(main);
+}
+
+bool EndProgram(HWND main, HANDLE process) {
+    Press(main, IDOK);  // Exit
+    const bool ended = ::WaitForSingleObject(process, kWaitMs) == WAIT_OBJECT_0;
+    DWORD code = 1;
+    ::GetExitCodeProcess(process, &code);
+    Check("Exit ends the program with 0", ended && code == 0, "(exit code " + std::to_string(code) + ")");
+    if (!ended) ::TerminateProcess(process, 1);
+    return ended;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: gui_driver session|linklost QUARVEL.EXE [REPORT.TXT REPORT.CSV]\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    if ((mode != "session" || argc != 5) && (mode != "linklost" || argc != 3)) {
+        std::fprintf(stderr, "gui_driver: bad arguments\n");
+        return 2;
+    }
+    std::wstring command = L"\"" + Widen(argv[2]) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        std::printf("FAIL quarvel.exe starts (error %lu)\n", ::GetLastError());
+        return 1;
+    }
+    g_pid = info.dwProcessId;
+    HWND main = WaitForMainDialog();
+    Check("the main dialog opens", main != nullptr);
+    if (main == nullptr) ListWindows();
+    if (main != nullptr && ConnectAndShow(main)) {
+        if (mode == "session") {
+            SaveAs(main, Widen(argv[3]), "text");
+            SaveAs(main, Widen(argv[4]), "CSV");
+            Press(main, kConnect);
+            HWND confirm = MessageBoxOf(main);
+            Check("Disconnect asks for confirmation", confirm != nullptr,
+                  confirm ? "(" + Narrow(ItemText(confirm, kMessageBoxText)) + ")" : "");
+            if (confirm != nullptr) {
+                Check("the confirmation has Yes", ::GetDlgItem(confirm, IDYES) != nullptr);
+                Press(confirm, IDYES);
+                const bool back = WaitUntil([main] { return ItemText(main, kConnect) == L"Connect"; });
+                Check("Yes disconnects: the button reads Connect", back, "(" + Narrow(ItemText(main, kConnect)) + ")");
+            }
+        } else {
+            HWND lost = MessageBoxOf(main);
+            const std::wstring text = lost ? ItemText(lost, kMessageBoxText) : L"";
+            Check("a silent tool shows Disconnected", text == L"Disconnected", "(" + Narrow(text) + ")");
+            if (lost != nullptr) {
+                Press(lost, IDOK);
+                const bool back = WaitUntil([main] { return ItemText(main, kConnect) == L"Connect"; });
+                Check("after the loss the button reads Connect", back, "(" + Narrow(ItemText(main, kConnect)) + ")");
+            }
+        }
+    }
+    if (main != nullptr && g_failures == 0) {  // after a failure a dialog may still be open: no Exit then
+        EndProgram(main, info.hProcess);
+    } else {
+        ::TerminateProcess(info.hProcess, 1);
+    }
+    if (::WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) ::TerminateProcess(info.hProcess, 1);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+    std::printf("gui_driver %s: %d failed\n", mode.c_str(), g_failures);
+    return g_failures == 0 ? 0 : 1;
+}

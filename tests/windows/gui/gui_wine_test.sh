@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# quarvel.exe end to end under Wine, through its real Win32 controls: the Linux rk9-sim serves a
+# pseudo-terminal that the prefix shows as COM1, gui_driver.exe starts the program on an Xvfb display of
+# this test's own and presses Connect, OK, Save (twice, one file of each layout), Disconnect and Yes; a
+# second run against a tool that falls silent waits for "Disconnected". The record the window shows and the
+# saved files must equal what the Linux quarvel-cli prints and writes for the same simulator.
+# Usage: gui_wine_test.sh <windows build> <linux build>
+set -uo pipefail
+win_build="$(cd "$1" && pwd)"
+linux_build="$(cd "$2" && pwd)"
+export WINEPREFIX="$win_build/wine" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+exe="$win_build/src/app/gui/quarvel.exe"
+driver="$win_build/tests/windows/gui/gui_driver.exe"
+sim="$linux_build/tools/rk9-sim/rk9-sim"
+cli="$linux_build/tools/quarvel-cli/quarvel-cli"
+for f in "$exe" "$driver" "$sim" "$cli"; do
+  [ -e "$f" ] || { echo "gui_wine_test: $f is missing (build the windows and default presets)"; exit 1; }
+done
+
+work="$(mktemp -d)"
+sim_pid=""; xvfb_pid=""
+passed=0; failed=0
+stop_sim() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
+  sim_pid=""
+}
+cleanup() {
+  stop_sim
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  rm -f "$WINEPREFIX/dosdevices/com1"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+check() {  # check NAME CONDITION-RESULT [detail]
+  if [ "$2" -eq 0 ]; then passed=$((passed + 1)); echo "PASS $1"; else failed=$((failed + 1)); echo "FAIL $1 ${3:-}"; fi
+}
+start_sim() {  # start_sim [rk9-sim options]: serves COM1
+  "$sim" --com 1 "$@" >"$work/sim.out" 2>"$work/sim.err" &
+  sim_pid=$!
+  for _ in $(seq 100); do grep -q "ready" "$work/sim.out" 2>/dev/null && break; sleep 0.1; done
+  pty="$(sed -n 's/^rk9-sim ready: \([^ ]*\).*/\1/p' "$work/sim.out")"
+  [ -n "$pty" ] || { echo "gui_wine_test: rk9-sim did not start: $(cat "$work/sim.err")"; exit 1; }
+  ln -sfn "$pty" "$WINEPREFIX/dosdevices/com1"
+}
+
+# A display of our own: Xvfb picks a free number and writes it to the descriptor.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "gui_wine_test: Xvfb did not start: $(cat "$work/xvfb.err")"; exit 1; }
+export DISPLAY=":$(head -1 "$work/display")"
+
+cd "$work"
+winpath() { echo "Z:$1" | tr / '\\'; }
+win_dir="$(winpath "$work")"
+win_exe="$(winpath "$exe")"
+# The run's wineserver was started without a display, and so was its default desktop: the driver runs on a
+# virtual desktop of its own (a Wine explorer on this display), and quarvel.exe, its child, with it. That
+# explorer's exit code is not the driver's, so the driver's last line says how it went.
+drive() {  # drive OUTPUT driver-arguments...
+  local out="$1"; shift
+  timeout 200 wine explorer "/desktop=quarvel-gui-$$,1024x768" "$(winpath "$driver")" "$@" >"$out" 2>"$out.err"
+  tr -d '\r' <"$out" | grep -E '^(PASS|FAIL|SHOWN|window)'
+  tr -d '\r' <"$out" | grep -qE '^gui_driver [a-z]+: 0 failed'
+}
+
+# The reference: the Linux program reading the same simulator.
+start_sim
+QUARVEL_PORTS="1=$pty" "$cli" read --port 1 --report linux.txt >linux.out 2>linux.err
+check "Linux read exits 0" $? "($(cat linux.err))"
+QUARVEL_PORTS="1=$pty" "$cli" read --port 1 --report linux.csv >/dev/null 2>>linux.err
+check "Linux CSV read exits 0" $? "($(cat linux.err))"
+
+drive session.out session "$win_exe" "$win_dir\\win.txt" "$win_dir\\win.csv"
+rc=$?
+check "the session run passes" "$rc" "($(tail -3 session.out.err))"
+tr -d '\r' <session.out | sed -n 's/^RECORD //p' >shown.out
+cmp -s shown.out linux.out; check "the window shows the Linux build's record" $? "($(diff shown.out linux.out | head -8))"
+cmp -s win.txt linux.txt; check "the saved .txt equals the Linux build's" $? "($(cmp win.txt linux.txt 2>&1))"
+cmp -s win.csv linux.csv; check "the saved .csv equals the Linux build's" $? "($(cmp win.csv linux.csv 2>&1))"
+stop_sim
+
+# A read takes eight requests; two keep-alives later the tool falls silent.
+start_sim --silent-after 10
+drive lost.out linklost "$win_exe"
+rc=$?
+check "the link-lost run passes" "$rc" "($(tail -3 lost.out.err))"
+stop_sim
+
+echo "gui_wine: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
