@@ -88,9 +88,12 @@ void ListWindows() {
         [](HWND window, LPARAM) -> BOOL {
             DWORD pid = 0;
             ::GetWindowThreadProcessId(window, &pid);
-            std::printf("window %p pid %lu (program %lu) class %s visible %d text \"%s\"\n",
-                        static_cast<void*>(window), pid, g_pid, Narrow(ClassOf(window)).c_str(),
-                        ::IsWindowVisible(window) ? 1 : 0, Narrow(TextOf(window)).c_str());
+            if (pid != g_pid) return TRUE;
+            HWND message = ::GetDlgItem(window, kMessageBoxText);
+            std::printf("window %p class %s visible %d text \"%s\"%s%s\n", static_cast<void*>(window),
+                        Narrow(ClassOf(window)).c_str(), ::IsWindowVisible(window) ? 1 : 0,
+                        Narrow(TextOf(window)).c_str(), message ? " message: " : "",
+                        message ? Narrow(TextOf(message)).c_str() : "");
             return TRUE;
         },
         0);
@@ -208,7 +211,10 @@ bool EndProgram(HWND main, HANDLE process) {
     DWORD code = 1;
     ::GetExitCodeProcess(process, &code);
     Check("Exit ends the program with 0", ended && code == 0, "(exit code " + std::to_string(code) + ")");
-    if (!ended) ::TerminateProcess(process, 1);
+    if (!ended) {
+        ListWindows();
+        ::TerminateProcess(process, 1);
+    }
     return ended;
 }
 
@@ -247,6 +253,13 @@ int main(int argc, char** argv) {
             if (confirm != nullptr) {
                 Check("the confirmation has Yes", ::GetDlgItem(confirm, IDYES) != nullptr);
                 Press(confirm, IDYES);
+                // The closed link is announced as on Linux: "Disconnected", then the button reads Connect.
+                HWND closed = WaitForDialog([main, confirm](HWND w) {
+                    return w != main && w != confirm && ::GetDlgItem(w, kMessageBoxText) != nullptr;
+                });
+                const std::wstring text = closed ? ItemText(closed, kMessageBoxText) : L"";
+                Check("Yes disconnects: Disconnected is shown", text == L"Disconnected", "(" + Narrow(text) + ")");
+                if (closed != nullptr) Press(closed, IDOK);
                 const bool back = WaitUntil([main] { return ItemText(main, kConnect) == L"Connect"; });
                 Check("Yes disconnects: the button reads Connect", back, "(" + Narrow(ItemText(main, kConnect)) + ")");
             }
