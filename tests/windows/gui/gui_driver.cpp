@@ -5,6 +5,7 @@
 // the Linux build's output for the same simulated tool.
 // Usage: gui_driver session QUARVEL.EXE REPORT.TXT REPORT.CSV
 //        gui_driver linklost QUARVEL.EXE
+//        gui_driver pose connection|about QUARVEL.EXE   (opens that dialog and holds it 15 s, for a screenshot)
 #include <windows.h>
 
 #include <cstdio>
@@ -17,11 +18,12 @@ namespace {
 
 constexpr int kToolModel = 1000, kConnect = 1001, kToolSerial = 1002, kControllerSerial = 1003,
               kFirmware = 1004, kCycleCounter = 1005, kSave = 1006, kTotalCounter = 1008, kResult = 1014,
-              kPosition = 1015, kDirection = 1016, kForce = 1017, kPortList = 1022;
+              kPosition = 1015, kDirection = 1016, kForce = 1017, kPortList = 1022, kAboutVersion = 1023;
 constexpr int kMessageBoxText = 0xFFFF;  // the static that holds a message box's text
 constexpr int kFileNameCombo = 0x47C;    // cmb13: the file name of an Explorer-style file dialog
 constexpr int kFileNameEdit = 0x480;     // edt1: the same in the older layout
 constexpr DWORD kWaitMs = 30000;
+constexpr WPARAM kAboutCommand = 0x0010;  // IDM_ABOUTBOX, the system menu's About item
 
 DWORD g_pid = 0;
 int g_failures = 0;
@@ -226,7 +228,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string mode = argv[1];
-    if ((mode != "session" || argc != 5) && (mode != "linklost" || argc != 3)) {
+    const bool pose = mode == "pose" && argc == 4;
+    const std::string posed = pose ? argv[2] : "";
+    if (pose) argv[2] = argv[3];
+    if ((mode != "session" || argc != 5) && (mode != "linklost" || argc != 3) && !pose) {
         std::fprintf(stderr, "gui_driver: bad arguments\n");
         return 2;
     }
@@ -242,6 +247,29 @@ int main(int argc, char** argv) {
     HWND main = WaitForMainDialog();
     Check("the main dialog opens", main != nullptr);
     if (main == nullptr) ListWindows();
+    if (main != nullptr && pose) {
+        const bool about = posed == "about";
+        if (about) {
+            ::PostMessageW(main, WM_SYSCOMMAND, kAboutCommand, 0);
+        } else {
+            Press(main, kConnect);
+        }
+        HWND shown = WaitForDialog([about, main](HWND w) {
+            return w != main && ::GetDlgItem(w, about ? kAboutVersion : kPortList) != nullptr;
+        });
+        Check("the dialog opens", shown != nullptr);
+        RECT box{};
+        if (shown != nullptr) {
+            ::Sleep(1000);  // a virtual desktop of Wine's may leave a new owned window unpainted: paint it anew
+            ::RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+            ::GetWindowRect(shown, &box);
+        }
+        std::printf("POSED %ld,%ld,%ld,%ld\n", box.left, box.top, box.right - box.left, box.bottom - box.top);
+        std::fflush(stdout);
+        ::Sleep(15000);
+        ::TerminateProcess(info.hProcess, 0);
+        return g_failures == 0 ? 0 : 1;
+    }
     if (main != nullptr && ConnectAndShow(main)) {
         if (mode == "session") {
             SaveAs(main, Widen(argv[3]), "text");
