@@ -43,6 +43,11 @@ BOOL CMenu::AppendMenuW(UINT nFlags, UINT_PTR nIDNewItem, const CString& text) {
 
 BOOL CMenu::CheckMenuRadioItem(UINT first, UINT last, UINT item, UINT flags) {
     if (m_hMenu == nullptr) return FALSE;
+    // The system's call clears every item of the range when `item` is outside it or absent, and skips
+    // positions past the end: here such a call changes nothing, as on the other backend.
+    const UINT by = flags & MF_BYPOSITION;
+    if (item < first || item > last || ::GetMenuState(m_hMenu, item, by) == 0xFFFFFFFFu) return FALSE;
+    if (by != 0 && last >= static_cast<UINT>(::GetMenuItemCount(m_hMenu))) return FALSE;
     if (!::CheckMenuRadioItem(m_hMenu, first, last, item, flags)) return FALSE;
     if ((flags & MF_BYPOSITION) == 0) {
         for (Item& entry : m_items) {

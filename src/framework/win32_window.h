@@ -12,6 +12,7 @@
 #ifndef _UNICODE
 #define _UNICODE
 #endif
+#undef SNDMSG
 #define SNDMSG ::SendMessageW
 #include "platform/win32_api.h"
 #include <commctrl.h>

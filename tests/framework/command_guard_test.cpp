@@ -2,8 +2,6 @@
 // dialog stays open.
 #include <gtest/gtest.h>
 
-#include <QPushButton>
-#include <QTest>
 
 #include <stdexcept>
 
@@ -34,10 +32,10 @@ TEST(CommandGuard, FileExceptionShowsTheStopBoxAndTheDialogStays) {
         throw CFileException(CFileException::diskFull, 28, u"/media/full/report.txt");
     });
     bool openAfter = false;
-    WhenModal([&](QWidget* window) {
-        QTest::mouseClick(Control<QPushButton>(window, 1006), Qt::LeftButton);
-        openAfter = !dlg.IsEnded() && window->isVisible();
-        QTest::mouseClick(Control<QPushButton>(window, 1006), Qt::LeftButton);  // still works
+    WhenModal([&](TestWindow window) {
+        Click(window, 1006);
+        openAfter = !dlg.IsEnded() && IsWindowShown(window);
+        Click(window, 1006);  // still works
         dlg.EndDialog(IDOK);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);

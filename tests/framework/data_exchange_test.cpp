@@ -1,8 +1,7 @@
 // Data exchange both ways: formats, parsing what a user types, the range check and where it stops.
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
-#include <QWidget>
+#include <cstring>
 
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
@@ -39,13 +38,12 @@ public:
     int portPosition = 0;
 };
 
-QString TextOf(QWidget* window, int id) { return Control<QLineEdit>(window, id)->text(); }
-void Type(QWidget* window, int id, const char* text) { Control<QLineEdit>(window, id)->setText(QString::fromUtf8(text)); }
+void Type(TestWindow window, int id, const char* text) { TypeText(window, id, CString(text, text + std::strlen(text))); }
 
 // Runs `body` inside a shown ExchangeDialog.
-void WithDialog(ExchangeDialog& dlg, const std::function<void(QWidget*)>& body) {
+void WithDialog(ExchangeDialog& dlg, const std::function<void(TestWindow)>& body) {
     ModalDeadline deadline;
-    WhenModal([&](QWidget* window) {
+    WhenModal([&](TestWindow window) {
         body(window);
         dlg.EndDialog(IDCANCEL);
     });
@@ -57,30 +55,30 @@ TEST(DataExchange, DisplayFormatsUnsignedDoubleTextAndComboIndex) {
     dlg.counter = 4294967295u;
     dlg.position = 10.86;
     dlg.serial = u"C-981";
-    WithDialog(dlg, [&](QWidget* window) {
+    WithDialog(dlg, [&](TestWindow window) {
         dlg.SendDlgItemMessage(1022, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"COM1"));
         dlg.SendDlgItemMessage(1022, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"COM3"));
         dlg.portPosition = 1;
         ASSERT_TRUE(dlg.UpdateData(FALSE));
-        EXPECT_EQ(TextOf(window, 1005), QStringLiteral("4294967295"));
-        EXPECT_EQ(TextOf(window, 1015), QStringLiteral("10.86"));
-        EXPECT_EQ(TextOf(window, 1003), QStringLiteral("C-981"));
+        EXPECT_EQ(ControlText(window, 1005), u"4294967295");
+        EXPECT_EQ(ControlText(window, 1015), u"10.86");
+        EXPECT_EQ(ControlText(window, 1003), u"C-981");
         EXPECT_EQ(dlg.SendDlgItemMessage(1022, CB_GETCURSEL), 1);
         dlg.position = 0.1 + 0.2;  // 15 significant digits hide the binary noise
         dlg.UpdateData(FALSE);
-        EXPECT_EQ(TextOf(window, 1015), QStringLiteral("0.3"));
+        EXPECT_EQ(ControlText(window, 1015), u"0.3");
         dlg.position = 711.65;
         dlg.UpdateData(FALSE);
-        EXPECT_EQ(TextOf(window, 1015), QStringLiteral("711.65"));
+        EXPECT_EQ(ControlText(window, 1015), u"711.65");
         dlg.position = 1e20;
         dlg.UpdateData(FALSE);
-        EXPECT_EQ(TextOf(window, 1015), QStringLiteral("1e+20"));
+        EXPECT_EQ(ControlText(window, 1015), u"1e+20");
     });
 }
 
 TEST(DataExchange, ReadingBackAcceptsWhatAUserTypes) {
     ExchangeDialog dlg;
-    WithDialog(dlg, [&](QWidget* window) {
+    WithDialog(dlg, [&](TestWindow window) {
         Type(window, 1005, "  42 ");
         Type(window, 1015, "1.5e3");
         Type(window, 1003, "T-417");
@@ -102,16 +100,16 @@ TEST(DataExchange, OutOfRangeShowsTheRangeMessageFocusesAndStopsThere) {
     ExchangeDialog dlg;
     dlg.position = 7;
     dlg.serial = u"old";
-    WithDialog(dlg, [&](QWidget* window) {
+    WithDialog(dlg, [&](TestWindow window) {
         Type(window, 1005, "18002");
         Type(window, 1015, "99");
         Type(window, 1003, "new");
-        Control<QWidget>(window, 1003)->setFocus();
+        FocusControl(window, 1003);
         EXPECT_FALSE(dlg.UpdateData(TRUE));
         EXPECT_EQ(dlg.counter, 18002u);  // read, then refused by the check
         EXPECT_EQ(dlg.position, 7);       // later controls are not read
         EXPECT_EQ(dlg.serial, u"old");
-        EXPECT_EQ(window->focusWidget(), Control<QWidget>(window, 1005));
+        EXPECT_EQ(FocusedControl(window), 1005);
     });
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, u"Enter an integer between 0 and 18001.");
@@ -121,7 +119,7 @@ TEST(DataExchange, OutOfRangeShowsTheRangeMessageFocusesAndStopsThere) {
 TEST(DataExchange, NonNumbersBringTheNumberMessages) {
     MessageBoxRecorder boxes;
     ExchangeDialog dlg;
-    WithDialog(dlg, [&](QWidget* window) {
+    WithDialog(dlg, [&](TestWindow window) {
         for (const char* bad : {"12abc", "-5", "4294967296", "", "1,5"}) {
             Type(window, 1005, bad);
             EXPECT_FALSE(dlg.UpdateData(TRUE)) << bad;
@@ -130,7 +128,7 @@ TEST(DataExchange, NonNumbersBringTheNumberMessages) {
         for (const char* bad : {"abc", "1.2.3", "2,5"}) {
             Type(window, 1015, bad);
             EXPECT_FALSE(dlg.UpdateData(TRUE)) << bad;
-            EXPECT_EQ(window->focusWidget(), Control<QWidget>(window, 1015));
+            EXPECT_EQ(FocusedControl(window), 1015);
         }
     });
     ASSERT_EQ(boxes.boxes.size(), 8u);
@@ -140,9 +138,9 @@ TEST(DataExchange, NonNumbersBringTheNumberMessages) {
 
 TEST(DataExchange, MaxCharsLimitsTheEdit) {
     ExchangeDialog dlg;
-    WithDialog(dlg, [&](QWidget* window) {
+    WithDialog(dlg, [&](TestWindow window) {
         dlg.UpdateData(FALSE);
-        EXPECT_EQ(Control<QLineEdit>(window, 1003)->maxLength(), 14);
+        EXPECT_EQ(EditLimit(window, 1003), 14);
         Type(window, 1003, "123456789012345678");
         dlg.UpdateData(TRUE);
         EXPECT_EQ(dlg.serial, u"12345678901234");

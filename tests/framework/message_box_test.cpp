@@ -1,14 +1,18 @@
 // Message boxes: icons by type, the application's name as caption, the answers, a real nested loop.
 #include <gtest/gtest.h>
 
+#include "framework/afx.h"
+#include "framework/modal_helpers.h"
+
+#ifdef _WIN32
+#include "framework/win32_window.h"
+#else
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMessageBox>
-
-#include "framework/afx.h"
-#include "framework/modal_helpers.h"
+#endif
 
 namespace {
 
@@ -32,6 +36,60 @@ TEST(MessageBox, YesNoBoxGetsTheQuestionIconAndReturnsTheAnswer) {
     EXPECT_EQ(AfxMessageBox(IDS_CONFIRM_DISCONNECT, MB_YESNO), IDNO);
 }
 
+#ifdef _WIN32
+// The system's own box: no answerer, the box found in its own loop, read and answered by its buttons.
+struct ShownBox {
+    CString caption, text, yes, no;
+    bool questionIcon = false;
+};
+
+ShownBox ShowAndAnswer(const CString& text, UINT type, int button, int* result) {
+    ShownBox shown;
+    SetMessageBoxAnswerer(nullptr);
+    ModalDeadline deadline;
+    WhenModal([&](TestWindow box) {
+        ASSERT_NE(box, nullptr);
+        shown.caption = WindowCaption(box);
+        shown.text = ControlText(box, 0xFFFF);  // the message's static control
+        shown.yes = ControlText(box, IDYES);
+        shown.no = ControlText(box, IDNO);
+        HICON question = ::LoadIconW(nullptr, IDI_QUESTION);
+        for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            if (reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)) == question) shown.questionIcon = true;
+        }
+        Click(box, button);
+    });
+    *result = AfxMessageBox(text, type);
+    InstallFailingMessageBoxAnswerer();
+    return shown;
+}
+
+TEST(MessageBox, TheSystemsBoxShowsTheTextCaptionIconAndReturnsTheButtonPressed) {
+    int result = 0;
+    const ShownBox shown = ShowAndAnswer(u"Are you sure?", MB_YESNO, IDNO, &result);
+    EXPECT_EQ(result, IDNO);
+    EXPECT_EQ(shown.text, u"Are you sure?");
+    EXPECT_EQ(shown.caption, AfxGetApp()->m_pszAppName);
+    EXPECT_EQ(shown.yes, u"Yes");
+    EXPECT_EQ(shown.no, u"No");
+    EXPECT_TRUE(shown.questionIcon);
+    EXPECT_FALSE(ShowAndAnswer(LoadStringW(IDS_NO_PORTS), MB_OK, IDOK, &result).questionIcon);
+    EXPECT_EQ(result, IDOK);
+}
+
+TEST(WaitCursor, BeginAndEndNest) {
+    HCURSOR wait = ::LoadCursorW(nullptr, IDC_WAIT);
+    BeginWaitCursor();
+    {
+        CWaitCursor inner;
+        EXPECT_EQ(::GetCursor(), wait);
+    }
+    EXPECT_EQ(::GetCursor(), wait);
+    EndWaitCursor();
+    EXPECT_NE(::GetCursor(), wait);
+    EndWaitCursor();  // unpaired: harmless
+}
+#else
 TEST(MessageBox, TheBoxIsReallyOpenWhileTheAnswererRuns) {
     QString shownText;
     QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
@@ -90,5 +148,6 @@ TEST(WaitCursor, BeginAndEndNest) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EndWaitCursor();  // unpaired: harmless
 }
+#endif
 
 }  // namespace

@@ -2,17 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialog>
-#include <QTest>
 #include <QEventLoop>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
+#include "framework/qt_string.h"
+
 void InstallFailingMessageBoxAnswerer();
 
-void WhenModal(std::function<void(QWidget* modal)> step) {
+void WhenModal(std::function<void(TestWindow modal)> step) {
     QTimer::singleShot(0, qApp, [step] {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal != nullptr) {
@@ -72,4 +80,80 @@ DialogTemplate BuiltInTemplate(int id) {
     const DialogTemplate* found = CResourceModule::BuiltIn().FindDialog(id);
     EXPECT_NE(found, nullptr) << "dialog " << id;
     return found != nullptr ? *found : DialogTemplate{};
+}
+
+void ProcessPending() { QCoreApplication::sendPostedEvents(); }
+
+bool UnderWine() { return false; }
+
+bool HasControl(TestWindow dialog, int id) { return Control<QWidget>(dialog, id) != nullptr; }
+
+CString ControlText(TestWindow dialog, int id) {
+    QWidget* control = Control<QWidget>(dialog, id);
+    QString text;
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        text = edit->text();
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        text = StripMnemonics(button->text());
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        text = label->text();
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        text = combo->currentText();
+    } else if (auto* list = qobject_cast<QListWidget*>(control)) {
+        text = list->currentItem() != nullptr ? list->currentItem()->text() : QString();
+    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+        text = StripMnemonics(group->title());
+    }
+    return ToCString(text);
+}
+
+void TypeText(TestWindow dialog, int id, const CString& text) {
+    if (auto* edit = Control<QLineEdit>(dialog, id)) edit->setText(ToQString(text));
+}
+
+void Click(TestWindow dialog, int id) {
+    if (auto* button = Control<QAbstractButton>(dialog, id)) QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void FocusControl(TestWindow dialog, int id) {
+    if (QWidget* control = Control<QWidget>(dialog, id)) control->setFocus();
+}
+
+int FocusedControl(TestWindow dialog) {
+    QWidget* focus = dialog != nullptr ? dialog->focusWidget() : nullptr;
+    for (; focus != nullptr && focus != dialog; focus = focus->parentWidget()) {
+        const QString name = focus->objectName();
+        if (name.startsWith(QStringLiteral("ctl"))) return name.mid(3).toInt();
+    }
+    return 0;
+}
+
+int EditLimit(TestWindow dialog, int id) {
+    auto* edit = Control<QLineEdit>(dialog, id);
+    return edit != nullptr ? edit->maxLength() : 0;
+}
+
+bool IsControlShown(TestWindow dialog, int id) {
+    QWidget* control = Control<QWidget>(dialog, id);
+    return control != nullptr && control->isVisible();
+}
+
+bool IsControlEnabled(TestWindow dialog, int id) {
+    QWidget* control = Control<QWidget>(dialog, id);
+    return control != nullptr && control->isEnabled();
+}
+
+bool IsWindowShown(TestWindow window) { return window != nullptr && window->isVisible(); }
+
+CString WindowCaption(TestWindow window) { return window != nullptr ? ToCString(window->windowTitle()) : CString(); }
+
+PixelRect ControlRect(TestWindow dialog, int id) {
+    QWidget* control = Control<QWidget>(dialog, id);
+    if (control == nullptr) return {};
+    const QRect r = control->geometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+PixelRect ClientRect(TestWindow window) {
+    return window != nullptr ? PixelRect{0, 0, window->width(), window->height()} : PixelRect{};
 }

@@ -1,8 +1,6 @@
 #pragma once
-// Helpers for driving dialogs and message boxes offscreen from a test. UI thread only.
-#include <QString>
-#include <QWidget>
-
+// Helpers for driving dialogs and message boxes from a test, on both backends: offscreen Qt widgets on
+// Linux, the real Win32 controls (by id, through SendMessage) under Wine. UI thread only.
 #include <functional>
 #include <vector>
 
@@ -10,11 +8,18 @@
 #include "framework/message_box.h"
 #include "platform/resource_module.h"
 
-class QWidget;
+#ifdef _WIN32
+struct HWND__;
+using TestWindow = HWND__*;  // HWND
+#else
+#include <QString>
+#include <QWidget>
+using TestWindow = QWidget*;
+#endif
 
 // Runs `step` from inside the next event loop that runs (normally the modal loop that DoModal is
 // about to start), with the active modal window.
-void WhenModal(std::function<void(QWidget* modal)> step);
+void WhenModal(std::function<void(TestWindow modal)> step);
 
 // Ends every open modal window when the deadline passes first, and then fails the test, so a dialog
 // that never ends cannot hang the test run.
@@ -26,7 +31,11 @@ public:
     ModalDeadline& operator=(const ModalDeadline&) = delete;
 
 private:
+#ifdef _WIN32
+    unsigned long long m_timer = 0;
+#else
     class QTimer* m_timer;
+#endif
 };
 
 // Answers every message box with `answer` and records what each showed; restores the test run's
@@ -42,14 +51,44 @@ public:
     std::vector<MessageBoxRequest> boxes;
 };
 
+// The run's default: any message box fails the test.
+void InstallFailingMessageBoxAnswerer();
+
 // Spins the event loop until `done` holds or the time-out passes; returns `done()`.
 bool WaitUntil(const std::function<bool()>& done, int milliseconds = 5000);
 
+// Delivers what is queued for the UI thread now, without waiting.
+void ProcessPending();
+
+// Whether the program runs under Wine, whose controls differ from Windows' in a few documented points.
+bool UnderWine();
+
+// A dialog's controls by id, as a user sees and uses them.
+bool HasControl(TestWindow dialog, int id);
+CString ControlText(TestWindow dialog, int id);  // a list's or combo box's: the current item's
+void TypeText(TestWindow dialog, int id, const CString& text);  // replaces an edit's text as typed
+void Click(TestWindow dialog, int id);                           // a button's click
+void FocusControl(TestWindow dialog, int id);
+int FocusedControl(TestWindow dialog);  // the id of the control with the focus; 0 when none has it
+int EditLimit(TestWindow dialog, int id);
+bool IsControlShown(TestWindow dialog, int id);
+bool IsControlEnabled(TestWindow dialog, int id);
+bool IsWindowShown(TestWindow window);
+CString WindowCaption(TestWindow window);
+struct PixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+PixelRect ControlRect(TestWindow dialog, int id);  // in the dialog's client area
+PixelRect ClientRect(TestWindow window);           // x and y are 0
+
+#ifndef _WIN32
 // The widget of a dialog control (the framework names each one "ctl<id>").
 template <class Widget>
 Widget* Control(QWidget* dialog, int id) {
     return dialog == nullptr ? nullptr : dialog->findChild<Widget*>(QStringLiteral("ctl%1").arg(id));
 }
+#endif
 
 // The built-in module's template with this id (a copy).
 DialogTemplate BuiltInTemplate(int id);

@@ -2,9 +2,6 @@
 // nested loops, and dropped without harm once the window is gone.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QThread>
-
 #include <atomic>
 #include <thread>
 
@@ -41,7 +38,7 @@ TEST(PostedMessages, MainWindowExistsExactlyWhileTheDialogHasItsWindow) {
     MainWindowScope scope(&dlg);
     EXPECT_FALSE(HasMainWindow());
     bool during = false;
-    WhenModal([&](QWidget*) {
+    WhenModal([&](TestWindow) {
         during = HasMainWindow();
         dlg.EndDialog(IDOK);
     });
@@ -56,20 +53,20 @@ TEST(PostedMessages, WorkerPostIsHandledOnTheUiThreadWithItsArguments) {
     CDialog dlg(MainTemplate());
     MainWindowScope scope(&dlg);
     std::vector<std::pair<WPARAM, LPARAM>> seen;
-    QThread* handlerThread = nullptr;
+    std::thread::id handlerThread;
     dlg.MapMessage(WM_SESSION_STATUS, [&](WPARAM w, LPARAM l) -> LRESULT {
         seen.emplace_back(w, l);
-        handlerThread = QThread::currentThread();
+        handlerThread = std::this_thread::get_id();
         dlg.EndDialog(IDOK);
         return 0;
     });
-    WhenModal([&](QWidget*) {
+    WhenModal([&](TestWindow) {
         std::thread worker([] { PostToMainWindow(WM_SESSION_STATUS, 5, 77); });
         worker.join();
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(seen, (std::vector<std::pair<WPARAM, LPARAM>>{{5, 77}}));
-    EXPECT_EQ(handlerThread, QCoreApplication::instance()->thread());
+    EXPECT_EQ(handlerThread, std::this_thread::get_id());  // the test runs on the UI thread
 }
 
 TEST(PostedMessages, AMessagePostedWhileAMessageBoxIsOpenIsHandledInsideIt) {
@@ -94,11 +91,45 @@ TEST(PostedMessages, AMessagePostedWhileAMessageBoxIsOpenIsHandledInsideIt) {
         EXPECT_TRUE(WaitUntil([&] { return handledWhileOpen; }));
         return IDOK;
     });
-    WhenModal([&](QWidget*) { dlg.SendMessage(WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0); });
+    WhenModal([&](TestWindow) { dlg.SendMessage(WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0); });
     dlg.DoModal();
     EXPECT_TRUE(handledWhileOpen);
     EXPECT_EQ(boxes.boxes.size(), 1u);
 }
+
+#ifdef _WIN32
+TEST(PostedMessages, TheSystemsMessageBoxDeliversPostsWhileItIsOpen) {
+    ModalDeadline deadline;
+    CDialog dlg(MainTemplate());
+    MainWindowScope scope(&dlg);
+    bool boxOpen = false;
+    bool handledWhileOpen = false, seenByTheBox = false;
+    dlg.MapMessage(WM_LINK_LOST, [&](WPARAM, LPARAM) -> LRESULT {
+        handledWhileOpen = boxOpen;
+        return 0;
+    });
+    dlg.MapCommand(1001, [&] {
+        SetMessageBoxAnswerer(nullptr);
+        WhenModal([&](TestWindow) {
+            std::thread worker([] { PostToMainWindow(WM_LINK_LOST, 0, 0); });
+            worker.join();
+            // A timer comes after every posted message: the next step sees what the box's loop delivered.
+            WhenModal([&](TestWindow box) {
+                seenByTheBox = handledWhileOpen;
+                Click(box, IDOK);
+            });
+        });
+        boxOpen = true;
+        AfxMessageBox(IDS_LINK_NOT_ESTABLISHED);
+        boxOpen = false;
+        InstallFailingMessageBoxAnswerer();
+        dlg.EndDialog(IDOK);
+    });
+    WhenModal([&](TestWindow) { dlg.SendMessage(WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0); });
+    dlg.DoModal();
+    EXPECT_TRUE(seenByTheBox);
+}
+#endif
 
 TEST(PostedMessages, PostsRacingTheWindowsDestructionAreDroppedHarmlessly) {
     ModalDeadline deadline;
@@ -111,7 +142,7 @@ TEST(PostedMessages, PostsRacingTheWindowsDestructionAreDroppedHarmlessly) {
         return 0;
     });
     std::thread worker;
-    WhenModal([&](QWidget*) {
+    WhenModal([&](TestWindow) {
         // Keeps posting while the UI thread ends the dialog and destroys window and object.
         worker = std::thread([&] {
             for (int i = 0; i < 20000; ++i) {
@@ -124,7 +155,7 @@ TEST(PostedMessages, PostsRacingTheWindowsDestructionAreDroppedHarmlessly) {
     dlg.reset();
     EXPECT_EQ(AfxGetApp()->m_pMainWnd, nullptr);  // the main window pointer went with the object
     worker.join();
-    QCoreApplication::sendPostedEvents();
+    ProcessPending();
     EXPECT_EQ(handled, handledAtEnd);
     EXPECT_GE(posted, 3);
 }
@@ -149,7 +180,7 @@ TEST(PostedMessages, AMessageQueuedForAWindowThatHasGoneIsDropped) {
     PostsAndEndsInInit dlg;
     MainWindowScope scope(&dlg);
     EXPECT_EQ(dlg.DoModal(), IDOK);
-    QCoreApplication::sendPostedEvents();
+    ProcessPending();
     EXPECT_TRUE(dlg.posted);
     EXPECT_EQ(dlg.handled, 0);
 }

@@ -1,6 +1,14 @@
-// The dialog's own system menu: its items, and the three ways to open it, each sending WM_SYSCOMMAND.
+// The dialog's own system menu: its items, and the ways to open it, each sending WM_SYSCOMMAND. On
+// Win32 it is the window's real system menu, read back through the system's menu calls.
 #include <gtest/gtest.h>
 
+#include "framework/afx.h"
+#include "framework/modal_helpers.h"
+#include "support/source_path.h"
+
+#ifdef _WIN32
+#include "framework/win32_window.h"
+#else
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -9,10 +17,8 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "framework/afx.h"
-#include "framework/modal_helpers.h"
 #include "framework/qt_string.h"
-#include "support/source_path.h"
+#endif
 
 namespace {
 
@@ -51,6 +57,76 @@ public:
     std::vector<UINT> commands;
 };
 
+#ifdef _WIN32
+CString MenuText(HMENU menu, UINT item, UINT flags) {
+    wchar_t text[128] = {};
+    ::GetMenuStringW(menu, item, text, 128, flags);
+    return FromWide(text);
+}
+
+UINT MenuFlagsAt(HMENU menu, int position, UINT mask) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = mask;
+    ::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info);
+    return mask == MIIM_FTYPE ? info.fType : info.fState;
+}
+
+TEST(SystemMenu, TheWindowsOwnMenuHasTheSystemsItemsAndRevertUndoesAdditions) {
+    ModalDeadline deadline;
+    CDialog dlg(MenuTemplate(true));
+    WhenModal([&](TestWindow window) {
+        CMenu* menu = dlg.GetSystemMenu(FALSE);
+        ASSERT_NE(menu, nullptr);
+        HMENU real = ::GetSystemMenu(window, FALSE);
+        EXPECT_EQ(menu->m_hMenu, real);
+        EXPECT_NE(::GetMenuState(real, SC_CLOSE, MF_BYCOMMAND), 0xFFFFFFFFu);
+        EXPECT_NE(::GetMenuState(real, SC_MINIMIZE, MF_BYCOMMAND), 0xFFFFFFFFu);
+        const int before = ::GetMenuItemCount(real);
+        menu->AppendMenuW(MF_STRING, 16, u"extra");
+        EXPECT_EQ(::GetMenuItemCount(real), before + 1);
+        EXPECT_EQ(MenuText(real, 16, MF_BYCOMMAND), u"extra");
+        EXPECT_EQ(dlg.GetSystemMenu(TRUE), nullptr);  // revert
+        EXPECT_EQ(::GetMenuItemCount(::GetSystemMenu(window, FALSE)), before);
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+}
+
+TEST(SystemMenu, WithoutTheStyleThereIsNoMenu) {
+    ModalDeadline deadline;
+    CDialog dlg(MenuTemplate(false));
+    WhenModal([&](TestWindow window) {
+        EXPECT_EQ(dlg.GetSystemMenu(FALSE), nullptr);
+        EXPECT_EQ(::GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU, 0);
+        dlg.EndDialog(IDOK);
+    });
+    dlg.DoModal();
+}
+
+TEST(SystemMenu, AddedItemsAndTheRadioSubmenuAreInTheRealMenuAndSendSysCommand) {
+    ModalDeadline deadline;
+    MenuDialog dlg;
+    WhenModal([&](TestWindow window) {
+        HMENU real = ::GetSystemMenu(window, FALSE);
+        const int count = ::GetMenuItemCount(real);
+        EXPECT_EQ(MenuText(real, IDM_ABOUTBOX, MF_BYCOMMAND), u"&About Quarvel...");
+        EXPECT_EQ(MenuText(real, static_cast<UINT>(count - 1), MF_BYPOSITION), u"Language");
+        HMENU language = ::GetSubMenu(real, count - 1);
+        ASSERT_EQ(language, dlg.language.m_hMenu);
+        EXPECT_NE(MenuFlagsAt(language, 1, MIIM_FTYPE) & MFT_RADIOCHECK, 0u);  // a radio mark, not a tick
+        EXPECT_EQ(MenuFlagsAt(language, 0, MIIM_STATE) & MFS_CHECKED, 0u);
+        EXPECT_NE(MenuFlagsAt(language, 1, MIIM_STATE) & MFS_CHECKED, 0u);
+        // What the system's menu sends when an item is chosen.
+        ::PostMessageW(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        ::PostMessageW(window, WM_SYSCOMMAND, 1501, 0);
+        EXPECT_TRUE(WaitUntil([&] { return dlg.commands.size() == 2; }));
+        ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);  // left to the system: Close cancels
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.commands, (std::vector<UINT>{IDM_ABOUTBOX, 1501, SC_CLOSE}));
+}
+#else
 QMenu* OpenPopup() {
     QMenu* menu = nullptr;
     WaitUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; });
@@ -180,5 +256,6 @@ TEST(SystemMenu, TheCornerButtonOpensItAndCloseCancelsTheDialog) {
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(dlg.commands, (std::vector<UINT>{SC_CLOSE}));
 }
+#endif
 
 }  // namespace

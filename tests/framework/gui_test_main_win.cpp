@@ -1,0 +1,27 @@
+// The main of the GUI tests on the Win32 backend: the common controls, one application object for the
+// run, and the answerer that fails a test on any unexpected message box.
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "framework/message_box.h"
+#include "framework/win_app.h"
+#include "framework/win32_window.h"
+
+void InstallFailingMessageBoxAnswerer() {
+    SetMessageBoxAnswerer([](const MessageBoxRequest& request) {
+        ADD_FAILURE() << "unexpected message box: " << std::string(request.text.begin(), request.text.end());
+        return IDOK;
+    });
+}
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    std::setlocale(LC_NUMERIC, "C");
+    CWinApp app;
+    app.UseQtApplication();
+    InstallFailingMessageBoxAnswerer();
+    return RUN_ALL_TESTS();
+}
