@@ -72,23 +72,9 @@ PixelRect Expected(const DialogBaseUnits& units, int x, int y, int cx, int cy) {
 }
 
 #ifdef _WIN32
-// Keys as the keyboard delivers them to the focused control; the dialog's loop routes them.
-void PressKey(TestWindow dialog, int id, UINT key) {
-    FocusControl(dialog, id);
-    HWND control = ::GetDlgItem(dialog, id);
-    ::PostMessageW(control, WM_KEYDOWN, key, 1);
-    ::PostMessageW(control, WM_KEYUP, key, 0xC0000001);
-    ProcessPending();
-}
 void CloseByTitleBar(TestWindow window) { ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
-constexpr UINT kReturn = VK_RETURN, kEnter = VK_RETURN, kEscape = VK_ESCAPE;  // one key code for both
 #else
-void PressKey(TestWindow dialog, int id, Qt::Key key) {
-    FocusControl(dialog, id);
-    QTest::keyClick(Control<QWidget>(dialog, id), key);
-}
 void CloseByTitleBar(TestWindow window) { window->close(); }
-constexpr Qt::Key kReturn = Qt::Key_Return, kEnter = Qt::Key_Enter, kEscape = Qt::Key_Escape;
 
 TEST(DialogUnits, ConvertEachValueWithWindowsRounding) {
     const DialogBaseUnits units{6, 13};
@@ -213,10 +199,10 @@ TEST(DialogKeys, EnterPressesTheDefaultButtonAndEscCancels) {
     RecordingDialog dlg(TestTemplate());
     dlg.MapCommand(IDOK, [&] { dlg.commands.push_back(1000); });  // keep the dialog open on IDOK
     WhenModal([&](TestWindow window) {
-        PressKey(window, 1005, kReturn);
+        PressKey(window, 1005, Key::Return);
         // A focused push button takes Enter itself.
-        PressKey(window, 1006, kReturn);
-        PressKey(window, 1005, kEscape);
+        PressKey(window, 1006, Key::Return);
+        PressKey(window, 1005, Key::Escape);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(dlg.commands, (std::vector<UINT>{IDOK, 1000, 1006, IDCANCEL}));
@@ -227,7 +213,7 @@ TEST(DialogKeys, WithoutDefaultButtonEnterActsAsIdok) {
     DialogTemplate t = TestTemplate();
     t.controls[0].kind = "button";
     CDialog dlg(t);
-    WhenModal([&](TestWindow window) { PressKey(window, 1005, kEnter); });
+    WhenModal([&](TestWindow window) { PressKey(window, 1005, Key::Enter); });
     EXPECT_EQ(dlg.DoModal(), IDOK);
 }
 
@@ -352,11 +338,11 @@ TEST(ControlNotifications, ComboReportsCloseUpAfterTheSelectionAndKillFocus) {
         for (const wchar_t* port : {L"COM1", L"COM3"}) ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port));
         // The keyboard's way through a drop-down list: F4 opens it, Down moves, Enter takes and closes.
         FocusControl(window, 1022);
-        PressKey(window, 1022, VK_F4);
+        PressKey(window, 1022, Key::F4);
         ASSERT_TRUE(WaitUntil([&] { return ::SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != 0; }));
-        PressKey(window, 1022, VK_DOWN);
-        PressKey(window, 1022, VK_DOWN);
-        PressKey(window, 1022, VK_RETURN);
+        PressKey(window, 1022, Key::Down);
+        PressKey(window, 1022, Key::Down);
+        PressKey(window, 1022, Key::Return);
         ASSERT_TRUE(WaitUntil([&] { return !seen.empty(); }));
         FocusControl(window, 1005);
 #else

@@ -18,6 +18,8 @@
 
 #include "framework/qt_string.h"
 
+#include <map>
+
 void InstallFailingMessageBoxAnswerer();
 
 void WhenModal(std::function<void(TestWindow modal)> step) {
@@ -107,12 +109,38 @@ CString ControlText(TestWindow dialog, int id) {
     return ToCString(text);
 }
 
+std::vector<CString> ListItems(TestWindow dialog, int id) {
+    std::vector<CString> items;
+    if (auto* combo = Control<QComboBox>(dialog, id)) {
+        for (int i = 0; i < combo->count(); ++i) items.push_back(ToCString(combo->itemText(i)));
+    } else if (auto* list = Control<QListWidget>(dialog, id)) {
+        for (int i = 0; i < list->count(); ++i) items.push_back(ToCString(list->item(i)->text()));
+    }
+    return items;
+}
+
+void SelectRow(TestWindow dialog, int id, int row) {
+    if (auto* combo = Control<QComboBox>(dialog, id)) {
+        combo->setCurrentIndex(row);
+    } else if (auto* list = Control<QListWidget>(dialog, id)) {
+        list->setCurrentRow(row);
+    }
+}
+
 void TypeText(TestWindow dialog, int id, const CString& text) {
     if (auto* edit = Control<QLineEdit>(dialog, id)) edit->setText(ToQString(text));
 }
 
 void Click(TestWindow dialog, int id) {
     if (auto* button = Control<QAbstractButton>(dialog, id)) QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void PressKey(TestWindow dialog, int id, Key key) {
+    FocusControl(dialog, id);
+    static const std::map<Key, Qt::Key> kKeys = {{Key::Return, Qt::Key_Return}, {Key::Enter, Qt::Key_Enter},
+                                                 {Key::Escape, Qt::Key_Escape}, {Key::Down, Qt::Key_Down},
+                                                 {Key::F4, Qt::Key_F4}};
+    if (QWidget* control = Control<QWidget>(dialog, id)) QTest::keyClick(control, kKeys.at(key));
 }
 
 void FocusControl(TestWindow dialog, int id) {

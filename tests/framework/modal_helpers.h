@@ -66,8 +66,12 @@ bool UnderWine();
 // A dialog's controls by id, as a user sees and uses them.
 bool HasControl(TestWindow dialog, int id);
 CString ControlText(TestWindow dialog, int id);  // a list's or combo box's: the current item's
+std::vector<CString> ListItems(TestWindow dialog, int id);        // a list's or combo box's items
+void SelectRow(TestWindow dialog, int id, int row);              // as a user's click on that row
 void TypeText(TestWindow dialog, int id, const CString& text);  // replaces an edit's text as typed
 void Click(TestWindow dialog, int id);                           // a button's click
+enum class Key { Return, Enter, Escape, Down, F4 };  // Enter: the keypad's
+void PressKey(TestWindow dialog, int id, Key key);  // focuses the control, then the key as typed
 void FocusControl(TestWindow dialog, int id);
 int FocusedControl(TestWindow dialog);  // the id of the control with the focus; 0 when none has it
 int EditLimit(TestWindow dialog, int id);

@@ -200,6 +200,32 @@ CString ControlText(TestWindow dialog, int id) {
     return TextOf(control);
 }
 
+std::vector<CString> ListItems(TestWindow dialog, int id) {
+    std::vector<CString> items;
+    HWND control = Item(dialog, id);
+    if (control == nullptr) return items;
+    const bool combo = ClassOf(control) == L"ComboBox";
+    const LRESULT count = ::SendMessageW(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+    for (LRESULT row = 0; row < count; ++row) {
+        const LRESULT length = ::SendMessageW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, row, 0);
+        std::wstring text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        ::SendMessageW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
+        items.emplace_back(text.begin(), text.end());
+    }
+    return items;
+}
+
+void SelectRow(TestWindow dialog, int id, int row) {
+    HWND control = Item(dialog, id);
+    if (control == nullptr) return;
+    // The selection, then the notification a click brings.
+    const bool combo = ClassOf(control) == L"ComboBox";
+    ::SendMessageW(control, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(control));
+}
+
 void TypeText(TestWindow dialog, int id, const CString& text) {
     HWND edit = Item(dialog, id);
     if (edit == nullptr) return;
@@ -211,6 +237,18 @@ void TypeText(TestWindow dialog, int id, const CString& text) {
 
 void Click(TestWindow dialog, int id) {
     if (HWND button = Item(dialog, id)) ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// Keys as the keyboard delivers them to the focused control; the dialog's loop routes them.
+void PressKey(TestWindow dialog, int id, Key key) {
+    FocusControl(dialog, id);
+    static const std::map<Key, UINT> kKeys = {{Key::Return, VK_RETURN}, {Key::Enter, VK_RETURN},
+                                              {Key::Escape, VK_ESCAPE}, {Key::Down, VK_DOWN}, {Key::F4, VK_F4}};
+    HWND control = Item(dialog, id);
+    if (control == nullptr) return;
+    ::PostMessageW(control, WM_KEYDOWN, kKeys.at(key), 1);
+    ::PostMessageW(control, WM_KEYUP, kKeys.at(key), 0xC0000001);
+    ProcessPending();
 }
 
 void FocusControl(TestWindow dialog, int id) {

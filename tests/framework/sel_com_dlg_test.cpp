@@ -2,6 +2,107 @@
 // matter): the probe, the Port and Speed lists, OK, Cancel and the no-port case.
 #include <gtest/gtest.h>
 
+#include "framework/afx.h"
+#include "framework/modal_helpers.h"
+#include "serial/dialog/crmodem.h"
+#include "serial/dialog/sel_com_dlg.h"
+
+#ifdef _WIN32
+#include "framework/win32_window.h"
+
+namespace {
+
+// Under Wine the test run lays a null-modem pair of pseudo-terminals behind COM2 and COM3 (see
+// tests/windows/pty_pair.py): the only COM ports there, opened through the system's own calls.
+struct Outcome {
+    int portNumber;
+    CModem* port = nullptr;
+    int appSpeedIndex;
+    ~Outcome() { delete port; }
+};
+
+void Choose(Outcome& out, int speedIndex, const std::function<void(TestWindow)>& during) {
+    ModalDeadline deadline;
+    WhenModal([during](TestWindow dialog) {
+        ASSERT_NE(dialog, nullptr);
+        during(dialog);
+    });
+    Crmodem choice(speedIndex, out.portNumber, out.port, out.appSpeedIndex);
+}
+
+// The speed a second handle on the port reads back (Wine lets a held port be opened again).
+DWORD SpeedOf(const char* port) {
+    HANDLE h = ::CreateFileA(port, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    const BOOL ok = ::GetCommState(h, &dcb);
+    ::CloseHandle(h);
+    return ok ? dcb.BaudRate : 0;
+}
+
+TEST(ConnectionDialog, ThePortsAreListedAndOkHandsOverThePresetOne) {
+    Outcome out{3, nullptr, 9};
+    Choose(out, 9, [](TestWindow dialog) {
+        EXPECT_EQ(WindowCaption(dialog), u"Connection");
+        EXPECT_EQ(ListItems(dialog, IDC_PORT_LIST), (std::vector<CString>{u"COM2", u"COM3"}));
+        EXPECT_EQ(ControlText(dialog, IDC_PORT_LIST), u"COM3");
+        EXPECT_EQ(ListItems(dialog, IDC_SPEED_LIST).size(), 10u);
+        EXPECT_EQ(ControlText(dialog, IDC_SPEED_LIST), u"115200");
+        Click(dialog, IDOK);
+    });
+    ASSERT_NE(out.port, nullptr);
+    EXPECT_EQ(out.portNumber, 3);
+    EXPECT_EQ(out.port->GetPortNumber(), 3);
+    EXPECT_TRUE(out.port->IsOpen());
+    EXPECT_EQ(out.appSpeedIndex, 9);
+    EXPECT_EQ(SpeedOf("\\\\.\\COM3"), 115200u);
+}
+
+TEST(ConnectionDialog, AnAbsentPresetSelectsTheFirstPortAndASpeedOutOfRange115200) {
+    for (int preset : {5, -1}) {
+        Outcome out{preset, nullptr, 12};
+        Choose(out, 12, [](TestWindow dialog) {
+            EXPECT_EQ(ControlText(dialog, IDC_PORT_LIST), u"COM2");
+            EXPECT_EQ(ControlText(dialog, IDC_SPEED_LIST), u"115200");
+            Click(dialog, IDOK);
+        });
+        EXPECT_EQ(out.portNumber, 2) << preset;
+        EXPECT_EQ(out.appSpeedIndex, 9) << preset;
+    }
+}
+
+TEST(ConnectionDialog, TheKeyboardPicksPortAndSpeedAndEnterIsOk) {
+    Outcome out{-1, nullptr, 9};
+    Choose(out, 9, [](TestWindow dialog) {
+        PressKey(dialog, IDC_PORT_LIST, Key::F4);  // opens the list; Down moves, Enter takes it
+        PressKey(dialog, IDC_PORT_LIST, Key::Down);
+        PressKey(dialog, IDC_PORT_LIST, Key::Return);
+        EXPECT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_PORT_LIST) == u"COM3"; }));
+        SelectRow(dialog, IDC_SPEED_LIST, 0);
+        EXPECT_EQ(ControlText(dialog, IDC_SPEED_LIST), u"1200");
+        PressKey(dialog, IDC_SPEED_LIST, Key::Return);  // the default button
+    });
+    ASSERT_NE(out.port, nullptr);
+    EXPECT_EQ(out.portNumber, 3);
+    EXPECT_EQ(out.appSpeedIndex, 0);
+    EXPECT_EQ(SpeedOf("\\\\.\\COM3"), 1200u);
+}
+
+TEST(ConnectionDialog, EscCancelsReleasesThePortsAndLeavesTheSpeedAlone) {
+    Outcome out{2, nullptr, 5};
+    Choose(out, 5, [](TestWindow dialog) {
+        SelectRow(dialog, IDC_SPEED_LIST, 0);
+        PressKey(dialog, IDC_SPEED_LIST, Key::Escape);
+    });
+    EXPECT_EQ(out.port, nullptr);
+    EXPECT_EQ(out.portNumber, -1);
+    EXPECT_EQ(out.appSpeedIndex, 5);
+    EXPECT_NE(SpeedOf("\\\\.\\COM2"), 1200u);  // no speed change on Cancel
+}
+
+}  // namespace
+#else
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
@@ -15,11 +116,7 @@
 #include <fstream>
 #include <memory>
 
-#include "framework/afx.h"
-#include "framework/modal_helpers.h"
 #include "platform/pseudo_terminal.h"
-#include "serial/dialog/crmodem.h"
-#include "serial/dialog/sel_com_dlg.h"
 #include "support/pty_helpers.h"
 #include "support/recording_serial_device.h"
 #include "support/temp_dir.h"
@@ -407,3 +504,4 @@ TEST(ConnectionDialog, ModeStringsForEverySpeed) {
 }
 
 }  // namespace
+#endif

@@ -31,6 +31,9 @@ case "${1:-}" in
     echo $! >"$WINEPREFIX/pty-pair.pid"
     for _ in $(seq 50); do [ -s "$pair_out" ] && break; sleep 0.1; done
     read -r com2 com3 <"$pair_out"
+    # The prefix's own links to the machine's serial devices (com1 -> /dev/ttyS0 ...) go: the tests see
+    # exactly the ports they lay.
+    find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' -type l -delete
     ln -sfn "$com2" "$WINEPREFIX/dosdevices/com2"
     ln -sfn "$com3" "$WINEPREFIX/dosdevices/com3"
     ;;
