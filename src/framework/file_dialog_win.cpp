@@ -68,12 +68,19 @@ std::vector<CString> CFileDialog::ParseFilter(const CString& filter) {
     for (std::size_t bar; (bar = filter.find(u'|', start)) != CString::npos; start = bar + 1) {
         parts.push_back(filter.substr(start, bar - start));
     }
+    if (start < filter.size()) parts.push_back(filter.substr(start));  // the last part may lack its bar
     std::vector<CString> filters;
     for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
         CString name = Trimmed(parts[i]);
-        CString patterns = parts[i + 1];
-        for (char16_t& c : patterns) {
-            if (c == u';') c = u' ';
+        // "*.txt; *.csv" lists its patterns apart by single spaces.
+        CString patterns;
+        for (char16_t c : parts[i + 1]) {
+            const bool space = c == u';' || c == u' ' || c == u'\t';
+            if (!space) {
+                patterns.push_back(c);
+            } else if (!patterns.empty() && patterns.back() != u' ') {
+                patterns.push_back(u' ');
+            }
         }
         patterns = Trimmed(patterns);
         if (name.empty() || patterns.empty()) continue;
@@ -98,7 +105,7 @@ INT_PTR CFileDialog::DoModal() {
         FileDialogRequest request{!m_bOpenFileDialog, folder, m_strDefExt, m_strFileName, ParseFilter(m_strFilter),
                                   m_dwFlags};
         const std::optional<CString> answer = Answerer()(request);
-        if (!answer) return IDCANCEL;
+        if (!answer || answer->empty()) return IDCANCEL;
         const CString typed = ApplyDefaultExtension(*answer, m_strDefExt);
         const bool absolute = typed.size() > 1 && (typed[1] == u':' || (typed[0] == u'\\' && typed[1] == u'\\'));
         m_path = absolute ? typed : folder + u"\\" + typed;
