@@ -2,6 +2,7 @@
 // CMenu: a menu as data (items with ids, texts, check marks and submenus). The system menu of a
 // dialog is one; the dialog shows it as a popup (see CDialog). UI thread only. The creator owns a
 // menu; a submenu appended with MF_POPUP must outlive every menu it was appended to.
+#include <memory>
 #include <vector>
 
 #include "framework/afx_defs.h"
@@ -47,6 +48,8 @@ public:
     // Removes the item with this command id (or at this position with MF_BYPOSITION).
     BOOL RemoveMenu(UINT position, UINT flags);
     int GetMenuItemCount() const { return static_cast<int>(m_items.size()); }
+    // The submenu of the MF_POPUP item at `position`; null for any other item or a position out of range.
+    // The menu keeps the returned object; it stays valid until this menu is destroyed.
     CMenu* GetSubMenu(int position) const;
 
     const std::vector<Item>& Items() const { return m_items; }
@@ -62,6 +65,9 @@ public:
 private:
 #ifdef _WIN32
     bool m_bOwned = false;
+    // GetSubMenu's answers: each real submenu attached once, its items read from the system's menu.
+    mutable std::vector<std::unique_ptr<CMenu>> m_subMenus;
+    void ReadItems();
 #endif
     static constexpr int kMaxDepth = 8;
     Item* FindCommand(UINT id, CMenu** owner, int depth);

@@ -5,22 +5,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "framework/message_box_request.h"
 #include "framework/qt_string.h"
 #include "framework/win_app.h"
-#include "platform/resource_module.h"
 
 namespace {
-
-MessageBoxAnswerer& Answerer() {
-    static MessageBoxAnswerer answerer;
-    return answerer;
-}
-
-UINT WithDefaultIcon(UINT type) {
-    if ((type & MB_ICONMASK) != 0) return type;
-    const UINT buttons = type & MB_TYPEMASK;
-    return type | (buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? MB_ICONQUESTION : MB_ICONEXCLAMATION);
-}
 
 QMessageBox::Icon IconOf(UINT type) {
     switch (type & MB_ICONMASK) {
@@ -62,23 +51,18 @@ QWidget* OwnerWindow() {
 
 }  // namespace
 
-void SetMessageBoxAnswerer(MessageBoxAnswerer answerer) { Answerer() = std::move(answerer); }
-
-int AfxMessageBox(UINT nIDPrompt, UINT nType) { return AfxMessageBox(LoadStringW(nIDPrompt), nType); }
-
 int AfxMessageBox(const CString& text, UINT nType) {
-    const UINT type = WithDefaultIcon(nType);
-    CWinApp* app = AfxGetApp();
-    const CString caption = app != nullptr ? app->m_pszAppName : CString();
+    const MessageBoxRequest request = MessageBoxRequestFor(text, nType);
+    const UINT type = request.type;
 
-    QMessageBox box(IconOf(type), ToQString(caption), ToQString(text), ButtonsOf(type), OwnerWindow());
+    QMessageBox box(IconOf(type), ToQString(request.caption), ToQString(text), ButtonsOf(type), OwnerWindow());
     box.setWindowModality(Qt::ApplicationModal);
     int answered = 0;
     // A copy, so an answerer may replace itself while it runs.
-    if (MessageBoxAnswerer answerer = Answerer()) {
+    if (MessageBoxAnswerer answerer = CurrentMessageBoxAnswerer()) {
         QPointer<QMessageBox> guard(&box);
-        QTimer::singleShot(0, &box, [&answered, answerer, guard, caption, text, type] {
-            const int result = answerer(MessageBoxRequest{caption, text, type});
+        QTimer::singleShot(0, &box, [&answered, answerer, guard, request] {
+            const int result = answerer(request);
             if (guard) {
                 answered = result;
                 guard->done(0);

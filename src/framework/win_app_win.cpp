@@ -60,10 +60,6 @@ CWinApp::~CWinApp() {
 
 CWinApp* AfxGetApp() { return g_app; }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
-
-int CWinApp::ExitInstance() { return 0; }
-
 void CWinApp::UseQtApplication() {
     if (m_pszAppName.empty()) {
         // The executable's file name without its extension ("quarvel" for quarvel.exe).
@@ -100,26 +96,4 @@ void CWinApp::PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
     // Called under the main-window lock of platform/main_window.cpp, which also guards the
     // dispatcher's lifetime: the dispatcher is removed only after SetMainWindow(nullptr).
     if (m_dispatcher) m_dispatcher->Post(message, wParam, lParam);
-}
-
-void CWinApp::MainWindowCreated(CWnd* window) {
-    if (window != m_pMainWnd) return;
-    UseQtApplication();
-    SetMainWindow(this);
-}
-
-void CWinApp::MainWindowDestroyed(CWnd* window) {
-    if (window == m_pMainWnd) SetMainWindow(nullptr);
-}
-
-void CWinApp::Deliver(UINT message, WPARAM wParam, LPARAM lParam) {
-    // The window may have gone between the post and now: then the message is dropped.
-    if (m_pMainWnd != nullptr && m_pMainWnd->GetSafeHwnd() != nullptr) {
-        m_pMainWnd->SendMessage(message, wParam, lParam);
-    }
-}
-
-int AfxWinMain(int argc, char** argv) {
-    CWinApp* app = AfxGetApp();
-    return app != nullptr ? app->Run(argc, argv) : 1;
 }

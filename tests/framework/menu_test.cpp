@@ -1,4 +1,5 @@
-// CMenu as data: radio checks by command across submenus and by position, and a submenu cycle.
+// CMenu as data: radio checks by command across submenus and by position, a submenu by position, and a
+// submenu cycle.
 #include <gtest/gtest.h>
 
 #include "framework/menu.h"
@@ -24,6 +25,24 @@ TEST(Menu, RadioCheckByCommandFindsTheItemInASubmenu) {
     EXPECT_FALSE(language.CheckMenuRadioItem(1501, 1504, 1499, MF_BYCOMMAND));
     EXPECT_EQ(language.GetMenuState(1502, MF_BYCOMMAND), MF_CHECKED);
     EXPECT_EQ(top.GetMenuState(9999, MF_BYCOMMAND), 0xFFFFFFFFu);
+
+    // The popup item's submenu is the language menu, with its items and checks; any other position has none.
+    CMenu* sub = top.GetSubMenu(1);
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(sub->m_hMenu, language.m_hMenu);
+    EXPECT_EQ(top.GetSubMenu(1), sub);  // the same object every time
+    ASSERT_EQ(sub->GetMenuItemCount(), 4);
+    EXPECT_EQ(sub->Items()[3].id, 1504u);
+    EXPECT_EQ(sub->Items()[3].text, u"lang");
+    EXPECT_TRUE(sub->Items()[1].checked);
+    EXPECT_EQ(top.GetSubMenu(0), nullptr);
+    EXPECT_EQ(top.GetSubMenu(2), nullptr);
+    EXPECT_EQ(top.GetSubMenu(-1), nullptr);
+    EXPECT_EQ(sub->GetSubMenu(0), nullptr);
+    // A check made through it is the language menu's.
+    EXPECT_TRUE(sub->CheckMenuRadioItem(1501, 1504, 1504, MF_BYCOMMAND));
+    EXPECT_EQ(language.GetMenuState(1504, MF_BYCOMMAND), MF_CHECKED);
+    EXPECT_EQ(language.GetMenuState(1502, MF_BYCOMMAND), MF_UNCHECKED);
 }
 
 TEST(Menu, RadioCheckByPosition) {

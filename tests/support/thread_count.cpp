@@ -1,18 +1,8 @@
+// What the thread counts of both systems share: the baseline and the bounded wait.
 #include "support/thread_count.h"
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
-
-int CountThreads() {
-    std::error_code error;
-    int count = 0;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        ++count;
-    }
-    return count;
-}
 
 int BaselineThreadCount() {
     std::thread([] {}).join();
@@ -22,7 +12,7 @@ int BaselineThreadCount() {
 bool WaitForThreadCountAtMost(int count, DWORD timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (CountThreads() > count) {
-        // A detached thread disappears from /proc shortly after its last act; nothing to wait on.
+        // A detached thread leaves the count shortly after its last act; nothing to wait on.
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -1,6 +1,6 @@
 #pragma once
-// Counts the threads of this process (Linux: the entries of /proc/self/task), so that tests can check
-// that a component left no thread behind. Any thread may call it.
+// Counts the threads of this process (Linux: the entries of /proc/self/task; Windows: a Toolhelp
+// snapshot), so that tests can check that a component left no thread behind. Any thread may call it.
 #include "platform/win_types.h"
 
 int CountThreads();

@@ -2,9 +2,6 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <chrono>
-#include <thread>
-
 #include "support/thread_count.h"
 
 int CountThreads() {
@@ -19,19 +16,4 @@ int CountThreads() {
     }
     CloseHandle(snapshot);
     return count;
-}
-
-int BaselineThreadCount() {
-    std::thread([] {}).join();
-    return CountThreads();
-}
-
-bool WaitForThreadCountAtMost(int count, DWORD timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (CountThreads() > count) {
-        // A detached thread leaves the snapshot shortly after its last act; nothing to wait on.
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }

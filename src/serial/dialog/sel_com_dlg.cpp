@@ -4,6 +4,9 @@
 #include "framework/message_box.h"
 #include "platform/code_page.h"
 #include "platform/directory_watch.h"
+#ifdef _WIN32
+#include "platform/port_change_watch.h"
+#endif
 #include "platform/resource_ids.h"
 #include "serial/port_probe.h"
 

@@ -2,8 +2,9 @@
 // CSelComDlg: the "Connection" dialog (template 7000). Before it shows, it probes COM1 to COM256 and
 // owns every port that opened; OK hands the chosen one to the caller, still open and switched to the
 // chosen speed, and closes all others; Cancel closes all. While it is open it watches the folders of the
-// port table's paths: a device that appears is probed and listed in COM order, one that vanishes is taken
-// off the list unless it is the selected entry. UI thread only; built and run by Crmodem.
+// port table's paths (on Windows the system's list of serial ports): a device that appears is probed and
+// listed in COM order, one that vanishes is taken off the list unless it is the selected entry. UI thread
+// only; built and run by Crmodem.
 #include <map>
 #include <memory>
 #include <set>
@@ -15,6 +16,7 @@
 #include "serial/modem.h"
 
 class DirectoryWatch;
+class PortChangeWatch;
 class QObject;
 
 class CSelComDlg : public CDialog {
@@ -47,16 +49,18 @@ private:
     // Where the system can say it, the device behind the entry's COM number (sel_com_dlg_device_*.cpp).
     void ShowPortDevice(int position, const CModem& modem);
 
-    // Ports that come and go while the dialog is open (sel_com_dlg_hotplug_posix.cpp; the Win32 build
-    // lists the ports of the moment the dialog opened).
+    // Ports that come and go while the dialog is open: what tells of them is the platform's
+    // (sel_com_dlg_hotplug_posix.cpp, _win.cpp), the list follows them in sel_com_dlg_hotplug.cpp.
     void StartWatching();
     void StopWatching();
-    void OnDirectoryEvents();
+    void OnDirectoryEvents();  // POSIX: the watched folders' events
+    void OnPortsChanged();     // Windows: the system's list of ports has changed
     void TryPort(int port);
     void ListPort(std::unique_ptr<CModem> modem);
     void UnlistPort(int port);
     int ListedAt(int port) const;  // position in the Port list; -1 when not listed
     int SelectedPosition() const;
+    bool RemovePortEntry(int position);  // false when there is no list to remove it from
 
     int m_nPresetPort;
     int m_nOpened = 0;
@@ -75,4 +79,8 @@ private:
     std::map<std::string, int> m_portByPath;   // the port table backwards
     std::map<int, int> m_retries;              // port -> attempts left after a refusal just after appearing
     std::set<int> m_vanished;                  // selected entries whose device has gone
+#ifdef _WIN32
+    std::unique_ptr<PortChangeWatch> m_pPortWatch;
+    std::set<int> m_present;  // the ports the system listed at the last look
+#endif
 };

@@ -5,11 +5,14 @@
 // the Linux build's output for the same simulated tool.
 // Usage: gui_driver session QUARVEL.EXE REPORT.TXT REPORT.CSV
 //        gui_driver linklost QUARVEL.EXE
+//        gui_driver hotplug QUARVEL.EXE FOLDER (COM7 comes and goes, see WatchPortComeAndGo)
 //        gui_driver pose connection|about QUARVEL.EXE   (opens that dialog and holds it 15 s, for a screenshot)
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <functional>
 #include <string>
 #include <vector>
@@ -140,6 +143,78 @@ std::string AsReportNumber(const std::wstring& text) {
     return buffer;
 }
 
+// The entries of the Connection dialog's Port list.
+std::vector<std::wstring> PortEntries(HWND ports) {
+    std::vector<std::wstring> entries;
+    const int count = static_cast<int>(::SendMessageW(ports, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t entry[64] = {};
+        if (::SendMessageW(ports, CB_GETLBTEXTLEN, i, 0) < 64) {
+            ::SendMessageW(ports, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
+        }
+        entries.emplace_back(entry);
+    }
+    return entries;
+}
+
+int PositionOf(HWND ports, const std::wstring& name) {
+    const std::vector<std::wstring> entries = PortEntries(ports);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i] == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string Listed(HWND ports) {
+    std::string listed;
+    for (const std::wstring& entry : PortEntries(ports)) listed += (listed.empty() ? "" : ",") + Narrow(entry);
+    return listed;
+}
+
+bool InComOrder(const std::vector<std::wstring>& entries) {
+    int last = 0;
+    for (const std::wstring& entry : entries) {
+        const int number = entry.size() > 3 ? std::wcstol(entry.c_str() + 3, nullptr, 10) : 0;
+        if (entry.compare(0, 3, L"COM") != 0 || number <= last) return false;
+        last = number;
+    }
+    return true;
+}
+
+// Tells the test script where the run stands: an empty file of that name in the script's folder.
+void Signal(const std::wstring& folder, const wchar_t* name) {
+    const std::wstring path = folder + L"\\" + name;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+}
+
+// The Connection dialog open while a port comes and goes: the script adds COM7 (its device and the
+// system's entry for it) after "opened" and takes both away after "listed". The new entry takes its place
+// in COM order, the selection stays where it was, and the entry leaves again.
+void WatchPortComeAndGo(HWND main, const std::wstring& folder) {
+    Press(main, kConnect);
+    HWND connection = WaitForDialog([](HWND w) { return TextOf(w) == L"Connection"; });
+    Check("Connect opens the Connection dialog", connection != nullptr);
+    if (connection == nullptr) return;
+    HWND ports = ::GetDlgItem(connection, kPortList);
+    const int selected = static_cast<int>(::SendMessageW(ports, CB_GETCURSEL, 0, 0));
+    Check("the Port list starts without COM7", PositionOf(ports, L"COM7") < 0, "(" + Listed(ports) + ")");
+    Signal(folder, L"opened");
+    const bool came = WaitUntil([ports] { return PositionOf(ports, L"COM7") >= 0; });
+    Check("COM7 appears in the Port list", came, "(" + Listed(ports) + ")");
+    Check("the Port list stays in COM order", InComOrder(PortEntries(ports)), "(" + Listed(ports) + ")");
+    const int after = static_cast<int>(::SendMessageW(ports, CB_GETCURSEL, 0, 0));
+    wchar_t entry[64] = {};
+    if (after >= 0) ::SendMessageW(ports, CB_GETLBTEXT, after, reinterpret_cast<LPARAM>(entry));
+    Check("the selection stays on COM1", selected == PositionOf(ports, L"COM1") && std::wstring(entry) == L"COM1",
+          "(" + Narrow(entry) + ")");
+    Signal(folder, L"listed");
+    const bool went = WaitUntil([ports] { return PositionOf(ports, L"COM7") < 0; });
+    Check("COM7 leaves the Port list", went, "(" + Listed(ports) + ")");
+    Press(connection, IDCANCEL);
+    Check("Cancel closes the Connection dialog", WaitUntil([connection] { return !::IsWindow(connection); }));
+}
+
 HWND WaitForMainDialog() {
     return WaitForDialog([](HWND w) { return TextOf(w) == L"Quarvel" && ::GetDlgItem(w, kConnect) != nullptr; });
 }
@@ -152,18 +227,8 @@ bool ConnectAndShow(HWND main) {
     Check("Connect opens the Connection dialog", connection != nullptr);
     if (connection == nullptr) return false;
     HWND ports = ::GetDlgItem(connection, kPortList);
-    int com1 = -1;
-    const int count = static_cast<int>(::SendMessageW(ports, CB_GETCOUNT, 0, 0));
-    std::string listed;
-    for (int i = 0; i < count; ++i) {
-        wchar_t entry[64] = {};
-        if (::SendMessageW(ports, CB_GETLBTEXTLEN, i, 0) < 64) {
-            ::SendMessageW(ports, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
-        }
-        listed += (i ? "," : "") + Narrow(entry);
-        if (std::wstring(entry) == L"COM1") com1 = i;
-    }
-    Check("the Connection dialog lists COM1", com1 >= 0, "(" + listed + ")");
+    const int com1 = PositionOf(ports, L"COM1");
+    Check("the Connection dialog lists COM1", com1 >= 0, "(" + Listed(ports) + ")");
     if (com1 < 0) return false;
     ::SendMessageW(ports, CB_SETCURSEL, com1, 0);
     Press(connection, IDOK);
@@ -207,6 +272,42 @@ void SaveAs(HWND main, const std::wstring& path, const char* what) {
     TextOf(main);
 }
 
+// The system menu's About: the box's title bar (the window's own text, read without a message) names the
+// program as the Linux build's does, the version line below; OK closes it.
+void CheckAboutBox(HWND main) {
+    ::PostMessageW(main, WM_SYSCOMMAND, kAboutCommand, 0);
+    HWND about = WaitForDialog([main](HWND w) { return w != main && ::GetDlgItem(w, kAboutVersion) != nullptr; });
+    Check("the system menu's About opens the About box", about != nullptr);
+    if (about == nullptr) return;
+    wchar_t caption[256] = {};
+    ::GetWindowTextW(about, caption, 256);
+    Check("the About box's caption reads Quarvel", std::wstring(caption) == L"Quarvel", "(" + Narrow(caption) + ")");
+    const std::wstring version = ItemText(about, kAboutVersion);
+    Check("the About box shows Quarvel 1.2", version == L"Quarvel 1.2", "(" + Narrow(version) + ")");
+    Press(about, IDOK);
+    Check("OK closes the About box", WaitUntil([about] { return !::IsWindow(about); }));
+}
+
+// The common controls the program loaded: the manifest's version 6 comes from the side-by-side store
+// (winsxs), the system folder's comctl32.dll is version 5.
+void CheckCommonControls(HANDLE process) {
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    std::string found;
+    if (::K32EnumProcessModulesEx(process, modules, sizeof modules, &bytes, LIST_MODULES_ALL)) {
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+            wchar_t path[MAX_PATH] = {};
+            ::K32GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
+            std::wstring lower = path;
+            for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+            if (lower.size() >= 12 && lower.compare(lower.size() - 12, 12, L"comctl32.dll") == 0) found = Narrow(lower);
+        }
+    }
+    const bool v6 = found.find("winsxs") != std::string::npos && found.find("common-controls") != std::string::npos &&
+                    found.find("_6.0.") != std::string::npos;
+    Check("quarvel.exe runs on the common controls 6", v6, "(" + (found.empty() ? "no comctl32.dll" : found) + ")");
+}
+
 bool EndProgram(HWND main, HANDLE process) {
     Press(main, IDOK);  // Exit
     const bool ended = ::WaitForSingleObject(process, kWaitMs) == WAIT_OBJECT_0;
@@ -224,14 +325,15 @@ bool EndProgram(HWND main, HANDLE process) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: gui_driver session|linklost QUARVEL.EXE [REPORT.TXT REPORT.CSV]\n");
+        std::fprintf(stderr, "usage: gui_driver session|linklost|hotplug QUARVEL.EXE [REPORT.TXT REPORT.CSV | FOLDER]\n");
         return 2;
     }
     const std::string mode = argv[1];
     const bool pose = mode == "pose" && argc == 4;
     const std::string posed = pose ? argv[2] : "";
     if (pose) argv[2] = argv[3];
-    if ((mode != "session" || argc != 5) && (mode != "linklost" || argc != 3) && !pose) {
+    if ((mode != "session" || argc != 5) && (mode != "linklost" || argc != 3) && (mode != "hotplug" || argc != 4) &&
+        !pose) {
         std::fprintf(stderr, "gui_driver: bad arguments\n");
         return 2;
     }
@@ -270,8 +372,12 @@ int main(int argc, char** argv) {
         ::TerminateProcess(info.hProcess, 0);
         return g_failures == 0 ? 0 : 1;
     }
-    if (main != nullptr && ConnectAndShow(main)) {
+    if (main != nullptr && mode == "hotplug") {
+        WatchPortComeAndGo(main, Widen(argv[3]));
+    } else if (main != nullptr && ConnectAndShow(main)) {
         if (mode == "session") {
+            CheckCommonControls(info.hProcess);
+            CheckAboutBox(main);
             SaveAs(main, Widen(argv[3]), "text");
             SaveAs(main, Widen(argv[4]), "CSV");
             Press(main, kConnect);
