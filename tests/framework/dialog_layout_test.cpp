@@ -4,8 +4,12 @@
 
 #include <tuple>
 
+#include <nlohmann/json.hpp>
+
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
+#include "framework/text_fit.h"
+#include "platform/utf8.h"
 #include "support/source_path.h"
 
 #ifdef _WIN32
@@ -21,11 +25,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <nlohmann/json.hpp>
-
 #include "framework/dialog_units.h"
 #include "framework/qt_string.h"
-#include "framework/text_fit.h"
 #endif
 
 namespace {
@@ -365,7 +366,6 @@ TEST(ControlNotifications, ComboReportsCloseUpAfterTheSelectionAndKillFocus) {
     EXPECT_EQ(seen[1].first, CBN_KILLFOCUS);
 }
 
-#ifndef _WIN32
 // The texts the programs put into controls at run time: results and directions in their edits, the
 // connect button's two labels.
 const std::vector<ShownText> kShownTexts = {
@@ -379,7 +379,7 @@ std::string Describe(const std::vector<UnfitText>& unfit) {
     std::string out;
     for (const UnfitText& u : unfit) {
         out += "  dialog " + std::to_string(u.dialogId) + " control " + std::to_string(u.controlId) + " (#" +
-               std::to_string(u.position) + ") \"" + ToQString(u.text).toStdString() + "\": " +
+               std::to_string(u.position) + ") \"" + Utf16ToUtf8(u.text) + "\": " +
                std::to_string(u.widthPx) + " px in " + std::to_string(u.roomPx) + " px\n";
     }
     return out;
@@ -414,12 +414,13 @@ TEST(TextFit, TooLongTextsAreFoundWithTheirControls) {
     ASSERT_EQ(unfit.size(), 3u) << Describe(unfit);
     EXPECT_EQ(std::make_pair(unfit[0].dialogId, unfit[0].controlId),
               std::make_pair(IDD_QUARVEL_DIALOG, IDC_DIRECTION));
-    EXPECT_EQ(unfit[0].text, ToCString(QString::fromStdString(wide)));
+    EXPECT_EQ(unfit[0].text, CString(wide.begin(), wide.end()));
     EXPECT_EQ(std::make_pair(unfit[1].dialogId, unfit[1].controlId), std::make_pair(IDD_SELCOM, IDCANCEL));
     EXPECT_EQ(std::make_pair(unfit[2].controlId, unfit[2].position), std::make_pair(-1, std::size_t{3}));
     for (const UnfitText& u : unfit) EXPECT_GT(u.widthPx, u.roomPx);
 }
 
+#ifndef _WIN32
 TEST(Icons, IconOfTheModuleLoadsWithItsSizes) {
     HICON icon = AfxLoadIcon(IDR_MAINFRAME);
     ASSERT_NE(icon, nullptr);
