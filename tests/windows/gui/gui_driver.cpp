@@ -6,7 +6,7 @@
 // Usage: gui_driver session QUARVEL.EXE REPORT.TXT REPORT.CSV
 //        gui_driver linklost QUARVEL.EXE
 //        gui_driver hotplug QUARVEL.EXE FOLDER (COM7 comes and goes, see WatchPortComeAndGo)
-//        gui_driver pose connection|about QUARVEL.EXE   (opens that dialog and holds it 15 s, for a screenshot)
+//        gui_driver pose main|connection|about QUARVEL.EXE   (opens that dialog and holds it 15 s, for a screenshot)
 #include <windows.h>
 #include <psapi.h>
 
@@ -349,6 +349,13 @@ int main(int argc, char** argv) {
     HWND main = WaitForMainDialog();
     Check("the main dialog opens", main != nullptr);
     if (main == nullptr) ListWindows();
+    if (main != nullptr && pose && posed == "main") {
+        std::printf("POSED main\n");
+        std::fflush(stdout);
+        ::Sleep(15000);
+        ::TerminateProcess(info.hProcess, 0);
+        return g_failures == 0 ? 0 : 1;
+    }
     if (main != nullptr && pose) {
         const bool about = posed == "about";
         if (about) {
