@@ -11,17 +11,6 @@
 namespace {
 
 // The module's texts that `shown` puts into control `controlId` of `dialogId`.
-std::vector<CString> ShownIn(const CResourceModule& module, const std::vector<ShownText>& shown, int dialogId,
-                             int controlId) {
-    std::vector<CString> texts;
-    for (const ShownText& entry : shown) {
-        if (entry.dialogId != dialogId || entry.controlId != controlId) continue;
-        for (UINT id : entry.stringIds) {
-            if (const CString* text = module.FindString(id)) texts.push_back(*text);
-        }
-    }
-    return texts;
-}
 
 void CheckDialog(const CResourceModule& module, const DialogTemplate& tmpl,
                  const std::vector<ShownText>& shown, std::vector<UnfitText>& unfit) {
@@ -37,7 +26,7 @@ void CheckDialog(const CResourceModule& module, const DialogTemplate& tmpl,
         CWnd wnd(widget, control.id);
         std::vector<CString> texts{control.text};
         if (control.id != -1) {
-            for (CString& text : ShownIn(module, shown, tmpl.id, control.id)) {
+            for (CString& text : ShownTextsOf(module, shown, tmpl.id, control.id)) {
                 texts.push_back(std::move(text));
             }
         }

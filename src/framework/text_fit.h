@@ -23,6 +23,10 @@ struct UnfitText {
     int roomPx = 0;   // what the control leaves for it
 };
 
+// The module's texts that `shown` puts into control `controlId` of dialog `dialogId`.
+std::vector<CString> ShownTextsOf(const CResourceModule& module, const std::vector<ShownText>& shown, int dialogId,
+                                  int controlId);
+
 // Checks the static texts, buttons, group boxes and edit texts of every dialog of `module`, and every
 // text of `shown` in its control. An empty result means every text fits.
 std::vector<UnfitText> FindUnfitTexts(const CResourceModule& module, const std::vector<ShownText>& shown);

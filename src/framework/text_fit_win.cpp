@@ -15,17 +15,6 @@ constexpr int kGroupTitleMargin = 9;
 
 INT_PTR CALLBACK Inert(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG ? TRUE : FALSE; }
 
-std::vector<CString> ShownIn(const CResourceModule& module, const std::vector<ShownText>& shown, int dialogId,
-                             int controlId) {
-    std::vector<CString> texts;
-    for (const ShownText& entry : shown) {
-        if (entry.dialogId != dialogId || entry.controlId != controlId) continue;
-        for (UINT id : entry.stringIds) {
-            if (const CString* text = module.FindString(id)) texts.push_back(*text);
-        }
-    }
-    return texts;
-}
 
 // The width of `text` on one line in the control's font; mnemonic markers are not drawn.
 int WidthIn(HWND control, const CString& text, bool mnemonics) {
@@ -72,7 +61,7 @@ void CheckDialog(const CResourceModule& module, const DialogTemplate& tmpl, cons
         if (room < 0) continue;
         std::vector<CString> texts{c.text};
         if (c.id != -1) {
-            for (CString& text : ShownIn(module, shown, tmpl.id, c.id)) texts.push_back(std::move(text));
+            for (CString& text : ShownTextsOf(module, shown, tmpl.id, c.id)) texts.push_back(std::move(text));
         }
         for (const CString& text : texts) {
             if (text.empty()) continue;

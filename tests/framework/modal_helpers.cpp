@@ -20,8 +20,6 @@
 
 #include <map>
 
-void InstallFailingMessageBoxAnswerer();
-
 void WhenModal(std::function<void(TestWindow modal)> step) {
     QTimer::singleShot(0, qApp, [step] {
         QWidget* modal = QApplication::activeModalWidget();
@@ -51,22 +49,6 @@ ModalDeadline::ModalDeadline(int milliseconds) : m_timer(new QTimer) {
 
 ModalDeadline::~ModalDeadline() { delete m_timer; }
 
-MessageBoxRecorder::MessageBoxRecorder(int answer) {
-    SetMessageBoxAnswerer([this, answer](const MessageBoxRequest& request) {
-        boxes.push_back(request);
-        return answer;
-    });
-}
-
-MessageBoxRecorder::MessageBoxRecorder(std::function<int(const MessageBoxRequest&)> answerer) {
-    SetMessageBoxAnswerer([this, answerer](const MessageBoxRequest& request) {
-        boxes.push_back(request);
-        return answerer(request);
-    });
-}
-
-MessageBoxRecorder::~MessageBoxRecorder() { InstallFailingMessageBoxAnswerer(); }
-
 bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
     QDeadlineTimer deadline(milliseconds);
     while (!done() && !deadline.hasExpired()) {
@@ -76,12 +58,6 @@ bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
         loop.exec();
     }
     return done();
-}
-
-DialogTemplate BuiltInTemplate(int id) {
-    const DialogTemplate* found = CResourceModule::BuiltIn().FindDialog(id);
-    EXPECT_NE(found, nullptr) << "dialog " << id;
-    return found != nullptr ? *found : DialogTemplate{};
 }
 
 void ProcessPending() { QCoreApplication::sendPostedEvents(); }

@@ -11,8 +11,6 @@
 
 #include "framework/win32_window.h"
 
-void InstallFailingMessageBoxAnswerer();
-
 namespace {
 
 std::map<UINT_PTR, std::function<void(TestWindow)>>& PendingSteps() {
@@ -138,22 +136,6 @@ ModalDeadline::~ModalDeadline() {
     if (m_timer != 0) ::KillTimer(nullptr, static_cast<UINT_PTR>(m_timer));
 }
 
-MessageBoxRecorder::MessageBoxRecorder(int answer) {
-    SetMessageBoxAnswerer([this, answer](const MessageBoxRequest& request) {
-        boxes.push_back(request);
-        return answer;
-    });
-}
-
-MessageBoxRecorder::MessageBoxRecorder(std::function<int(const MessageBoxRequest&)> answerer) {
-    SetMessageBoxAnswerer([this, answerer](const MessageBoxRequest& request) {
-        boxes.push_back(request);
-        return answerer(request);
-    });
-}
-
-MessageBoxRecorder::~MessageBoxRecorder() { InstallFailingMessageBoxAnswerer(); }
-
 void ProcessPending() {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -176,12 +158,6 @@ bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
         ProcessPending();
     }
     return done();
-}
-
-DialogTemplate BuiltInTemplate(int id) {
-    const DialogTemplate* found = CResourceModule::BuiltIn().FindDialog(id);
-    EXPECT_NE(found, nullptr) << "dialog " << id;
-    return found != nullptr ? *found : DialogTemplate{};
 }
 
 bool UnderWine() {

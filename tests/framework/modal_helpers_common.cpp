@@ -1,0 +1,26 @@
+// The helpers that need no backend: the message-box recorder and the built-in templates.
+#include "framework/modal_helpers.h"
+
+#include <gtest/gtest.h>
+
+MessageBoxRecorder::MessageBoxRecorder(int answer) {
+    SetMessageBoxAnswerer([this, answer](const MessageBoxRequest& request) {
+        boxes.push_back(request);
+        return answer;
+    });
+}
+
+MessageBoxRecorder::MessageBoxRecorder(std::function<int(const MessageBoxRequest&)> answerer) {
+    SetMessageBoxAnswerer([this, answerer](const MessageBoxRequest& request) {
+        boxes.push_back(request);
+        return answerer(request);
+    });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder() { InstallFailingMessageBoxAnswerer(); }
+
+DialogTemplate BuiltInTemplate(int id) {
+    const DialogTemplate* found = CResourceModule::BuiltIn().FindDialog(id);
+    EXPECT_NE(found, nullptr) << "dialog " << id;
+    return found != nullptr ? *found : DialogTemplate{};
+}
