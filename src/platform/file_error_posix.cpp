@@ -2,6 +2,7 @@
 #include <cerrno>
 
 #include "platform/file.h"
+#include "platform/file_os_error.h"
 
 int CFileException::OsErrorToCause(long osError) {
     switch (osError) {
@@ -28,3 +29,6 @@ int CFileException::OsErrorToCause(long osError) {
         default: return genericException;
     }
 }
+
+long LastFileError() { return errno; }
+long BadHandleError() { return EBADF; }

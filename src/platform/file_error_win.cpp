@@ -1,5 +1,6 @@
 // What a Windows error code (GetLastError) means for a file operation.
 #include "platform/file.h"
+#include "platform/file_os_error.h"
 #include "platform/win32_api.h"
 
 int CFileException::OsErrorToCause(long osError) {
@@ -37,3 +38,6 @@ int CFileException::OsErrorToCause(long osError) {
         default: return genericException;
     }
 }
+
+long LastFileError() { return static_cast<long>(GetLastError()); }
+long BadHandleError() { return ERROR_INVALID_HANDLE; }

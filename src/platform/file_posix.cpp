@@ -147,8 +147,6 @@ void CFile::Abort() {
     m_hFile = -1;
 }
 
-CStdioFile::~CStdioFile() { CStdioFile::Abort(); }
-
 BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* error) {
     Abort();
     if (!CFile::Open(fileName, openFlags, error)) return FALSE;
@@ -160,25 +158,6 @@ BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* e
         return FALSE;
     }
     return TRUE;
-}
-
-UINT CStdioFile::Read(void* buffer, UINT count) {
-    if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
-    if (count == 0) return 0;
-    const std::size_t n = fread(buffer, 1, count, m_pStream);
-    if (n < count && ferror(m_pStream)) {
-        clearerr(m_pStream);
-        Throw(errno);
-    }
-    return static_cast<UINT>(n);
-}
-
-void CStdioFile::Write(const void* buffer, UINT count) {
-    if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
-    if (count != 0 && fwrite(buffer, 1, count, m_pStream) != count) {
-        clearerr(m_pStream);
-        Throw(errno);
-    }
 }
 
 ULONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
@@ -193,52 +172,4 @@ ULONGLONG CStdioFile::GetPosition() const {
     const off_t pos = ftello(m_pStream);
     if (pos < 0) Throw(errno);
     return static_cast<ULONGLONG>(pos);
-}
-
-void CStdioFile::Close() {
-    if (!m_pStream) {
-        CFile::Close();
-        return;
-    }
-    FILE* stream = m_pStream;
-    m_pStream = nullptr;
-    m_hFile = -1;  // fclose closes the descriptor
-    if (fclose(stream) != 0) Throw(errno);
-}
-
-void CStdioFile::Abort() {
-    if (m_pStream) {
-        fclose(m_pStream);
-        m_pStream = nullptr;
-        m_hFile = -1;
-    }
-    CFile::Abort();
-}
-
-bool CStdioFile::ReadRawLine(std::string& bytes, std::size_t limit) {
-    if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
-    bytes.clear();
-    while (bytes.size() < limit) {
-        const int c = getc(m_pStream);
-        if (c == EOF) {
-            if (ferror(m_pStream)) {
-                clearerr(m_pStream);
-                Throw(errno);
-            }
-            break;
-        }
-        bytes.push_back(static_cast<char>(c));
-        if (c == '\n') break;
-    }
-    return !bytes.empty();
-}
-
-void CStdioFile::WriteString(const char16_t* text) {
-    if (!text) return;
-    std::string bytes;
-    for (; *text; ++text) {
-        bytes.push_back(static_cast<char>(*text & 0xFF));
-        bytes.push_back(static_cast<char>(*text >> 8));
-    }
-    Write(bytes.data(), static_cast<UINT>(bytes.size()));
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/file_os_error.h"
 #include "platform/win32_api.h"
 
 namespace {
@@ -42,7 +43,6 @@ const char* StreamMode(UINT flags) {
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
-long LastError() { return static_cast<long>(GetLastError()); }
 }  // namespace
 
 CFile::~CFile() { CFile::Abort(); }
@@ -64,7 +64,7 @@ BOOL CFile::Open(const CString& fileName, UINT openFlags, CFileException* error)
                                       ShareModeFor(openFlags), nullptr, CreationFor(openFlags),
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        const long err = LastError();
+        const long err = LastFileError();
         if (error) *error = CFileException(CFileException::OsErrorToCause(err), err, m_strFileName);
         return FALSE;
     }
@@ -83,7 +83,7 @@ UINT CFile::Read(void* buffer, UINT count) {
     while (done < count) {
         DWORD n = 0;
         if (!ReadFile(HandleOf(m_hFile), static_cast<char*>(buffer) + done, count - done, &n, nullptr)) {
-            Throw(LastError());
+            Throw(LastFileError());
         }
         if (n == 0) break;
         done += n;
@@ -98,7 +98,7 @@ void CFile::Write(const void* buffer, UINT count) {
     while (done < count) {
         DWORD n = 0;
         if (!WriteFile(HandleOf(m_hFile), static_cast<const char*>(buffer) + done, count - done, &n, nullptr)) {
-            Throw(LastError());
+            Throw(LastFileError());
         }
         if (n == 0) ThrowCause(CFileException::diskFull, ERROR_DISK_FULL);  // nothing more was stored
         done += n;
@@ -112,7 +112,7 @@ ULONGLONG CFile::Seek(LONGLONG offset, UINT from) {
     distance.QuadPart = offset;
     LARGE_INTEGER pos{};
     if (!SetFilePointerEx(HandleOf(m_hFile), distance, &pos, method)) {
-        ThrowCause(CFileException::badSeek, LastError());
+        ThrowCause(CFileException::badSeek, LastFileError());
     }
     return static_cast<ULONGLONG>(pos.QuadPart);
 }
@@ -121,14 +121,14 @@ ULONGLONG CFile::GetPosition() const {
     if (m_hFile < 0) ThrowCause(CFileException::invalidFile, ERROR_INVALID_HANDLE);
     LARGE_INTEGER zero{};
     LARGE_INTEGER pos{};
-    if (!SetFilePointerEx(HandleOf(m_hFile), zero, &pos, FILE_CURRENT)) Throw(LastError());
+    if (!SetFilePointerEx(HandleOf(m_hFile), zero, &pos, FILE_CURRENT)) Throw(LastFileError());
     return static_cast<ULONGLONG>(pos.QuadPart);
 }
 
 ULONGLONG CFile::GetLength() const {
     if (m_hFile < 0) ThrowCause(CFileException::invalidFile, ERROR_INVALID_HANDLE);
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(HandleOf(m_hFile), &size)) Throw(LastError());
+    if (!GetFileSizeEx(HandleOf(m_hFile), &size)) Throw(LastFileError());
     return static_cast<ULONGLONG>(size.QuadPart);
 }
 
@@ -137,15 +137,13 @@ void CFile::Close() {
     const int fd = m_hFile;
     m_hFile = -1;
     // The handle is released whatever the result, so it is never closed twice.
-    if (_close(fd) != 0) Throw(LastError());
+    if (_close(fd) != 0) Throw(LastFileError());
 }
 
 void CFile::Abort() {
     if (m_hFile >= 0) _close(m_hFile);
     m_hFile = -1;
 }
-
-CStdioFile::~CStdioFile() { CStdioFile::Abort(); }
 
 BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* error) {
     Abort();
@@ -159,83 +157,16 @@ BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* e
     return TRUE;
 }
 
-UINT CStdioFile::Read(void* buffer, UINT count) {
-    if (!m_pStream) ThrowCause(CFileException::invalidFile, ERROR_INVALID_HANDLE);
-    if (count == 0) return 0;
-    const std::size_t n = fread(buffer, 1, count, m_pStream);
-    if (n < count && ferror(m_pStream)) {
-        clearerr(m_pStream);
-        Throw(LastError());
-    }
-    return static_cast<UINT>(n);
-}
-
-void CStdioFile::Write(const void* buffer, UINT count) {
-    if (!m_pStream) ThrowCause(CFileException::invalidFile, ERROR_INVALID_HANDLE);
-    if (count != 0 && fwrite(buffer, 1, count, m_pStream) != count) {
-        clearerr(m_pStream);
-        Throw(LastError());
-    }
-}
-
 ULONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
     if (!m_pStream) ThrowCause(CFileException::invalidFile, ERROR_INVALID_HANDLE);
     const int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
-    if (_fseeki64(m_pStream, offset, whence) != 0) ThrowCause(CFileException::badSeek, LastError());
+    if (_fseeki64(m_pStream, offset, whence) != 0) ThrowCause(CFileException::badSeek, LastFileError());
     return GetPosition();
 }
 
 ULONGLONG CStdioFile::GetPosition() const {
     if (!m_pStream) ThrowCause(CFileException::invalidFile, ERROR_INVALID_HANDLE);
     const long long pos = _ftelli64(m_pStream);
-    if (pos < 0) Throw(LastError());
+    if (pos < 0) Throw(LastFileError());
     return static_cast<ULONGLONG>(pos);
-}
-
-void CStdioFile::Close() {
-    if (!m_pStream) {
-        CFile::Close();
-        return;
-    }
-    FILE* stream = m_pStream;
-    m_pStream = nullptr;
-    m_hFile = -1;  // fclose closes the descriptor and its handle
-    if (fclose(stream) != 0) Throw(LastError());
-}
-
-void CStdioFile::Abort() {
-    if (m_pStream) {
-        fclose(m_pStream);
-        m_pStream = nullptr;
-        m_hFile = -1;
-    }
-    CFile::Abort();
-}
-
-bool CStdioFile::ReadRawLine(std::string& bytes, std::size_t limit) {
-    if (!m_pStream) ThrowCause(CFileException::invalidFile, ERROR_INVALID_HANDLE);
-    bytes.clear();
-    while (bytes.size() < limit) {
-        const int c = getc(m_pStream);
-        if (c == EOF) {
-            if (ferror(m_pStream)) {
-                clearerr(m_pStream);
-                Throw(LastError());
-            }
-            break;
-        }
-        bytes.push_back(static_cast<char>(c));
-        if (c == '\n') break;
-    }
-    return !bytes.empty();
-}
-
-void CStdioFile::WriteString(const char16_t* text) {
-    if (!text) return;
-    std::string bytes;
-    for (; *text; ++text) {
-        bytes.push_back(static_cast<char>(*text & 0xFF));
-        bytes.push_back(static_cast<char>(*text >> 8));
-    }
-    Write(bytes.data(), static_cast<UINT>(bytes.size()));
 }
