@@ -56,6 +56,11 @@ std::string GuiTest::Stored(const std::string& name) const {
 }
 
 void GuiTest::StartTool(rk9sim::ToolProfile profile, rk9sim::FaultPlan faults) {
+    // A tool before this one goes first: it frees its line, and its port mapping restores the previous one.
+#ifndef _WIN32
+    m_ports.reset();
+#endif
+    m_sim.reset();
     m_sim = std::make_unique<rk9sim::Simulator>(std::move(profile), std::move(faults));
     std::string error;
 #ifdef _WIN32

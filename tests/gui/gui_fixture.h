@@ -46,7 +46,7 @@ protected:
     // A stored value's text, "<none>" when absent, "<no key>" without the key.
     std::string Stored(const std::string& name) const;
 
-    // Starts the simulated tool where the program finds it at kToolPort.
+    // Starts the simulated tool where the program finds it at kToolPort (in place of one started before).
     void StartTool(rk9sim::ToolProfile profile = {}, rk9sim::FaultPlan faults = {});
 
     // Runs the main dialog modally; `script` runs inside its loop with the dialog's window. When the
