@@ -6,6 +6,8 @@
 // open (inotify on the slave's node), never spinning on the master's hang-up. An attached tty carries a UUCP
 // lock file while it is served. Threads: one serving thread calls Read, Write and HangUp; any thread may call
 // Wake. The owner (the simulator, a test) destroys it after the serving thread has ended.
+// On Windows there are no pseudo-terminals: Create fails, and Attach serves a COM port (one end of a
+// null-modem pair, whose other end the client opens); a client's settings cannot be seen from there.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,7 +33,7 @@ public:
 
     // The path a client opens: the slave side, or the attached tty.
     const std::string& DevicePath() const { return m_strPath; }
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const;
 
     // Waits up to timeoutMs (-1: no limit) for bytes, through any number of closes and opens of a pair's
     // slave side. Returns the count (> 0), 0 after the time-out, kStopped after Wake (consumed), or kGone.
@@ -46,6 +48,16 @@ public:
     bool GetClientLine(LineSettings& line) const;
 
 private:
+#ifdef _WIN32
+    bool SetReadTimeout(int timeoutMs);
+
+    void* m_port = nullptr;       // HANDLE of the COM port, opened for overlapped I/O
+    void* m_readEvent = nullptr;  // the reads' and writes' OVERLAPPED event
+    void* m_wakeEvent = nullptr;  // manual-reset; set by Wake until a Read takes it
+    volatile long m_wakePending = 0;
+    int m_readTimeout = -2;  // what COMMTIMEOUTS holds now (-2: not yet set)
+    std::string m_strPath;
+#else
     // A pair's slave has no opener: waits for its next open, a Wake or the deadline (-1: none).
     int WaitForClient(long long deadlineMs);
     // Waits until `fd` is readable (1, with its poll events in `revents`), a Wake (kStopped), the deadline
@@ -57,4 +69,5 @@ private:
     int m_wakeFd = -1;
     std::string m_strPath;
     UucpLock m_lock;  // an attached tty's lock file
+#endif
 };

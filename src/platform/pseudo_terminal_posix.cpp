@@ -52,6 +52,8 @@ PseudoTerminal::~PseudoTerminal() {
     if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
+bool PseudoTerminal::IsOpen() const { return m_fd >= 0; }
+
 bool PseudoTerminal::Create(std::string* error) {
     std::string reason;
     if (m_wakeFd < 0) m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialog>
@@ -12,8 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWidget>
 
 #include "framework/qt_string.h"
@@ -108,7 +111,20 @@ void TypeText(TestWindow dialog, int id, const CString& text) {
 }
 
 void Click(TestWindow dialog, int id) {
-    if (auto* button = Control<QAbstractButton>(dialog, id)) QTest::mouseClick(button, Qt::LeftButton);
+    auto* button = Control<QAbstractButton>(dialog, id);
+    if (button == nullptr) return;
+    // A check box or radio button takes clicks on its mark and label only: its mark is at the left.
+    const bool marked = qobject_cast<QCheckBox*>(button) != nullptr || qobject_cast<QRadioButton*>(button) != nullptr;
+    const QPoint at = marked ? QPoint(button->height() / 2, button->height() / 2) : button->rect().center();
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+bool ChooseText(TestWindow dialog, int id, const CString& text) {
+    auto* combo = Control<QComboBox>(dialog, id);
+    const int at = combo != nullptr ? combo->findText(ToQString(text)) : -1;
+    if (at < 0) return false;
+    combo->setCurrentIndex(at);
+    return true;
 }
 
 void PressKey(TestWindow dialog, int id, Key key) {
@@ -161,3 +177,30 @@ PixelRect ControlRect(TestWindow dialog, int id) {
 PixelRect ClientRect(TestWindow window) {
     return window != nullptr ? PixelRect{0, 0, window->width(), window->height()} : PixelRect{};
 }
+
+bool IsReadOnly(TestWindow dialog, int id) {
+    auto* edit = Control<QLineEdit>(dialog, id);
+    return edit != nullptr && edit->isReadOnly();
+}
+
+bool IsChecked(TestWindow dialog, int id) {
+    auto* button = Control<QAbstractButton>(dialog, id);
+    return button != nullptr && button->isChecked();
+}
+
+int ListRows(TestWindow dialog, int id) {
+    auto* list = Control<QTreeWidget>(dialog, id);
+    return list != nullptr ? list->topLevelItemCount() : -1;
+}
+
+CString ListCell(TestWindow dialog, int id, int row, int column) {
+    auto* list = Control<QTreeWidget>(dialog, id);
+    QTreeWidgetItem* item = list != nullptr ? list->topLevelItem(row) : nullptr;
+    return item != nullptr ? ToCString(item->text(column)) : CString();
+}
+
+void PressEscape(TestWindow dialog) {
+    if (dialog != nullptr) QTest::keyClick(dialog, Qt::Key_Escape);  // a key the focused child leaves reaches it
+}
+
+bool HasIcon(TestWindow window) { return window != nullptr && !window->windowIcon().isNull(); }

@@ -72,9 +72,16 @@ void TypeText(TestWindow dialog, int id, const CString& text);  // replaces an e
 void Click(TestWindow dialog, int id);                           // a button's click
 enum class Key { Return, Enter, Escape, Down, F4 };  // Enter: the keypad's
 void PressKey(TestWindow dialog, int id, Key key);  // focuses the control, then the key as typed
+bool ChooseText(TestWindow dialog, int id, const CString& text);  // a combo box's entry, as picked; false: none
 void FocusControl(TestWindow dialog, int id);
 int FocusedControl(TestWindow dialog);  // the id of the control with the focus; 0 when none has it
 int EditLimit(TestWindow dialog, int id);
+bool IsReadOnly(TestWindow dialog, int id);  // an edit the user cannot type into
+bool IsChecked(TestWindow dialog, int id);   // a check box's or radio button's check
+int ListRows(TestWindow dialog, int id);     // a list view's rows; -1 when it is none
+CString ListCell(TestWindow dialog, int id, int row, int column);
+void PressEscape(TestWindow dialog);  // Esc, as the keyboard delivers it to the focused control
+bool HasIcon(TestWindow window);      // the window's own icon (the title bar's, the task bar's)
 bool IsControlShown(TestWindow dialog, int id);
 bool IsControlEnabled(TestWindow dialog, int id);
 bool IsWindowShown(TestWindow window);

@@ -227,6 +227,18 @@ void PressKey(TestWindow dialog, int id, Key key) {
     ProcessPending();
 }
 
+bool ChooseText(TestWindow dialog, int id, const CString& text) {
+    HWND combo = Item(dialog, id);
+    if (combo == nullptr) return false;
+    const std::wstring wide(text.begin(), text.end());
+    const LRESULT at = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(wide.c_str()));
+    if (at < 0) return false;
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+    // What the combo box tells its dialog when the user picks an entry.
+    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(static_cast<UINT>(id), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    return true;
+}
+
 void FocusControl(TestWindow dialog, int id) {
     if (HWND control = Item(dialog, id)) ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
@@ -270,4 +282,45 @@ PixelRect ClientRect(TestWindow window) {
     RECT r{};
     if (window == nullptr || !::GetClientRect(window, &r)) return {};
     return {0, 0, r.right, r.bottom};
+}
+
+bool IsReadOnly(TestWindow dialog, int id) {
+    HWND edit = Item(dialog, id);
+    return edit != nullptr && (::GetWindowLongPtrW(edit, GWL_STYLE) & ES_READONLY) != 0;
+}
+
+bool IsChecked(TestWindow dialog, int id) {
+    HWND button = Item(dialog, id);
+    return button != nullptr && ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+int ListRows(TestWindow dialog, int id) {
+    HWND list = Item(dialog, id);
+    if (list == nullptr || ClassOf(list) != WC_LISTVIEWW) return -1;
+    return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+CString ListCell(TestWindow dialog, int id, int row, int column) {
+    HWND list = Item(dialog, id);
+    if (list == nullptr) return {};
+    wchar_t text[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    const LRESULT length = ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return CString(text, text + std::max<LRESULT>(length, 0));
+}
+
+void PressEscape(TestWindow dialog) {
+    HWND focus = ::GetFocus();
+    HWND target = focus != nullptr && ::GetAncestor(focus, GA_ROOT) == dialog ? focus : dialog;
+    ::PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1);
+    ::PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    ProcessPending();
+}
+
+bool HasIcon(TestWindow window) {
+    return window != nullptr && (::SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0 ||
+                                 ::SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0);
 }

@@ -1,9 +1,6 @@
 // Connect and Disconnect against rk9-sim on a pseudo-terminal: the display after a read, the saved port
 // and speed, every failing outcome, link loss, the Disconnect question, and presses and closes while a
 // session still reads.
-#include <QCoreApplication>
-#include <QPushButton>
-#include <QWidget>
 
 #include <chrono>
 
@@ -23,11 +20,11 @@ std::vector<std::string> Texts(const MessageBoxRecorder& boxes) {
 }
 
 // Fails (instead of hanging) when a dialog other than the main one opens from the next event loop on.
-void ExpectNoNewDialog(QWidget* mainWindow) {
-    WhenModal([mainWindow](QWidget* modal) {
+void ExpectNoNewDialog(TestWindow mainWindow) {
+    WhenModal([mainWindow](TestWindow modal) {
         if (modal != nullptr && modal != mainWindow) {
-            ADD_FAILURE() << "a dialog opened: " << modal->windowTitle().toStdString();
-            modal->close();
+            ADD_FAILURE() << "a dialog opened: " << Narrow(WindowCaption(modal));
+            Click(modal, IDCANCEL);
         }
     });
 }
@@ -43,7 +40,7 @@ TEST_F(GuiTest, ConnectShowsTheToolsRecordAndStoresThePortAndSpeed) {
     tool.nCycleCounter = 18001;
     tool.nTotalCounter = 2147483648u;
     StartTool(tool);
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(WaitForButton("Disconnect"));
         EXPECT_TRUE(m_app->Connected);
@@ -58,7 +55,7 @@ TEST_F(GuiTest, ConnectShowsTheToolsRecordAndStoresThePortAndSpeed) {
         EXPECT_EQ(Text(IDC_FORCE), "0.75");
         EXPECT_EQ(Text(IDC_RESULT), "Successful cycle");
         EXPECT_EQ(Text(IDC_DIRECTION), "Forward");
-        EXPECT_EQ(Stored("COM"), "COM1");
+        EXPECT_EQ(Stored("COM"), kToolPort);
         EXPECT_EQ(Stored("SPEED"), "9");
         EXPECT_NE(m_app->Engine, nullptr);
         EXPECT_NE(m_app->Port, nullptr);
@@ -76,7 +73,7 @@ TEST_F(GuiTest, AnUnknownModelIsRefusedWithItsMessageAndTheLinkReleased) {
     rk9sim::ToolProfile tool;
     tool.strModel = "rk-9";
     StartTool(tool);
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         MessageBoxRecorder boxes(IDOK);
         ConnectThroughPortDialog();
         ASSERT_TRUE(WaitUntil([&] { return !boxes.boxes.empty(); }, 8000));
@@ -95,7 +92,7 @@ TEST_F(GuiTest, AFailedSessionShowsItsMessageKeepsThePreviousDisplayAndReleasesT
     rk9sim::FaultPlan faults;
     faults.failStatus[CMD_TOOL_SERIAL] = 0xA7;
     StartTool({}, faults);
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         MessageBoxRecorder boxes(IDOK);
         ConnectThroughPortDialog();
         ASSERT_TRUE(WaitUntil([&] { return !boxes.boxes.empty() && m_app->Port == nullptr; }, 8000));
@@ -113,7 +110,7 @@ TEST_F(GuiTest, ALostLinkReleasesItAndSaysDisconnected) {
     rk9sim::FaultPlan faults;
     faults.silentAfter = 8;  // the session's seven exchanges and one keep-alive, then silence
     StartTool({}, faults);
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(WaitForButton("Disconnect"));
         MessageBoxRecorder boxes(IDOK);
@@ -130,7 +127,7 @@ TEST_F(GuiTest, ALostLinkReleasesItAndSaysDisconnected) {
 
 TEST_F(GuiTest, DisconnectAnsweredNoKeepsTheLinkAliveAndYesReleasesIt) {
     StartTool();
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(WaitForButton("Disconnect"));
         {
@@ -156,8 +153,8 @@ TEST_F(GuiTest, DisconnectAnsweredNoKeepsTheLinkAliveAndYesReleasesIt) {
 
         // A loss the released engine had posted just before is stale: no second "Disconnected".
         PostToMainWindow(WM_LINK_LOST, 0, 0);
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents();
+        ProcessPending();
+        ProcessPending();
         EXPECT_EQ(boxes.boxes.size(), 2u);
 
         // And the tool can be read again.
@@ -171,7 +168,7 @@ TEST_F(GuiTest, ConnectWhileASessionStillReadsIsIgnored) {
     rk9sim::FaultPlan faults;
     faults.nReplyDelayMs = 150;  // the session takes about a second
     StartTool({}, faults);
-    RunMainDialog([&](QWidget* window) {
+    RunMainDialog([&](TestWindow window) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(m_app->SessionRunning);
         CHSProtocolApp* engine = m_app->Engine;
@@ -189,7 +186,7 @@ TEST_F(GuiTest, ClosingWhileASessionReadsWaitsForItThenReleasesTheLink) {
     rk9sim::FaultPlan faults;
     faults.nReplyDelayMs = 150;
     StartTool({}, faults);
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(m_app->SessionRunning);
         Press(IDCANCEL);
@@ -204,10 +201,8 @@ TEST_F(GuiTest, ClosingWhileASessionReadsWaitsForItThenReleasesTheLink) {
 TEST_F(GuiTest, CancelInThePortDialogChangesNothing) {
     MakeKey();
     StartTool();
-    RunMainDialog([&](QWidget*) {
-        WhenModal([](QWidget* modal) {
-            if (auto* cancel = Control<QPushButton>(modal, IDCANCEL)) cancel->click();
-        });
+    RunMainDialog([&](TestWindow) {
+        WhenModal([](TestWindow modal) { Click(modal, IDCANCEL); });
         Press(IDC_CONNECT);
         EXPECT_EQ(m_app->Port, nullptr);
         EXPECT_EQ(m_app->Engine, nullptr);

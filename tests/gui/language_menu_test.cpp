@@ -15,7 +15,7 @@ UINT CheckedLanguage(CQuarvelDlg& dlg) {
 
 TEST_F(GuiTest, ChoosingTheCheckedLanguageWritesNothingAndShowsNothing) {
     MakeKey();
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         m_dlg->SendMessage(WM_SYSCOMMAND, IDM_LANGUAGE_ENGLISH, 0);  // the failing answerer catches any box
         EXPECT_EQ(Stored("Language"), "<none>");
         EXPECT_EQ(CheckedLanguage(*m_dlg), IDM_LANGUAGE_ENGLISH);
@@ -24,7 +24,7 @@ TEST_F(GuiTest, ChoosingTheCheckedLanguageWritesNothingAndShowsNothing) {
 
 TEST_F(GuiTest, ChoosingAnotherLanguageStoresItMovesTheCheckAndAsksForARestart) {
     MakeKey();
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         MessageBoxRecorder boxes(IDOK);
         m_dlg->SendMessage(WM_SYSCOMMAND, IDM_LANGUAGE_ITALIAN, 0);
         ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -40,7 +40,7 @@ TEST_F(GuiTest, ChoosingAnotherLanguageStoresItMovesTheCheckAndAsksForARestart) 
 
 TEST_F(GuiTest, AFailedLanguageStoreLeavesTheCheckAndTheLanguageSoAnotherTryWritesAgain) {
     // No key: the program never creates it, so the store fails with 2 and nothing is shown.
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         m_dlg->SendMessage(WM_SYSCOMMAND, IDM_LANGUAGE_FRENCH, 0);
         EXPECT_EQ(Stored("Language"), "<no key>");
         EXPECT_EQ(CheckedLanguage(*m_dlg), IDM_LANGUAGE_ENGLISH);

@@ -1,8 +1,5 @@
 // The main dialog without a tool: start-up display, system menu, icons, the display's rounding and
 // scaling, the texts back into the record, the About box, and Exit/Esc with an out-of-range counter.
-#include <QLineEdit>
-#include <QPushButton>
-
 #include "gui/gui_fixture.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
@@ -12,7 +9,7 @@
 
 namespace {
 
-const QString kRangeMessage = QStringLiteral("Enter an integer between 0 and 18001.");
+const CString kRangeMessage = u"Enter an integer between 0 and 18001.";
 
 // Puts a record into the application and shows it as a SESSION_OK would.
 void Show(CQuarvelApp& app, CQuarvelDlg& dlg, const std::function<void(ToolRecord&)>& edit) {
@@ -21,19 +18,18 @@ void Show(CQuarvelApp& app, CQuarvelDlg& dlg, const std::function<void(ToolRecor
     dlg.UpdateData(FALSE);
 }
 
-const CMenu* LanguagePopup(CQuarvelDlg& dlg) {
-    CMenu* sys = dlg.GetSystemMenu(FALSE);
-    if (sys == nullptr) return nullptr;
-    for (const CMenu::Item& item : sys->Items()) {
-        if (item.flags == MF_POPUP) return item.popup;
+// The position of the Language submenu in the system menu; -1 when there is none.
+int LanguagePosition(const std::vector<GuiTest::MenuEntry>& menu) {
+    for (std::size_t i = 0; i < menu.size(); ++i) {
+        if (menu[i].flags == MF_POPUP) return static_cast<int>(i);
     }
-    return nullptr;
+    return -1;
 }
 
 TEST_F(GuiTest, StartShowsAZeroRecordUnderTheCaptionQuarvel) {
-    RunMainDialog([&](QWidget* window) {
+    RunMainDialog([&](TestWindow window) {
         ASSERT_NE(window, nullptr);
-        EXPECT_EQ(window->windowTitle(), QStringLiteral("Quarvel"));
+        EXPECT_EQ(WindowCaption(window), u"Quarvel");
         EXPECT_EQ(Text(IDC_CYCLE_COUNTER), "0");
         EXPECT_EQ(Text(IDC_TOTAL_COUNTER), "0");
         EXPECT_EQ(Text(IDC_POSITION), "0");
@@ -45,16 +41,16 @@ TEST_F(GuiTest, StartShowsAZeroRecordUnderTheCaptionQuarvel) {
         EXPECT_EQ(Text(IDC_DIRECTION), "Backward");
         EXPECT_EQ(Text(IDC_CONNECT), "Connect");
 
-        auto* controller = Control<QLineEdit>(window, IDC_CONTROLLER_SERIAL);
-        ASSERT_NE(controller, nullptr);
-        EXPECT_TRUE(controller->isReadOnly());
-        EXPECT_EQ(controller->maxLength(), 14);
-        EXPECT_EQ(Control<QLineEdit>(window, IDC_TOOL_SERIAL)->maxLength(), 20);
-        EXPECT_EQ(Control<QLineEdit>(window, IDC_FIRMWARE_VERSION)->maxLength(), 22);
-        EXPECT_EQ(Control<QLineEdit>(window, IDC_TOOL_MODEL)->maxLength(), 19);
-        EXPECT_TRUE(Control<QPushButton>(window, ID_HELP)->isHidden());
-        EXPECT_TRUE(Control<QPushButton>(window, IDC_SAVE)->isEnabled());
-        EXPECT_FALSE(window->windowIcon().isNull());
+        ASSERT_TRUE(HasControl(window, IDC_CONTROLLER_SERIAL));
+        EXPECT_TRUE(IsReadOnly(window, IDC_CONTROLLER_SERIAL));
+        EXPECT_EQ(EditLimit(window, IDC_CONTROLLER_SERIAL), 14);
+        EXPECT_EQ(EditLimit(window, IDC_TOOL_SERIAL), 20);
+        EXPECT_EQ(EditLimit(window, IDC_FIRMWARE_VERSION), 22);
+        EXPECT_EQ(EditLimit(window, IDC_TOOL_MODEL), 19);
+        EXPECT_TRUE(HasControl(window, ID_HELP));
+        EXPECT_FALSE(IsControlShown(window, ID_HELP));
+        EXPECT_TRUE(IsControlEnabled(window, IDC_SAVE));
+        EXPECT_TRUE(HasIcon(window));
         EXPECT_EQ(m_dlg->OnQueryDragIcon(), AfxLoadIcon(IDR_MAINFRAME));
     });
 }
@@ -63,10 +59,8 @@ TEST_F(GuiTest, SystemMenuCarriesAboutAndTheLanguagePopupWithTheCheckOnTheStored
     MakeKey({{"Language", "2"}});  // no Language2 value: Italian is checked, the interface stays English
     LoadLanguage(*m_app);
     ASSERT_EQ(m_app->Language, 2);
-    RunMainDialog([&](QWidget*) {
-        CMenu* sys = m_dlg->GetSystemMenu(FALSE);
-        ASSERT_NE(sys, nullptr);
-        const auto& items = sys->Items();
+    RunMainDialog([&](TestWindow) {
+        const auto items = SystemMenu();
         ASSERT_GE(items.size(), 5u);
         const std::size_t n = items.size();
         EXPECT_EQ(items[n - 4].flags, MF_SEPARATOR);
@@ -77,26 +71,25 @@ TEST_F(GuiTest, SystemMenuCarriesAboutAndTheLanguagePopupWithTheCheckOnTheStored
         EXPECT_EQ(items[n - 1].id, IDM_HISTORY);  // after the Language submenu
         EXPECT_EQ(items[n - 1].text, u"History...");
 
-        const CMenu* popup = LanguagePopup(*m_dlg);
-        ASSERT_NE(popup, nullptr);
-        ASSERT_EQ(popup->GetMenuItemCount(), 4);
+        const auto popup = SystemMenu(LanguagePosition(items));
+        ASSERT_EQ(popup.size(), 4u);
         const char16_t* names[] = {u"English", u"French", u"Italian", u"Bulgarian"};
         for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(popup->Items()[i].id, IDM_LANGUAGE_ENGLISH + static_cast<UINT>(i));
-            EXPECT_EQ(popup->Items()[i].text, names[i]);
-            EXPECT_EQ(popup->GetMenuState(IDM_LANGUAGE_ENGLISH + i, MF_BYCOMMAND), i == 2 ? MF_CHECKED : MF_UNCHECKED);
+            EXPECT_EQ(popup[i].id, IDM_LANGUAGE_ENGLISH + static_cast<UINT>(i));
+            EXPECT_EQ(popup[i].text, names[i]);
+            EXPECT_EQ(popup[i].checked, i == 2) << i;
         }
     });
 }
 
 TEST_F(GuiTest, ALanguageIndexOutsideTheMenuChecksNothing) {
     m_app->Language = 7;
-    RunMainDialog([&](QWidget*) {
-        const CMenu* popup = LanguagePopup(*m_dlg);
-        ASSERT_NE(popup, nullptr);
-        for (UINT id = IDM_LANGUAGE_ENGLISH; id <= IDM_LANGUAGE_BULGARIAN; ++id) {
-            EXPECT_EQ(popup->GetMenuState(id, MF_BYCOMMAND), MF_UNCHECKED);
-        }
+    RunMainDialog([&](TestWindow) {
+        const int position = LanguagePosition(SystemMenu());
+        ASSERT_GE(position, 0);
+        const auto popup = SystemMenu(position);
+        EXPECT_EQ(popup.size(), 4u);
+        for (const auto& item : popup) EXPECT_FALSE(item.checked) << item.id;
     });
 }
 
@@ -108,7 +101,7 @@ TEST_F(GuiTest, DisplayRoundsThePositionToHundredthsAndScalesTheForce) {
     // 4662 and 5698 are the two 16-bit readings the report rounds one hundredth higher.
     const Case cases[] = {{1000, "10.86"}, {1, "0.01"}, {65535, "711.65"}, {4662, "50.62"}, {5698, "61.87"},
                           {250, "2.71"},   {0, "0"}};
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         for (const Case& c : cases) {
             Show(*m_app, *m_dlg, [&](ToolRecord& r) { r.PositionCounts = c.counts; });
             EXPECT_EQ(Text(IDC_POSITION), c.shown) << c.counts;
@@ -135,7 +128,7 @@ TEST_F(GuiTest, DisplayRoundsThePositionToHundredthsAndScalesTheForce) {
 }
 
 TEST_F(GuiTest, TransferToTheRecordCopiesCountersAndTextsOnlyCutAndNulFilled) {
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         Show(*m_app, *m_dlg, [](ToolRecord& r) {
             r.CycleCounter = 5;
             r.PositionCounts = 77;
@@ -158,28 +151,28 @@ TEST_F(GuiTest, TransferToTheRecordCopiesCountersAndTextsOnlyCutAndNulFilled) {
 }
 
 TEST_F(GuiTest, AboutBoxNamesTheProgramAndItsVersion) {
-    RunMainDialog([&](QWidget*) {
-        QString caption, label;
-        WhenModal([&](QWidget* about) {
+    RunMainDialog([&](TestWindow) {
+        CString caption, label;
+        WhenModal([&](TestWindow about) {
             ASSERT_NE(about, nullptr);
-            caption = about->windowTitle();
-            if (auto* text = Control<QWidget>(about, IDC_VERSION_LABEL)) label = text->property("text").toString();
-            if (auto* ok = Control<QPushButton>(about, IDOK)) ok->click();
+            caption = WindowCaption(about);
+            label = ControlText(about, IDC_VERSION_LABEL);
+            Click(about, IDOK);
         });
         m_dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-        EXPECT_EQ(caption, QStringLiteral("Quarvel"));
-        EXPECT_EQ(label, QStringLiteral("Quarvel 1.2"));
+        EXPECT_EQ(caption, u"Quarvel");
+        EXPECT_EQ(label, u"Quarvel 1.2");
     });
 }
 
 TEST_F(GuiTest, ExitWithACounterOutOfRangeShowsTheRangeMessageTwiceAndStaysOpenEscCloses) {
-    RunMainDialog([&](QWidget*) {
+    RunMainDialog([&](TestWindow) {
         Show(*m_app, *m_dlg, [](ToolRecord& r) { r.CycleCounter = 18002; });
         {
             MessageBoxRecorder boxes(IDOK);
             Press(IDOK);
             ASSERT_EQ(boxes.boxes.size(), 2u);
-            for (const auto& box : boxes.boxes) EXPECT_EQ(QString::fromStdU16String(box.text), kRangeMessage);
+            for (const auto& box : boxes.boxes) EXPECT_EQ(box.text, kRangeMessage);
             EXPECT_FALSE(m_dlg->IsEnded());
         }
         Show(*m_app, *m_dlg, [](ToolRecord& r) { r.CycleCounter = 18001; });  // the top of the range is fine

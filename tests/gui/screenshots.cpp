@@ -72,7 +72,7 @@ TEST_F(GuiTest, FrenchScreenshots) {
             if (auto* ok = Control<QPushButton>(ports, IDOK)) ok->click();
         });
         Press(IDC_CONNECT);
-        ASSERT_TRUE(WaitForButton(QStringLiteral("Déconnecter")));
+        ASSERT_TRUE(WaitForButton("Déconnecter"));
 
         auto* menuButton = window->findChild<QToolButton*>(QStringLiteral("systemMenuButton"));
         ASSERT_NE(menuButton, nullptr);
