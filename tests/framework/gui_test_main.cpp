@@ -6,15 +6,8 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "framework/message_box.h"
+#include "framework/modal_helpers.h"
 #include "framework/win_app.h"
-
-void InstallFailingMessageBoxAnswerer() {
-    SetMessageBoxAnswerer([](const MessageBoxRequest& request) {
-        ADD_FAILURE() << "unexpected message box: " << std::string(request.text.begin(), request.text.end());
-        return IDOK;
-    });
-}
 
 int main(int argc, char** argv) {
     // Test discovery runs the binary outside CTest's environment, so the platform is set here too.

@@ -1,7 +1,16 @@
-// The helpers that need no backend: the message-box recorder and the built-in templates.
+// The helpers that need no backend: the failing answerer, the message-box recorder, the built-in templates.
 #include "framework/modal_helpers.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+
+void InstallFailingMessageBoxAnswerer() {
+    SetMessageBoxAnswerer([](const MessageBoxRequest& request) {
+        ADD_FAILURE() << "unexpected message box: " << std::string(request.text.begin(), request.text.end());
+        return IDOK;
+    });
+}
 
 MessageBoxRecorder::MessageBoxRecorder(int answer) {
     SetMessageBoxAnswerer([this, answer](const MessageBoxRequest& request) {

@@ -8,14 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "framework/message_box.h"
-
-void InstallFailingMessageBoxAnswerer() {
-    SetMessageBoxAnswerer([](const MessageBoxRequest& request) {
-        ADD_FAILURE() << "unexpected message box: " << std::string(request.text.begin(), request.text.end());
-        return IDOK;
-    });
-}
+#include "framework/modal_helpers.h"
 
 #ifdef QUARVEL_SCREENSHOTS
 void SetScreenshotDir(const char* dir);

@@ -5,15 +5,8 @@
 #include <clocale>
 #include <string>
 
-#include "framework/message_box.h"
+#include "framework/modal_helpers.h"
 #include "framework/win32_window.h"
-
-void InstallFailingMessageBoxAnswerer() {
-    SetMessageBoxAnswerer([](const MessageBoxRequest& request) {
-        ADD_FAILURE() << "unexpected message box: " << std::string(request.text.begin(), request.text.end());
-        return IDOK;
-    });
-}
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
