@@ -34,6 +34,20 @@ if has_resource 000018 000001 &&
   manifest_ok=0
 fi
 icon_ok=1; has_resource 00000e 000080 && icon_ok=0
+# Windows refuses to start a program whose manifest is not well-formed XML (Wine is lenient): the embedded
+# text must parse, and name its DPI awareness.
+manifest_xml_ok=1
+/usr/bin/python3 - "$exe" <<'PY' && manifest_xml_ok=0
+import sys
+import xml.dom.minidom
+data = open(sys.argv[1], "rb").read()
+start = data.find(b"<?xml")
+end = data.find(b"</assembly>", start)
+if start < 0 or end < 0:
+    sys.exit(1)
+doc = xml.dom.minidom.parseString(data[start:end + len(b"</assembly>")])
+sys.exit(0 if doc.getElementsByTagName("dpiAwareness") else 1)
+PY
 
 work="$(mktemp -d)"
 sim_pids=(); xvfb_pid=""
@@ -102,6 +116,7 @@ drive() {  # drive OUTPUT driver-arguments...
 
 check "quarvel.exe carries its manifest for the common controls 6" "$manifest_ok"
 check "quarvel.exe carries the icon 128" "$icon_ok"
+check "quarvel.exe's manifest is well-formed XML" "$manifest_xml_ok"
 
 # The reference: the Linux program reading the same simulator.
 start_sim
