@@ -14,18 +14,10 @@
 #endif
 #undef SNDMSG
 #define SNDMSG ::SendMessageW
-#include "platform/win32_api.h"
+#include "framework/afx_defs.h"  // <windows.h> without the A/W macros named like the framework's methods
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
-
-#undef SendMessage
-#undef GetWindowText
-#undef SetWindowText
-#undef LoadIcon
-#undef GetDlgItemText
-#undef SetDlgItemText
-#undef SendDlgItemMessage
 
 inline const wchar_t* Wide(const CString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 inline CString FromWide(const wchar_t* text) {

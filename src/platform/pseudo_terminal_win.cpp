@@ -4,6 +4,7 @@
 // time-out passes. Windows has no pseudo-terminals, so Create only says so.
 #include "platform/pseudo_terminal.h"
 
+#include "platform/raw_line_win.h"
 #include "platform/win32_api.h"
 
 namespace {
@@ -49,17 +50,7 @@ bool PseudoTerminal::Attach(const std::string& path, std::string* error) {
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(port, &dcb)) return fail(Reason("not a serial port:", path));
     dcb.BaudRate = CBR_9600;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fAbortOnError = FALSE;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
+    MakeRaw8N1(dcb);
     if (!SetCommState(port, &dcb)) return fail(Reason("cannot set 8N1 on", path));
     m_readTimeout = -2;
     if (!SetReadTimeout(0)) return fail(Reason("cannot set the time-outs of", path));

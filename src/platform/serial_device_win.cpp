@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "platform/serial_device.h"
+
+#include "platform/raw_line_win.h"
 #include "platform/win32_api.h"
 
 namespace {
@@ -37,28 +39,6 @@ DWORD OpenError(DWORD error) {
         case ERROR_OUTOFMEMORY: return ERROR_NOT_ENOUGH_MEMORY;
         default: return ERROR_GEN_FAILURE;
     }
-}
-
-// Raw 8N1 without flow control; DTR and RTS stay as the driver has them unless they were handshake lines.
-void MakeRaw8N1(DCB& dcb) {
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE) dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE || dcb.fRtsControl == RTS_CONTROL_TOGGLE) {
-        dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    }
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fTXContinueOnXoff = TRUE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
 }
 
 char ParityLetter(BYTE parity) {
