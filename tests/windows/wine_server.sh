@@ -21,9 +21,22 @@ case "${1:-}" in
     # The first Windows program of a server's life starts Wine's system processes (services.exe, plugplay,
     # winedevice, rpcss), which then live as long as the server and keep that program's standard error.
     # Were it a test, CTest would wait on its output pipe until the time-out, so they are started here, by
-    # wineboot with its output going nowhere; it returns once the services are up.
-    timeout 120 "$here/../../scripts/wine-run" wineboot </dev/null >/dev/null 2>&1 ||
-      { echo "wine_server: Wine's system processes did not start within 120 s" >&2; exit 1; }
+    # wineboot with its output going to a file; it returns once the services are up. A wineboot that fails
+    # (once seen ending at once in a CI run) gets one more try on a new server; both say what Wine said.
+    boot_err="$WINEPREFIX/wineboot.err"
+    boot() { timeout 120 "$here/../../scripts/wine-run" wineboot </dev/null >/dev/null 2>"$boot_err"; }
+    boot || {
+      status=$?
+      echo "wine_server: wineboot ended with status $status ($(tail -3 "$boot_err" | tr '\n' ' ')); once more" >&2
+      wineserver -k 2>/dev/null || true
+      timeout 30 wineserver -w 2>/dev/null || true
+      wineserver -p >/dev/null 2>&1 </dev/null
+      boot || {
+        status=$?
+        echo "wine_server: Wine's system processes did not start (wineboot status $status: $(tail -3 "$boot_err"))" >&2
+        exit 1
+      }
+    }
     if [ -f "$WINEPREFIX/pty-pair.pid" ]; then kill "$(cat "$WINEPREFIX/pty-pair.pid")" 2>/dev/null || true; fi
     pair_out="$WINEPREFIX/pty-pair.out"
     rm -f "$pair_out"
