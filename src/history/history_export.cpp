@@ -7,7 +7,9 @@ bool WriteHistoryExport(const CString& path, const std::string& bytes, CFileExce
         file.Write(bytes.data(), static_cast<UINT>(bytes.size()));
         file.Close();
     } catch (const CFileException&) {
+        // A part of an export would pass for the whole view: the file goes.
         file.Abort();
+        CFile::Remove(file.GetFilePath());
         throw;
     }
     return true;

@@ -4,6 +4,7 @@
 
 #include "app/session/tool_quantities.h"
 #include "platform/resource_module.h"
+#include "platform/spreadsheet_guard.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -21,9 +22,11 @@ std::string StringText(UINT id) { return Utf16ToUtf8(LoadStringW(id)); }
 
 std::string CsvCell(const HistoryValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) {
-        if (text->find_first_of(",\"\r\n") == std::string::npos) return *text;
+        // Our own texts (times, result names, hex, paths) never start like a formula; the tool's may.
+        const std::string cell = GuardSpreadsheetCell(*text);
+        if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
         std::string quoted = "\"";
-        for (char c : *text) {
+        for (char c : cell) {
             if (c == '"') quoted.push_back('"');
             quoted.push_back(c);
         }

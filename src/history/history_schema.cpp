@@ -26,7 +26,7 @@ const char* const kHistorySchemaSteps[kHistorySchemaVersion] = {
     "CREATE INDEX reads_by_tool ON reads(tool_serial, controller_serial, id);",
 };
 
-int MigrateHistorySchema(SqliteDb& db, int* fileVersion) {
+int MigrateHistorySchema(SqliteDb& db, int* fileVersion, std::string* error) {
     int code = SQLITE_OK;
     auto version = db.QueryInt("PRAGMA user_version", &code);
     if (!version) return code;
@@ -48,6 +48,7 @@ int MigrateHistorySchema(SqliteDb& db, int* fileVersion) {
     }
     if (code == SQLITE_OK) code = db.Exec("COMMIT");
     if (code != SQLITE_OK) {
+        *error = db.MessageFor(code);  // before the rollback, which leaves "not an error"
         db.Exec("ROLLBACK");
         return code;
     }

@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string_view>
 
 #include "history/history_schema.h"
@@ -30,11 +32,17 @@ constexpr const char* kFleetSql =
     " JOIN reads r ON r.id = m.last_id WHERE r.read_at >= ?1"
     " ORDER BY r.tool_serial, r.controller_serial";
 
+// One tool's reads with the previous read's total counter of the same controller; the service visits are
+// merged in by ToolRows in one pass (a subquery per read grew with reads x visits).
 constexpr const char* kToolSql =
-    "SELECT * FROM (SELECT " HISTORY_COLUMNS ","
-    " LAG(r.total_counter) OVER (PARTITION BY r.controller_serial ORDER BY r.id),"
-    " " HISTORY_SERVICE_TOTAL
-    " FROM reads r WHERE r.tool_serial = ?1) WHERE read_at >= ?2 ORDER BY id";
+    "SELECT " HISTORY_COLUMNS ","
+    " LAG(r.total_counter) OVER (PARTITION BY r.controller_serial ORDER BY r.id), NULL"
+    " FROM reads r WHERE r.tool_serial = ?1 ORDER BY r.id";
+
+// The tool's visits in the order they take effect: each from the read it counts from on.
+constexpr const char* kToolVisitsSql =
+    "SELECT controller_serial, read_id, total_counter FROM service_visits WHERE tool_serial = ?1"
+    " ORDER BY read_id, id";
 
 constexpr const char* kInsertSql =
     "INSERT INTO reads(read_at, tool_model, tool_serial, controller_serial, firmware_version,"
@@ -91,9 +99,16 @@ CHistoryStore::CHistoryStore(HistoryStoreOptions options) : m_options(std::move(
 }
 
 HistoryStatus CHistoryStore::Failure(const std::string& what, int code) {
-    std::string reason = m_db.IsOpen() ? m_db.Message() : sqlite3_errstr(code);
+    std::string reason = m_db.MessageFor(code);
     m_db.Close();  // the next use opens afresh
     return {false, what + " " + m_options.path + ": " + reason};
+}
+
+HistoryStatus CHistoryStore::VersionRefused(int version) {
+    m_db.Close();
+    if (version < 0) return {false, m_options.path + " has an invalid schema version " + std::to_string(version)};
+    return {false, m_options.path + " has schema version " + std::to_string(version) + ", newer than this program's " +
+                       std::to_string(kHistorySchemaVersion)};
 }
 
 HistoryStatus CHistoryStore::OpenOnce(bool create, int* code) {
@@ -108,19 +123,55 @@ HistoryStatus CHistoryStore::OpenOnce(bool create, int* code) {
     }
     m_db.Exec("PRAGMA synchronous = NORMAL");
     int version = 0;
-    *code = MigrateHistorySchema(m_db, &version);
-    if (*code == SQLITE_MISMATCH) {
+    std::string why;
+    *code = MigrateHistorySchema(m_db, &version, &why);
+    if (*code == SQLITE_MISMATCH) return VersionRefused(version);
+    if (*code != SQLITE_OK && !why.empty()) {
         m_db.Close();
-        return {false, m_options.path + " has schema version " + std::to_string(version) +
-                           ", newer than this program's " + std::to_string(kHistorySchemaVersion)};
+        return {false, "cannot prepare " + m_options.path + ": " + why};
     }
     if (*code != SQLITE_OK) return Failure("cannot prepare", *code);
+    m_writable = true;
     return {};
+}
+
+HistoryStatus CHistoryStore::OpenForReading(bool* exists) {
+    *exists = true;
+    if (m_db.IsOpen()) return {};
+    if (m_options.path.empty()) return {false, "no home folder for the history"};
+    std::error_code ec;
+    if (!fs::exists(m_options.path, ec)) {
+        *exists = false;  // a view of a missing file is an empty history, and creates nothing
+        return {};
+    }
+    // Read-only first; where even the -shm file cannot be made (a read-only folder, a full disk) the file
+    // is read as it is. The version is the first read of the file, so a file that is no database fails here.
+    int code = SQLITE_OK;
+    std::optional<std::int64_t> version;
+    for (const bool immutable : {false, true}) {
+        code = m_db.OpenReadOnly(m_options.path, immutable, m_options.busyTimeoutMs);
+        if (code == SQLITE_OK) version = m_db.QueryInt("PRAGMA user_version", &code);
+        if (version || IsDamagedCode(code)) break;
+    }
+    if (!version) {
+        if (!IsDamagedCode(code)) return Failure("cannot open", code);
+        m_db.Close();
+        if (HistoryStatus aside = SetAside(); !aside.ok) return aside;
+        *exists = false;  // the damaged file is set aside; no new one is made for a view
+        return {};
+    }
+    if (*version > kHistorySchemaVersion || *version < 0) return VersionRefused(static_cast<int>(*version));
+    m_writable = false;
+    if (*version == kHistorySchemaVersion) return {};
+    // An older file is brought up to date first, which needs the write access a view can do without.
+    m_db.Close();
+    return EnsureOpen(false, exists);
 }
 
 HistoryStatus CHistoryStore::EnsureOpen(bool create, bool* exists) {
     if (exists) *exists = true;
-    if (m_db.IsOpen()) return {};
+    if (m_db.IsOpen() && m_writable) return {};
+    m_db.Close();  // a connection opened for reading is opened again for writing
     if (m_options.path.empty()) return {false, "no home folder for the history"};
     std::error_code ec;
     if (!create && !fs::exists(m_options.path, ec)) {
@@ -205,7 +256,7 @@ HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::strin
                                    std::vector<HistoryRow>& rows) {
     rows.clear();
     bool exists = true;
-    if (HistoryStatus status = EnsureOpen(false, &exists); !status.ok || !exists) return status;
+    if (HistoryStatus status = OpenForReading(&exists); !status.ok || !exists) return status;
     SqliteStatement s(m_db, sql);
     int code = s.PrepareCode();
     for (std::size_t i = 0; code == SQLITE_OK && i < texts.size(); ++i) s.Bind(static_cast<int>(i + 1), texts[i]);
@@ -226,5 +277,28 @@ HistoryStatus CHistoryStore::Fleet(const std::string& since, std::int64_t interv
 
 HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::string& since, std::int64_t interval,
                                   std::vector<HistoryRow>& rows) {
-    return Query(kToolSql, {toolSerial, since}, interval, rows);
+    if (HistoryStatus status = Query(kToolSql, {toolSerial}, interval, rows); !status.ok || rows.empty()) return status;
+    // The visits, in the order they take effect, merged into the reads (both ordered) in one pass: each
+    // read counts from the last visit of its controller made at or before it.
+    SqliteStatement visits(m_db, kToolVisitsSql);
+    int code = visits.PrepareCode();
+    if (code == SQLITE_OK) visits.Bind(1, toolSerial);
+    std::map<std::string, std::int64_t> lastVisitTotal;  // by controller serial
+    bool pending = code == SQLITE_OK && (code = visits.Step()) == SQLITE_ROW;
+    for (HistoryRow& row : rows) {
+        for (; pending && visits.Int(1) <= row.id; pending = (code = visits.Step()) == SQLITE_ROW) {
+            lastVisitTotal[visits.Text(0)] = visits.Int(2);
+        }
+        const auto visit = lastVisitTotal.find(row.read.controllerSerial);
+        if (visit != lastVisitTotal.end()) {
+            row.cyclesSinceService = static_cast<std::int64_t>(row.read.totalCounter) - visit->second;
+            row.serviceDue = interval > 0 && row.cyclesSinceService >= interval;
+        }
+    }
+    if (!pending && code != SQLITE_DONE && code != SQLITE_OK) {
+        rows.clear();
+        return Failure("cannot read", code);
+    }
+    std::erase_if(rows, [&](const HistoryRow& row) { return row.read.readAt < since; });
+    return {};
 }

@@ -50,6 +50,10 @@ private:
     // Opens the file once. `create` false: a missing file is not created (*exists false, status ok).
     HistoryStatus EnsureOpen(bool create, bool* exists = nullptr);
     HistoryStatus OpenOnce(bool create, int* code);
+    // Opens the file for the views: read-only, so a read-only folder or a full disk still shows the rows.
+    // *exists false (status ok) for a missing file, or a damaged one that was just set aside.
+    HistoryStatus OpenForReading(bool* exists);
+    HistoryStatus VersionRefused(int version);
     HistoryStatus SetAside();
     HistoryStatus Failure(const std::string& what, int code);
     HistoryStatus Query(const char* sql, const std::vector<std::string>& texts, std::int64_t interval,
@@ -57,5 +61,6 @@ private:
 
     HistoryStoreOptions m_options;
     SqliteDb m_db;
+    bool m_writable = false;  // the open connection may write
     std::string m_setAside;
 };

@@ -2,10 +2,43 @@
 
 #include <sqlite3.h>
 
+namespace {
+// The file as an SQLite URI with the query `parameters`: "file:///home/x/h.sqlite3?immutable=1". The
+// characters a URI gives a meaning are percent-encoded; Windows paths get forward slashes.
+std::string FileUri(const std::string& path, const char* parameters) {
+    std::string uri = "file:";
+    std::string clean = path;
+    for (char& c : clean)
+        if (c == '\\') c = '/';
+    if (clean.size() > 1 && clean[1] == ':') clean = "/" + clean;  // a drive letter: file:///C:/...
+    if (!clean.empty() && clean[0] == '/') uri += "//";
+    static const char kHex[] = "0123456789ABCDEF";
+    for (const char c : clean) {
+        if (c == '%' || c == '?' || c == '#') {
+            uri += '%';
+            uri += kHex[static_cast<unsigned char>(c) >> 4];
+            uri += kHex[static_cast<unsigned char>(c) & 0x0F];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?" + parameters;
+}
+}  // namespace
+
 int SqliteDb::Open(const std::string& path, bool create, int busyTimeoutMs) {
-    Close();
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-    const int code = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+    return OpenWith(path, flags, busyTimeoutMs);
+}
+
+int SqliteDb::OpenReadOnly(const std::string& path, bool immutable, int busyTimeoutMs) {
+    const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | (immutable ? SQLITE_OPEN_URI : 0);
+    return OpenWith(immutable ? FileUri(path, "immutable=1") : path, flags, busyTimeoutMs);
+}
+
+int SqliteDb::OpenWith(const std::string& name, int flags, int busyTimeoutMs) {
+    Close();
+    const int code = sqlite3_open_v2(name.c_str(), &m_db, flags, nullptr);
     if (code != SQLITE_OK) {
         Close();  // sqlite3_open_v2 may hand back a handle even when it failed
         return code;
@@ -38,6 +71,12 @@ std::optional<std::int64_t> SqliteDb::QueryInt(const char* sql, int* code) {
 }
 
 std::string SqliteDb::Message() const { return m_db ? sqlite3_errmsg(m_db) : "no database"; }
+
+std::string SqliteDb::MessageFor(int code) const {
+    // After a rollback the connection's message is "not an error": the failure's own text then.
+    if (m_db && sqlite3_errcode(m_db) == code) return sqlite3_errmsg(m_db);
+    return sqlite3_errstr(code);
+}
 
 SqliteStatement::SqliteStatement(const SqliteDb& db, const char* sql) {
     m_prepare = sqlite3_prepare_v2(db.Handle(), sql, -1, &m_stmt, nullptr);

@@ -18,6 +18,10 @@ public:
     // Opens (creating when `create`) the file; the result code. The busy time-out bounds every wait
     // for another connection's lock.
     int Open(const std::string& path, bool create, int busyTimeoutMs);
+    // Opens the file for reading only. `immutable`: SQLite takes the file as it is, without its -wal and
+    // -shm files and without any lock, for a folder or disk that allows no write at all (rows still in
+    // an unmerged -wal file are then not seen).
+    int OpenReadOnly(const std::string& path, bool immutable, int busyTimeoutMs);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }
     sqlite3* Handle() const { return m_db; }
@@ -28,8 +32,13 @@ public:
     std::optional<std::int64_t> QueryInt(const char* sql, int* code = nullptr);
     // The connection's last error text.
     std::string Message() const;
+    // The text for a result code: the connection's own message when it is about that code (it names
+    // the table or the lock), otherwise SQLite's text for the code.
+    std::string MessageFor(int code) const;
 
 private:
+    int OpenWith(const std::string& name, int flags, int busyTimeoutMs);
+
     sqlite3* m_db = nullptr;
 };
 

@@ -81,6 +81,9 @@ public:
     virtual void Close();
     // Closes without raising anything.
     virtual void Abort();
+    // Deletes a regular file; false when it could not be deleted or is anything else (a device such as
+    // /dev/full, a FIFO, a folder), which is left alone. Never raises.
+    static bool Remove(const CString& fileName);
 
     bool IsOpen() const { return m_hFile >= 0; }
     const CString& GetFilePath() const { return m_strFileName; }

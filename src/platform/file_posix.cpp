@@ -147,6 +147,12 @@ void CFile::Abort() {
     m_hFile = -1;
 }
 
+bool CFile::Remove(const CString& fileName) {
+    const std::string path = Utf16ToUtf8(fileName);
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0;
+}
+
 BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* error) {
     Abort();
     if (!CFile::Open(fileName, openFlags, error)) return FALSE;

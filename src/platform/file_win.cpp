@@ -145,6 +145,13 @@ void CFile::Abort() {
     m_hFile = -1;
 }
 
+bool CFile::Remove(const CString& fileName) {
+    const auto* name = reinterpret_cast<const wchar_t*>(fileName.c_str());
+    const DWORD attributes = GetFileAttributesW(name);
+    const DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & notPlain) == 0 && DeleteFileW(name) != 0;
+}
+
 BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* error) {
     Abort();
     if (!CFile::Open(fileName, openFlags, error)) return FALSE;

@@ -113,7 +113,10 @@ void AfxSetResourceHandle(std::shared_ptr<const CResourceModule> module) {
 }
 
 CString LoadStringW(UINT id) {
+    // A module carries every string of the application's table (the parser sees to it); a string added
+    // after a pack was made comes from the built-in English module.
     const CString* text = AfxGetResourceHandle().FindString(id);
+    if (!text) text = CResourceModule::BuiltIn().FindString(id);
     return text ? *text : CString();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Resource modules: one data-only JSON file supplies every string, dialog template and icon.
-// Exactly one module is current at a time (the built-in English one, or a loaded language pack);
-// there is no fallback between modules. Lookups may run on any thread; the current module is
+// Exactly one module is current at a time (the built-in English one, or a loaded language pack); it
+// supplies every dialog and icon, and every string of the application's table (101..135). Only a string
+// beyond that table that a pack made for an earlier release lacks comes from the built-in module. Lookups may run on any thread; the current module is
 // switched only at start-up, before worker threads exist.
 #include <cstddef>
 #include <cstdint>
@@ -40,7 +41,8 @@ struct IconImage {
 class CResourceModule {
 public:
     // Parses a module. Returns null, with a reason in *error, for anything that is not a complete,
-    // well-formed module (it must carry dialogs 100, 102 and 7000 and icon 128).
+    // well-formed module (it must carry the strings 101..135 of the application's table, dialogs 100,
+    // 102 and 7000 and icon 128).
     static std::unique_ptr<CResourceModule> Parse(std::string_view json, std::string* error);
     static std::unique_ptr<CResourceModule> LoadFile(const std::string& path, std::string* error);
     // The English module compiled into the programs.
@@ -83,7 +85,8 @@ const CResourceModule& AfxGetResourceHandle();
 std::shared_ptr<const CResourceModule> AfxGetResourceModule();
 void AfxSetResourceHandle(std::shared_ptr<const CResourceModule> module);
 
-// A string of the current module by id; empty when the module lacks it.
+// A string of the current module by id; one the module lacks from the built-in module; empty when
+// neither has it.
 CString LoadStringW(UINT id);
 
 // Copies `text` with every "%1" replaced by `arg1` and every "%2" by `arg2` (the framework's

@@ -120,6 +120,20 @@ const RequiredDialog kRequiredDialogs[] = {
       IDC_CYCLE_COUNTER, IDC_SAVE, IDC_TOTAL_COUNTER, IDC_RESULT, IDC_POSITION, IDC_DIRECTION, IDC_FORCE, ID_HELP}},
     {IDD_SELCOM, {IDOK, IDCANCEL, IDC_PORT_LIST, IDC_SPEED_LIST}},
 };
+// The application's own string table: every module carries each of these, in its own language, because
+// the programs take them from the current module alone. Strings added later (the history's, the
+// framework's) are not among them: a pack made before they existed still loads, and LoadStringW takes
+// each one it lacks from the built-in module.
+const UINT kRequiredStrings[] = {
+    IDS_ABOUTBOX,           IDS_LINK_NOT_ESTABLISHED, IDS_CONNECT,          IDS_DISCONNECT,
+    IDS_CONFIRM_DISCONNECT, IDS_DISCONNECTED,         IDS_OUTPUT_NOT_OPENED, IDS_REPORT_TOOL,
+    IDS_REPORT_TOOL_SERIAL, IDS_REPORT_FIRMWARE,      IDS_REPORT_CONTROLLER_SERIAL, IDS_REPORT_CYCLE_COUNTER,
+    IDS_REPORT_TOTAL_COUNTER, IDS_REPORT_STOP_POSITION, IDS_REPORT_LAST_FORCE, IDS_REPORT_STOP_CONDITIONS,
+    IDS_RESULT_SUCCESS,     IDS_RESULT_BREAKUP,       IDS_RESULT_BARRIER,   IDS_DIRECTION_FORWARD,
+    IDS_DIRECTION_BACKWARD, IDS_NO_PORTS,             IDS_REPORT_DIRECTION, IDS_LANGUAGE_MENU,
+    IDS_LANGUAGE_ENGLISH,   IDS_LANGUAGE_FRENCH,      IDS_LANGUAGE_ITALIAN, IDS_LANGUAGE_BULGARIAN,
+    IDS_RESTART_FOR_SETTINGS, IDS_UNKNOWN_DEVICE,     IDS_RESULT_WORKING_RANGE,
+};
 }  // namespace
 
 struct ResourceModuleParser {
@@ -252,9 +266,13 @@ struct ResourceModuleParser {
         return true;
     }
 
-    // The pieces the programs cannot run without: the three dialogs with their controls and icon 128,
-    // and every icon control naming an icon the module has.
+    // The pieces the programs cannot run without: the application's strings, the three dialogs with
+    // their controls and icon 128, and every icon control naming an icon the module has.
     bool Complete() {
+        for (const UINT id : kRequiredStrings) {
+            const CString* text = m.FindString(id);
+            if (!text || text->empty()) return Fail("string " + std::to_string(id) + " missing");
+        }
         for (const RequiredDialog& required : kRequiredDialogs) {
             const DialogTemplate* dlg = m.FindDialog(required.id);
             if (!dlg) return Fail("dialog " + std::to_string(required.id) + " missing");

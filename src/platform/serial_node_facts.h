@@ -24,5 +24,9 @@ std::vector<SerialNodeFacts> ListSerialNodes(const std::string& sysfsRoot);
 SerialNodeFacts DescribeSerialNode(const std::string& path, const std::string& sysfsRoot);
 // The /dev/serial/by-id name that resolves to `path`; empty when there is none.
 std::string SerialByIdAlias(const std::string& path, const std::string& byIdDir = "/dev/serial/by-id");
+// False only when `path` is known not to be a terminal: not a character device, or one whose driver sysfs
+// (/sys/dev/char/M:m) or /proc/devices names as something else (/dev/null is "mem"). A node neither knows
+// counts as a terminal, so a real port is never dismissed. Reads no device; any thread.
+bool IsTerminalNode(const std::string& path, const std::string& sysfsRoot, const std::string& procRoot);
 // `path` with every link resolved; `path` itself when it does not exist.
 std::string CanonicalDevicePath(const std::string& path);

@@ -1,8 +1,11 @@
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "platform/serial_node_facts.h"
@@ -127,4 +130,31 @@ std::string CanonicalDevicePath(const std::string& path) {
     std::error_code ec;
     const fs::path canonical = fs::canonical(path, ec);
     return ec ? path : canonical.string();
+}
+
+bool IsTerminalNode(const std::string& path, const std::string& sysfsRoot, const std::string& procRoot) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return true;  // missing: the caller says so itself
+    if (!S_ISCHR(st.st_mode)) return false;
+    const unsigned major = ::major(st.st_rdev);
+    const unsigned minor = ::minor(st.st_rdev);
+    // sysfs knows most devices by number; pseudo-terminals are not among them.
+    const fs::path node = fs::path(sysfsRoot) / "dev" / "char" / (std::to_string(major) + ":" + std::to_string(minor));
+    std::error_code ec;
+    if (fs::exists(node, ec)) return LinkName(node / "subsystem") == "tty";
+    // /proc/devices names the driver of each character major ("1 mem", "136 pts", "188 ttyUSB").
+    std::ifstream devices(fs::path(procRoot) / "devices");
+    // One major may carry several names ("4 /dev/vc/0", "4 tty", "4 ttyS"): any terminal one counts.
+    std::string line;
+    bool listed = false;
+    while (std::getline(devices, line)) {
+        if (line.rfind("Block", 0) == 0) break;
+        std::istringstream fields(line);
+        unsigned number = 0;
+        std::string name;
+        if (!(fields >> number >> name) || number != major) continue;
+        listed = true;
+        if (name == "pts" || name == "rfcomm" || name.rfind("tty", 0) == 0 || name.rfind("/dev/tty", 0) == 0) return true;
+    }
+    return !listed;
 }

@@ -49,3 +49,5 @@ SerialNodeFacts DescribeSerialNode(const std::string& path, const std::string&) 
 std::string SerialByIdAlias(const std::string&, const std::string&) { return {}; }
 
 std::string CanonicalDevicePath(const std::string& path) { return path; }
+
+bool IsTerminalNode(const std::string&, const std::string&, const std::string&) { return true; }

@@ -18,6 +18,7 @@ sigset_t StopSignals() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
@@ -29,8 +30,12 @@ sigset_t StopSignals() {
 }
 }  // namespace
 
-StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop, std::chrono::milliseconds forceGrace)
-    : m_onStop(std::move(onStop)), m_forceGrace(forceGrace) {
+static_assert(kOutputClosedSignal == SIGPIPE);
+
+StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop, std::chrono::milliseconds forceGrace,
+                                     bool watchOutput)
+    : m_onStop(std::move(onStop)), m_forceGrace(forceGrace), m_watchOutput(watchOutput) {
+    if (m_watchOutput) ::signal(SIGPIPE, SIG_IGN);
     const sigset_t set = StopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     m_signalFd = signalfd(-1, &set, SFD_CLOEXEC);
@@ -47,6 +52,7 @@ void StopSignalWatcher::Run() {
     using Clock = std::chrono::steady_clock;
     const bool forcing = m_forceGrace > std::chrono::milliseconds::zero();
     int first = 0;  // the first signal taken, once there was one
+    bool outputWatched = m_watchOutput;
     Clock::time_point forceAt{};
     for (;;) {
         int timeout = -1;
@@ -54,19 +60,31 @@ void StopSignalWatcher::Run() {
             timeout = static_cast<int>(
                 std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(forceAt - Clock::now()).count()));
         }
-        pollfd fds[2] = {{m_signalFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, timeout);
+        // Standard output is polled for nothing but its errors: a pipe whose reader closed reports POLLERR,
+        // a hung-up terminal or socket POLLHUP; a file or /dev/null never reports anything. Once seen, the
+        // condition stays, so it is reported once and the descriptor left out from then on.
+        pollfd fds[3] = {{m_signalFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {outputWatched ? 1 : -1, 0, 0}};
+        const int ready = ::poll(fds, 3, timeout);
         if (ready < 0) {
             if (errno == EINTR) continue;
             return;
         }
         if (fds[1].revents & POLLIN) return;
         if (ready == 0) ForceExit(128 + first);  // still running after the grace: end now
-        signalfd_siginfo info{};
-        if (::read(m_signalFd, &info, sizeof info) != sizeof info) continue;
-        const int signal = static_cast<int>(info.ssi_signo);
-        if (forcing && first != 0) ForceExit(128 + signal);
-        if (first == 0) {
+        int signal = 0;
+        if (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            outputWatched = false;
+            if (fds[2].revents & POLLNVAL) continue;  // no standard output at all: its writes fail by themselves
+            signal = kOutputClosedSignal;
+        } else {
+            signalfd_siginfo info{};
+            if (::read(m_signalFd, &info, sizeof info) != sizeof info) continue;
+            signal = static_cast<int>(info.ssi_signo);
+        }
+        if (forcing && first != 0 && signal != kOutputClosedSignal) ForceExit(128 + signal);
+        // A closed output arms no grace: the program finishes what it does (a read is still kept) and
+        // then fails at its next write.
+        if (first == 0 && signal != kOutputClosedSignal) {
             first = signal;
             forceAt = Clock::now() + m_forceGrace;
         }

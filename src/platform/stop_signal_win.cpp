@@ -33,7 +33,8 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 }
 }  // namespace
 
-StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop, std::chrono::milliseconds forceGrace)
+StopSignalWatcher::StopSignalWatcher(std::function<void(int)> onStop, std::chrono::milliseconds forceGrace,
+                                     bool /*watchOutput: a closed pipe is seen at the next write*/)
     : m_onStop(std::move(onStop)), m_forceGrace(forceGrace) {
     const HANDLE stop = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);

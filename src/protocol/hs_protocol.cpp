@@ -10,8 +10,6 @@
 #include "protocol/hs_listener.h"
 #include "serial/interface.h"
 
-const std::atomic<bool> CHSProtocol::s_never{false};
-
 namespace {
 BYTE Xor(const BYTE* data, int n) {
     BYTE sum = 0;
@@ -127,6 +125,14 @@ void CHSProtocol::StartKeepAlive(DWORD intervalMs) {
         m_nKeepAliveInterval = intervalMs;
     }
     m_evKeepAlive.Set();
+}
+
+void CHSProtocol::CancelCallers() {
+    // The flag first, then the wake-ups: a caller between its look at the flag and its sleep is woken.
+    m_bCallersCancel.store(true);
+    m_semRequest.WakeWaiters();
+    m_bufRequest.WakeWaiters();
+    m_bufReply.WakeWaiters();
 }
 
 UINT CHSProtocol::EngineThread(void* param) {

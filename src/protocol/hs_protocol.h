@@ -44,6 +44,10 @@ public:
     int GetDeviceInfo(BYTE* record);
     // Sets the pause between keep-alive exchanges and lets the keep-alive thread start polling.
     void StartKeepAlive(DWORD intervalMs);
+    // Ends the exchange a calling thread waits in, and every later one, at once with STATUS_NO_REPLY:
+    // the owner's way to cut a session short (the program ends) without waiting out reply time-outs.
+    // The keep-alive is not affected. Any thread; the engine must outlive the call.
+    void CancelCallers();
 
     static UINT EngineThread(void* param);
     static UINT KeepAliveThread(void* param);
@@ -65,7 +69,7 @@ protected:
     // payload does not fit its layout).
     template <class Decode>
     int Exchange(BYTE code, Decode&& decode) {
-        int status = BeginExchange(code, s_never);
+        int status = BeginExchange(code, m_bCallersCancel);
         if (status == kCancelled) return STATUS_NO_REPLY;  // no engine thread to answer
         if (status == STATUS_OK) status = decode(static_cast<const BYTE*>(m_bufReply.m_pData.get()), m_bufReply.m_nLength);
         EndExchange();
@@ -97,7 +101,7 @@ protected:
 private:
     friend class CHSListener;
     static constexpr int kCancelled = -1;
-    static const std::atomic<bool> s_never;  // a stop flag nobody sets: the session's exchanges
+    std::atomic<bool> m_bCallersCancel{false};  // the calling threads' stop flag (CancelCallers)
 
     // Steps 1 to 3 of an exchange: takes the request lock, hands over the request, waits for the reply.
     // Returns the reply's status with the lock held, or kCancelled (lock not held) once `cancel` is set

@@ -19,17 +19,25 @@ CString FileExtension(const CString& path) {
     return path.substr(dot + 1);
 }
 
-ReportOutcome SaveReportToPath(const CString& path, const CString& extension, const ToolRecord& record) {
+ReportOutcome SaveReportToPath(const CString& path, const CString& extension, const ToolRecord& record,
+                               CFileException* openError) {
     CUTF16File file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite)) {
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite, openError)) {
         file.Close();  // nothing is open: does nothing
         return ReportOutcome::OpenFailed;
     }
-    if (extension == u"txt") {
-        WriteTextReport(file, record);
-    } else {
-        WriteCsvReport(file, record);
+    try {
+        if (extension == u"txt") {
+            WriteTextReport(file, record);
+        } else {
+            WriteCsvReport(file, record);
+        }
+        file.Close();
+    } catch (const CFileException&) {
+        // Half a report looks like a whole one: the file this call created or emptied goes.
+        file.Abort();
+        CFile::Remove(file.GetFilePath());
+        throw;
     }
-    file.Close();
     return ReportOutcome::Written;
 }

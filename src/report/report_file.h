@@ -6,6 +6,7 @@
 #include "platform/win_types.h"
 
 class CUTF16File;
+class CFileException;
 
 // Twelve WriteText calls each; a failed write raises CFileException out of them.
 void WriteTextReport(CUTF16File& file, const ToolRecord& record);
@@ -22,6 +23,8 @@ enum class ReportOutcome {
 
 // Creates (or truncates) `path` and writes the report: the text layout when `extension` is exactly
 // "txt" (letter case matters), the comma-separated layout for any other. A write failure leaves as a
-// CFileException with its cause and the file's path; the file is closed on every way out and keeps
-// what was written before the failure.
-ReportOutcome SaveReportToPath(const CString& path, const CString& extension, const ToolRecord& record);
+// CFileException with its cause and the file's path; the file is closed on every way out and, since a
+// part of a report would pass for a whole one, deleted.
+// `openError`, when given, receives why the file could not be opened.
+ReportOutcome SaveReportToPath(const CString& path, const CString& extension, const ToolRecord& record,
+                               CFileException* openError = nullptr);

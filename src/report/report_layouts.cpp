@@ -3,6 +3,7 @@
 #include "app/session/tool_quantities.h"
 #include "platform/resource_ids.h"
 #include "platform/resource_module.h"
+#include "platform/spreadsheet_guard.h"
 #include "report/report_format.h"
 
 namespace {
@@ -58,7 +59,9 @@ void ComposeCsvReport(const ToolRecord& record, const ReportSink& sink) {
     for (int item = 0; item < 10; ++item) {
         const CString label = CsvEscape(LoadStringW(kLabels[item]));
         if (item < 8) {
-            Emit(sink, kQuote + label + kColumnSeparator + CsvEscape(values.Text(item)) + kQuote + u"\n");
+            // Items 0 to 3 are the tool's own texts: a spreadsheet must show them, never run them.
+            const CString value = item < 4 ? GuardSpreadsheetCell(values.Text(item)) : values.Text(item);
+            Emit(sink, kQuote + label + kColumnSeparator + CsvEscape(value) + kQuote + u"\n");
         } else {
             Emit(sink, kQuote + label + kColumnSeparator);
             Emit(sink, CsvEscape(values.Text(item)) + kQuote + u"\n");

@@ -100,6 +100,30 @@ TEST_F(HistoryStore, AFileOfANewerSchemaIsLeftAlone) {
     EXPECT_FALSE(status.ok);
     EXPECT_NE(status.message.find("version 99"), std::string::npos) << status.message;
     EXPECT_TRUE(store.SetAsideName().empty());
+    std::vector<HistoryRow> rows;
+    EXPECT_NE(store.Fleet("", 0, rows).message.find("newer than this program's"), std::string::npos);
+
+    {
+        SqliteDb db;
+        ASSERT_EQ(db.Open(Path(), false, 1000), 0);
+        ASSERT_EQ(db.Exec("PRAGMA user_version = -3"), 0);
+    }
+    const HistoryStatus negative = store.Fleet("", 0, rows);
+    EXPECT_NE(negative.message.find("invalid schema version -3"), std::string::npos) << negative.message;
+}
+
+// A migration that fails says why, not what the connection says after its rollback ("not an error").
+TEST_F(HistoryStore, AFailedMigrationSaysWhy) {
+    fs::create_directories(fs::path(Path()).parent_path());
+    {
+        SqliteDb db;
+        ASSERT_EQ(db.Open(Path(), true, 1000), 0);
+        ASSERT_EQ(db.Exec(kHistorySchemaSteps[0]), 0);
+        ASSERT_EQ(db.Exec("CREATE TABLE service_visits(x); PRAGMA user_version = 1"), 0);
+    }
+    const HistoryStatus status = CHistoryStore().Insert(Read("T-1", 1));
+    EXPECT_FALSE(status.ok);
+    EXPECT_NE(status.message.find("already exists"), std::string::npos) << status.message;
 }
 
 TEST_F(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
@@ -180,6 +204,16 @@ TEST_F(HistoryStore, TheFleetShowsEachToolsLastReadWithItsServiceState) {
     EXPECT_FALSE(rows[2].cyclesSincePrevious);
     ASSERT_TRUE(store.Fleet("2999-01-01", 800, rows).ok);
     EXPECT_TRUE(rows.empty());
+
+    // The tool's own view derives the same numbers, read by read, each controller on its own.
+    ASSERT_TRUE(store.Tool("T-1", "", 800, rows).ok);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].cyclesSinceService, 100);  // C-1, never serviced
+    EXPECT_EQ(rows[1].cyclesSinceService, 0);    // C-2: the read the visit counts from
+    EXPECT_EQ(rows[2].cyclesSinceService, 450);
+    EXPECT_EQ(rows[2].cyclesSincePrevious, 350);
+    EXPECT_EQ(rows[3].cyclesSinceService, 800);
+    EXPECT_TRUE(rows[3].serviceDue);
 }
 
 TEST_F(HistoryStore, TheWriterThreadWritesInOrderAndKeepsTheFirstLoss) {

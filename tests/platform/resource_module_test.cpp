@@ -226,15 +226,22 @@ TEST_F(CurrentModule, EachPackReplacesEveryLookupAndCarriesTheSameIds) {
     }
 }
 
-TEST_F(CurrentModule, NoFallbackToEnglishForAStringThePackLacks) {
+// A pack made before the history existed (no strings from 140 on) loads, and takes each of those from the
+// built-in module; the application's own table comes from the pack alone.
+TEST_F(CurrentModule, AStringAddedAfterThePackWasMadeComesFromTheBuiltInModule) {
     json module = BuiltInJson();
     module["language"] = "xx";
-    module["strings"] = {{"103", "Verbinden"}};
+    for (auto it = module["strings"].begin(); it != module["strings"].end();) {
+        it = std::stoi(it.key()) >= 140 ? module["strings"].erase(it) : std::next(it);
+    }
+    module["strings"]["103"] = "Verbinden";
     std::shared_ptr<const CResourceModule> pack = CResourceModule::Parse(module.dump(), nullptr);
     ASSERT_NE(pack, nullptr);
     AfxSetResourceHandle(pack);
     EXPECT_EQ(LoadStringW(IDS_CONNECT), u"Verbinden");
-    EXPECT_EQ(LoadStringW(IDS_DISCONNECT), u"");
+    EXPECT_EQ(LoadStringW(IDS_HISTORY_COL_DATE), u"Date");
+    EXPECT_EQ(LoadStringW(IDS_FW_FILE_DISK_FULL), u"Disk full while accessing %1.");
+    EXPECT_EQ(LoadStringW(60000), u"");  // in neither module
 }
 
 TEST_F(CurrentModule, ReadersOnOtherThreadsSeeWholeModulesWhileItSwitches) {
@@ -276,6 +283,18 @@ TEST(ResourceModuleParse, RefusesIncompleteModules) {
     m = BuiltInJson();
     m.erase("language");
     Why(m);
+
+    // Every string of the application's table, present and not empty: a blank label is no translation.
+    for (const char* id : {"101", "111", "126", "135"}) {
+        m = BuiltInJson();
+        m["strings"].erase(id);
+        EXPECT_NE(Why(m).find(std::string("string ") + id), std::string::npos) << id;
+        m["strings"][id] = "";
+        EXPECT_NE(Why(m).find(std::string("string ") + id), std::string::npos) << id;
+    }
+    m = BuiltInJson();
+    m.erase("strings");
+    EXPECT_NE(Why(m).find("string 101"), std::string::npos);
 }
 
 TEST(ResourceModuleParse, RefusesWrongTypesAndOutOfRangeValues) {

@@ -99,6 +99,26 @@ TEST(ReportLayouts, QuotesAreDoubledOnlyInTheCommaSeparatedLayout) {
     EXPECT_EQ(Line(Text(r).Joined(), 1), u"Tool Serial Number : A\"B,C");
 }
 
+// A tool's text that a spreadsheet would run as a formula gets a leading apostrophe in the CSV only.
+TEST(ReportLayouts, ToolTextsThatStartLikeAFormulaAreNeutralisedInTheCommaSeparatedLayout) {
+    ToolRecord r;
+    std::u16string(u"=cmd|'/c calc'!A1").copy(r.ToolSerial, 20);
+    std::u16string(u"+1").copy(r.ToolModel, 19);
+    std::u16string(u"-2").copy(r.FirmwareVersion, 22);
+    std::u16string(u"@SUM(A1)").copy(r.ControllerSerial, 15);
+    const CString csv = Csv(r).Joined();
+    EXPECT_EQ(Line(csv, 0), u"\"Tool\",\"'+1\"");
+    EXPECT_EQ(Line(csv, 1), u"\"Tool Serial Number\",\"'=cmd|'/c calc'!A1\"");
+    EXPECT_EQ(Line(csv, 2), u"\"Controller Firmware Version\",\"'-2\"");
+    EXPECT_EQ(Line(csv, 3), u"\"Controller Serial Number\",\"'@SUM(A1)\"");
+    for (const char16_t* lead : {u"\tx", u"\rx"}) {
+        ToolRecord t;
+        std::u16string(lead).copy(t.ToolSerial, 20);
+        EXPECT_EQ(Line(Csv(t).Joined(), 1).substr(22, 1), u"'") << static_cast<int>(lead[0]);
+    }
+    EXPECT_EQ(Line(Text(r).Joined(), 1), u"Tool Serial Number : =cmd|'/c calc'!A1");  // the text layout as it came
+}
+
 TEST(ReportLayouts, LabelsAndTextsFollowTheLoadedLanguage) {
     std::string error;
     std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &error);

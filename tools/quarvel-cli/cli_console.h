@@ -1,6 +1,8 @@
 #pragma once
 // The CLI's two output streams. Standard output is written by the main thread only; standard error also
-// takes trace lines from the protocol's threads, so every write to it goes through one lock.
+// takes trace lines from the protocol's threads, so every write to it goes through one lock. A write to
+// standard output that fails (a full disk, a closed pipe, no output at all) is remembered with its reason,
+// so the command can end and say that its output was lost instead of reporting success.
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -11,7 +13,11 @@ class CCliConsole {
 public:
     CCliConsole(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
 
-    void Out(const std::string& text) { m_out << text << std::flush; }
+    // Writes and flushes; false when the text could not all be written (then OutputFailed()).
+    bool Out(const std::string& text);
+    bool OutputFailed() const { return !m_outError.empty(); }
+    // Why standard output failed ("No space left on device"); empty while it has not.
+    const std::string& OutputError() const { return m_outError; }
     // One line on standard error, prefixed with the program's name.
     void Error(const std::string& text) { ErrLine("quarvel-cli: " + text); }
     // A message of the string table on standard error, in the current language, as UTF-8.
@@ -25,4 +31,5 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     std::mutex m_errMutex;
+    std::string m_outError;
 };

@@ -28,14 +28,19 @@ const char* ProblemOf(DWORD openError) {
 
 // The open attempt the connection dialog would make (the device's own open and close: no break, the
 // terminal settings put back). A port another program holds counts as busy and is not touched.
-void Examine(DoctorPort& port, const std::string& procRoot) {
+void Examine(DoctorPort& port, const std::string& sysfsRoot, const std::string& procRoot) {
     port.strById = SerialByIdAlias(port.facts.strPath);
     port.access = InspectNodeAccess(port.facts.strPath);
-    port.holder = FindPortHolder(port.facts.strPath, procRoot);
     if (!port.access.bExists) {
         port.strProblem = "missing";
         return;
     }
+    // Before the search for a holder: every process holds /dev/null, which is no port at all.
+    if (!IsTerminalNode(port.facts.strPath, sysfsRoot, procRoot)) {
+        port.strProblem = "not_a_tty";
+        return;
+    }
+    port.holder = FindPortHolder(port.facts.strPath, procRoot);
     if (port.holder) {
         port.strProblem = "busy";
         return;
@@ -65,7 +70,9 @@ std::vector<DoctorGroup> GroupsToCheck(const std::vector<DoctorPort>& ports) {
 }  // namespace
 
 int DoctorReport::PortsThatOpen() const {
-    return static_cast<int>(std::count_if(ports.begin(), ports.end(), [](const DoctorPort& p) { return p.strProblem.empty(); }));
+    // Only a port with a COM number can be chosen in Quarvel: a device without one does not count.
+    return static_cast<int>(std::count_if(ports.begin(), ports.end(),
+                                          [](const DoctorPort& p) { return p.nCom > 0 && p.strProblem.empty(); }));
 }
 
 std::vector<std::string> DoctorReport::Advice() const {
@@ -96,6 +103,16 @@ std::vector<std::string> DoctorReport::Advice() const {
                              ": close that program.");
         }
     }
+    std::string mapped = portsVariable ? *portsVariable : std::string();
+    int freeCom = PortTable::kFirstPort;
+    for (const DoctorPort& port : ports) {
+        if (port.nCom > 0 || port.strProblem == "missing" || port.strProblem == "not_a_tty") continue;
+        while (freeCom <= PortTable::kLastPort && usedComs.count(freeCom) != 0) ++freeCom;
+        if (freeCom > PortTable::kLastPort) break;
+        mapped += (mapped.empty() ? "" : ",") + std::to_string(freeCom++) + "=" + port.facts.strPath;
+        advice.push_back(port.facts.strPath + " has no COM number, so Quarvel does not offer it: map it, for example "
+                         "QUARVEL_PORTS=" + mapped);
+    }
     if (ports.empty()) {
         advice.push_back("No serial device found: check the cable, and that the adapter appears in "
                          "'sudo dmesg | tail' when you plug it in.");
@@ -112,6 +129,14 @@ DoctorReport GatherDoctorReport() {
         if (!table.PathFor(com).empty()) comByDevice[CanonicalDevicePath(table.PathFor(com))] = com;
     }
     DoctorReport report;
+    // The advice for a device without a COM number extends QUARVEL_PORTS when it is set (it replaces the
+    // whole table), and otherwise starts it.
+    if (const char* variable = std::getenv("QUARVEL_PORTS")) {
+        report.portsVariable = variable;
+        for (int com = PortTable::kFirstPort; com <= PortTable::kLastPort; ++com) {
+            if (!table.PathFor(com).empty()) report.usedComs.insert(com);
+        }
+    }
     report.strUser = CurrentUserName();
     report.bSuperUser = IsSuperUser();
     std::vector<std::string> seen;
@@ -123,7 +148,7 @@ DoctorReport GatherDoctorReport() {
         const auto com = comByDevice.find(device);
         port.nCom = com == comByDevice.end() ? 0 : com->second;
         port.facts = std::move(facts);
-        Examine(port, procRoot);
+        Examine(port, sysfsRoot, procRoot);
         report.ports.push_back(std::move(port));
     };
     for (SerialNodeFacts& facts : ListSerialNodes(sysfsRoot)) add(std::move(facts));

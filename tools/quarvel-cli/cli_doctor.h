@@ -3,6 +3,7 @@
 // path of QUARVEL_PORTS), what sysfs, the device node, an open attempt and the process table say, then
 // the system checks (groups, ModemManager, brltty). Main thread.
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct DoctorReport {
     bool bModemManagerRunning = false;
     bool bBrlttyInstalled = false;
     bool bBrlttyRunning = false;
+    std::optional<std::string> portsVariable;  // QUARVEL_PORTS as set; nothing when unset
+    std::set<int> usedComs;                    // the COM numbers QUARVEL_PORTS maps
+    // The ports with a COM number that would open (a device without one cannot be chosen).
     int PortsThatOpen() const;
     std::vector<std::string> Advice() const;
 };
@@ -44,5 +48,5 @@ DoctorReport GatherDoctorReport();
 std::string FormatDoctorText(const DoctorReport& report);
 std::string FormatDoctorJson(const DoctorReport& report);
 
-// Prints the report; returns 0 when at least one port would open, 3 otherwise.
+// Prints the report; returns 0 when at least one port with a COM number would open, 3 otherwise.
 int RunDoctorCommand(CliFormat format, CCliConsole& console);

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/session/tool_quantities.h"
+#include "cli_output.h"
 #include "history/history_fields.h"
 #include "platform/resource_ids.h"
 #include "platform/resource_module.h"
@@ -46,7 +47,9 @@ std::string Text(const std::vector<HistoryRow>& rows) {
     const std::string due = Label(IDS_HISTORY_DUE);
     for (const HistoryRow& row : rows) {
         const HistoryRead& r = row.read;
-        table.push_back({r.readAt, r.toolSerial, r.controllerSerial, r.toolModel, r.firmwareVersion,
+        const auto shown = ShowControlCharacters;  // the tool's texts must not steer the terminal
+        table.push_back({r.readAt, shown(r.toolSerial), shown(r.controllerSerial), shown(r.toolModel),
+                         shown(r.firmwareVersion),
                          std::to_string(r.cycleCounter), std::to_string(r.totalCounter),
                          Label(ResultStringId(r.cycleFlags)),
                          row.cyclesSincePrevious ? std::to_string(*row.cyclesSincePrevious) : "-",

@@ -50,12 +50,40 @@ std::string Json(const ToolRecord& r, bool oneLine) {
 
 std::string FormatToolRecord(const ToolRecord& record, CliFormat format, bool oneLine) {
     if (format == CliFormat::Json) return Json(record, oneLine);
-    CString all;
-    const ReportSink sink = [&](const char16_t* piece) { all += piece; };
+    std::string all;
     if (format == CliFormat::Csv) {
-        ComposeCsvReport(record, sink);
-    } else {
-        ComposeTextReport(record, sink);
+        ComposeCsvReport(record, [&](const char16_t* piece) { all += Utf8(piece); });
+        return all;
     }
-    return Utf8(all);
+    // Each piece ends its line with the one line feed of its own; anything else is shown escaped.
+    ComposeTextReport(record, [&](const char16_t* piece) {
+        std::string text = Utf8(piece);
+        const bool lineEnd = !text.empty() && text.back() == '\n';
+        if (lineEnd) text.pop_back();
+        all += ShowControlCharacters(text) + (lineEnd ? "\n" : "");
+    });
+    return all;
+}
+
+std::string ShowControlCharacters(const std::string& utf8) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0x0F]);
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            // U+0080..U+009F, two bytes in UTF-8 (C2 80 .. C2 9F): CSI and the other C1 controls.
+            const auto code = static_cast<unsigned char>(utf8[++i]);
+            out += "\\u00";
+            out.push_back(kHex[code >> 4]);
+            out.push_back(kHex[code & 0x0F]);
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
 }

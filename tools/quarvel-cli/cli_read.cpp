@@ -10,6 +10,7 @@
 #include "cli_session.h"
 #include "history/history_store.h"
 #include "platform/resource_module.h"
+#include "platform/stop_signal.h"
 #include "platform/utf8.h"
 #include "platform/resource_ids.h"
 #include "protocol/protocol_codes.h"
@@ -44,11 +45,12 @@ public:
         LoadLanguage(m_app);
         LoadPortSettings(m_app, m_app.PortNumber);
         LoadHistorySettings(m_app);
+        if (m_options.reportDir && !PrepareReportDir(*m_options.reportDir, m_console)) return kExitUsage;
         if (m_options.reconnect) return Reconnect();
         if (!Connect()) return m_exit;
         const int status = AwaitSessionStatus();
         if (status != kExitOk) return status;
-        if (m_options.command == CliCommand::Watch && !m_stopRequested) return Hold();
+        if (m_options.command == CliCommand::Watch && !Stopped()) return Hold();
         m_app.Disconnect();
         return kExitOk;
     }
@@ -101,7 +103,7 @@ private:
                 return kExitSessionFailed;  // the destructor still waits for the session thread
             }
             if (message->message == WM_CLI_STOP) {
-                m_stopRequested = true;  // the session cannot be cut short; it ends within its time-outs
+                OnStop(message->wParam);  // the session ends at once; its status follows
             } else if (message->message == WM_LINK_LOST) {
                 m_app.DropLink();  // deferred until the status below is handled
             } else if (message->message == WM_SESSION_STATUS) {
@@ -111,7 +113,12 @@ private:
     }
 
     int OnSessionStatus(WPARAM code) {
-        switch (m_app.HandleSessionStatus(code)) {
+        const auto reaction = m_app.HandleSessionStatus(code);
+        if (Stopped() && reaction != CQuarvelSession::StatusReaction::ShowRecord) {
+            m_app.ReleaseLink();  // cut short by the stop: nothing to tell
+            return StopExit();
+        }
+        switch (reaction) {
             case CQuarvelSession::StatusReaction::ShowRecord:
                 return ShowRecord();
             case CQuarvelSession::StatusReaction::ShowUnknown:
@@ -129,15 +136,19 @@ private:
         }
     }
 
+    // The record is kept first, so that a reader who went away or a full disk never costs the history
+    // its row; then printed, then written as a report. A lost output is kExitOutput, and ends a watch.
     int ShowRecord() {
         const ToolRecord record = m_app.SnapshotRecord();
-        // A stream of records: json one object per line, the other layouts a blank line apart.
-        m_console.Out(FormatToolRecord(record, m_options.format, m_options.reconnect) +
-                      (m_options.reconnect && m_options.format != CliFormat::Json ? "\n" : ""));
         KeepInHistory(record);
-        int exit = kExitOk;
-        if (m_options.reportPath) exit = SaveCliReport(*m_options.reportPath, record, m_console);
-        if (m_options.reportDir && SaveCliReportInDir(*m_options.reportDir, record, m_console) != kExitOk) {
+        // A stream of records: json one object per line, the other layouts a blank line apart.
+        const bool printed = m_console.Out(FormatToolRecord(record, m_options.format, m_options.reconnect) +
+                                           (m_options.reconnect && m_options.format != CliFormat::Json ? "\n" : ""));
+        int exit = printed ? kExitOk : kExitOutput;
+        if (m_options.reportPath && SaveCliReport(*m_options.reportPath, record, m_console) != kExitOk && printed) {
+            exit = kExitSessionFailed;
+        }
+        if (m_options.reportDir && SaveCliReportInDir(*m_options.reportDir, record, m_console) != kExitOk && printed) {
             exit = kExitSessionFailed;
         }
         return exit;
@@ -161,9 +172,9 @@ private:
             const auto message = m_window.Wait(std::chrono::hours(24));
             if (!message) continue;
             if (message->message == WM_CLI_STOP) {
-                m_stopRequested = true;
+                OnStop(message->wParam);
                 m_app.Disconnect();
-                return kExitOk;
+                return StopExit();
             }
             if (message->message == WM_LINK_LOST) m_app.DropLink();
             if (message->message == WM_SESSION_STATUS && message->wParam == SESSION_CLOSED) {
@@ -184,12 +195,16 @@ private:
             m_app.ReleaseLink();  // whatever an overtaken session left (normally nothing)
             if (modem && StartOn(std::move(modem), last != kExitSessionFailed)) {
                 int outcome = AwaitQuietly(last);
-                if (outcome == kExitOk && !m_stopRequested) outcome = Hold();
+                if (outcome == kExitOutput) {
+                    m_app.ReleaseLink();  // nobody reads the records any more
+                    return kExitOutput;
+                }
+                if (outcome == kExitOk && !Stopped()) outcome = Hold();
                 last = outcome == kExitLinkLost ? kExitSessionFailed : outcome;  // "Disconnected" said it all
             }
-            if (m_stopRequested || !PauseUnlessStopped()) {
+            if (Stopped() || !PauseUnlessStopped()) {
                 m_app.ReleaseLink();  // a tool read just as the stop came is not held
-                return kExitOk;
+                return StopExit();
             }
             modem = OpenQuietly(port);
             if (!modem && last != kExitNoPort && last != kExitSessionFailed) last = kExitNoPort;
@@ -203,13 +218,19 @@ private:
             const auto message = m_window.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero())));
             if (!message) return kExitSessionFailed;
-            if (message->message == WM_CLI_STOP) m_stopRequested = true;
+            if (message->message == WM_CLI_STOP) OnStop(message->wParam);
             if (message->message == WM_LINK_LOST) m_app.DropLink();
             if (message->message != WM_SESSION_STATUS) continue;
-            switch (m_app.HandleSessionStatus(message->wParam)) {
+            const auto reaction = m_app.HandleSessionStatus(message->wParam);
+            if (Stopped() && reaction != CQuarvelSession::StatusReaction::ShowRecord) {
+                m_app.ReleaseLink();  // cut short by the stop: nothing to tell
+                return kExitSessionFailed;
+            }
+            switch (reaction) {
                 case CQuarvelSession::StatusReaction::ShowRecord:
-                    (void)ShowRecord();  // a report that could not be written was told; the next tool follows
-                    return kExitOk;
+                    // A report that could not be written was told; the next tool follows. A lost output
+                    // ends the command.
+                    return ShowRecord() == kExitOutput ? kExitOutput : kExitOk;
                 case CQuarvelSession::StatusReaction::ShowUnknown:
                     if (last != kExitUnknownDevice) m_console.Message(IDS_UNKNOWN_DEVICE);
                     m_app.ReleaseLink();
@@ -230,7 +251,10 @@ private:
         const auto end = std::chrono::steady_clock::now() + kRetryPause;
         for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
             const auto message = m_window.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(end - now));
-            if (message && message->message == WM_CLI_STOP) return false;
+            if (message && message->message == WM_CLI_STOP) {
+                OnStop(message->wParam);
+                return false;
+            }
         }
         return true;
     }
@@ -247,8 +271,28 @@ private:
     CCliMainWindow& m_window;
     CCliConsole& m_console;
     CCliSession m_app;
+    // A stop signal or a closed output (WM_CLI_STOP). A signal cuts a session still reading short, its
+    // port released at once; a closed output lets it finish, so the read is kept in the history before
+    // its printing fails. The first stop decides the exit status.
+    void OnStop(WPARAM signal) {
+        const int stop = signal != 0 ? static_cast<int>(signal) : kStopSignalUnknown;
+        if (m_stopSignal == 0) {
+            m_stopSignal = stop;
+            if (stop == kOutputClosedSignal) m_console.Error("standard output was closed; stopping");
+        }
+        if (stop != kOutputClosedSignal) m_app.AbortSession();
+    }
+    bool Stopped() const { return m_stopSignal != 0; }
+    // A closed output is lost output; otherwise watch ends as asked (0) and read with 128 + the signal.
+    int StopExit() const {
+        if (m_stopSignal == kOutputClosedSignal) return kExitOutput;
+        if (m_options.command == CliCommand::Watch) return kExitOk;
+        return m_stopSignal == kStopSignalUnknown ? kExitSessionFailed : 128 + m_stopSignal;
+    }
+    static constexpr int kStopSignalUnknown = -1;
+
     int m_exit = kExitOk;
-    bool m_stopRequested = false;
+    int m_stopSignal = 0;
     std::string m_portPath;
     std::uint32_t m_speed = 0;
 };

@@ -6,6 +6,7 @@
 #include "cli_exit.h"
 #include "platform/file.h"
 #include "platform/local_time.h"
+#include "platform/resource_module.h"
 #include "platform/resource_ids.h"
 #include "platform/utf8.h"
 #include "report/report_file.h"
@@ -18,8 +19,10 @@ int SaveCliReport(const std::string& path, const ToolRecord& record, CCliConsole
         return kExitSessionFailed;
     }
     try {
-        if (SaveReportToPath(widePath, FileExtension(widePath), record) == ReportOutcome::OpenFailed) {
-            console.Message(IDS_OUTPUT_NOT_OPENED);
+        CFileException openError;
+        if (SaveReportToPath(widePath, FileExtension(widePath), record, &openError) == ReportOutcome::OpenFailed) {
+            // The design's message, then which file and why, in the same language.
+            console.ErrLine(Utf16ToUtf8(LoadStringW(IDS_OUTPUT_NOT_OPENED) + u" " + openError.GetErrorMessage()));
             return kExitSessionFailed;
         }
     } catch (const CFileException& e) {
@@ -41,6 +44,30 @@ std::string FileNamePart(const std::string& serial) {
     return part;
 }
 }  // namespace
+
+bool PrepareReportDir(const std::string& dir, CCliConsole& console) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(dir, error)) {
+        std::filesystem::create_directories(dir, error);
+        if (error || !std::filesystem::is_directory(dir)) {
+            console.Error("the report folder " + dir + " cannot be made: " +
+                          (error ? error.message() : std::string("not a folder")));
+            return false;
+        }
+    }
+    // Writing is what matters, whatever the permission bits say (a read-only mount, root's rights).
+    CString probe;
+    Utf8ToUtf16(dir + "/.quarvel-write-check", probe);
+    CFile file;
+    CFileException openError;
+    if (!file.Open(probe, CFile::modeCreate | CFile::modeWrite, &openError)) {
+        console.Error("the report folder " + dir + " cannot be written: " + Utf16ToUtf8(openError.GetErrorMessage()));
+        return false;
+    }
+    file.Abort();
+    CFile::Remove(probe);
+    return true;
+}
 
 int SaveCliReportInDir(const std::string& dir, const ToolRecord& record, CCliConsole& console) {
     const std::string stem =

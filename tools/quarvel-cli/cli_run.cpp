@@ -7,7 +7,8 @@
 #include "cli_ports.h"
 #include "cli_read.h"
 
-int RunCli(const std::vector<std::string>& args, CCliMainWindow& window, CCliConsole& console) {
+namespace {
+int RunCommand(const std::vector<std::string>& args, CCliMainWindow& window, CCliConsole& console) {
     const CliParse parse = ParseCliArguments(args);
     if (!parse.ok) {
         console.Error(parse.error);
@@ -32,4 +33,13 @@ int RunCli(const std::vector<std::string>& args, CCliMainWindow& window, CCliCon
             return RunHistoryCommand(parse.options, console);
     }
     return kExitUsage;
+}
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, CCliMainWindow& window, CCliConsole& console) {
+    const int exit = RunCommand(args, window, console);
+    // Output that did not reach its reader is a failure, whatever the command did besides.
+    if (!console.OutputFailed()) return exit;
+    console.Error("the output could not be written: " + console.OutputError());
+    return exit == kExitOk ? kExitOutput : exit;
 }

@@ -164,6 +164,10 @@ void CQuarvelSession::Disconnect() {
     PostToMainWindow(WM_SESSION_STATUS, SESSION_CLOSED, 0);
 }
 
+void CQuarvelSession::AbortSession() {
+    if (Engine != nullptr) Engine->CancelCallers();
+}
+
 bool CQuarvelSession::IsSessionThreadActive() const {
     std::lock_guard lock(m_threadMutex);
     return m_threadActive;

@@ -73,6 +73,11 @@ public:
     // The user's Disconnect after confirmation: ReleaseLink, Connected = false, post SESSION_CLOSED.
     void Disconnect();
 
+    // Cuts a running session short because its owner is ending (Exit, a stop signal, a closed output):
+    // the exchange it waits in and every later one end at once, so its status (SESSION_FAILED) follows
+    // within moments instead of after the reply time-outs. Does nothing without an engine.
+    void AbortSession();
+
     // True from StartSession until the session thread has finished with this object.
     bool IsSessionThreadActive() const;
     // Waits at most timeoutMs until the session thread has finished with this object; true when it has

@@ -1,0 +1,3 @@
+#include "platform/standard_streams.h"
+
+void ReserveStandardStreams() {}
