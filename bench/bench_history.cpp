@@ -126,6 +126,41 @@ int main(int argc, char** argv) {
     Figure("history_fleet_view_median", Percentile(fleet, 0.5), "ms", "scan of every row", Percentile(scan, 0.5), "< 200 ms");
     Figure("history_tool_view_median", Percentile(one, 0.5), "ms", "scan of every row", Percentile(scan, 0.5), "< 200 ms");
 
+    // One tool read 10,000 times with a service visit after each read: the view must stay linear.
+    {
+        const std::string busyPath = (folder / "busy-tool.sqlite3").string();
+        HistoryStoreOptions busy{busyPath, 2000, 0};
+        if (!CHistoryStore(busy).Insert(Sample(0, 0)).ok) return 1;
+        SqliteDb db;
+        if (db.Open(busyPath, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
+        SqliteStatement s(db, kBareInsert);
+        SqliteStatement visit(db, "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at,"
+                                  " total_counter, note) VALUES(?1, ?2, ?3, ?4, ?5, '')");
+        const HistoryRead first = Sample(0, 0);
+        for (int i = 1; i <= 10000; ++i) {
+            BindSample(s, Sample(0, static_cast<std::uint32_t>(i) * 100));
+            if (s.Step() != 101) return 1;
+            s.Reset();
+            visit.Bind(1, first.toolSerial);
+            visit.Bind(2, first.controllerSerial);
+            visit.Bind(3, static_cast<std::int64_t>(i + 1));
+            visit.Bind(4, first.readAt);
+            visit.Bind(5, static_cast<std::int64_t>(i) * 100);
+            if (visit.Step() != 101) return 1;
+            visit.Reset();
+        }
+        if (db.Exec("COMMIT") != 0) return 1;
+        std::vector<double> views;
+        for (int run = 0; run < 5; ++run) {
+            std::vector<HistoryRow> rows;
+            const auto t0 = Clock::now();
+            if (!CHistoryStore(busy).Tool(first.toolSerial, "", 100000, rows).ok || rows.size() != 10001) return 1;
+            views.push_back(Ms(Clock::now() - t0));
+        }
+        Figure("history_tool_view_10k_reads_10k_visits_median", Percentile(views, 0.5), "ms", "scan of every row",
+               Percentile(scan, 0.5), "< 200 ms");
+    }
+
     // Single inserts as reads write them, beside a bare prepared INSERT on its own connection.
     std::vector<double> mine, floor;
     {

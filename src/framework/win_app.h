@@ -3,6 +3,7 @@
 // AfxGetApp(); Run executes the program on the thread that calls it, which becomes the UI thread.
 // It is also the main-window target of platform/main_window.h: PostMessageW may be called from any
 // thread and queues the message for the main window's thread; everything else is UI thread only.
+#include <map>
 #include <memory>
 
 #include "framework/icon.h"
@@ -39,6 +40,11 @@ public:
     // Icon `id` of the current resource module (see AfxLoadIcon); null when it has none.
     HICON LoadIcon(int id) const { return AfxLoadIcon(id); }
 
+    // Posted messages with this id go to `window` instead of the main window while its window exists (a
+    // dialog that waits for a worker's result); null ends the routing. The window must end its route
+    // before it is destroyed. UI thread.
+    void RouteMessage(UINT message, CWnd* window);
+
     // Called by the framework when the main window's window appears and goes away.
     void MainWindowCreated(CWnd* window);
     void MainWindowDestroyed(CWnd* window);
@@ -51,6 +57,7 @@ private:
     friend class PostedMessageDispatcher;
 
     std::unique_ptr<PostedMessageDispatcher> m_dispatcher;
+    std::map<UINT, CWnd*> m_routes;  // UI thread
 };
 
 // The application object, or null before it exists.

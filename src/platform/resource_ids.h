@@ -55,6 +55,7 @@ inline constexpr UINT IDS_HISTORY_EMPTY = 155;         // the view has no reads
 inline constexpr UINT IDS_HISTORY_EXPORT_FILTER = 156; // the Export file dialog's filter
 inline constexpr UINT IDS_HISTORY_NOT_READ = 157;      // the history could not be read
 inline constexpr UINT IDS_HISTORY_SET_ASIDE = 158;     // a damaged file was renamed (%1) and a new one started
+inline constexpr UINT IDS_HISTORY_READING = 159;       // the History dialog reads a view
 
 // ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
 inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."

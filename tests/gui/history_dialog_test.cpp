@@ -19,11 +19,13 @@ struct HistoryView {
     bool thisToolEnabled = false, thisToolChecked = false, allToolsChecked = false;
 };
 
+// The view once its rows have come from the query thread (Export is enabled again then).
 HistoryView Look(TestWindow modal) {
     HistoryView v;
     for (int id : {IDC_HISTORY_LIST, IDC_HISTORY_THIS_TOOL, IDC_HISTORY_ALL_TOOLS, IDC_HISTORY_STATUS}) {
         if (!HasControl(modal, id)) return v;
     }
+    EXPECT_TRUE(WaitUntil([&] { return IsControlEnabled(modal, IDC_HISTORY_EXPORT); })) << "the view was never read";
     v.rows = ListRows(modal, IDC_HISTORY_LIST);
     if (v.rows > 0) {
         v.firstSerial = Utf16ToUtf8(ListCell(modal, IDC_HISTORY_LIST, 0, 1));
@@ -62,7 +64,7 @@ TEST_F(GuiTest, HistoryShowsThisToolAndAllToolsAndExportsTheViewShown) {
     const std::string csv = m_home.Path() + "/fleet.csv";
     std::vector<FileDialogRequest> asked;
     HistoryView first, fleet;
-    bool closedByEsc = false;
+    bool closedByEsc = false, readingShown = false;
     RunMainDialog([&](TestWindow) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(WaitForButton("Disconnect"));
@@ -74,6 +76,9 @@ TEST_F(GuiTest, HistoryShowsThisToolAndAllToolsAndExportsTheViewShown) {
             EXPECT_EQ(WindowCaption(modal), u"History");
             first = Look(modal);
             Click(modal, IDC_HISTORY_ALL_TOOLS);
+            // The click only asks for the view; the rows come from the query thread, not this one.
+            readingShown = ControlText(modal, IDC_HISTORY_STATUS) == LoadStringW(IDS_HISTORY_READING) &&
+                           !IsControlEnabled(modal, IDC_HISTORY_EXPORT);
             fleet = Look(modal);
             Click(modal, IDC_HISTORY_EXPORT);
             PressEscape(modal);  // a dialog that Esc left open would meet the deadline, which fails the test
@@ -83,6 +88,7 @@ TEST_F(GuiTest, HistoryShowsThisToolAndAllToolsAndExportsTheViewShown) {
         SetFileDialogAnswerer({});
     });
     EXPECT_TRUE(closedByEsc);
+    EXPECT_TRUE(readingShown);
     EXPECT_EQ(first.rows, 1);
     EXPECT_EQ(first.firstSerial, "T-417");
     EXPECT_EQ(first.firstResult, "Mechanical breakup");

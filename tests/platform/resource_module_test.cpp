@@ -63,6 +63,7 @@ const std::map<UINT, std::u16string> kEnglish = {
     {156, u"Comma Separated Values (*.csv)|*.csv|"},
     {157, u"The service history could not be read."},
     {158, u"The history file was damaged; it was renamed to %1 and a new one was started."},
+    {159, u"Reading the history…"},
     {IDS_FW_PARSE_INT, u"Please enter an integer."},
     {IDS_FW_PARSE_INT_RANGE, u"Enter an integer between %1 and %2."},
     {IDS_FW_PARSE_REAL, u"Please enter a number."},

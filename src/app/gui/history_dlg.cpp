@@ -22,6 +22,14 @@ CHistoryDlg::CHistoryDlg(CQuarvelApp& app, CString toolSerial, CWnd* pParent)
     MapCommand(IDC_HISTORY_THIS_TOOL, [this] { ShowView(false); });
     MapCommand(IDC_HISTORY_ALL_TOOLS, [this] { ShowView(true); });
     MapCommand(IDC_HISTORY_EXPORT, [this] { OnExport(); });
+    MapMessage(WM_HISTORY_VIEW_READY, [this](WPARAM number, LPARAM) -> LRESULT {
+        OnViewReady(number);
+        return 0;
+    });
+}
+
+CHistoryDlg::~CHistoryDlg() {
+    if (CWinApp* app = AfxGetApp()) app->RouteMessage(WM_HISTORY_VIEW_READY, nullptr);
 }
 
 BOOL CHistoryDlg::OnInitDialog() {
@@ -33,8 +41,7 @@ BOOL CHistoryDlg::OnInitDialog() {
     if (m_toolSerial.empty()) {
         if (CWnd* thisTool = GetDlgItem(IDC_HISTORY_THIS_TOOL)) thisTool->EnableWindow(FALSE);
     }
-    // Reads of a moment ago may still be on their way to the file.
-    m_app.HistoryWriter().WaitIdle(kWriterWaitMs);
+    if (CWinApp* app = AfxGetApp()) app->RouteMessage(WM_HISTORY_VIEW_READY, this);
     ShowView(m_toolSerial.empty());
     if (CWnd* first = GetDlgItem(IDC_HISTORY_LIST)) first->SetFocus();
     return FALSE;
@@ -44,12 +51,29 @@ void CHistoryDlg::ShowView(bool allTools) {
     m_allTools = allTools;
     SendDlgItemMessage(IDC_HISTORY_THIS_TOOL, BM_SETCHECK, allTools ? BST_UNCHECKED : BST_CHECKED);
     SendDlgItemMessage(IDC_HISTORY_ALL_TOOLS, BM_SETCHECK, allTools ? BST_CHECKED : BST_UNCHECKED);
+    m_rows.clear();
+    CListCtrl(GetDlgItem(IDC_HISTORY_LIST)).DeleteAllItems();
+    m_reading = true;
+    if (CWnd* exportButton = GetDlgItem(IDC_HISTORY_EXPORT)) exportButton->EnableWindow(FALSE);
+    SetDlgItemText(IDC_HISTORY_STATUS, LoadStringW(IDS_HISTORY_READING));
 
-    CHistoryStore store(HistoryStoreOptions{m_app.HistoryWriter().Path(), kWriterWaitMs, 0});
-    const HistoryStatus status = allTools ? store.Fleet("", m_app.ServiceInterval, m_rows)
-                                          : store.Tool(Utf16ToUtf8(m_toolSerial), "", m_app.ServiceInterval, m_rows);
+    HistoryViewRequest request;
+    request.store = HistoryStoreOptions{m_app.HistoryWriter().Path(), kWriterWaitMs, 0};
+    request.allTools = allTools;
+    request.toolSerial = Utf16ToUtf8(m_toolSerial);
+    request.serviceInterval = m_app.ServiceInterval;
+    // Reads of a moment ago may still be on their way to the file.
+    CHistoryWriter& writer = m_app.HistoryWriter();
+    request.before = [&writer] { writer.WaitIdle(kWriterWaitMs); };
+    m_request = m_query.Request(std::move(request));
+}
+
+void CHistoryDlg::OnViewReady(WPARAM number) {
+    std::optional<HistoryViewResult> result = m_query.Take(number);
+    if (!result || number != m_request) return;  // an overtaken view
+    m_reading = false;
+    m_rows = std::move(result->rows);
     CListCtrl list(GetDlgItem(IDC_HISTORY_LIST));
-    list.DeleteAllItems();
     for (const HistoryRow& row : m_rows) {
         const HistoryRead& r = row.read;
         list.AddItem({Wide(r.readAt), Wide(r.toolSerial), Wide(r.toolModel), Wide(std::to_string(r.cycleCounter)),
@@ -57,8 +81,9 @@ void CHistoryDlg::ShowView(bool allTools) {
     }
     list.FitColumns();
     list.SetCurSel(static_cast<int>(m_rows.size()) - 1);  // the newest read of the tool, or the last tool
-    if (!store.SetAsideName().empty()) m_setAside = store.SetAsideName();
-    SetDlgItemText(IDC_HISTORY_STATUS, StatusText(status));
+    if (!result->setAside.empty()) m_setAside = result->setAside;
+    if (CWnd* exportButton = GetDlgItem(IDC_HISTORY_EXPORT)) exportButton->EnableWindow(TRUE);
+    SetDlgItemText(IDC_HISTORY_STATUS, StatusText(result->status));
 }
 
 CString CHistoryDlg::StatusText(const HistoryStatus& status) const {
@@ -75,6 +100,7 @@ CString CHistoryDlg::StatusText(const HistoryStatus& status) const {
 }
 
 void CHistoryDlg::OnExport() {
+    if (m_reading) return;  // the button is disabled meanwhile; Enter on it is too
     const CString filter = LoadStringW(IDS_HISTORY_EXPORT_FILTER);
     CFileDialog dialog(FALSE, u"csv", u"*.csv", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter.c_str(), this);
     if (dialog.DoModal() != IDOK) return;

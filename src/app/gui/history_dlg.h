@@ -5,23 +5,31 @@
 // writes the current view's CSV through the Save-As dialog; the line under the list says when the
 // history is off, could not be read, lost a read, or set a damaged file aside. UI thread only; a local object of the command.
 //
-// The dialog reads through a CHistoryStore of its own (its own connection, open while the dialog
-// runs); the application's writer thread keeps writing meanwhile.
+// Each view is read on the dialog's query thread (CHistoryViewQuery, its own connection), so a long view
+// never stops the window: while it reads, the line under the list says so and Export waits. The rows come
+// back as WM_HISTORY_VIEW_READY, routed to this dialog while it runs. The application's writer thread
+// keeps writing meanwhile.
 #include <vector>
 
 #include "framework/dialog.h"
 #include "history/history_read.h"
 #include "history/history_store.h"
+#include "history/history_view_query.h"
 
 class CQuarvelApp;
+
+// Posted by the query thread when a view's rows are ready (wParam: the request's number).
+inline constexpr UINT WM_HISTORY_VIEW_READY = 0x8010;
 
 class CHistoryDlg : public CDialog {
 public:
     // `toolSerial`: the tool of "This tool"; empty when no tool was read (the fleet is shown alone).
     CHistoryDlg(CQuarvelApp& app, CString toolSerial, CWnd* pParent = nullptr);
+    ~CHistoryDlg() override;
 
-    // The rows of the view shown.
+    // The rows of the view shown (empty while a view is being read).
     const std::vector<HistoryRow>& Rows() const { return m_rows; }
+    bool IsReading() const { return m_reading; }
     bool ShowsAllTools() const { return m_allTools; }
 
     // How long opening the dialog waits for reads still queued for the writer thread.
@@ -32,6 +40,7 @@ protected:
 
 private:
     void ShowView(bool allTools);
+    void OnViewReady(WPARAM number);
     void OnExport();
     CString StatusText(const HistoryStatus& status) const;
 
@@ -40,4 +49,7 @@ private:
     bool m_allTools = true;
     std::vector<HistoryRow> m_rows;
     std::string m_setAside;  // a damaged file this dialog's own reading renamed
+    bool m_reading = false;
+    std::uint64_t m_request = 0;  // the number of the view asked for last
+    CHistoryViewQuery m_query{WM_HISTORY_VIEW_READY};  // last member: its thread ends first
 };
