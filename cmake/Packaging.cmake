@@ -40,12 +40,24 @@ add_custom_target(manpages ALL DEPENDS ${_manpages})
 install(FILES ${_manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # A plain `cmake --install` (not a package build) registers the packs for the installing user, as
-# the installer does on Windows. A package build stages into DESTDIR and leaves that to post-install.
+# the installer does on Windows: under sudo for the person who ran sudo (as that person, in their own
+# settings), not for root. A package build stages into DESTDIR and leaves that to post-install.
 install(CODE "
   if(\"\$ENV{DESTDIR}\" STREQUAL \"\" AND NOT QUARVEL_NO_REGISTER)
-    execute_process(COMMAND \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/quarvel/register\"
-                            --lang-dir \"\${CMAKE_INSTALL_PREFIX}/${QUARVEL_LANG_INSTALL_DIR}\"
-                    RESULT_VARIABLE _rc)
+    set(_register \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/quarvel/register\"
+                  --lang-dir \"\${CMAKE_INSTALL_PREFIX}/${QUARVEL_LANG_INSTALL_DIR}\")
+    set(_user \"\$ENV{SUDO_USER}\")
+    if(NOT _user STREQUAL \"\" AND NOT _user STREQUAL \"root\")
+      execute_process(COMMAND getent passwd \"\${_user}\" OUTPUT_VARIABLE _entry OUTPUT_STRIP_TRAILING_WHITESPACE)
+      string(REPLACE \":\" \";\" _fields \"\${_entry}\")
+      list(LENGTH _fields _count)
+      if(_count GREATER 5)
+        list(GET _fields 5 _home)
+        set(_register runuser -u \"\${_user}\" -- env \"HOME=\${_home}\" \"XDG_CONFIG_HOME=\${_home}/.config\" \${_register})
+        message(STATUS \"Registering the language packs for \${_user}\")
+      endif()
+    endif()
+    execute_process(COMMAND \${_register} RESULT_VARIABLE _rc)
     if(NOT _rc EQUAL 0)
       message(WARNING \"Registering the language packs failed (\${_rc})\")
     endif()

@@ -65,7 +65,10 @@ int CHSProtocolApp::GetText(BYTE code, char16_t* buffer, int capacity) {
         // Bytes the code page leaves undefined are kept (code_page.h); only an unknown code page gives an
         // empty text.
         const int units = bytes == 0 ? 0 : MultiByteToWideChar(CP_THREAD_ACP, 0, text, bytes, wide, MAX_FRAME_BODY);
-        const int kept = std::min(units, capacity - 1);
+        int kept = std::min(units, capacity - 1);
+        // A cut between the two halves of a surrogate pair (a character beyond U+FFFF, possible in a
+        // multi-byte code page) would leave an invalid text: the whole character goes then.
+        if (kept > 0 && kept < units && wide[kept - 1] >= 0xD800 && wide[kept - 1] <= 0xDBFF) --kept;
         std::copy(wide, wide + kept, buffer);
         buffer[kept] = u'\0';
         return STATUS_OK;

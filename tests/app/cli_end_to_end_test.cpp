@@ -223,7 +223,15 @@ TEST_F(CliEndToEnd, AReportPathThatIsAFifoFailsAtOnce) {
     const CliResult r = Run({"read", "--report", fifo.string()});  // nobody reads the FIFO
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("The output file could not be opened."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(it is a FIFO (a named pipe), not a file)"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_fifo(fifo));
+    // The history's --output says the same of a FIFO, a folder and the terminal or pipe of /dev/stdout.
+    for (const auto& [path, why] : std::vector<std::pair<std::string, std::string>>{
+             {fifo.string(), "a FIFO"}, {home.Path(), "a folder"}, {"/dev/stdout", "not a file"}}) {
+        const CliResult h = Run({"history", "--output", path});
+        EXPECT_EQ(h.exitCode, 6) << h.err;
+        EXPECT_NE(h.err.find(why), std::string::npos) << h.err;
+    }
 }
 
 // A read waiting on a tool that never answers: a signal cuts the session short and the read ends with

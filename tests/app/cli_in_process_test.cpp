@@ -36,6 +36,9 @@ TEST(CliOptions, ParsesEveryOptionInBothForms) {
     EXPECT_EQ(p.options.replyTimeoutMs, 250u);
     EXPECT_TRUE(p.options.reconnect);
     EXPECT_EQ(p.options.reportDir, "out");
+    // A speed of the list in bit/s is its index.
+    EXPECT_EQ(ParseCliArguments({"read", "--speed", "9600"}).options.speedIndex, 3);
+    EXPECT_EQ(ParseCliArguments({"read", "--speed=115200"}).options.speedIndex, 9);
     const CliParse plain = ParseCliArguments({"read"});
     ASSERT_TRUE(plain.ok);
     EXPECT_FALSE(plain.options.port);
@@ -64,6 +67,7 @@ TEST(CliOptions, UsageErrorsNameTheBadArgument) {
         {{"read", "--port", "257"}, "'--port 257'"},
         {{"read", "--port", "7x"}, "'--port 7x'"},
         {{"read", "--speed", "10"}, "'--speed 10'"},
+        {{"read", "--speed", "9601"}, "'--speed 9601'"},
         {{"read", "--format", "xml"}, "'--format xml'"},
         {{"read", "--speed"}, "'--speed' needs a value"},
         {{"read", "--bogus"}, "'--bogus'"},
@@ -122,4 +126,12 @@ TEST(TraceLink, ReportsWrittenFramesAndReassemblesReceivedOnes) {
     EXPECT_NE(lines[1].find("(noise) 13"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("ms] <- 55 5A 01 07 5C"), std::string::npos) << lines[2];
     EXPECT_EQ(link.RequestCodes(), std::vector<BYTE>{0x44});  // the bytes went on to the wrapped link
+
+    // A length byte outside the format: said to be dropped, and the hunt resumes after it as the receiver's.
+    link.Feed({0x55, 0x5A, 0x80, 0x55, 0x5A, 0x00, 0x5A});
+    trace.Read(7, buffer, &got);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_NE(lines[3].find("dropped: length byte 0x80 or more") , std::string::npos) << lines[3];
+    EXPECT_NE(lines[3].find(" 55 5A 80"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[4].find("ms] <- 55 5A 00 5A"), std::string::npos) << lines[4];
 }

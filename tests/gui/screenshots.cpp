@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -58,10 +59,16 @@ TEST_F(GuiTest, FrenchScreenshots) {
     ASSERT_NE(french, nullptr) << why;
     AfxSetResourceHandle(french);
     ASSERT_TRUE(AfxLoadQtTranslations("fr"));
-    const std::string documents = m_home.Path() + "/Documents";
+    // The same folder and file times at every run, so the picture changes only when the dialog does.
+    const std::filesystem::path fixedHome = std::filesystem::temp_directory_path() / "quarvel-screenshots";
+    std::filesystem::remove_all(fixedHome);
+    const std::string documents = (fixedHome / "Documents").string();
     std::filesystem::create_directories(documents);
+    const auto fixedTime = std::chrono::file_clock::from_sys(
+        std::chrono::sys_seconds(std::chrono::seconds(1796119200)));  // 2026-12-01 10:00 UTC
     for (const char* name : {"RK-9 T-417.txt", "RK-9 T-417.csv"}) {
         std::ofstream(documents + "/" + name) << "\xFF\xFE";
+        std::filesystem::last_write_time(documents + "/" + name, fixedTime);
     }
     std::ofstream(m_home.Path() + "/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << documents << "\"\n";
     MakeKey({{"Language", "1"}});
@@ -113,6 +120,7 @@ TEST_F(GuiTest, FrenchScreenshots) {
     });
     AfxLoadQtTranslations("en");
     AfxSetResourceHandle(nullptr);
+    std::filesystem::remove_all(fixedHome);
 }
 
 }  // namespace

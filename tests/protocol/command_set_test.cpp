@@ -190,9 +190,17 @@ TEST_F(CommandSet, HighBytesFollowTheCodePageNamedInTheEnvironment) {
     link.SetReply('h', MakeFrame(0x5A, {0xD0, 0xCA, '-', '9', 0x00}));
     char16_t model[20];
     const int status = Within([&] { return tool.GetToolModel(model); });
-    unsetenv("QUARVEL_CODEPAGE");
     ASSERT_EQ(status, 0x5A);
     EXPECT_EQ(std::u16string(model), u"\u0420\u041A-9");
+
+    // In UTF-8 a character beyond U+FFFF that the 20-unit limit would cut in half goes whole.
+    setenv("QUARVEL_CODEPAGE", "65001", 1);
+    link.SetReply('e', MakeFrame(0x5A, Text(std::string(19, 'T') + "\xF0\x9F\x98\x80")));
+    char16_t serial[21];
+    const int cut = Within([&] { return tool.GetToolSerial(serial); });
+    unsetenv("QUARVEL_CODEPAGE");
+    ASSERT_EQ(cut, 0x5A);
+    EXPECT_EQ(std::u16string(serial), std::u16string(19, u'T'));
 }
 
 TEST_F(CommandSet, AnOddByteInATextKeepsTheRestOfIt) {

@@ -59,6 +59,8 @@ TEST(SimProgram, ServingADeviceAnnouncesItWithALockFileUntilSigterm) {
     const std::string lock = std::string(std::getenv("QUARVEL_LOCK_DIR")) + "/" + UucpLockName(line.DevicePath());
     testsupport::SimProcess sim;
     ASSERT_TRUE(sim.Start({"--device", line.DevicePath()}));
+    EXPECT_EQ(sim.ReadyLine().find("QUARVEL_PORTS=1=" + line.DevicePath()), std::string::npos) << sim.ReadyLine();
+    EXPECT_NE(sim.ReadyLine().find("the other end"), std::string::npos) << sim.ReadyLine();
     EXPECT_EQ(ReadUucpLockPid(lock), sim.Pid());
     const std::optional<PortHolder> holder = FindPortHolder(line.DevicePath());
     ASSERT_TRUE(holder.has_value());
@@ -82,10 +84,15 @@ TEST(SimProgram, OptionsSetProfileAndFaultsAndRefuseBadValues) {
     std::string error;
     ASSERT_TRUE(rk9sim::ParseSimOptions(
         {"--no-keep-alive", "--fail", "a=0xA7", "--silent-code", "0x63", "--short", "D=3", "--short", "a",
-         "--hang-up-after", "5", "--bad-checksum-rate", "0.25", "--seed", "9", "--tool-model", "M"},
+         "--hang-up-after", "5", "--bad-checksum-rate", "0.25", "--seed", "9", "--tool-model", "M",
+         "--position-counts", "77", "--force-reading", "88", "--firmware-version", "2.0"},
         options, &error))
         << error;
     EXPECT_EQ(options.profile.nDeviceFlags & rk9sim::kKeepAliveFlag, 0);
+    // Every profile key is also a flag of the same name.
+    EXPECT_EQ(options.profile.nPositionCounts, 77u);
+    EXPECT_EQ(options.profile.nForceReading, 88u);
+    EXPECT_EQ(options.profile.strFirmwareVersion, "2.0");
     EXPECT_EQ(options.faults.failStatus.at('a'), 0xA7);
     EXPECT_TRUE(options.faults.silentCodes.contains('c'));
     EXPECT_EQ(options.faults.shortPayload.at('D'), 3);

@@ -198,9 +198,11 @@ TEST(ExchangeSoak, EveryExchangeEndsWithTheStatusItsFaultImpliesAndMemoryStaysFl
                 seconds, rssAfterWarmUp / 1024, rssAtEnd / 1024);
 
     EXPECT_EQ(sim.Requests().size(), static_cast<std::size_t>(kExchanges));
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // The exchanges allocate nothing. What may grow is the simulator's request log (one record per
-    // request, in a vector that doubles) and a little allocator slack.
+    // request, in a vector that doubles) and a little allocator slack. Under AddressSanitizer and
+    // ThreadSanitizer the sanitizer's own runtime grows with every synchronisation it records (its shadow
+    // memory and history), so the bound means nothing there and is checked in the other builds only.
     const std::size_t requestLog = 2 * kExchanges * sizeof(rk9sim::RequestRecord);
     EXPECT_LE(rssAtEnd, rssAfterWarmUp + requestLog + 512 * 1024);
 #endif

@@ -4,6 +4,7 @@
 #include "app/settings/settings_store.h"
 #include "cli_exit.h"
 #include "cli_history_format.h"
+#include "cli_report.h"
 #include "history/history_export.h"
 #include "history/history_store.h"
 #include "platform/resource_ids.h"
@@ -30,7 +31,7 @@ int Output(const std::string& path, const std::string& bytes, CCliConsole& conso
     try {
         CFileException error;
         if (!WriteHistoryExport(widePath, bytes, &error)) {
-            console.ErrLine(Utf16ToUtf8(error.GetErrorMessage()));
+            console.Error("history: " + OpenFailureText(path, error));
             return kExitHistory;
         }
     } catch (const CFileException& e) {

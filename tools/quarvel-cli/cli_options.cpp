@@ -1,6 +1,8 @@
 #include "cli_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 #include "history/history_read.h"
 #include "platform/utf8.h"
@@ -145,7 +147,18 @@ private:
             if (!ParseInt(digits, 1, 256, &number)) return Error("'--port " + value + "': expected 1 to 256");
             m_options.port = static_cast<int>(number);
         } else if (name == "--speed") {
-            if (!ParseInt(value, 0, 9, &number)) return Error("'--speed " + value + "': expected an index 0 to 9");
+            // An index 0 to 9, or a speed of the list in bit/s (9600): the two never overlap.
+            static constexpr long long kSpeeds[] = {1200, 2400, 4800, 9600, 14400, 19200, 21600, 38400, 57600, 115200};
+            if (!ParseInt(value, 0, 115200, &number)) {
+                return Error("'--speed " + value + "': expected an index 0 to 9 or a speed of the list");
+            }
+            if (number > 9) {
+                const auto* found = std::find(std::begin(kSpeeds), std::end(kSpeeds), number);
+                if (found == std::end(kSpeeds)) {
+                    return Error("'--speed " + value + "': expected an index 0 to 9 or a speed of the list");
+                }
+                number = found - std::begin(kSpeeds);
+            }
             m_options.speedIndex = static_cast<int>(number);
         } else if (name == "--report") {
             if (value.empty()) return Error("'--report' needs a file name");
@@ -235,8 +248,10 @@ Commands:
 Options for read and watch:
   --port N          COM port number 1 to 256 (also COMn). Default: the port saved by Quarvel;
                     without one, the ports are probed and the first that opens is used.
-  --speed INDEX     Line speed index 0 to 9: 1200 2400 4800 9600 14400 19200 21600 38400
-                    57600 115200. Default: the saved speed (9, 115200, at first start).
+  --speed S         Line speed in bit/s, or its index in the list (0 to 9):
+                      0 1200   1 2400   2 4800    3 9600    4 14400
+                      5 19200  6 21600  7 38400   8 57600   9 115200
+                    Default: the saved speed (115200 at first start).
   --report FILE     Also save the report to FILE, as Quarvel's Save does: UTF-16LE; a name
                     ending in ".txt" gets "label : value" lines, any other the two-column
                     comma-separated layout.
@@ -275,11 +290,18 @@ Environment:
                     For testing only: where doctor reads /sys and /proc.
 
 Exit status:
-  0  read OK          3  no port, or the port would not open (doctor: no port would open)
-  1  session failed   4  link lost
-     (also: the --report file could not be written)
-  2  usage error      5  unknown device
+  0  read OK; watch stopped by Ctrl-C or SIGTERM
+  1  session failed (also: a --report or --report-dir file could not be written)
+  2  usage error (also: the --report-dir folder cannot be made or written)
+  3  no port, or the port would not open (doctor: no port with a COM number would open)
+  4  link lost
+  5  unknown device
   6  history: the file could not be read or written, or the serviced tool has no reads
+  7  standard output could not be written (a full disk, a closed pipe or terminal, no output);
+     a record read meanwhile is still kept in the history
+  130, 143, 129  read stopped by Ctrl-C, SIGTERM or SIGHUP (the session is cut short, the port
+     released); a second signal, or one that cannot be acted on within 2 s, ends any command
+     at once with the same status
 A read whose row cannot be kept in the history still succeeds; one line on standard error says so.
 )";
 }

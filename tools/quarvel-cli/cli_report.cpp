@@ -12,6 +12,21 @@
 #include "report/report_file.h"
 #include "report/report_format.h"
 
+std::string OpenFailureText(const std::string& path, const CFileException& error) {
+    std::string why;
+    std::error_code ec;
+    switch (std::filesystem::status(path, ec).type()) {
+        case std::filesystem::file_type::directory: why = "it is a folder"; break;
+        case std::filesystem::file_type::fifo: why = "it is a FIFO (a named pipe), not a file"; break;
+        case std::filesystem::file_type::socket: why = "it is a socket, not a file"; break;
+        case std::filesystem::file_type::character: why = "it is a terminal or a device, not a file"; break;
+        default:
+            if (error.m_lOsError != 0) why = std::system_category().message(static_cast<int>(error.m_lOsError));
+    }
+    const std::string message = Utf16ToUtf8(error.GetErrorMessage());
+    return why.empty() ? message : message + " (" + why + ")";
+}
+
 int SaveCliReport(const std::string& path, const ToolRecord& record, CCliConsole& console) {
     CString widePath;
     if (!Utf8ToUtf16(path, widePath)) {
@@ -22,7 +37,7 @@ int SaveCliReport(const std::string& path, const ToolRecord& record, CCliConsole
         CFileException openError;
         if (SaveReportToPath(widePath, FileExtension(widePath), record, &openError) == ReportOutcome::OpenFailed) {
             // The design's message, then which file and why, in the same language.
-            console.ErrLine(Utf16ToUtf8(LoadStringW(IDS_OUTPUT_NOT_OPENED) + u" " + openError.GetErrorMessage()));
+            console.ErrLine(Utf16ToUtf8(LoadStringW(IDS_OUTPUT_NOT_OPENED)) + " " + OpenFailureText(path, openError));
             return kExitSessionFailed;
         }
     } catch (const CFileException& e) {
@@ -61,7 +76,7 @@ bool PrepareReportDir(const std::string& dir, CCliConsole& console) {
     CFile file;
     CFileException openError;
     if (!file.Open(probe, CFile::modeCreate | CFile::modeWrite, &openError)) {
-        console.Error("the report folder " + dir + " cannot be written: " + Utf16ToUtf8(openError.GetErrorMessage()));
+        console.Error("the report folder " + dir + " cannot be written: " + OpenFailureText(Utf16ToUtf8(probe), openError));
         return false;
     }
     file.Abort();

@@ -4,6 +4,12 @@
 
 #include "app/session/tool_record.h"
 #include "cli_console.h"
+#include "platform/file.h"
+
+// What to tell when a file we were to write could not be opened: the framework's file message (it names
+// the file) and what the path really is when that is the reason (a folder, a FIFO, a socket, a terminal),
+// otherwise the system's text for the error.
+std::string OpenFailureText(const std::string& path, const CFileException& error);
 
 // Writes the report; returns 0, or 1 after telling the user why the file could not be written.
 int SaveCliReport(const std::string& path, const ToolRecord& record, CCliConsole& console);

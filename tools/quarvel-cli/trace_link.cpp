@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "protocol/protocol_codes.h"
+
 namespace {
 constexpr BYTE kFrameStart = 0x55;
 constexpr std::size_t kFrameOverhead = 4;  // start, type, length, checksum
@@ -47,6 +49,12 @@ void CTraceLink::SplitReceived() {
             m_rx.erase(m_rx.begin(), m_rx.begin() + static_cast<std::ptrdiff_t>(junk));
         }
         if (m_rx.size() < 3) return;
+        if (m_rx[2] > MAX_PAYLOAD) {
+            // The receiver does the same: no frame has such a length; it hunts again after the length byte.
+            Emit("<- (dropped: length byte 0x80 or more, outside the frame format)", m_rx.data(), 3);
+            m_rx.erase(m_rx.begin(), m_rx.begin() + 3);
+            continue;
+        }
         const std::size_t frameSize = kFrameOverhead + m_rx[2];
         if (m_rx.size() < frameSize) return;
         Emit("<-", m_rx.data(), frameSize);
@@ -64,8 +72,8 @@ void CTraceLink::Emit(const char* direction, const BYTE* data, std::size_t n) {
 
 std::string FormatTraceLine(double elapsedMs, const char* direction, const BYTE* data, std::size_t n) {
     char head[48];
-    std::snprintf(head, sizeof head, "[%10.3f ms] %s", elapsedMs, direction);
-    std::string line = head;
+    std::snprintf(head, sizeof head, "[%10.3f ms] ", elapsedMs);
+    std::string line = std::string(head) + direction;
     static const char kHex[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < n; ++i) {
         line.push_back(' ');

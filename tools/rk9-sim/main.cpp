@@ -53,8 +53,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "rk9-sim: %s\n", error.c_str());
         return 1;
     }
-    std::printf("rk9-sim ready: %s QUARVEL_PORTS=%d=%s\n", sim.DevicePath().c_str(), options.nCom,
-                sim.DevicePath().c_str());
+    if (options.strDevice.empty()) {
+        std::printf("rk9-sim ready: %s QUARVEL_PORTS=%d=%s\n", sim.DevicePath().c_str(), options.nCom,
+                    sim.DevicePath().c_str());
+    } else {
+        // The tool's own end of a pair or cable: Quarvel opens the other end, which only the user knows.
+        std::printf("rk9-sim ready: %s is the tool's end; give Quarvel the other end of the pair or cable, "
+                    "for example QUARVEL_PORTS=%d=/tmp/com1\n", sim.DevicePath().c_str(), options.nCom);
+    }
     std::fflush(stdout);
     sim.Run();
     PrintSummary(sim);

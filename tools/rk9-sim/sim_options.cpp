@@ -91,13 +91,16 @@ const std::map<std::string, Handler>& ValueOptions() {
         {"--cycle-counter", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nCycleCounter); }},
         {"--total-counter", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nTotalCounter); }},
         {"--position", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nPositionCounts); }},
+        {"--position-counts", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nPositionCounts); }},
         {"--force", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceReading); }},
+        {"--force-reading", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceReading); }},
         {"--force-factor", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceFactor); }},
         {"--force-divisor", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceDivisor); }},
         {"--cycle-flags", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nCycleFlags); }},
         {"--controller-serial", [](const std::string& v, SimOptions& o) { o.profile.strControllerSerial = v; return true; }},
         {"--tool-serial", [](const std::string& v, SimOptions& o) { o.profile.strToolSerial = v; return true; }},
         {"--firmware", [](const std::string& v, SimOptions& o) { o.profile.strFirmwareVersion = v; return true; }},
+        {"--firmware-version", [](const std::string& v, SimOptions& o) { o.profile.strFirmwareVersion = v; return true; }},
         {"--tool-model", [](const std::string& v, SimOptions& o) { o.profile.strToolModel = v; return true; }},
         {"--silent-after", [](const std::string& v, SimOptions& o) { std::uint32_t n; return Number(v, n) && (o.faults.silentAfter = n, true); }},
         {"--silent-code", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.silentCodes.insert(c).second | true; }},
@@ -205,10 +208,11 @@ Tool profile (a JSON file first, then these flags):
   --device-flags BYTE      default 0x20 (keep-alive wanted)
   --keep-alive, --no-keep-alive   set or clear flag 0x20
   --info-bytes B,B,B,B,B,B,B      'D' bytes 8-13 and 15 (default 1,4,0,0,0,0,0)
-  --cycle-counter N (152)  --total-counter N (873)  --position N (250)  --force N (300)
+  --cycle-counter N (152)  --total-counter N (873)  --position-counts N (250)  --force-reading N (300)
   --force-factor N (3)     --force-divisor N (2)    --cycle-flags BYTE (5)
-  --controller-serial TEXT (C-981)  --tool-serial TEXT (T-417)  --firmware TEXT (1.04)
+  --controller-serial TEXT (C-981)  --tool-serial TEXT (T-417)  --firmware-version TEXT (1.04)
   --tool-model TEXT (RK-9 Crimp 6mm2)
+  (every profile key is a flag of the same name; --position, --force and --firmware are short forms)
 Codes other than D A H a c e g h are answered with status 0xA7, requests with a wrong checksum with 0xA6.
 
 Faults (CODE is one character such as a, or a number such as 0x61; options marked + may repeat):
