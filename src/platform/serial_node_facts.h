@@ -28,5 +28,8 @@ std::string SerialByIdAlias(const std::string& path, const std::string& byIdDir 
 // (/sys/dev/char/M:m) or /proc/devices names as something else (/dev/null is "mem"). A node neither knows
 // counts as a terminal, so a real port is never dismissed. Reads no device; any thread.
 bool IsTerminalNode(const std::string& path, const std::string& sysfsRoot, const std::string& procRoot);
+// Whether the device node is there (POSIX: the path exists; Windows: the COM port is in the device map or
+// answers an open that asks for no access, or another program holds it).
+bool SerialNodeExists(const std::string& path);
 // `path` with every link resolved; `path` itself when it does not exist.
 std::string CanonicalDevicePath(const std::string& path);

@@ -158,3 +158,8 @@ bool IsTerminalNode(const std::string& path, const std::string& sysfsRoot, const
     }
     return !listed;
 }
+
+bool SerialNodeExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}

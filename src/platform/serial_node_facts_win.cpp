@@ -19,12 +19,26 @@ std::string ComName(const std::string& path) {
 }
 }  // namespace
 
+bool SerialNodeExists(const std::string& path) {
+    if (!DosDeviceTarget(ComName(path)).empty()) return true;
+    // Not in the device map (a port Wine links to a Unix device, a driver that registers none): asked for no
+    // access at all, the open says whether the port is there; one another program holds is there too.
+    const std::string device = "\\\\.\\" + ComName(path);
+    const HANDLE h = CreateFileA(device.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return true;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY;
+}
+
 std::vector<SerialNodeFacts> ListSerialNodes(const std::string&) {
     std::vector<SerialNodeFacts> nodes;
     for (int n = 1; n <= 256; ++n) {
         const std::string name = "COM" + std::to_string(n);
         const std::string target = DosDeviceTarget(name);
-        if (target.empty()) continue;
+        if (target.empty() && !SerialNodeExists(name)) continue;
         SerialNodeFacts facts;
         facts.strName = name;
         facts.strPath = "\\\\.\\" + name;

@@ -4,6 +4,14 @@
 // Any thread; `procRoot` is normally "/proc", tests point it at a fake tree.
 #include <string>
 
+// Whether this system reaches serial devices through Unix groups and runs the Linux services that may take
+// them (ModemManager, brltty): the checks of `quarvel-cli doctor` that mean nothing on Windows.
+#ifdef _WIN32
+inline constexpr bool kSystemHasDeviceGroups = false;
+#else
+inline constexpr bool kSystemHasDeviceGroups = true;
+#endif
+
 std::string CurrentUserName();
 // Root opens any device whatever its group.
 bool IsSuperUser();

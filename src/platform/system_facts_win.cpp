@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/serial_node_facts.h"
 #include "platform/system_facts.h"
 
 std::string CurrentUserName() {
@@ -22,10 +23,7 @@ bool IsProgramInstalled(const std::string&) { return false; }
 
 NodeAccess InspectNodeAccess(const std::string& path) {
     NodeAccess access;
-    const std::string prefix = "\\\\.\\";
-    const std::string name = path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path;
-    char target[512] = {};
-    access.bExists = QueryDosDeviceA(name.c_str(), target, sizeof target) != 0;
+    access.bExists = SerialNodeExists(path);
     access.bOwnedByMe = access.bExists;
     access.bMayOpen = access.bExists;
     return access;

@@ -1,6 +1,5 @@
 // The History dialog from the window menu: its two views of the reads kept, Export through the Save-As
-// dialog, the keyboard, and what it says when the history is switched off, damaged, or (on Windows
-// without an SQLite library) cannot be used at all.
+// dialog, the keyboard, and what it says when the history is switched off, damaged, or cannot keep a read.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -8,9 +7,6 @@
 #include "framework/afx.h"
 #include "gui/gui_fixture.h"
 #include "platform/utf8.h"
-#ifdef _WIN32
-#include "platform/shared_library.h"
-#endif
 
 namespace {
 struct HistoryView {
@@ -38,18 +34,6 @@ HistoryView Look(TestWindow modal) {
     return v;
 }
 
-// Whether the history can use SQLite: always on Linux; on Windows when the system's winsqlite3.dll or a
-// sqlite3.dll beside the program loads (Wine has neither, and Debian builds none for mingw-w64).
-bool HaveSqlite() {
-#ifdef _WIN32
-    static const wchar_t* const kNames[] = {L"sqlite3.dll", L"winsqlite3.dll", nullptr};
-    return LoadFirstSharedLibrary(kNames) != nullptr;
-#else
-    return true;
-#endif
-}
-constexpr const char* kNoSqlite = "no sqlite3.dll or winsqlite3.dll: the history cannot keep reads";
-
 bool StartsWith(const std::string& text, const CString& prefix) { return text.rfind(Utf16ToUtf8(prefix), 0) == 0; }
 
 std::string FileText(const std::string& path) {
@@ -59,7 +43,6 @@ std::string FileText(const std::string& path) {
 }  // namespace
 
 TEST_F(GuiTest, HistoryShowsThisToolAndAllToolsAndExportsTheViewShown) {
-    if (!HaveSqlite()) GTEST_SKIP() << kNoSqlite << " (ALostReadIsSaidInTheDialog shows what the dialog says then)";
     StartTool();
     const std::string csv = m_home.Path() + "/fleet.csv";
     std::vector<FileDialogRequest> asked;
@@ -148,25 +131,15 @@ TEST_F(GuiTest, ADamagedHistoryIsSetAsideAndTheDialogSaysSo) {
         m_dlg->SendMessage(WM_SYSCOMMAND, IDM_HISTORY, 0);
     });
     EXPECT_EQ(view.rows, 0);
-    if (!HaveSqlite()) {
-        // Nothing can tell a damaged file from a good one: the file stays, and the dialog says why.
-        EXPECT_TRUE(StartsWith(view.status, LoadStringW(IDS_HISTORY_NOT_READ))) << view.status;
-        EXPECT_NE(view.status.find("SQLite is not available"), std::string::npos) << view.status;
-        EXPECT_TRUE(std::filesystem::exists(path));
-        return;
-    }
     EXPECT_NE(view.status.find(path + ".damaged-"), std::string::npos) << view.status;
     EXPECT_EQ(view.status.rfind("The history file was damaged", 0), 0u) << view.status;
 }
 
-// A read the history could not keep (its folder is a file; on Windows without SQLite, any read) is said
-// first in the dialog.
+// A read the history could not keep (its folder is a file) is said first in the dialog.
 TEST_F(GuiTest, ALostReadIsSaidInTheDialog) {
-    if (HaveSqlite()) {
-        const std::filesystem::path folder = std::filesystem::path(HistoryFile()).parent_path();
-        std::filesystem::create_directories(folder.parent_path());
-        std::ofstream(folder.string(), std::ios::binary) << "not a folder";
-    }
+    const std::filesystem::path folder = std::filesystem::path(HistoryFile()).parent_path();
+    std::filesystem::create_directories(folder.parent_path());
+    std::ofstream(folder.string(), std::ios::binary) << "not a folder";
     StartTool();
     HistoryView view;
     RunMainDialog([&](TestWindow) {
@@ -181,7 +154,4 @@ TEST_F(GuiTest, ALostReadIsSaidInTheDialog) {
     EXPECT_EQ(view.rows, 0);
     EXPECT_TRUE(view.thisToolEnabled && view.thisToolChecked);
     EXPECT_TRUE(StartsWith(view.status, LoadStringW(IDS_HISTORY_NOT_KEPT))) << view.status;
-    if (!HaveSqlite()) {
-        EXPECT_NE(view.status.find("SQLite is not available"), std::string::npos) << view.status;
-    }
 }

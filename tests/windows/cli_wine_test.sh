@@ -61,6 +61,16 @@ cmp -s win.txt linux.txt; check "--report bytes equal the Linux build's" $? "($(
 echo "SKIP a second open of a held COM port is refused: Wine allows a second CreateFile of the same COM port"
 skipped=$((skipped + 1))
 
+# The history, with SQLite compiled into the program: the read above was kept, the views show it.
+"$run" "$exe" history --tool T-417 --format json >hist.out 2>hist.err
+check "history keeps the read" $? "($(cat hist.err))"
+grep -q '"tool_serial": "T-417"' hist.out; check "history --tool shows the read" $? "($(cat hist.out))"
+"$run" "$exe" history --format csv --output fleet.csv >/dev/null 2>hist.err
+check "history --format csv --output exits 0" $? "($(cat hist.err))"
+head -c 3 fleet.csv | od -An -tx1 | grep -q "ef bb bf"; check "the CSV export starts with a byte-order mark" $?
+"$run" "$exe" history serviced --tool T-417 --note "new die" >/dev/null 2>hist.err
+check "history serviced records a visit" $? "($(cat hist.err))"
+
 "$run" "$exe" ports >ports.out 2>ports.err
 grep -q "COM1" ports.out; check "ports lists COM1" $? "($(cat ports.out ports.err))"
 

@@ -114,8 +114,10 @@ std::vector<std::string> DoctorReport::Advice() const {
                          "QUARVEL_PORTS=" + mapped);
     }
     if (ports.empty()) {
-        advice.push_back("No serial device found: check the cable, and that the adapter appears in "
-                         "'sudo dmesg | tail' when you plug it in.");
+        advice.push_back(bLinuxChecks ? "No serial device found: check the cable, and that the adapter appears in "
+                                        "'sudo dmesg | tail' when you plug it in."
+                                      : "No serial device found: check the cable, and that the adapter appears "
+                                        "under Ports (COM & LPT) in the Device Manager when you plug it in.");
     }
     return advice;
 }
@@ -161,10 +163,13 @@ DoctorReport GatherDoctorReport() {
     std::stable_sort(report.ports.begin(), report.ports.end(), [](const DoctorPort& a, const DoctorPort& b) {
         return (a.nCom == 0 ? 1000 : a.nCom) < (b.nCom == 0 ? 1000 : b.nCom);
     });
-    report.groups = GroupsToCheck(report.ports);
-    report.bModemManagerRunning = IsProgramRunning("ModemManager", procRoot);
-    report.bBrlttyInstalled = IsProgramInstalled("brltty");
-    report.bBrlttyRunning = IsProgramRunning("brltty", procRoot);
+    report.bLinuxChecks = kSystemHasDeviceGroups;
+    if (report.bLinuxChecks) {
+        report.groups = GroupsToCheck(report.ports);
+        report.bModemManagerRunning = IsProgramRunning("ModemManager", procRoot);
+        report.bBrlttyInstalled = IsProgramInstalled("brltty");
+        report.bBrlttyRunning = IsProgramRunning("brltty", procRoot);
+    }
     return report;
 }
 

@@ -31,6 +31,7 @@ struct DoctorGroup {
 struct DoctorReport {
     std::string strUser;
     bool bSuperUser = false;  // root needs no group
+    bool bLinuxChecks = true;  // groups, ModemManager and brltty were checked (not on Windows)
     std::vector<DoctorPort> ports;
     std::vector<DoctorGroup> groups;
     bool bModemManagerRunning = false;

@@ -60,9 +60,11 @@ std::string FormatDoctorText(const DoctorReport& report) {
                                             : "not a member";
         out += "  group " + group.strName + ": " + state + "\n";
     }
-    out += "  ModemManager running: " + YesNo(report.bModemManagerRunning) + "\n";
-    out += "  brltty installed: " + YesNo(report.bBrlttyInstalled) +
-           (report.bBrlttyRunning ? " (running)" : "") + "\n";
+    if (report.bLinuxChecks) {
+        out += "  ModemManager running: " + YesNo(report.bModemManagerRunning) + "\n";
+        out += "  brltty installed: " + YesNo(report.bBrlttyInstalled) + (report.bBrlttyRunning ? " (running)" : "") +
+               "\n";
+    }
     const std::vector<std::string> advice = report.Advice();
     if (!advice.empty()) out += "\nAdvice\n";
     for (const std::string& line : advice) out += "  - " + line + "\n";
@@ -110,11 +112,13 @@ std::string FormatDoctorJson(const DoctorReport& report) {
     }
     ordered_json out;
     out["ports"] = std::move(ports);
-    out["system"] = {{"user", report.strUser},
-                     {"groups", std::move(groups)},
-                     {"modemmanager_running", report.bModemManagerRunning},
-                     {"brltty_installed", report.bBrlttyInstalled},
-                     {"brltty_running", report.bBrlttyRunning}};
+    out["system"] = {{"user", report.strUser}};
+    if (report.bLinuxChecks) {
+        out["system"]["groups"] = std::move(groups);
+        out["system"]["modemmanager_running"] = report.bModemManagerRunning;
+        out["system"]["brltty_installed"] = report.bBrlttyInstalled;
+        out["system"]["brltty_running"] = report.bBrlttyRunning;
+    }
     out["advice"] = report.Advice();
     out["ports_that_open"] = report.PortsThatOpen();
     return out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";

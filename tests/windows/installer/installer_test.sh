@@ -64,6 +64,8 @@ for f in quarvel-cli.exe lang/fr.json lang/it.json lang/bg.json doc/quarvel-cli.
   [ -f "$dir/$f" ] || missing+=" $f"
 done
 check "program, packs and manual under Program Files" "$([ -z "$missing" ]; echo $?)" "missing:$missing"
+# The manual is Windows's own: no dialout group, no /dev paths, no QUARVEL_PORTS, no ~/.config.
+check "the manual is the Windows one" "$(! grep -qE 'dialout|/dev/tty|QUARVEL_PORTS|~/\.config' "$dir/doc/quarvel-cli.txt"; echo $?)"
 check "Start-menu entries" "$([ -f "$menu/Quarvel command line.lnk" ] && [ -f "$menu/Quarvel manual.lnk" ] \
   && [ -f "$menu/Uninstall Quarvel.lnk" ]; echo $?)" "$(ls "$menu" 2>&1)"
 quiet="$(value "$uninstall_key" QuietUninstallString)"
