@@ -50,7 +50,11 @@ protected:
 }  // namespace
 
 TEST_F(HistoryStore, FirstUseCreatesTheFolderAndTheLatestSchemaInWalMode) {
+#ifdef _WIN32
+    EXPECT_EQ(Path(), home.Path() + "\\state\\Quarvel/history.sqlite3");  // %LOCALAPPDATA%\Quarvel
+#else
     EXPECT_EQ(Path(), home.Path() + "/state/quarvel/history.sqlite3");
+#endif
     CHistoryStore store;
     std::vector<HistoryRow> rows;
     ASSERT_TRUE(store.Fleet("", 0, rows).ok);
