@@ -36,6 +36,8 @@ inline constexpr int IDNO = 7;
 
 // Window messages.
 inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_QUERYENDSESSION = 0x0011;  // Windows asks whether the session may end
+inline constexpr UINT WM_ENDSESSION = 0x0016;       // Windows ends the session (wParam TRUE)
 inline constexpr UINT WM_SETICON = 0x0080;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;

@@ -1,12 +1,16 @@
 #include "framework/dialog.h"
 
 #include <QActionGroup>
+#include <algorithm>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QEventLoop>
 #include <QIcon>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
 #include <QWindow>
 
@@ -57,6 +61,15 @@ void FillMenu(QMenu& target, const CMenu& source, const std::function<void(UINT)
     }
 }
 
+// What a dialog may take of its screen: the free area (without panels and docks) less its frame.
+QSize RoomOnScreen(const QWidget* owner) {
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    constexpr int kFrameWidth = 16;   // both borders
+    constexpr int kFrameHeight = 48;  // the title bar and the lower border
+    const QSize free = screen->availableGeometry().size();
+    return {std::max(free.width() - kFrameWidth, 200), std::max(free.height() - kFrameHeight, 150)};
+}
 }  // namespace
 
 CDialog::~CDialog() {
@@ -90,7 +103,22 @@ bool CDialog::CreateDialogWindow() {
     auto* window = new DialogWindow(*this, OwnerWidget(), FlagsFor(tmpl, m_bHasSystemMenu), m_bHasSystemMenu);
     window->setFont(font);
     window->setWindowTitle(ToQString(tmpl.caption));
-    window->setFixedSize(MapDialogX(m_units, tmpl.cx), MapDialogY(m_units, tmpl.cy));
+    // A dialog larger than the screen's free area (a large scale factor, a small screen) never grows past
+    // it: the controls then sit on a surface inside a scroll area, all of them still reachable.
+    const QSize full(MapDialogX(m_units, tmpl.cx), MapDialogY(m_units, tmpl.cy));
+    const QSize room = RoomOnScreen(OwnerWidget());
+    QWidget* surface = window;
+    QScrollArea* scroll = nullptr;
+    if (full.width() > room.width() || full.height() > room.height()) {
+        window->setFixedSize(full.boundedTo(room));
+        scroll = new QScrollArea(window);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setGeometry(0, 0, window->width(), window->height());
+        surface = new QWidget();
+        surface->setFixedSize(full);
+    } else {
+        window->setFixedSize(full);
+    }
     if (HICON icon = AfxLoadIcon(IDR_MAINFRAME)) window->setWindowIcon(*icon);
     m_hWnd = window;
 
@@ -98,7 +126,7 @@ bool CDialog::CreateDialogWindow() {
     QWidget* previousTabStop = nullptr;
     m_nDefaultId = IDOK;
     for (const ControlTemplate& control : tmpl.controls) {
-        QWidget* widget = CreateControl(control, m_units, window, notify);
+        QWidget* widget = CreateControl(control, m_units, surface, notify);
         if (widget == nullptr) continue;
         if (control.id != -1) widget->setObjectName(QStringLiteral("ctl%1").arg(control.id));
         if (control.kind == "defbutton") m_nDefaultId = control.id;
@@ -108,6 +136,7 @@ bool CDialog::CreateDialogWindow() {
         }
         m_controls.push_back(std::make_unique<CWnd>(widget, control.id));
     }
+    if (scroll != nullptr) scroll->setWidget(surface);
     window->PlaceMenuButton();
     ResetSystemMenu();
     if (CWinApp* app = AfxGetApp()) app->MainWindowCreated(this);

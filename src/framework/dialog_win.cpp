@@ -2,6 +2,7 @@
 // whose own modal loop also delivers the messages posted to the main window. The dialog procedure
 // turns WM_INITDIALOG, WM_COMMAND, WM_SYSCOMMAND and the mapped messages into the message map's calls.
 #include "framework/dialog.h"
+#include "framework/wait_cursor.h"
 
 #include "framework/command_guard.h"
 #include "framework/dialog_controls_win.h"
@@ -86,6 +87,25 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
             return leaveToSystem ? FALSE : TRUE;
         }
         case WM_NCDESTROY: Detach(*dialog); return FALSE;
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+            // A dimmed control (CWnd::ShowDimmed): the grey of disabled text on the usual background.
+            if (::GetPropW(reinterpret_cast<HWND>(lParam), L"QuarvelDimmed") != nullptr) {
+                const HDC dc = reinterpret_cast<HDC>(wParam);
+                ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+                ::SetBkColor(dc, ::GetSysColor(message == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_BTNFACE));
+                return reinterpret_cast<INT_PTR>(::GetSysColorBrush(message == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_BTNFACE));
+            }
+            break;
+        case WM_SETCURSOR:
+            // The system sets the arrow at every mouse move: while work goes on in the background the
+            // hourglass is set again here, over the whole window.
+            if (AfxIsWaitCursorShown()) {
+                ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+                ::SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+                return TRUE;
+            }
+            break;
         default: break;
     }
     auto it = dialog->m_messages.find(message);

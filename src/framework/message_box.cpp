@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+#include <vector>
+
 #include "framework/message_box_request.h"
 #include "framework/qt_string.h"
 #include "framework/win_app.h"
@@ -49,7 +52,23 @@ QWidget* OwnerWindow() {
     return app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
 }
 
+// The boxes open now, the innermost last, with where each keeps an answer given from outside it.
+struct OpenBox {
+    QPointer<QMessageBox> box;
+    int* answered;
+};
+std::vector<OpenBox> g_open;
+
 }  // namespace
+
+void AfxCloseMessageBoxes(int result) {
+    const std::vector<OpenBox> open = g_open;
+    for (auto it = open.rbegin(); it != open.rend(); ++it) {
+        if (!it->box) continue;
+        *it->answered = result;
+        it->box->done(0);
+    }
+}
 
 int AfxMessageBox(const CString& text, UINT nType) {
     const MessageBoxRequest request = MessageBoxRequestFor(text, nType);
@@ -69,7 +88,10 @@ int AfxMessageBox(const CString& text, UINT nType) {
             }
         });
     }
+    g_open.push_back({QPointer<QMessageBox>(&box), &answered});
     const int button = box.exec();
+    g_open.erase(std::remove_if(g_open.begin(), g_open.end(), [&box](const OpenBox& o) { return o.box == &box; }),
+                 g_open.end());
     if (answered != 0) return answered;
     return ResultOf(static_cast<QMessageBox::StandardButton>(button), type);
 }

@@ -12,6 +12,10 @@
 int AfxMessageBox(UINT nIDPrompt, UINT nType = MB_OK);
 int AfxMessageBox(const CString& text, UINT nType = MB_OK);
 
+// Closes every message box that is open now, the innermost first, each returning `result` to its caller:
+// for a question whose answer no longer applies (the link it asks about is gone). UI thread.
+void AfxCloseMessageBoxes(int result);
+
 // Test seam: when set, every box is still opened, and the answerer is called from inside the box's
 // own event loop with what the box shows; the box then closes with the answerer's result.
 struct MessageBoxRequest {

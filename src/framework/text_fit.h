@@ -12,6 +12,7 @@ struct ShownText {
     int dialogId = 0;
     int controlId = 0;
     std::vector<UINT> stringIds;  // texts of the module that the control may show
+    std::vector<CString> literals;  // texts from elsewhere (the longest a tool may send), in every module
 };
 
 struct UnfitText {

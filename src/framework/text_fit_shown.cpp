@@ -9,6 +9,7 @@ std::vector<CString> ShownTextsOf(const CResourceModule& module, const std::vect
         for (UINT id : entry.stringIds) {
             if (const CString* text = module.FindString(id)) texts.push_back(*text);
         }
+        texts.insert(texts.end(), entry.literals.begin(), entry.literals.end());
     }
     return texts;
 }

@@ -17,3 +17,5 @@ void EndWaitCursor() {
     if (g_depth == 0) return;
     if (--g_depth == 0) ::SetCursor(g_previous != nullptr ? g_previous : ::LoadCursorW(nullptr, IDC_ARROW));
 }
+
+bool AfxIsWaitCursorShown() { return g_depth > 0; }

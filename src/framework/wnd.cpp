@@ -1,5 +1,9 @@
 #include "framework/wnd.h"
 
+#include <QApplication>
+#include <QPalette>
+#include <QVariant>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDialog>
@@ -133,6 +137,26 @@ BOOL CWnd::EnableWindow(BOOL bEnable) {
     m_hWnd->setEnabled(bEnable != FALSE);
     return wasDisabled;
 }
+
+void CWnd::ShowDimmed(BOOL bDimmed) {
+    if (m_hWnd == nullptr) return;
+    QPalette palette = m_hWnd->palette();
+    const QPalette standard = QApplication::palette(m_hWnd);
+    for (const auto role : {QPalette::Text, QPalette::WindowText}) {
+        palette.setColor(QPalette::Active, role, standard.color(bDimmed ? QPalette::Disabled : QPalette::Active, role));
+        palette.setColor(QPalette::Inactive, role, standard.color(bDimmed ? QPalette::Disabled : QPalette::Inactive, role));
+    }
+    m_hWnd->setPalette(palette);
+    m_hWnd->setProperty("quarvelDimmed", bDimmed != FALSE);
+}
+
+BOOL CWnd::IsDimmed() const { return m_hWnd != nullptr && m_hWnd->property("quarvelDimmed").toBool() ? TRUE : FALSE; }
+
+void CWnd::SetToolTipText(const CString& text) {
+    if (m_hWnd != nullptr) m_hWnd->setToolTip(ToQString(text));
+}
+
+CString CWnd::GetToolTipText() const { return m_hWnd != nullptr ? ToCString(m_hWnd->toolTip()) : CString(); }
 
 void CWnd::SetFocus() {
     if (m_hWnd != nullptr) m_hWnd->setFocus(Qt::OtherFocusReason);

@@ -31,6 +31,13 @@ public:
     BOOL IsWindowVisible() const;
     BOOL IsIconic() const;
     BOOL EnableWindow(BOOL bEnable);
+    // Shows the control's text in the system's grey for disabled text while it stays enabled (it still
+    // takes the focus and the keys): for values that are not current. Whether it is now.
+    void ShowDimmed(BOOL bDimmed);
+    BOOL IsDimmed() const;
+    // The text shown when the pointer rests on the control; empty removes it.
+    void SetToolTipText(const CString& text);
+    CString GetToolTipText() const;
     // Gives the keyboard focus to this window (to the window's focus widget once it is shown).
     void SetFocus();
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "history/history_schema.h"
+#include "platform/file_identity.h"
 #include "platform/state_dir.h"
 
 namespace fs = std::filesystem;
@@ -80,6 +81,20 @@ HistoryRow RowFrom(const SqliteStatement& s, std::int64_t interval) {
     return row;
 }
 
+HistoryCause CauseOf(int code) {
+    switch (code) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return HistoryCause::Locked;
+        case SQLITE_FULL: return HistoryCause::Full;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_CANTOPEN: return HistoryCause::ReadOnly;
+        case SQLITE_CORRUPT: return HistoryCause::Damaged;
+        case SQLITE_NOTADB: return HistoryCause::NotADatabase;
+        default: return HistoryCause::Other;
+    }
+}
+
 // "20261209T154149Z" from "2026-12-09T15:41:49Z": a file-name-friendly time.
 std::string CompactTime() {
     std::string compact;
@@ -101,14 +116,19 @@ CHistoryStore::CHistoryStore(HistoryStoreOptions options) : m_options(std::move(
 HistoryStatus CHistoryStore::Failure(const std::string& what, int code) {
     std::string reason = m_db.MessageFor(code);
     m_db.Close();  // the next use opens afresh
-    return {false, what + " " + m_options.path + ": " + reason};
+    return {false, what + " " + m_options.path + ": " + reason, CauseOf(code)};
 }
 
 HistoryStatus CHistoryStore::VersionRefused(int version) {
     m_db.Close();
-    if (version < 0) return {false, m_options.path + " has an invalid schema version " + std::to_string(version)};
-    return {false, m_options.path + " has schema version " + std::to_string(version) + ", newer than this program's " +
-                       std::to_string(kHistorySchemaVersion)};
+    if (version < 0) {
+        return {false, m_options.path + " has an invalid schema version " + std::to_string(version),
+                HistoryCause::NotADatabase};
+    }
+    return {false,
+            m_options.path + " has schema version " + std::to_string(version) + ", newer than this program's " +
+                std::to_string(kHistorySchemaVersion),
+            HistoryCause::Newer};
 }
 
 HistoryStatus CHistoryStore::OpenOnce(bool create, int* code) {
@@ -128,17 +148,18 @@ HistoryStatus CHistoryStore::OpenOnce(bool create, int* code) {
     if (*code == SQLITE_MISMATCH) return VersionRefused(version);
     if (*code != SQLITE_OK && !why.empty()) {
         m_db.Close();
-        return {false, "cannot prepare " + m_options.path + ": " + why};
+        return {false, "cannot prepare " + m_options.path + ": " + why, CauseOf(*code)};
     }
     if (*code != SQLITE_OK) return Failure("cannot prepare", *code);
     m_writable = true;
+    m_identity = IdentifyFile(m_options.path);
     return {};
 }
 
 HistoryStatus CHistoryStore::OpenForReading(bool* exists) {
     *exists = true;
     if (m_db.IsOpen()) return {};
-    if (m_options.path.empty()) return {false, "no home folder for the history"};
+    if (m_options.path.empty()) return {false, "no home folder for the history", HistoryCause::Other};
     std::error_code ec;
     if (!fs::exists(m_options.path, ec)) {
         *exists = false;  // a view of a missing file is an empty history, and creates nothing
@@ -170,9 +191,11 @@ HistoryStatus CHistoryStore::OpenForReading(bool* exists) {
 
 HistoryStatus CHistoryStore::EnsureOpen(bool create, bool* exists) {
     if (exists) *exists = true;
-    if (m_db.IsOpen() && m_writable) return {};
-    m_db.Close();  // a connection opened for reading is opened again for writing
-    if (m_options.path.empty()) return {false, "no home folder for the history"};
+    // A file another connection set aside (damaged) is no longer the history, though this connection
+    // still reaches it: the rows go to the file that now stands at the path.
+    if (m_db.IsOpen() && m_writable && IdentifyFile(m_options.path) == m_identity) return {};
+    m_db.Close();  // a connection opened for reading, or to a file set aside, is opened again
+    if (m_options.path.empty()) return {false, "no home folder for the history", HistoryCause::Other};
     std::error_code ec;
     if (!create && !fs::exists(m_options.path, ec)) {
         if (exists) *exists = false;
@@ -181,7 +204,7 @@ HistoryStatus CHistoryStore::EnsureOpen(bool create, bool* exists) {
     const fs::path folder = fs::path(m_options.path).parent_path();
     if (create && !folder.empty() && !fs::is_directory(folder, ec)) {
         fs::create_directories(folder, ec);
-        if (ec) return {false, "cannot create " + folder.string() + ": " + ec.message()};
+        if (ec) return {false, "cannot create " + folder.string() + ": " + ec.message(), HistoryCause::Other};
     }
     int code = SQLITE_OK;
     HistoryStatus status = OpenOnce(create, &code);
@@ -195,7 +218,7 @@ HistoryStatus CHistoryStore::SetAside() {
     const std::string target = m_options.path + ".damaged-" + CompactTime();
     std::error_code ec;
     fs::rename(m_options.path, target, ec);
-    if (ec) return {false, "cannot rename the damaged " + m_options.path + ": " + ec.message()};
+    if (ec) return {false, "cannot rename the damaged " + m_options.path + ": " + ec.message(), HistoryCause::Other};
     // The damaged file's log and index belong with it, not with the new file.
     for (const char* suffix : {"-wal", "-shm"}) {
         std::error_code ignored;
@@ -266,9 +289,19 @@ HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::strin
     }
     if (code != SQLITE_DONE) {
         rows.clear();
-        return Failure("cannot read", code);
+        return ReadFailure(code);
     }
     return {};
+}
+
+HistoryStatus CHistoryStore::ReadFailure(int code) {
+    // A page found damaged only by this query: the file is set aside as an open or an insert does, so
+    // that no more reads are written into it; the view is then empty.
+    if (IsDamagedCode(code)) {
+        m_db.Close();
+        return SetAside();
+    }
+    return Failure("cannot read", code);
 }
 
 HistoryStatus CHistoryStore::Fleet(const std::string& since, std::int64_t interval, std::vector<HistoryRow>& rows) {
@@ -297,7 +330,7 @@ HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::stri
     }
     if (!pending && code != SQLITE_DONE && code != SQLITE_OK) {
         rows.clear();
-        return Failure("cannot read", code);
+        return ReadFailure(code);
     }
     std::erase_if(rows, [&](const HistoryRow& row) { return row.read.readAt < since; });
     return {};

@@ -6,15 +6,21 @@
 // the object owns its connection; several objects and processes may use the same file at once.
 // Failures are values (HistoryStatus), never exceptions.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "history/history_read.h"
 #include "history/sqlite_db.h"
+#include "platform/file_identity.h"
+
+// Why the history could not be used, for a message in the user's language.
+enum class HistoryCause { None, Locked, Full, ReadOnly, Damaged, NotADatabase, Newer, Other };
 
 struct HistoryStatus {
     bool ok = true;
-    std::string message;  // English, for a log line or the History dialog; empty when ok
+    std::string message;  // English, with the file's path, for a log line or a tooltip; empty when ok
+    HistoryCause cause = HistoryCause::None;  // when not ok: Other unless SQLite or the schema said more
 };
 
 struct HistoryStoreOptions {
@@ -54,6 +60,7 @@ private:
     // *exists false (status ok) for a missing file, or a damaged one that was just set aside.
     HistoryStatus OpenForReading(bool* exists);
     HistoryStatus VersionRefused(int version);
+    HistoryStatus ReadFailure(int code);
     HistoryStatus SetAside();
     HistoryStatus Failure(const std::string& what, int code);
     HistoryStatus Query(const char* sql, const std::vector<std::string>& texts, std::int64_t interval,
@@ -62,5 +69,6 @@ private:
     HistoryStoreOptions m_options;
     SqliteDb m_db;
     bool m_writable = false;  // the open connection may write
+    std::optional<FileIdentity> m_identity;  // the file the writing connection opened
     std::string m_setAside;
 };

@@ -56,6 +56,11 @@ bool CHistoryWriter::WaitIdle(int limitMs) {
     return m_idle.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return m_queue.empty() && !m_writing; });
 }
 
+HistoryCause CHistoryWriter::LossCause() const {
+    std::lock_guard lock(m_mutex);
+    return m_lossCause;
+}
+
 std::string CHistoryWriter::LossMessage() const {
     std::lock_guard lock(m_mutex);
     return m_loss;
@@ -71,8 +76,11 @@ std::string CHistoryWriter::SetAsideName() const {
     return m_setAside;
 }
 
-void CHistoryWriter::NoteLoss(const std::string& message) {
-    if (m_loss.empty()) m_loss = message;
+void CHistoryWriter::NoteLoss(const std::string& message, HistoryCause cause) {
+    if (m_loss.empty()) {
+        m_loss = message;
+        m_lossCause = cause;
+    }
     ++m_lost;
 }
 
@@ -89,7 +97,7 @@ void CHistoryWriter::Run() {
         const HistoryStatus status = store.Insert(read);
         lock.lock();
         m_writing = false;
-        if (!status.ok) NoteLoss(status.message);
+        if (!status.ok) NoteLoss(status.message, status.cause);
         if (!store.SetAsideName().empty()) m_setAside = store.SetAsideName();
         if (m_queue.empty()) m_idle.notify_all();
     }

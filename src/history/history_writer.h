@@ -32,6 +32,7 @@ public:
 
     // The first failure since Start ("" when none) and how many reads were lost.
     std::string LossMessage() const;
+    HistoryCause LossCause() const;  // of the first failure
     std::size_t LostCount() const;
     // The name a damaged file was last renamed to by the writer ("" when none was).
     std::string SetAsideName() const;
@@ -41,7 +42,7 @@ public:
 
 private:
     void Run();
-    void NoteLoss(const std::string& message);  // under m_mutex
+    void NoteLoss(const std::string& message, HistoryCause cause = HistoryCause::Other);  // under m_mutex
 
     HistoryStoreOptions m_options;
     mutable std::mutex m_mutex;
@@ -52,6 +53,7 @@ private:
     bool m_writing = false;
     bool m_started = false;
     std::string m_loss;
+    HistoryCause m_lossCause = HistoryCause::None;
     std::size_t m_lost = 0;
     std::string m_setAside;
     std::thread m_thread;

@@ -57,6 +57,25 @@ inline constexpr UINT IDS_HISTORY_NOT_READ = 157;      // the history could not 
 inline constexpr UINT IDS_HISTORY_SET_ASIDE = 158;     // a damaged file was renamed (%1) and a new one started
 inline constexpr UINT IDS_HISTORY_READING = 159;       // the History dialog reads a view
 
+// The main dialog's honest display and the Connection dialog's refused ports.
+inline constexpr UINT IDS_CAPTION_NOT_READ = 160;      // caption suffix before any read
+inline constexpr UINT IDS_CAPTION_EARLIER_READ = 161;  // caption suffix: the values are of the read at %1
+inline constexpr UINT IDS_SAVE_NOT_READ = 162;         // Save's question before any read
+inline constexpr UINT IDS_SAVE_EARLIER_READ = 163;     // Save's question after a failed read (%1: that read's time)
+inline constexpr UINT IDS_PORTS_REFUSED = 164;         // after 126: the ports that are there but would not open
+inline constexpr UINT IDS_PORT_HELD_BY = 165;          // held by %1 (process %2)
+inline constexpr UINT IDS_PORT_HELD = 166;
+inline constexpr UINT IDS_PORT_DENIED_GROUP = 167;     // permission denied; join the group %1
+inline constexpr UINT IDS_PORT_DENIED = 168;
+// Why the history could not be used, in the History dialog.
+inline constexpr UINT IDS_HISTORY_CAUSE_LOCKED = 169;
+inline constexpr UINT IDS_HISTORY_CAUSE_FULL = 170;
+inline constexpr UINT IDS_HISTORY_CAUSE_READ_ONLY = 171;
+inline constexpr UINT IDS_HISTORY_CAUSE_DAMAGED = 172;
+inline constexpr UINT IDS_HISTORY_CAUSE_NOT_DATABASE = 173;
+inline constexpr UINT IDS_HISTORY_CAUSE_NEWER = 174;
+inline constexpr UINT IDS_HISTORY_CAUSE_OTHER = 175;
+
 // ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
 inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."
 inline constexpr UINT IDS_FW_PARSE_INT_RANGE = 0xF101;  // "Enter an integer between %1 and %2."

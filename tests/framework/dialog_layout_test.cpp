@@ -367,12 +367,20 @@ TEST(ControlNotifications, ComboReportsCloseUpAfterTheSelectionAndKillFocus) {
 }
 
 // The texts the programs put into controls at run time: results and directions in their edits, the
-// connect button's two labels.
+// connect button's two labels, and the longest texts a tool can send (19, 20, 14 and 22 characters, the
+// limits of the record, in the widest capital and as a realistic model, serial and version) and the largest
+// counters.
 const std::vector<ShownText> kShownTexts = {
     {IDD_QUARVEL_DIALOG, IDC_RESULT,
      {IDS_RESULT_SUCCESS, IDS_RESULT_BREAKUP, IDS_RESULT_BARRIER, IDS_RESULT_WORKING_RANGE}},
     {IDD_QUARVEL_DIALOG, IDC_DIRECTION, {IDS_DIRECTION_FORWARD, IDS_DIRECTION_BACKWARD}},
     {IDD_QUARVEL_DIALOG, IDC_CONNECT, {IDS_CONNECT, IDS_DISCONNECT}},
+    {IDD_QUARVEL_DIALOG, IDC_TOOL_MODEL, {}, {CString(19, u'W'), u"RK-9 CRIMP 16MM2 HD"}},
+    {IDD_QUARVEL_DIALOG, IDC_TOOL_SERIAL, {}, {CString(20, u'W'), u"T-417-2026-12-000981"}},
+    {IDD_QUARVEL_DIALOG, IDC_CONTROLLER_SERIAL, {}, {CString(14, u'W'), u"C-981-2026-001"}},
+    {IDD_QUARVEL_DIALOG, IDC_FIRMWARE_VERSION, {}, {CString(22, u'W'), u"1.04.2026-12-10 BUILD7"}},
+    {IDD_QUARVEL_DIALOG, IDC_TOTAL_COUNTER, {}, {u"4294967295"}},
+    {IDD_QUARVEL_DIALOG, IDC_CYCLE_COUNTER, {}, {u"4294967295"}},
 };
 
 std::string Describe(const std::vector<UnfitText>& unfit) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAbstractButton>
+#include <QVariant>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -191,6 +194,24 @@ bool IsChecked(TestWindow dialog, int id) {
 int ListRows(TestWindow dialog, int id) {
     auto* list = Control<QTreeWidget>(dialog, id);
     return list != nullptr ? list->topLevelItemCount() : -1;
+}
+
+int ListOverflowPx(TestWindow dialog, int id) {
+    auto* list = Control<QTreeWidget>(dialog, id);
+    if (list == nullptr) return -1;
+    int columns = 0;
+    for (int c = 0; c < list->columnCount(); ++c) columns += list->columnWidth(c);
+    return std::max(0, columns - list->viewport()->width());
+}
+
+CString ToolTipOf(TestWindow dialog, int id) {
+    QWidget* control = Control<QWidget>(dialog, id);
+    return control != nullptr ? ToCString(control->toolTip()) : CString();
+}
+
+bool IsDimmed(TestWindow dialog, int id) {
+    QWidget* control = Control<QWidget>(dialog, id);
+    return control != nullptr && control->property("quarvelDimmed").toBool();
 }
 
 CString ListCell(TestWindow dialog, int id, int row, int column) {

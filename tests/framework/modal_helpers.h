@@ -80,6 +80,9 @@ bool IsReadOnly(TestWindow dialog, int id);  // an edit the user cannot type int
 bool IsChecked(TestWindow dialog, int id);   // a check box's or radio button's check
 int ListRows(TestWindow dialog, int id);     // a list view's rows; -1 when it is none
 CString ListCell(TestWindow dialog, int id, int row, int column);
+int ListOverflowPx(TestWindow dialog, int id);  // how much wider the columns are than the list shows (0: none)
+CString ToolTipOf(TestWindow dialog, int id);
+bool IsDimmed(TestWindow dialog, int id);
 void PressEscape(TestWindow dialog);  // Esc, as the keyboard delivers it to the focused control
 bool HasIcon(TestWindow window);      // the window's own icon (the title bar's, the task bar's)
 bool IsControlShown(TestWindow dialog, int id);

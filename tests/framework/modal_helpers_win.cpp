@@ -10,6 +10,7 @@
 #include <string>
 
 #include "framework/win32_window.h"
+#include "framework/wnd.h"
 
 namespace {
 
@@ -298,6 +299,28 @@ int ListRows(TestWindow dialog, int id) {
     HWND list = Item(dialog, id);
     if (list == nullptr || ClassOf(list) != WC_LISTVIEWW) return -1;
     return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+int ListOverflowPx(TestWindow dialog, int id) {
+    HWND list = Item(dialog, id);
+    if (list == nullptr) return -1;
+    const HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int count = header != nullptr ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    int columns = 0;
+    for (int c = 0; c < count; ++c) columns += static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+    RECT client{};
+    ::GetClientRect(list, &client);
+    return std::max(0, columns - static_cast<int>(client.right - client.left));
+}
+
+CString ToolTipOf(TestWindow dialog, int id) {
+    CWnd control(Item(dialog, id), id);
+    return control.GetToolTipText();
+}
+
+bool IsDimmed(TestWindow dialog, int id) {
+    CWnd control(Item(dialog, id), id);
+    return control.IsDimmed() != FALSE;
 }
 
 CString ListCell(TestWindow dialog, int id, int row, int column) {

@@ -7,6 +7,9 @@
 #include "gui/gui_fixture.h"
 #include "framework/afx.h"
 #include "platform/main_window.h"
+#ifndef _WIN32
+#include "support/spawned_program.h"
+#endif
 #include "protocol/protocol_codes.h"
 
 namespace {
@@ -55,6 +58,8 @@ TEST_F(GuiTest, ConnectShowsTheToolsRecordAndStoresThePortAndSpeed) {
         EXPECT_EQ(Text(IDC_FORCE), "0.75");
         EXPECT_EQ(Text(IDC_RESULT), "Successful cycle");
         EXPECT_EQ(Text(IDC_DIRECTION), "Forward");
+        EXPECT_EQ(WindowCaption(m_window), u"Quarvel");  // current values: no mark
+        EXPECT_FALSE(IsDimmed(m_window, IDC_TOOL_MODEL));
         EXPECT_EQ(Stored("COM"), kToolPort);
         EXPECT_EQ(Stored("SPEED"), "9");
         EXPECT_NE(m_app->Engine, nullptr);
@@ -93,9 +98,20 @@ TEST_F(GuiTest, AFailedSessionShowsItsMessageKeepsThePreviousDisplayAndReleasesT
     faults.failStatus[CMD_TOOL_SERIAL] = 0xA7;
     StartTool({}, faults);
     RunMainDialog([&](TestWindow) {
-        MessageBoxRecorder boxes(IDOK);
+        // The link is released before the message shows: while it is open no port, engine or keep-alive
+        // is left, so the tool falling silent then can bring no "Disconnected" after it.
+        bool releasedFirst = false;
+        MessageBoxRecorder boxes([&](const MessageBoxRequest&) {
+            releasedFirst = m_app->Port == nullptr && m_app->Engine == nullptr;
+            const std::size_t before = m_sim->Requests().size();
+            WaitUntil([] { return false; }, 1500);  // longer than the keep-alive's pause
+            EXPECT_EQ(m_sim->Requests().size(), before) << "something still talks to the tool";
+            return IDOK;
+        });
         ConnectThroughPortDialog();
         ASSERT_TRUE(WaitUntil([&] { return !boxes.boxes.empty() && m_app->Port == nullptr; }, 8000));
+        EXPECT_TRUE(releasedFirst);
+        ProcessPending();
         EXPECT_EQ(Texts(boxes), std::vector<std::string>{"Link with the tool was not estabilished."});
         EXPECT_EQ(Text(IDC_CONNECT), "Connect");
         EXPECT_EQ(m_app->Engine, nullptr);
@@ -164,6 +180,73 @@ TEST_F(GuiTest, DisconnectAnsweredNoKeepsTheLinkAliveAndYesReleasesIt) {
     EXPECT_EQ(m_sim->Counts().at(CMD_DEVICE_INFO), 2u);
 }
 
+// The Disconnect question left open while the tool falls silent closes by itself: "Disconnected" follows
+// with the button reading Connect, and no question about a link that is gone stays behind.
+TEST_F(GuiTest, TheDisconnectQuestionClosesWhenTheLinkIsLost) {
+    rk9sim::FaultPlan faults;
+    faults.silentAfter = 8;
+    StartTool({}, faults);
+    RunMainDialog([&](TestWindow) {
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(WaitForButton("Disconnect"));
+        std::vector<std::string> texts;
+        MessageBoxRecorder boxes([&](const MessageBoxRequest& request) {
+            texts.push_back(Narrow(request.text));
+            if ((request.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+            // The user leaves the question open; the keep-alive meanwhile finds the tool silent.
+            WaitUntil([&] { return texts.size() > 1; }, 15000);
+            return IDNO;
+        });
+        Press(IDC_CONNECT);
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_EQ(texts[1], "Disconnected");
+        EXPECT_EQ(Text(IDC_CONNECT), "Connect");
+        EXPECT_FALSE(m_app->Connected);
+        EXPECT_FALSE(m_app->IsAskingDisconnect());
+    });
+}
+
+// While a reading session runs the wait cursor shows over the window; it goes with the session's status.
+TEST_F(GuiTest, TheWaitCursorShowsWhileAReadRuns) {
+    rk9sim::FaultPlan faults;
+    faults.nReplyDelayMs = 150;
+    StartTool({}, faults);
+    RunMainDialog([&](TestWindow) {
+        EXPECT_FALSE(AfxIsWaitCursorShown());
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(m_app->SessionRunning);
+        EXPECT_TRUE(AfxIsWaitCursorShown());
+        ASSERT_TRUE(WaitForButton("Disconnect"));
+        EXPECT_FALSE(AfxIsWaitCursorShown());
+    });
+}
+
+// With nothing to connect to but ports other programs hold, the message names them and why.
+TEST_F(GuiTest, NoFreePortNamesThePortsThatAreHeld) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the prefix's COM ports cannot be held by another process from here";
+#else
+    StartTool();
+    std::string error;
+    SpawnedProgram holder;
+    ASSERT_TRUE(holder.Start({"/bin/sh", "-c", "exec 3<>\"$0\"; echo ready; exec sleep 60", m_sim->DevicePath()}, {},
+                             &error))
+        << error;
+    ASSERT_TRUE(holder.WaitForLine("ready", 10000, nullptr));
+    RunMainDialog([&](TestWindow) {
+        MessageBoxRecorder boxes(IDOK);
+        Press(IDC_CONNECT);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        const std::string text = Narrow(boxes.boxes[0].text);
+        EXPECT_EQ(text.rfind("There is no any communication ports available.", 0), 0u) << text;
+        EXPECT_NE(text.find("These ports are there but could not be opened:\nCOM1 (" + m_sim->DevicePath() +
+                            "): held by sleep (process " + std::to_string(holder.Pid()) + ")"),
+                  std::string::npos)
+            << text;
+    });
+#endif
+}
+
 TEST_F(GuiTest, ConnectWhileASessionStillReadsIsIgnored) {
     rk9sim::FaultPlan faults;
     faults.nReplyDelayMs = 150;  // the session takes about a second
@@ -182,16 +265,20 @@ TEST_F(GuiTest, ConnectWhileASessionStillReadsIsIgnored) {
     EXPECT_EQ(m_sim->Counts().at(CMD_DEVICE_INFO), 1u);
 }
 
-TEST_F(GuiTest, ClosingWhileASessionReadsWaitsForItThenReleasesTheLink) {
+// Closing while a slow tool still answers cuts the session short: the session thread ends and the link
+// goes at once, long before the seven slow exchanges would have ended (the bound fails otherwise).
+TEST_F(GuiTest, ClosingWhileASessionReadsCutsItShortAndReleasesTheLink) {
     rk9sim::FaultPlan faults;
-    faults.nReplyDelayMs = 150;
+    faults.nReplyDelayMs = 800;  // about 6 s for the whole session
     StartTool({}, faults);
-    RunMainDialog([&](TestWindow) {
-        ConnectThroughPortDialog();
-        ASSERT_TRUE(m_app->SessionRunning);
-        Press(IDCANCEL);
-        EXPECT_TRUE(m_dlg->IsEnded());
-    });
+    RunMainDialog(
+        [&](TestWindow) {
+            ConnectThroughPortDialog();
+            ASSERT_TRUE(m_app->SessionRunning);
+            Press(IDCANCEL);
+            EXPECT_TRUE(m_dlg->IsEnded());
+        },
+        2000);
     // RunMainDialog has waited for the session thread and released the link (ASan watches the rest).
     EXPECT_FALSE(m_app->IsSessionThreadActive());
     EXPECT_EQ(m_app->Engine, nullptr);

@@ -73,7 +73,7 @@ void GuiTest::StartTool(rk9sim::ToolProfile profile, rk9sim::FaultPlan faults) {
 #endif
 }
 
-void GuiTest::RunMainDialog(const std::function<void(TestWindow window)>& script) {
+void GuiTest::RunMainDialog(const std::function<void(TestWindow window)>& script, DWORD exitDeadlineMs) {
     m_dlg = std::make_unique<CQuarvelDlg>(m_app.get());
     m_app->m_pMainWnd = m_dlg.get();
     ModalDeadline deadline(60000);
@@ -85,7 +85,7 @@ void GuiTest::RunMainDialog(const std::function<void(TestWindow window)>& script
     m_dlg->DoModal();
     m_app->m_pMainWnd = nullptr;
     m_window = nullptr;
-    EXPECT_TRUE(m_app->ReleaseAtExit());
+    EXPECT_TRUE(m_app->ReleaseAtExit(exitDeadlineMs)) << "the session thread outlived the deadline";
 }
 
 void GuiTest::Press(int id) { m_dlg->SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<UINT>(id), BN_CLICKED)); }

@@ -50,8 +50,10 @@ protected:
     void StartTool(rk9sim::ToolProfile profile = {}, rk9sim::FaultPlan faults = {});
 
     // Runs the main dialog modally; `script` runs inside its loop with the dialog's window. When the
-    // script returns with the dialog still open, the dialog is ended. Then the application's end of run.
-    void RunMainDialog(const std::function<void(TestWindow window)>& script);
+    // script returns with the dialog still open, the dialog is ended. Then the application's end of run,
+    // which must be done within `exitDeadlineMs`.
+    void RunMainDialog(const std::function<void(TestWindow window)>& script,
+                       DWORD exitDeadlineMs = CQuarvelApp::kExitDeadlineMs);
 
     // Inside a script: presses a button of the main dialog (runs its command handler).
     void Press(int id);

@@ -6,12 +6,14 @@
 
 #include "framework/afx.h"
 #include "gui/gui_fixture.h"
+#include "platform/resource_module.h"
+#include "support/source_path.h"
 #include "platform/utf8.h"
 
 namespace {
 struct HistoryView {
     int rows = -1;
-    std::string firstSerial, firstResult, status;
+    std::string firstSerial, firstResult, status, tooltip;
     bool thisToolEnabled = false, thisToolChecked = false, allToolsChecked = false;
 };
 
@@ -28,6 +30,7 @@ HistoryView Look(TestWindow modal) {
         v.firstResult = Utf16ToUtf8(ListCell(modal, IDC_HISTORY_LIST, 0, 5));
     }
     v.status = Utf16ToUtf8(ControlText(modal, IDC_HISTORY_STATUS));
+    v.tooltip = Utf16ToUtf8(ToolTipOf(modal, IDC_HISTORY_STATUS));
     v.thisToolEnabled = IsControlEnabled(modal, IDC_HISTORY_THIS_TOOL);
     v.thisToolChecked = IsChecked(modal, IDC_HISTORY_THIS_TOOL);
     v.allToolsChecked = IsChecked(modal, IDC_HISTORY_ALL_TOOLS);
@@ -90,6 +93,41 @@ TEST_F(GuiTest, HistoryShowsThisToolAndAllToolsAndExportsTheViewShown) {
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2);
 }
 
+// At its normal size the list shows every column whole, the longest result text too, in every language.
+TEST_F(GuiTest, TheListShowsTheLongestResultWithoutScrolling) {
+    for (const char* lang : {"en", "fr", "it", "bg"}) {
+        SCOPED_TRACE(lang);
+        std::shared_ptr<const CResourceModule> module;
+        if (std::string(lang) != "en") {
+            std::string why;
+            module = CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"), &why);
+            ASSERT_NE(module, nullptr) << why;
+        }
+        AfxSetResourceHandle(module);
+        int overflow = -1;
+        RunMainDialog([&](TestWindow) {
+            for (DWORD flags : {2u, 3u}) {  // the two longest results
+                m_app->UpdateRecord([&](ToolRecord& r) {
+                    r.CycleFlags = flags;
+                    r.ToolSerial[0] = static_cast<char16_t>(u'A' + flags);
+                    std::u16string(u"RK-9 CRIMP 16MM2 HD").copy(r.ToolModel, 19);
+                });
+                m_dlg->SendMessage(WM_SESSION_STATUS, SESSION_OK, 0);  // as a read shows and keeps it
+            }
+            WhenModal([&](TestWindow modal) {
+                Click(modal, IDC_HISTORY_ALL_TOOLS);
+                const HistoryView view = Look(modal);
+                EXPECT_EQ(view.rows, 2);
+                overflow = ListOverflowPx(modal, IDC_HISTORY_LIST);
+                Click(modal, IDCANCEL);
+            });
+            m_dlg->SendMessage(WM_SYSCOMMAND, IDM_HISTORY, 0);
+        });
+        AfxSetResourceHandle(nullptr);
+        EXPECT_EQ(overflow, 0) << "the columns are wider than the list";
+    }
+}
+
 TEST_F(GuiTest, HistoryOffKeepsNothingAndTheDialogSaysSo) {
     m_app->KeepHistory = false;
     StartTool();
@@ -131,8 +169,10 @@ TEST_F(GuiTest, ADamagedHistoryIsSetAsideAndTheDialogSaysSo) {
         m_dlg->SendMessage(WM_SYSCOMMAND, IDM_HISTORY, 0);
     });
     EXPECT_EQ(view.rows, 0);
-    EXPECT_NE(view.status.find(path + ".damaged-"), std::string::npos) << view.status;
+    // The line names the file set aside; its tooltip gives the whole path.
+    EXPECT_NE(view.status.find("history.sqlite3.damaged-"), std::string::npos) << view.status;
     EXPECT_EQ(view.status.rfind("The history file was damaged", 0), 0u) << view.status;
+    EXPECT_NE(view.tooltip.find(path + ".damaged-"), std::string::npos) << view.tooltip;
 }
 
 // A read the history could not keep (its folder is a file) is said first in the dialog.

@@ -26,10 +26,17 @@ int LanguagePosition(const std::vector<GuiTest::MenuEntry>& menu) {
     return -1;
 }
 
-TEST_F(GuiTest, StartShowsAZeroRecordUnderTheCaptionQuarvel) {
+// The design's zero record at start, shown for what it is: no reading (dimmed, and the caption says so).
+TEST_F(GuiTest, StartShowsAZeroRecordMarkedAsNotRead) {
     RunMainDialog([&](TestWindow window) {
         ASSERT_NE(window, nullptr);
-        EXPECT_EQ(WindowCaption(window), u"Quarvel");
+        EXPECT_EQ(WindowCaption(window), u"Quarvel - no tool read yet");
+        EXPECT_EQ(m_dlg->WhatIsShown(), CQuarvelDlg::Shown::NotRead);
+        for (int id : {IDC_TOOL_MODEL, IDC_RESULT, IDC_DIRECTION, IDC_CYCLE_COUNTER}) {
+            EXPECT_TRUE(IsDimmed(window, id)) << id;
+            EXPECT_TRUE(IsControlEnabled(window, id)) << id;  // still focusable and readable
+        }
+        EXPECT_EQ(FocusedControl(window), IDC_TOOL_MODEL);
         EXPECT_EQ(Text(IDC_CYCLE_COUNTER), "0");
         EXPECT_EQ(Text(IDC_TOTAL_COUNTER), "0");
         EXPECT_EQ(Text(IDC_POSITION), "0");

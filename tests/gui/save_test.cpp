@@ -11,6 +11,7 @@
 
 #include "gui/gui_fixture.h"
 #include "framework/afx.h"
+#include "platform/resource_ids.h"
 #include "platform/resource_module.h"
 #include "report/report_layouts.h"
 #include "support/source_path.h"
@@ -54,7 +55,15 @@ class SaveTest : public GuiTest {
 protected:
     std::string Dir() const { return m_home.Path(); }
     std::string Path(const std::string& name) const { return m_home.Path() + "/" + name; }
+    // The application's record shown as a good read shows it (the session's own status message), so that
+    // Save writes it without asking whether to save values that were never read.
+    void ShowAsRead() { m_dlg->SendMessage(WM_SESSION_STATUS, SESSION_OK, 0); }
 };
+
+// Answers Save's question about values that are not current with Yes, every other box with OK.
+int YesToTheQuestion(const MessageBoxRequest& request) {
+    return (request.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+}
 
 TEST_F(SaveTest, TheTextReportOfAReadToolMatchesTheWriterAndTheWorkedExample) {
     rk9sim::ToolProfile tool;
@@ -91,8 +100,7 @@ TEST_F(SaveTest, AnyOtherExtensionGetsTheCommaSeparatedLayout) {
             r.PositionCounts = 4662;  // the report's own rounding: 50.630000
             r.CycleFlags = 2;
         });
-        m_dlg->TransferRecord(FALSE);
-        m_dlg->UpdateData(FALSE);
+        ShowAsRead();
         for (const char* name : {"report.csv", "REPORT.TXT", "report.dat"}) {
             FileDialogScript files(Path(name));
             Press(IDC_SAVE);
@@ -115,6 +123,7 @@ TEST_F(SaveTest, TheDialogOpensInTheDocumentsFolderFirstThenWhereTheLastReportWe
     std::ofstream(Path("user-dirs.dirs")) << "XDG_DOCUMENTS_DIR=\"" << Path("Docs") << "\"\n";
     std::vector<CString> folders;
     RunMainDialog([&](TestWindow) {
+        ShowAsRead();
         auto save = [&](std::optional<std::string> name) {
             FileDialogScript files(std::move(name));
             Press(IDC_SAVE);
@@ -149,6 +158,7 @@ TEST_F(SaveTest, TheFileTypesAreInTheModulesLanguage) {
     ASSERT_NE(french, nullptr) << why;
     AfxSetResourceHandle(french);  // the fixture restores the built-in module
     RunMainDialog([&](TestWindow) {
+        ShowAsRead();
         FileDialogScript files(std::nullopt);
         Press(IDC_SAVE);
         ASSERT_EQ(files.requests.size(), 1u);
@@ -160,11 +170,14 @@ TEST_F(SaveTest, TheFileTypesAreInTheModulesLanguage) {
 
 TEST_F(SaveTest, CancelWritesNothing) {
     RunMainDialog([&](TestWindow) {
+        ShowAsRead();
         FileDialogScript files(std::nullopt);
         Press(IDC_SAVE);
         EXPECT_EQ(files.requests.size(), 1u);
     });
-    EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 0);
+    for (const auto& entry : fs::directory_iterator(Dir())) {
+        EXPECT_FALSE(entry.is_regular_file()) << entry.path();  // (the history's state folder is no report)
+    }
 }
 
 // A missing folder, and a FIFO that nobody reads (refused at once: the window's thread never waits in open;
@@ -177,6 +190,7 @@ TEST_F(SaveTest, AFileThatCannotBeOpenedShowsItsMessage) {
 #endif
     for (const char* name : names) {
         RunMainDialog([&](TestWindow) {
+            ShowAsRead();
             MessageBoxRecorder boxes(IDOK);
             FileDialogScript files(Path(name));
             Press(IDC_SAVE);
@@ -200,6 +214,7 @@ TEST_F(SaveTest, AFullDiskShowsTheFileErrorAndTheDialogStays) {
     fs::create_symlink("/dev/full", full);
 #endif
     RunMainDialog([&](TestWindow) {
+        ShowAsRead();
         MessageBoxRecorder boxes(IDOK);
         FileDialogScript files(full);
         Press(IDC_SAVE);
@@ -217,8 +232,7 @@ TEST_F(SaveTest, AFullDiskShowsTheFileErrorAndTheDialogStays) {
 TEST_F(SaveTest, ACounterOutOfRangeShowsItsMessageAndTheReportIsStillWritten) {
     RunMainDialog([&](TestWindow) {
         m_app->UpdateRecord([](ToolRecord& r) { r.CycleCounter = 20000; });
-        m_dlg->TransferRecord(FALSE);
-        m_dlg->UpdateData(FALSE);
+        ShowAsRead();
         MessageBoxRecorder boxes(IDOK);
         FileDialogScript files(Path("big.txt"));
         Press(IDC_SAVE);
@@ -237,8 +251,12 @@ TEST_F(SaveTest, SavingWhileASessionReadsWritesTheRecordAsShown) {
         ASSERT_TRUE(m_app->SessionRunning);
         // Let the session store its cycle data before the save.
         ASSERT_TRUE(WaitUntil([&] { return m_app->SnapshotRecord().CycleCounter == 152; }));
+        // Nothing was read yet as far as the window shows: Save asks first.
+        MessageBoxRecorder boxes(YesToTheQuestion);
         FileDialogScript files(Path("during.txt"));
         Press(IDC_SAVE);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, LoadStringW(IDS_SAVE_NOT_READ));
         ASSERT_TRUE(WaitForButton("Disconnect"));
     });
     // The display still showed the zero record; the session's values were not overwritten by it.
@@ -273,9 +291,24 @@ TEST_F(SaveTest, AfterAFailedSecondSessionSaveWritesTheValuesShown) {
         ASSERT_EQ(Narrow(boxes.boxes[0].text), "Link with the tool was not estabilished.");
         ASSERT_EQ(m_app->SnapshotRecord().PositionCounts, 500u);  // stored, never shown
         EXPECT_EQ(Text(IDC_POSITION), "2.71");
+        // The values are the earlier read's, and the window says so: dimmed, and when that read was.
+        EXPECT_EQ(m_dlg->WhatIsShown(), CQuarvelDlg::Shown::Earlier);
+        EXPECT_TRUE(IsDimmed(m_window, IDC_POSITION));
+        EXPECT_NE(Narrow(WindowCaption(m_window)).find("Quarvel - values of the read of "), std::string::npos);
+        {
+            MessageBoxRecorder no(IDNO);  // Save asks first; No saves nothing
+            FileDialogScript files(Path("refused.txt"));
+            Press(IDC_SAVE);
+            ASSERT_EQ(no.boxes.size(), 1u);
+            EXPECT_EQ(Narrow(no.boxes[0].text).rfind("The values shown are those of an earlier read (", 0), 0u);
+            EXPECT_TRUE(files.requests.empty());
+        }
+        MessageBoxRecorder yes(YesToTheQuestion);
         FileDialogScript files(Path("after-failure.txt"));
         Press(IDC_SAVE);
+        EXPECT_EQ(yes.boxes.size(), 1u);
     });
+    EXPECT_FALSE(fs::exists(Path("refused.txt")));
     EXPECT_EQ(ReadWholeFile(Path("after-failure.txt")), Expected(shown, true));
 }
 
@@ -293,6 +326,7 @@ TEST_F(SaveTest, ASessionThatCompletesDuringTheSaveAsDialogIsWhatTheFileHolds) {
             const std::string name = Path("completed.txt");
             return CString(name.begin(), name.end());
         });
+        MessageBoxRecorder boxes(YesToTheQuestion);  // nothing read yet when Save was pressed
         Press(IDC_SAVE);
         SetFileDialogAnswerer({});
         EXPECT_EQ(Text(IDC_TOOL_SERIAL), "T-417");

@@ -64,6 +64,23 @@ const std::map<UINT, std::u16string> kEnglish = {
     {157, u"The service history could not be read."},
     {158, u"The history file was damaged; it was renamed to %1 and a new one was started."},
     {159, u"Reading the history…"},
+    {160, u"no tool read yet"},
+    {161, u"values of the read of %1"},
+    {162, u"No tool has been read: the values shown are not a reading. Save them all the same?"},
+    {163, u"The values shown are those of an earlier read (%1), not of the tool tried last. Save the values of that "
+          u"earlier read?"},
+    {164, u"These ports are there but could not be opened:"},
+    {165, u"held by %1 (process %2)"},
+    {166, u"held by another program"},
+    {167, u"permission denied; join the group %1"},
+    {168, u"permission denied"},
+    {169, u"the file is locked by another program"},
+    {170, u"the disk is full"},
+    {171, u"the file or its folder is read-only"},
+    {172, u"the file is damaged"},
+    {173, u"the file is not a history database"},
+    {174, u"the file was written by a newer version of Quarvel"},
+    {175, u"the file cannot be used"},
     {IDS_FW_PARSE_INT, u"Please enter an integer."},
     {IDS_FW_PARSE_INT_RANGE, u"Enter an integer between %1 and %2."},
     {IDS_FW_PARSE_REAL, u"Please enter a number."},
@@ -154,7 +171,9 @@ TEST(BuiltInModule, MainDialogAndAboutBoxMatchTheirTemplates) {
     const DialogTemplate* main = CResourceModule::BuiltIn().FindDialog(IDD_QUARVEL_DIALOG);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(main->caption, u"Quarvel non writable");
-    EXPECT_EQ(std::make_pair(main->cx, main->cy), std::make_pair(334, 198));
+    // The design's 334 x 198, with the left column 56 units wider so that the longest texts a tool sends
+    // (19, 20, 14 and 22 characters) show whole; everything right of it moved along.
+    EXPECT_EQ(std::make_pair(main->cx, main->cy), std::make_pair(334 + 56, 198));
     EXPECT_EQ(main->fontName, u"MS Shell Dlg");
     EXPECT_EQ(main->controls.size(), 27u);
     int edits = 0;
@@ -167,7 +186,10 @@ TEST(BuiltInModule, MainDialogAndAboutBoxMatchTheirTemplates) {
     for (const ControlTemplate& c : main->controls) EXPECT_NE(c.kind, "defbutton") << c.id;
     const ControlTemplate* cycle = Control(*main, IDC_CYCLE_COUNTER);
     ASSERT_NE(cycle, nullptr);
-    EXPECT_EQ(std::vector<int>({cycle->x, cycle->y, cycle->cx, cycle->cy}), std::vector<int>({240, 139, 78, 12}));
+    EXPECT_EQ(std::vector<int>({cycle->x, cycle->y, cycle->cx, cycle->cy}), std::vector<int>({240 + 56, 139, 78, 12}));
+    const ControlTemplate* firmware = Control(*main, IDC_FIRMWARE_VERSION);
+    ASSERT_NE(firmware, nullptr);
+    EXPECT_EQ(firmware->cx, 96 + 56);
     EXPECT_EQ(Control(*main, ID_HELP)->text, u"&Help");
     EXPECT_EQ(Control(*main, IDOK)->text, u"Exit");
     EXPECT_EQ(main->controls.front().text, u" Tool ");

@@ -118,22 +118,12 @@ private:
             m_app.ReleaseLink();  // cut short by the stop: nothing to tell
             return StopExit();
         }
-        switch (reaction) {
-            case CQuarvelSession::StatusReaction::ShowRecord:
-                return ShowRecord();
-            case CQuarvelSession::StatusReaction::ShowUnknown:
-                m_console.Message(IDS_UNKNOWN_DEVICE);
-                m_app.ReleaseLink();
-                return kExitUnknownDevice;
-            case CQuarvelSession::StatusReaction::ShowFailed:
-                m_console.Message(IDS_LINK_NOT_ESTABLISHED);
-                m_app.ReleaseLink();
-                return kExitSessionFailed;
-            default:
-                // The link was lost while the session read; the drop has been completed.
-                m_console.Message(IDS_DISCONNECTED);
-                return kExitLinkLost;
-        }
+        if (reaction == CQuarvelSession::StatusReaction::ShowRecord) return ShowRecord();
+        // Failed, unknown, or the link lost while the session read (the drop completed): the link is gone.
+        m_console.Message(CQuarvelSession::MessageOf(reaction == CQuarvelSession::StatusReaction::Nothing
+                                                         ? CQuarvelSession::StatusReaction::ShowClosed
+                                                         : reaction));
+        return ExitOf(reaction);
     }
 
     // The record is kept first, so that a reader who went away or a full disk never costs the history
@@ -226,23 +216,17 @@ private:
                 m_app.ReleaseLink();  // cut short by the stop: nothing to tell
                 return kExitSessionFailed;
             }
-            switch (reaction) {
-                case CQuarvelSession::StatusReaction::ShowRecord:
-                    // A report that could not be written was told; the next tool follows. A lost output
-                    // ends the command.
-                    return ShowRecord() == kExitOutput ? kExitOutput : kExitOk;
-                case CQuarvelSession::StatusReaction::ShowUnknown:
-                    if (last != kExitUnknownDevice) m_console.Message(IDS_UNKNOWN_DEVICE);
-                    m_app.ReleaseLink();
-                    return kExitUnknownDevice;
-                case CQuarvelSession::StatusReaction::ShowFailed:
-                    if (last != kExitSessionFailed) m_console.Message(IDS_LINK_NOT_ESTABLISHED);
-                    m_app.ReleaseLink();
-                    return kExitSessionFailed;
-                default:
-                    m_console.Message(IDS_DISCONNECTED);
-                    return kExitLinkLost;
+            // A report that could not be written was told; the next tool follows. A lost output ends it.
+            if (reaction == CQuarvelSession::StatusReaction::ShowRecord) {
+                return ShowRecord() == kExitOutput ? kExitOutput : kExitOk;
             }
+            const int outcome = ExitOf(reaction);
+            if (outcome == kExitLinkLost || outcome != last) {
+                m_console.Message(CQuarvelSession::MessageOf(outcome == kExitLinkLost
+                                                                 ? CQuarvelSession::StatusReaction::ShowClosed
+                                                                 : reaction));
+            }
+            return outcome;
         }
     }
 
@@ -290,6 +274,15 @@ private:
         return m_stopSignal == kStopSignalUnknown ? kExitSessionFailed : 128 + m_stopSignal;
     }
     static constexpr int kStopSignalUnknown = -1;
+
+    // The exit status of a session that did not show a record.
+    static int ExitOf(CQuarvelSession::StatusReaction reaction) {
+        switch (reaction) {
+            case CQuarvelSession::StatusReaction::ShowUnknown: return kExitUnknownDevice;
+            case CQuarvelSession::StatusReaction::ShowFailed: return kExitSessionFailed;
+            default: return kExitLinkLost;  // the link was lost while the session read
+        }
+    }
 
     int m_exit = kExitOk;
     int m_stopSignal = 0;

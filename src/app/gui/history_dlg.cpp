@@ -1,5 +1,7 @@
 #include "app/gui/history_dlg.h"
 
+#include <filesystem>
+
 #include "app/gui/quarvel_app.h"
 #include "app/session/tool_quantities.h"
 #include "framework/afx.h"
@@ -55,7 +57,7 @@ void CHistoryDlg::ShowView(bool allTools) {
     CListCtrl(GetDlgItem(IDC_HISTORY_LIST)).DeleteAllItems();
     m_reading = true;
     if (CWnd* exportButton = GetDlgItem(IDC_HISTORY_EXPORT)) exportButton->EnableWindow(FALSE);
-    SetDlgItemText(IDC_HISTORY_STATUS, LoadStringW(IDS_HISTORY_READING));
+    ShowStatus(LoadStringW(IDS_HISTORY_READING), {});
 
     HistoryViewRequest request;
     request.store = HistoryStoreOptions{m_app.HistoryWriter().Path(), kWriterWaitMs, 0};
@@ -83,20 +85,52 @@ void CHistoryDlg::OnViewReady(WPARAM number) {
     list.SetCurSel(static_cast<int>(m_rows.size()) - 1);  // the newest read of the tool, or the last tool
     if (!result->setAside.empty()) m_setAside = result->setAside;
     if (CWnd* exportButton = GetDlgItem(IDC_HISTORY_EXPORT)) exportButton->EnableWindow(TRUE);
-    SetDlgItemText(IDC_HISTORY_STATUS, StatusText(result->status));
+    CString detail;
+    const CString text = StatusText(result->status, &detail);
+    ShowStatus(text, detail);
 }
 
-CString CHistoryDlg::StatusText(const HistoryStatus& status) const {
-    // A lost read is said first: it is the one thing the user cannot learn elsewhere.
-    if (const std::string loss = m_app.HistoryWriter().LossMessage(); !loss.empty())
-        return LoadStringW(IDS_HISTORY_NOT_KEPT) + u" " + Wide(loss);
-    if (!status.ok) return LoadStringW(IDS_HISTORY_NOT_READ) + u" " + Wide(status.message);
+namespace {
+// Why the history could not be used, in the module's language.
+CString CauseText(HistoryCause cause) {
+    switch (cause) {
+        case HistoryCause::Locked: return LoadStringW(IDS_HISTORY_CAUSE_LOCKED);
+        case HistoryCause::Full: return LoadStringW(IDS_HISTORY_CAUSE_FULL);
+        case HistoryCause::ReadOnly: return LoadStringW(IDS_HISTORY_CAUSE_READ_ONLY);
+        case HistoryCause::Damaged: return LoadStringW(IDS_HISTORY_CAUSE_DAMAGED);
+        case HistoryCause::NotADatabase: return LoadStringW(IDS_HISTORY_CAUSE_NOT_DATABASE);
+        case HistoryCause::Newer: return LoadStringW(IDS_HISTORY_CAUSE_NEWER);
+        default: return LoadStringW(IDS_HISTORY_CAUSE_OTHER);
+    }
+}
+}  // namespace
+
+CString CHistoryDlg::StatusText(const HistoryStatus& status, CString* detail) const {
+    // A lost read is said first: it is the one thing the user cannot learn elsewhere. The line says what
+    // and why in the user's language; the tooltip holds the full English detail with the file's path.
+    if (const std::string loss = m_app.HistoryWriter().LossMessage(); !loss.empty()) {
+        *detail = Wide(loss);
+        return LoadStringW(IDS_HISTORY_NOT_KEPT) + u" (" + CauseText(m_app.HistoryWriter().LossCause()) + u")";
+    }
+    if (!status.ok) {
+        *detail = Wide(status.message);
+        return LoadStringW(IDS_HISTORY_NOT_READ) + u" (" + CauseText(status.cause) + u")";
+    }
     std::string aside = m_app.HistoryWriter().SetAsideName();
     if (aside.empty()) aside = m_setAside;
-    if (!aside.empty()) return AfxFormatString2(LoadStringW(IDS_HISTORY_SET_ASIDE), Wide(aside));
+    if (!aside.empty()) {
+        // The line names the file; the tooltip gives its folder too.
+        *detail = AfxFormatString2(LoadStringW(IDS_HISTORY_SET_ASIDE), Wide(aside));
+        return AfxFormatString2(LoadStringW(IDS_HISTORY_SET_ASIDE), Wide(std::filesystem::path(aside).filename().string()));
+    }
     if (!m_app.KeepHistory) return LoadStringW(IDS_HISTORY_OFF);
     if (m_rows.empty()) return LoadStringW(IDS_HISTORY_EMPTY);
     return {};
+}
+
+void CHistoryDlg::ShowStatus(const CString& text, const CString& detail) {
+    SetDlgItemText(IDC_HISTORY_STATUS, text);
+    if (CWnd* line = GetDlgItem(IDC_HISTORY_STATUS)) line->SetToolTipText(detail.empty() ? text : detail);
 }
 
 void CHistoryDlg::OnExport() {

@@ -42,7 +42,9 @@ private:
     void ShowView(bool allTools);
     void OnViewReady(WPARAM number);
     void OnExport();
-    CString StatusText(const HistoryStatus& status) const;
+    // The line under the list; *detail gets the full text for its tooltip (empty: the line itself).
+    CString StatusText(const HistoryStatus& status, CString* detail) const;
+    void ShowStatus(const CString& text, const CString& detail);
 
     CQuarvelApp& m_app;
     CString m_toolSerial;

@@ -49,14 +49,34 @@ BOOL CQuarvelApp::InitInstance() {
 }
 
 bool CQuarvelApp::ReleaseAtExit(DWORD deadlineMs) {
-    // The session thread ends by itself: its last exchange ends within the reply time-out. Its status
-    // post finds no window and is dropped.
+    // A session still reading is cut short: its exchange in flight ends at once, the thread posts its status
+    // (which finds no window and is dropped) and ends. The deadline is for a thread that never would.
+    EndReadWaitCursor();
+    AbortSession();
     if (!WaitSessionThreadFor(deadlineMs)) return false;
     ReleaseLink();
     SessionRunning = false;
     Connected = false;
     m_history.Stop();
     return true;
+}
+
+void CQuarvelApp::EndNow(int exitCode) {
+    // Nothing of the windows is needed any more: no post may reach them, the link and the history go as
+    // at Exit, and the process ends without unwinding the dialogs and boxes that are open.
+    SetMainWindow(nullptr);
+    ReleaseAtExit(2000);
+#ifdef _WIN32
+    std::_Exit(exitCode);
+#else
+    std::quick_exit(exitCode);  // runs the quick-exit handlers (any lock file left goes)
+#endif
+}
+
+void CQuarvelApp::EndReadWaitCursor() {
+    if (!m_bReadWaitCursor) return;
+    m_bReadWaitCursor = false;
+    EndWaitCursor();
 }
 
 void CQuarvelApp::KeepInHistory(const ToolRecord& record) {
@@ -95,8 +115,11 @@ void CQuarvelApp::Connect() {
         case StartOutcome::ThreadNotStarted:
             AfxMessageBox(IDS_LINK_NOT_ESTABLISHED, MB_OK);
             break;
+        case StartOutcome::Started:  // the outcome arrives as WM_SESSION_STATUS; the wait cursor says so meanwhile
+            BeginWaitCursor();
+            m_bReadWaitCursor = true;
+            break;
         case StartOutcome::EngineNotStarted:  // released, silently
-        case StartOutcome::Started:           // the outcome arrives as WM_SESSION_STATUS
         case StartOutcome::NoPort:
         case StartOutcome::Busy:
             break;
@@ -104,7 +127,11 @@ void CQuarvelApp::Connect() {
 }
 
 void CQuarvelApp::ConfirmDisconnect() {
-    if (AfxMessageBox(IDS_CONFIRM_DISCONNECT, MB_YESNO) != IDYES) return;
+    // A lost link closes the question while it is open (answered No): its answer no longer applies.
+    m_bAskingDisconnect = true;
+    const int answer = AfxMessageBox(IDS_CONFIRM_DISCONNECT, MB_YESNO);
+    m_bAskingDisconnect = false;
+    if (answer != IDYES) return;
     // The question's own message loop may have handled a lost link meanwhile: that drop has released
     // the link and announced "Disconnected" already.
     if (!Connected) return;

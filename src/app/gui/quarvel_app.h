@@ -10,8 +10,6 @@
 #include "history/history_writer.h"
 #include "platform/win_types.h"
 
-class CUTF16File;
-
 class CQuarvelApp : public CWinApp, public CQuarvelSession {
 public:
     CQuarvelApp();
@@ -31,20 +29,27 @@ public:
     void ToggleConnection();
 
     // The Save command: asks for a file (the Save-As dialog opens in the folder of the report saved last
-    // in this run, the first time in the documents folder) and writes a record as a text report (extension
-    // "txt") or as two comma-separated columns (any other extension). Without a record: the application's
-    // own one. With `recordAtWrite`: the record it gives once a file has been chosen, so that what the
-    // window came to show while the Save-As dialog was open is what the file holds.
-    void SaveReport();
-    void SaveReport(const ToolRecord& record);
+    // in this run, the first time in the documents folder) and writes the record that `recordAtWrite`
+    // gives once a file has been chosen (so that what the window came to show while the Save-As dialog was
+    // open is what the file holds), as a text report (extension "txt") or as two comma-separated columns
+    // (any other extension).
     void SaveReport(const std::function<ToolRecord()>& recordAtWrite);
-    void WriteTextReport(CUTF16File& file, const ToolRecord& record);
-    void WriteCsvReport(CUTF16File& file, const ToolRecord& record);
 
-    // The end of the run: waits (with a deadline) until a session thread that still reads the tool is done
-    // with the engine, then releases Engine and Port. Returns false when the deadline passed; the link is
-    // then left alone, since destroying it would pull it from under the running thread.
+    // The end of the run: a session still reading is cut short (its exchanges end at once), then it waits
+    // (with a deadline) until the session thread is done with the engine and releases Engine and Port.
+    // Returns false when the deadline passed; the link is then left alone, since destroying it would pull
+    // it from under the running thread.
     bool ReleaseAtExit(DWORD deadlineMs = kExitDeadlineMs);
+
+    // A stop signal (SIGTERM, SIGINT, SIGHUP at a log-out) or the end of the Windows session: whatever
+    // dialog or message box is open, the program ends now as Exit would, with the port closed, its lock
+    // removed and the history's queued rows written; then the process ends with `exitCode`.
+    [[noreturn]] void EndNow(int exitCode);
+
+    // While a reading session runs (from Connect until its status is handled) the wait cursor is shown.
+    void EndReadWaitCursor();
+    // True while the Disconnect question is open.
+    bool IsAskingDisconnect() const { return m_bAskingDisconnect; }
 
     // After a session that ended SESSION_OK and is shown: the record goes to the history writer (a queue
     // under a mutex; the writer thread does the file work). Nothing when the settings value History is 0.
@@ -63,4 +68,6 @@ private:
     void ConfirmDisconnect();
 
     CString m_strReportFolder;  // the folder of the report saved last in this run; empty before
+    bool m_bReadWaitCursor = false;
+    bool m_bAskingDisconnect = false;
 };

@@ -15,12 +15,6 @@ CString ReportFilter() {
 }
 }  // namespace
 
-void CQuarvelApp::SaveReport() { SaveReport(SnapshotRecord()); }
-
-void CQuarvelApp::SaveReport(const ToolRecord& record) {
-    SaveReport([&record] { return record; });
-}
-
 void CQuarvelApp::SaveReport(const std::function<ToolRecord()>& recordAtWrite) {
     const CString filter = ReportFilter();
     CFileDialog dialog(FALSE, u"txt", u"*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter.c_str());
@@ -37,7 +31,3 @@ void CQuarvelApp::SaveReport(const std::function<ToolRecord()>& recordAtWrite) {
     }
     m_strReportFolder = dialog.GetFolderPath();
 }
-
-void CQuarvelApp::WriteTextReport(CUTF16File& file, const ToolRecord& record) { ::WriteTextReport(file, record); }
-
-void CQuarvelApp::WriteCsvReport(CUTF16File& file, const ToolRecord& record) { ::WriteCsvReport(file, record); }

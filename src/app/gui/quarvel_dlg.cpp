@@ -8,6 +8,8 @@
 #include "app/session/tool_quantities.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
+#include "platform/code_page.h"
+#include "platform/local_time.h"
 #include "platform/resource_ids.h"
 #include "protocol/protocol_codes.h"
 #include "report/report_format.h"
@@ -16,6 +18,11 @@ namespace {
 
 constexpr UINT kMaxCycleCounter = 18001;
 constexpr UINT kLanguageCount = 4;
+
+// The fields that show a reading.
+constexpr int kDataFields[] = {IDC_TOOL_MODEL, IDC_TOOL_SERIAL,  IDC_CONTROLLER_SERIAL, IDC_FIRMWARE_VERSION,
+                               IDC_RESULT,     IDC_POSITION,     IDC_DIRECTION,         IDC_FORCE,
+                               IDC_TOTAL_COUNTER, IDC_CYCLE_COUNTER};
 
 // Fills the whole buffer with NULs, then copies at most `limit` units of `text`.
 template <std::size_t N>
@@ -34,6 +41,13 @@ CQuarvelDlg::CQuarvelDlg(CQuarvelApp* app, CWnd* pParent)
     MapCommand(IDC_SAVE, [this] { OnSave(); });
     MapMessage(WM_SESSION_STATUS, [this](WPARAM w, LPARAM l) { return OnSessionStatus(w, l); });
     MapMessage(WM_LINK_LOST, [this](WPARAM w, LPARAM l) { return OnLinkLost(w, l); });
+    // Ended from outside: a stop signal, or Windows ending the session (log-off, shut-down).
+    MapMessage(WM_QUARVEL_STOP, [this](WPARAM signal, LPARAM) -> LRESULT { m_pApp->EndNow(128 + static_cast<int>(signal)); });
+    MapMessage(WM_QUERYENDSESSION, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
+    MapMessage(WM_ENDSESSION, [this](WPARAM ending, LPARAM) -> LRESULT {
+        if (ending) m_pApp->EndNow(0);
+        return 0;
+    });
 }
 
 CQuarvelDlg::~CQuarvelDlg() { m_menuLanguage.DestroyMenu(); }
@@ -88,9 +102,29 @@ BOOL CQuarvelDlg::OnInitDialog() {
 
     TransferRecord(FALSE);
     UpdateData(FALSE);
+    ShowState(Shown::NotRead);
 
     if (CWnd* model = GetDlgItem(IDC_TOOL_MODEL)) model->SetFocus();
     return FALSE;
+}
+
+void CQuarvelDlg::ShowState(Shown shown) {
+    m_eShown = shown;
+    for (int id : kDataFields) {
+        if (CWnd* field = GetDlgItem(id)) field->ShowDimmed(shown != Shown::Current);
+    }
+    CString caption = kProgramName;
+    if (shown == Shown::NotRead) caption += u" - " + LoadStringW(IDS_CAPTION_NOT_READ);
+    if (shown == Shown::Earlier) caption += u" - " + AfxFormatString2(LoadStringW(IDS_CAPTION_EARLIER_READ), m_strReadAt);
+    SetWindowText(caption);
+}
+
+bool CQuarvelDlg::ConfirmSaveOfOldValues() {
+    if (m_eShown == Shown::Current) return true;
+    const CString question = m_eShown == Shown::NotRead
+                                 ? LoadStringW(IDS_SAVE_NOT_READ)
+                                 : AfxFormatString2(LoadStringW(IDS_SAVE_EARLIER_READ), m_strReadAt);
+    return AfxMessageBox(question, MB_YESNO) == IDYES;
 }
 
 void CQuarvelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
@@ -132,6 +166,7 @@ void CQuarvelDlg::OnConnect() {
 }
 
 void CQuarvelDlg::OnSave() {
+    if (!ConfirmSaveOfOldValues()) return;
     UpdateData(TRUE);  // a counter out of range has shown its message; the save goes on
     TransferRecord(TRUE);
     m_pApp->SaveReport([this] { return RecordForReport(); });
@@ -182,26 +217,29 @@ ToolRecord CQuarvelDlg::RecordForReport() {
 }
 
 LRESULT CQuarvelDlg::OnSessionStatus(WPARAM wParam, LPARAM) {
-    switch (m_pApp->HandleSessionStatus(wParam)) {
+    if (wParam != SESSION_CLOSED) m_pApp->EndReadWaitCursor();  // a reading session's status: the read is over
+    const auto reaction = m_pApp->HandleSessionStatus(wParam);
+    switch (reaction) {
         case CQuarvelSession::StatusReaction::ShowRecord:
             SetDlgItemText(IDC_CONNECT, LoadStringW(IDS_DISCONNECT));
             TransferRecord(FALSE);
             UpdateData(FALSE);
+            m_strReadAt = AnsiToWide(LocalTimeText("%Y-%m-%d %H:%M:%S"));
+            ShowState(Shown::Current);
             m_pApp->KeepInHistory(m_shown);
             break;
         case CQuarvelSession::StatusReaction::ShowFailed:
-            SetDlgItemText(IDC_CONNECT, LoadStringW(IDS_CONNECT));
-            AfxMessageBox(IDS_LINK_NOT_ESTABLISHED, MB_OK);
-            m_pApp->ReleaseLink();
-            break;
         case CQuarvelSession::StatusReaction::ShowUnknown:
+            // The link is already released. The values shown are still the earlier read's, and say so.
             SetDlgItemText(IDC_CONNECT, LoadStringW(IDS_CONNECT));
-            AfxMessageBox(IDS_UNKNOWN_DEVICE, MB_OK);
-            m_pApp->ReleaseLink();
+            if (m_eShown == Shown::Current) ShowState(Shown::Earlier);
+            AfxMessageBox(CQuarvelSession::MessageOf(reaction), MB_OK);
             break;
         case CQuarvelSession::StatusReaction::ShowClosed:
             SetDlgItemText(IDC_CONNECT, LoadStringW(IDS_CONNECT));
-            AfxMessageBox(IDS_DISCONNECTED, MB_OK);
+            // The Disconnect question, still open, asks about a link that is gone: it closes (answered No).
+            if (m_pApp->IsAskingDisconnect()) AfxCloseMessageBoxes(IDNO);
+            AfxMessageBox(CQuarvelSession::MessageOf(reaction), MB_OK);
             break;
         case CQuarvelSession::StatusReaction::Nothing:
             break;

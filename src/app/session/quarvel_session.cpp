@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/main_window.h"
+#include "platform/resource_ids.h"
 #include "platform/thread.h"
 #include "protocol/hs_protocol_app.h"
 #include "serial/interface.h"
@@ -132,14 +133,25 @@ CQuarvelSession::StatusReaction CQuarvelSession::HandleSessionStatus(WPARAM code
             return StatusReaction::ShowRecord;
         case SESSION_FAILED:
             Connected = false;
+            ReleaseLink();
             return StatusReaction::ShowFailed;
         case SESSION_UNKNOWN_DEVICE:
             Connected = false;
+            ReleaseLink();
             return StatusReaction::ShowUnknown;
         case SESSION_CLOSED:
             return StatusReaction::ShowClosed;
         default:
             return StatusReaction::Nothing;
+    }
+}
+
+UINT CQuarvelSession::MessageOf(StatusReaction reaction) {
+    switch (reaction) {
+        case StatusReaction::ShowFailed: return IDS_LINK_NOT_ESTABLISHED;
+        case StatusReaction::ShowUnknown: return IDS_UNKNOWN_DEVICE;
+        case StatusReaction::ShowClosed: return IDS_DISCONNECTED;
+        default: return 0;
     }
 }
 

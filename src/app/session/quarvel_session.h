@@ -57,13 +57,17 @@ public:
     // What handling a status means for the owner's display.
     enum class StatusReaction {
         ShowRecord,     // SESSION_OK: now Connected; show the record
-        ShowFailed,     // message 102, then ReleaseLink
-        ShowUnknown,    // message 134, then ReleaseLink
+        ShowFailed,     // message 102; the link is already released
+        ShowUnknown,    // message 134; the link is already released
         ShowClosed,     // message 106; the link is already gone
         Nothing,        // a code this system does not post, or an OK overtaken by a lost link
     };
-    // The state changes on WM_SESSION_STATUS: SessionRunning becomes false; Connected follows the code.
+    // The state changes on WM_SESSION_STATUS: SessionRunning becomes false; Connected follows the code. A
+    // failed or refused read releases the link here, before its message is shown: the port and its lock
+    // are not held behind the message, no keep-alive runs on, and no "Disconnected" can follow it.
     StatusReaction HandleSessionStatus(WPARAM code);
+    // The message a reaction shows (the string's id), 0 for none. Every front end shows the same one.
+    static UINT MessageOf(StatusReaction reaction);
 
     // On WM_LINK_LOST: ReleaseLink, Connected = false, post SESSION_CLOSED. While a session's status is
     // still to come, the drop is deferred to the handling of that status, so the engine never disappears

@@ -41,7 +41,35 @@ void CSelComDlg::DoDataExchange(CDataExchange* pDX) {
 void CSelComDlg::Probe() {
     ProbeResult result = ProbePorts(m_nReadTimeout, m_factory);
     m_ports = std::move(result.ports);
+    m_refused = std::move(result.refused);
     m_nOpened = static_cast<int>(m_ports.size());
+}
+
+namespace {
+// One port that is there but would not open, and why, in the module's language.
+CString RefusalLine(const PortRefusal& refusal) {
+    CString why;
+    if (refusal.eReason == PortRefusal::Reason::Busy) {
+        why = refusal.holder && !refusal.holder->strProgram.empty()
+                  ? AfxFormatString2(LoadStringW(IDS_PORT_HELD_BY), AnsiToWide(refusal.holder->strProgram),
+                                     AnsiToWide(std::to_string(refusal.holder->nPid)))
+                  : LoadStringW(IDS_PORT_HELD);
+    } else {
+        why = refusal.strGroup.empty() ? LoadStringW(IDS_PORT_DENIED)
+                                       : AfxFormatString2(LoadStringW(IDS_PORT_DENIED_GROUP), AnsiToWide(refusal.strGroup));
+    }
+    return AnsiToWide("COM" + std::to_string(refusal.nPort) + " (" + refusal.strPath + "): ") + why;
+}
+}  // namespace
+
+CString CSelComDlg::NoPortsMessage() const {
+    // The design's message, then the ports that exist but are held or refused, so that the cable is not
+    // blamed for a port another program holds.
+    CString text = LoadStringW(IDS_NO_PORTS);
+    if (m_refused.empty()) return text;
+    text += u"\n\n" + LoadStringW(IDS_PORTS_REFUSED);
+    for (const PortRefusal& refusal : m_refused) text += u"\n" + RefusalLine(refusal);
+    return text;
 }
 
 void CSelComDlg::AddPortEntry(int position, const CModem& modem) {
@@ -69,7 +97,7 @@ BOOL CSelComDlg::OnInitDialog() {
     if (m_nOpened == 0) {
         m_rPort = nullptr;
         m_rPortNumber = 0;
-        AfxMessageBox(IDS_NO_PORTS, MB_OK);
+        AfxMessageBox(NoPortsMessage(), MB_OK);
         EndDialog(0);
         return TRUE;
     }

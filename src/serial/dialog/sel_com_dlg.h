@@ -14,6 +14,7 @@
 #include "framework/dialog.h"
 #include "platform/serial_device.h"
 #include "serial/modem.h"
+#include "serial/port_probe.h"
 
 class DirectoryWatch;
 class PortChangeWatch;
@@ -42,6 +43,8 @@ public:
 
 private:
     void Probe();
+    // The message when no port opened: the design's, and the ports that are there but refused, and why.
+    CString NoPortsMessage() const;
     void FillPortList();
     void ReleaseAllPorts();
     CString SelectedSpeedText(int index);
@@ -73,6 +76,7 @@ private:
     bool m_bHandedOver = false;
     SerialDeviceFactory m_factory;
     std::vector<std::unique_ptr<CModem>> m_ports;  // the opened ports, ascending by number
+    std::vector<PortRefusal> m_refused;            // the ports that are there but would not open
 
     std::unique_ptr<DirectoryWatch> m_pWatch;
     std::shared_ptr<QObject> m_pWatchContext;  // owns the notifier; its end cancels the pending retries

@@ -5,6 +5,9 @@
 
 #include "app/gui/program_info.h"
 #include "app/gui/quarvel_app.h"
+#include "app/gui/quarvel_dlg.h"
+#include "platform/main_window.h"
+#include "platform/stop_signal.h"
 
 namespace {
 CQuarvelApp theApp;
@@ -26,5 +29,11 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // Before Qt starts any thread: SIGTERM, SIGINT and SIGHUP (a log-out) then reach only the watcher, which
+    // asks the window to end the program as Exit would (port closed, lock removed). A program that cannot
+    // answer within two seconds (no window yet, say) is ended at once, its port's lock removed.
+    StopSignalWatcher stopWatcher(
+        [](int signal) { PostToMainWindow(WM_QUARVEL_STOP, static_cast<WPARAM>(signal), 0); },
+        std::chrono::seconds(2));
     return AfxWinMain(argc, argv);
 }
