@@ -20,6 +20,7 @@
 #include <QDialog>
 #include <QFontInfo>
 #include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -166,6 +167,34 @@ TEST(DialogLayout, TranslatedTemplateMovesAndWidensItsControls) {
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
 }
+
+// A dialog larger than the screen's free area (a large scale factor) is never larger than that area: its
+// controls scroll, and the button at its far corner is still there to press.
+#ifndef _WIN32
+TEST(DialogLayout, ADialogLargerThanTheScreenScrollsInsteadOfGrowingPastIt) {
+    ModalDeadline deadline;
+    DialogTemplate huge = TestTemplate();
+    huge.cx = 4000;
+    huge.cy = 3000;
+    huge.controls[0].x = 3900;  // OK, at the far corner
+    huge.controls[0].y = 2950;
+    CDialog dlg(huge);
+    bool pressed = false;
+    dlg.MapCommand(IDOK, [&] {
+        pressed = true;
+        dlg.EndDialog(IDOK);
+    });
+    WhenModal([&](TestWindow window) {
+        const QRect free = window->screen()->availableGeometry();
+        EXPECT_LE(window->width(), free.width());
+        EXPECT_LE(window->height(), free.height());
+        ASSERT_TRUE(HasControl(window, IDOK));
+        Click(window, IDOK);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(pressed);
+}
+#endif
 
 TEST(DialogLayout, TabOrderFollowsTemplateOrderAndFirstTabStopHasFocus) {
     ModalDeadline deadline;

@@ -145,6 +145,34 @@ TEST_F(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
     EXPECT_EQ(Count(), 1);
 }
 
+// A page damaged where only a view reads it (the file opens): the view sets the file aside as an open or
+// an insert would, and a writer that still holds the old file writes its next read into the new one.
+TEST_F(HistoryStore, AViewThatFindsTheFileDamagedSetsItAsideAndTheWriterFollows) {
+    CHistoryStore writer;
+    for (int i = 0; i < 400; ++i) ASSERT_TRUE(writer.Insert(Read(std::string(100, 'T') + std::to_string(i % 50), i)).ok);
+    {
+        SqliteDb db;
+        ASSERT_EQ(db.Open(Path(), false, 1000), 0);
+        ASSERT_EQ(db.Exec("PRAGMA wal_checkpoint(TRUNCATE)"), 0);
+    }
+    {
+        std::fstream file(Path(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(4096 * 4);  // a page of the reads' tree, far from the header
+        const std::string garbage(4096, '\xA5');
+        file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+    }
+    CHistoryStore view;
+    std::vector<HistoryRow> rows;
+    const HistoryStatus status = view.Fleet("", 0, rows);
+    EXPECT_TRUE(status.ok) << status.message;
+    EXPECT_TRUE(rows.empty());
+    ASSERT_FALSE(view.SetAsideName().empty());
+    EXPECT_TRUE(fs::exists(view.SetAsideName()));
+
+    ASSERT_TRUE(writer.Insert(Read("T-after", 1)).ok);
+    EXPECT_EQ(Count(), 1);  // in the new file, not in the one set aside
+}
+
 #ifndef _WIN32  // fork(): the processes are this test's own children
 TEST_F(HistoryStore, TwoProcessesWritingAtOnceLoseNothing) {
     constexpr int kEach = 200;

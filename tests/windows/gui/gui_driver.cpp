@@ -321,11 +321,28 @@ bool EndProgram(HWND main, HANDLE process) {
     return ended;
 }
 
+// Windows ends the session (a log-off, a shut-down) while the tool is connected: quarvel.exe agrees to end,
+// then ends at once with 0, the COM port released (the driver can open it).
+void EndTheWindowsSession(HWND main, HANDLE process) {
+    DWORD_PTR agreed = 0;
+    ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, kWaitMs, &agreed);
+    Check("the end of the session is agreed to", agreed == TRUE);
+    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, kWaitMs, nullptr);
+    const bool ended = ::WaitForSingleObject(process, kWaitMs) == WAIT_OBJECT_0;
+    DWORD code = 1;
+    ::GetExitCodeProcess(process, &code);
+    Check("the end of the session ends quarvel.exe with 0", ended && code == 0, "(exit code " + std::to_string(code) + ")");
+    if (!ended) ::TerminateProcess(process, 1);
+    const HANDLE port = ::CreateFileW(L"\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Check("the COM port was released", port != INVALID_HANDLE_VALUE, "(error " + std::to_string(::GetLastError()) + ")");
+    if (port != INVALID_HANDLE_VALUE) ::CloseHandle(port);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: gui_driver session|linklost|hotplug QUARVEL.EXE [REPORT.TXT REPORT.CSV | FOLDER]\n");
+        std::fprintf(stderr, "usage: gui_driver session|linklost|hotplug|endsession QUARVEL.EXE [REPORT.TXT REPORT.CSV | FOLDER]\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -333,7 +350,7 @@ int main(int argc, char** argv) {
     const std::string posed = pose ? argv[2] : "";
     if (pose) argv[2] = argv[3];
     if ((mode != "session" || argc != 5) && (mode != "linklost" || argc != 3) && (mode != "hotplug" || argc != 4) &&
-        !pose) {
+        (mode != "endsession" || argc != 3) && !pose) {
         std::fprintf(stderr, "gui_driver: bad arguments\n");
         return 2;
     }
@@ -381,6 +398,10 @@ int main(int argc, char** argv) {
     }
     if (main != nullptr && mode == "hotplug") {
         WatchPortComeAndGo(main, Widen(argv[3]));
+    } else if (main != nullptr && mode == "endsession") {
+        if (ConnectAndShow(main)) EndTheWindowsSession(main, info.hProcess);
+        std::printf("gui_driver %s: %d failed\n", mode.c_str(), g_failures);
+        return g_failures == 0 ? 0 : 1;
     } else if (main != nullptr && ConnectAndShow(main)) {
         if (mode == "session") {
             CheckCommonControls(info.hProcess);

@@ -141,6 +141,12 @@ rc=$?
 check "the link-lost run passes" "$rc" "($(tail -3 lost.out.err))"
 stop_sim
 
+# Windows ends the session while the tool is connected: the program ends at once and frees the port.
+start_sim
+drive endsession.out endsession "$win_exe"
+check "the end-of-session run passes" $? "($(tail -3 endsession.out.err))"
+stop_sim
+
 # The Connection dialog open while COM7 comes and goes: a second simulator's pseudo-terminal becomes COM7
 # and the system's list of ports gets its entry, then both go again.
 start_sim
