@@ -231,24 +231,8 @@ HistoryStatus CHistoryStore::SetAside() {
 HistoryStatus CHistoryStore::Insert(const HistoryRead& read) {
     for (int attempt = 0;; ++attempt) {
         if (HistoryStatus status = EnsureOpen(true); !status.ok) return status;
-        SqliteStatement s(m_db, kInsertSql);
-        int code = s.PrepareCode();
-        if (code == SQLITE_OK) {
-            s.Bind(1, read.readAt);
-            s.Bind(2, read.toolModel);
-            s.Bind(3, read.toolSerial);
-            s.Bind(4, read.controllerSerial);
-            s.Bind(5, read.firmwareVersion);
-            const std::uint32_t numbers[] = {read.cycleCounter, read.totalCounter, read.positionCounts,
-                                             read.forceReading, read.forceFactor,  read.forceDivisor,
-                                             read.cycleFlags};
-            for (int i = 0; i < 7; ++i) s.Bind(6 + i, static_cast<std::int64_t>(numbers[i]));
-            s.BindBlob(13, read.deviceInfo);
-            s.Bind(14, read.port);
-            s.Bind(15, static_cast<std::int64_t>(read.speed));
-            code = s.Step();
-            if (code == SQLITE_DONE) return {};
-        }
+        const int code = InsertRow(read);
+        if (code == SQLITE_DONE) return {};
         // A file found damaged only now (a page the open did not read) is set aside once.
         if (attempt == 0 && IsDamagedCode(code)) {
             if (HistoryStatus aside = SetAside(); !aside.ok) return aside;
@@ -256,6 +240,25 @@ HistoryStatus CHistoryStore::Insert(const HistoryRead& read) {
         }
         return Failure("cannot write", code);
     }
+}
+
+int CHistoryStore::InsertRow(const HistoryRead& read) {
+    // The statement is finalized when this returns, before a damaged file is set aside.
+    SqliteStatement s(m_db, kInsertSql);
+    const int code = s.PrepareCode();
+    if (code != SQLITE_OK) return code;
+    s.Bind(1, read.readAt);
+    s.Bind(2, read.toolModel);
+    s.Bind(3, read.toolSerial);
+    s.Bind(4, read.controllerSerial);
+    s.Bind(5, read.firmwareVersion);
+    const std::uint32_t numbers[] = {read.cycleCounter, read.totalCounter, read.positionCounts, read.forceReading,
+                                     read.forceFactor,  read.forceDivisor, read.cycleFlags};
+    for (int i = 0; i < 7; ++i) s.Bind(6 + i, static_cast<std::int64_t>(numbers[i]));
+    s.BindBlob(13, read.deviceInfo);
+    s.Bind(14, read.port);
+    s.Bind(15, static_cast<std::int64_t>(read.speed));
+    return s.Step();
 }
 
 HistoryStatus CHistoryStore::AddServiceVisit(const std::string& toolSerial, const std::string& note,
@@ -280,12 +283,17 @@ HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::strin
     rows.clear();
     bool exists = true;
     if (HistoryStatus status = OpenForReading(&exists); !status.ok || !exists) return status;
-    SqliteStatement s(m_db, sql);
-    int code = s.PrepareCode();
-    for (std::size_t i = 0; code == SQLITE_OK && i < texts.size(); ++i) s.Bind(static_cast<int>(i + 1), texts[i]);
-    while (code == SQLITE_OK && (code = s.Step()) == SQLITE_ROW) {
-        rows.push_back(RowFrom(s, interval));
-        code = SQLITE_OK;
+    int code = SQLITE_OK;
+    {
+        // The statement is finalized before a failure is handled: a damaged file is renamed only once
+        // nothing holds it open (Windows renames no open file).
+        SqliteStatement s(m_db, sql);
+        code = s.PrepareCode();
+        for (std::size_t i = 0; code == SQLITE_OK && i < texts.size(); ++i) s.Bind(static_cast<int>(i + 1), texts[i]);
+        while (code == SQLITE_OK && (code = s.Step()) == SQLITE_ROW) {
+            rows.push_back(RowFrom(s, interval));
+            code = SQLITE_OK;
+        }
     }
     if (code != SQLITE_DONE) {
         rows.clear();
@@ -313,19 +321,23 @@ HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::stri
     if (HistoryStatus status = Query(kToolSql, {toolSerial}, interval, rows); !status.ok || rows.empty()) return status;
     // The visits, in the order they take effect, merged into the reads (both ordered) in one pass: each
     // read counts from the last visit of its controller made at or before it.
-    SqliteStatement visits(m_db, kToolVisitsSql);
-    int code = visits.PrepareCode();
-    if (code == SQLITE_OK) visits.Bind(1, toolSerial);
-    std::map<std::string, std::int64_t> lastVisitTotal;  // by controller serial
-    bool pending = code == SQLITE_OK && (code = visits.Step()) == SQLITE_ROW;
-    for (HistoryRow& row : rows) {
-        for (; pending && visits.Int(1) <= row.id; pending = (code = visits.Step()) == SQLITE_ROW) {
-            lastVisitTotal[visits.Text(0)] = visits.Int(2);
-        }
-        const auto visit = lastVisitTotal.find(row.read.controllerSerial);
-        if (visit != lastVisitTotal.end()) {
-            row.cyclesSinceService = static_cast<std::int64_t>(row.read.totalCounter) - visit->second;
-            row.serviceDue = interval > 0 && row.cyclesSinceService >= interval;
+    int code = SQLITE_OK;
+    bool pending = false;
+    {
+        SqliteStatement visits(m_db, kToolVisitsSql);
+        code = visits.PrepareCode();
+        if (code == SQLITE_OK) visits.Bind(1, toolSerial);
+        std::map<std::string, std::int64_t> lastVisitTotal;  // by controller serial
+        pending = code == SQLITE_OK && (code = visits.Step()) == SQLITE_ROW;
+        for (HistoryRow& row : rows) {
+            for (; pending && visits.Int(1) <= row.id; pending = (code = visits.Step()) == SQLITE_ROW) {
+                lastVisitTotal[visits.Text(0)] = visits.Int(2);
+            }
+            const auto visit = lastVisitTotal.find(row.read.controllerSerial);
+            if (visit != lastVisitTotal.end()) {
+                row.cyclesSinceService = static_cast<std::int64_t>(row.read.totalCounter) - visit->second;
+                row.serviceDue = interval > 0 && row.cyclesSinceService >= interval;
+            }
         }
     }
     if (!pending && code != SQLITE_DONE && code != SQLITE_OK) {

@@ -61,6 +61,7 @@ private:
     HistoryStatus OpenForReading(bool* exists);
     HistoryStatus VersionRefused(int version);
     HistoryStatus ReadFailure(int code);
+    int InsertRow(const HistoryRead& read);
     HistoryStatus SetAside();
     HistoryStatus Failure(const std::string& what, int code);
     HistoryStatus Query(const char* sql, const std::vector<std::string>& texts, std::int64_t interval,

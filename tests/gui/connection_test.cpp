@@ -103,6 +103,7 @@ TEST_F(GuiTest, AFailedSessionShowsItsMessageKeepsThePreviousDisplayAndReleasesT
         bool releasedFirst = false;
         MessageBoxRecorder boxes([&](const MessageBoxRequest&) {
             releasedFirst = m_app->Port == nullptr && m_app->Engine == nullptr;
+            WaitUntil([] { return false; }, 300);  // a request written before the release may still be on its way
             const std::size_t before = m_sim->Requests().size();
             WaitUntil([] { return false; }, 1500);  // longer than the keep-alive's pause
             EXPECT_EQ(m_sim->Requests().size(), before) << "something still talks to the tool";

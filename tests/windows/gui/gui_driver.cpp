@@ -215,8 +215,9 @@ void WatchPortComeAndGo(HWND main, const std::wstring& folder) {
     Check("Cancel closes the Connection dialog", WaitUntil([connection] { return !::IsWindow(connection); }));
 }
 
+// The main dialog: its caption is "Quarvel", with what the fields show after it before a read.
 HWND WaitForMainDialog() {
-    return WaitForDialog([](HWND w) { return TextOf(w) == L"Quarvel" && ::GetDlgItem(w, kConnect) != nullptr; });
+    return WaitForDialog([](HWND w) { return TextOf(w).rfind(L"Quarvel", 0) == 0 && ::GetDlgItem(w, kConnect) != nullptr; });
 }
 
 // Connect, the Connection dialog with COM1, OK, and the record shown: the main dialog's edits in the
