@@ -35,7 +35,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/port_table.h"
+#include "platform/serial/port_table.h"
 #include "protocol/hs_protocol_app.h"
 #include "responder.h"
 #include "serial/modem.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pseudo_terminal.h"
+#include "platform/serial/pseudo_terminal.h"
 #include "protocol/hs_protocol_app.h"
 #include "serial/modem.h"
 #include "simulator.h"

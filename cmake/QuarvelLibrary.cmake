@@ -1,18 +1,43 @@
-# quarvel_library(<target> [QT] [LINK <libs>...])
-# Builds every .cpp of the calling folder into one static library, with the files of the target platform:
-# those ending in _win.cpp for Windows, those ending in _posix.cpp elsewhere. A folder may list further
-# files that exist on POSIX systems only in QUARVEL_POSIX_ONLY (names relative to the folder).
+# quarvel_sources_for_this_system(<out> <files>...)
+# The one meaning of a source file's suffix, for the whole tree (libraries, programs, tests):
+#   *_win.cpp    Windows only
+#   *_posix.cpp  every POSIX system (not Windows)
+#   *_linux.cpp  Linux only (futex, inotify, eventfd, signalfd, termios2, TIOCSSERIAL, /proc, /sys)
+#   *_qt.cpp     the Qt backend of the framework and its dialogs: every system but Windows
+#   no suffix    everywhere
+function(quarvel_sources_for_this_system out)
+  set(_kept)
+  foreach(_file ${ARGN})
+    if(_file MATCHES "_win\\.cpp$")
+      if(WIN32)
+        list(APPEND _kept ${_file})
+      endif()
+    elseif(_file MATCHES "_(posix|qt)\\.cpp$")
+      if(NOT WIN32)
+        list(APPEND _kept ${_file})
+      endif()
+    elseif(_file MATCHES "_linux\\.cpp$")
+      if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+        list(APPEND _kept ${_file})
+      endif()
+    else()
+      list(APPEND _kept ${_file})
+    endif()
+  endforeach()
+  set(${out} ${_kept} PARENT_SCOPE)
+endfunction()
+
+# quarvel_library(<target> [QT] [RECURSE] [LINK <libs>...])
+# Builds every .cpp of the calling folder (and of its subfolders with RECURSE) that this system takes (see
+# quarvel_sources_for_this_system) into one static library that links exactly the libraries named.
 function(quarvel_library target)
-  cmake_parse_arguments(QL "QT" "" "LINK" ${ARGN})
-  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(WIN32)
-    list(FILTER _sources EXCLUDE REGEX "_posix\\.cpp$")
-    foreach(_file ${QUARVEL_POSIX_ONLY})
-      list(REMOVE_ITEM _sources ${CMAKE_CURRENT_SOURCE_DIR}/${_file})
-    endforeach()
+  cmake_parse_arguments(QL "QT;RECURSE" "" "LINK" ${ARGN})
+  if(QL_RECURSE)
+    file(GLOB_RECURSE _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   else()
-    list(FILTER _sources EXCLUDE REGEX "_win\\.cpp$")
+    file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   endif()
+  quarvel_sources_for_this_system(_sources ${_sources})
   if(NOT _sources)
     set(_sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   endif()

@@ -4,8 +4,8 @@
 
 #include "framework/framework_text.h"
 #include "framework/message_box.h"
-#include "platform/file.h"
-#include "platform/resource_ids.h"
+#include "platform/files/file.h"
+#include "platform/resources/resource_ids.h"
 
 namespace {
 

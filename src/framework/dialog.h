@@ -13,7 +13,7 @@
 #include "framework/dialog_units.h"
 #include "framework/menu.h"
 #include "framework/wnd.h"
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 
 class CDataExchange;
 class DialogWindow;

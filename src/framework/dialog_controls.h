@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "framework/dialog_units.h"
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 
 // The template's bytes (DWORD-aligned as the system wants them; keep the vector alive while in use).
 std::vector<std::uint32_t> BuildDialogTemplate(const DialogTemplate& tmpl);

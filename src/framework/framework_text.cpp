@@ -1,6 +1,6 @@
 #include "framework/framework_text.h"
 
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 
 CString LoadFrameworkString(UINT id) { return LoadStringW(id); }
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 #include "framework/win32_window.h"
 
 HICON AfxLoadIcon(int id) {

@@ -1,7 +1,7 @@
 #include "framework/message_box_request.h"
 
 #include "framework/win_app.h"
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // needs a QApplication.
 #include <vector>
 
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 
 // A text the program puts into a control at run time (a result in an edit, a button's other label).
 struct ShownText {

@@ -8,7 +8,7 @@
 
 #include "framework/icon.h"
 #include "framework/wnd.h"
-#include "platform/main_window.h"
+#include "platform/threads/main_window.h"
 #include "platform/win_types.h"
 
 class PostedMessageDispatcher;

@@ -4,6 +4,6 @@
 // CFileException with the file already closed.
 #include <string>
 
-#include "platform/file.h"
+#include "platform/files/file.h"
 
 bool WriteHistoryExport(const CString& path, const std::string& bytes, CFileException* openError);

@@ -3,9 +3,9 @@
 #include <charconv>
 
 #include "app/session/tool_quantities.h"
-#include "platform/resource_module.h"
-#include "platform/spreadsheet_guard.h"
-#include "platform/utf8.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/spreadsheet_guard.h"
+#include "platform/text/utf8.h"
 
 namespace {
 std::string Hex(const std::string& bytes) {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 
 namespace {
 template <std::size_t N>

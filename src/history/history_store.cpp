@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "history/history_schema.h"
-#include "platform/file_identity.h"
-#include "platform/state_dir.h"
+#include "platform/files/file_identity.h"
+#include "platform/files/state_dir.h"
 
 namespace fs = std::filesystem;
 

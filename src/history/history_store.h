@@ -12,7 +12,7 @@
 
 #include "history/history_read.h"
 #include "history/sqlite_db.h"
-#include "platform/file_identity.h"
+#include "platform/files/file_identity.h"
 
 // Why the history could not be used, for a message in the user's language.
 enum class HistoryCause { None, Locked, Full, ReadOnly, Damaged, NotADatabase, Newer, Other };

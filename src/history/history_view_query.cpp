@@ -1,6 +1,6 @@
 #include "history/history_view_query.h"
 
-#include "platform/main_window.h"
+#include "platform/threads/main_window.h"
 
 CHistoryViewQuery::CHistoryViewQuery(UINT readyMessage) : m_readyMessage(readyMessage) {
     try {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/sync.h"
+#include "platform/threads/sync.h"
 #include "platform/win_types.h"
 
 class CBuffer {

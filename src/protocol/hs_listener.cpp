@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "platform/thread.h"
+#include "platform/threads/thread.h"
 #include "protocol/hs_handler.h"
 #include "protocol/hs_protocol.h"
 #include "protocol/protocol_codes.h"

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <memory>
 
-#include "platform/sync.h"
+#include "platform/threads/sync.h"
 #include "platform/win_types.h"
 
 class CHSProtocol;

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include "platform/main_window.h"
-#include "platform/thread.h"
+#include "platform/threads/main_window.h"
+#include "platform/threads/thread.h"
 #include "protocol/hs_listener.h"
 #include "serial/interface.h"
 

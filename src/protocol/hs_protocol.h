@@ -16,7 +16,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/sync.h"
+#include "platform/threads/sync.h"
 #include "platform/win_types.h"
 #include "protocol/buffer.h"
 #include "protocol/protocol_codes.h"

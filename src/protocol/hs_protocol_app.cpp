@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 namespace {
 // Little-endian unsigned fields of a reply payload, widened with zeros.

@@ -1,9 +1,9 @@
 #include "report/report_layouts.h"
 
 #include "app/session/tool_quantities.h"
-#include "platform/resource_ids.h"
-#include "platform/resource_module.h"
-#include "platform/spreadsheet_guard.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/spreadsheet_guard.h"
 #include "report/report_format.h"
 
 namespace {

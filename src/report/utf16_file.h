@@ -5,7 +5,7 @@
 // caller owns the object (the report writer holds it in a local scope).
 #include <deque>
 
-#include "platform/file.h"
+#include "platform/files/file.h"
 
 class CUTF16File : public CStdioFile {
 public:

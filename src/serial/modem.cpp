@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "platform/mode_string.h"
-#include "platform/port_table.h"
+#include "platform/serial/mode_string.h"
+#include "platform/serial/port_table.h"
 
 CModem::CModem() : CModem(SerialDeviceFactory()) {}
 

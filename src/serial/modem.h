@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/serial_device.h"
+#include "platform/serial/serial_device.h"
 #include "serial/interface.h"
 
 class CModem : public CInterface {

@@ -1,6 +1,6 @@
 #include "serial/port_probe.h"
 
-#include "platform/port_table.h"
+#include "platform/serial/port_table.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/port_holder.h"
-#include "platform/serial_device.h"
+#include "platform/serial/port_holder.h"
+#include "platform/serial/serial_device.h"
 #include "serial/modem.h"
 
 inline constexpr const char* kProbeMode = "baud=9600 parity=N data=8 stop=1";

@@ -1,7 +1,7 @@
 #include "serial/port_probe_one.h"
 
-#include "platform/port_holder.h"
-#include "platform/port_table.h"
+#include "platform/serial/port_holder.h"
+#include "platform/serial/port_table.h"
 #include "serial/port_probe.h"
 
 std::unique_ptr<CModem> ProbeOnePort(int port, DWORD readTimeoutMs, const SerialDeviceFactory& factory, DWORD* openError) {

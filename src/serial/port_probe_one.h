@@ -3,7 +3,7 @@
 // another program holds counts as busy and is not opened. Caller's thread; the caller owns the result.
 #include <memory>
 
-#include "platform/serial_device.h"
+#include "platform/serial/serial_device.h"
 #include "serial/modem.h"
 
 // The open port at 9600 bits per second, or null with the reason in *openError (a Windows-style code:

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/session/quarvel_session.h"
-#include "platform/thread.h"
+#include "platform/threads/thread.h"
 #include "protocol/hs_protocol_app.h"
 #include "session_tool.h"
 #include "support/deadline.h"

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "platform/key_store.h"
-#include "platform/resource_ids.h"
-#include "platform/resource_module.h"
+#include "platform/settings/key_store.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/resources/resource_module.h"
 #include "support/source_path.h"
 #include "support/temp_config_home.h"
 

@@ -7,7 +7,7 @@
 
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
-#include "platform/file.h"
+#include "platform/files/file.h"
 
 namespace {
 

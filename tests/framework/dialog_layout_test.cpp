@@ -9,7 +9,7 @@
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
 #include "framework/text_fit.h"
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 #include "support/source_path.h"
 
 #ifdef _WIN32

@@ -6,7 +6,7 @@
 
 #include "framework/file_dialog.h"
 #include "framework/message_box.h"
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 
 #ifdef _WIN32
 struct HWND__;

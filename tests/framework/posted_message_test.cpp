@@ -7,7 +7,7 @@
 
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
-#include "platform/main_window.h"
+#include "platform/threads/main_window.h"
 
 namespace {
 

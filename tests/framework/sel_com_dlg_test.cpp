@@ -116,7 +116,7 @@ TEST(ConnectionDialog, EscCancelsReleasesThePortsAndLeavesTheSpeedAlone) {
 #include <fstream>
 #include <memory>
 
-#include "platform/pseudo_terminal.h"
+#include "platform/serial/pseudo_terminal.h"
 #include "support/pty_helpers.h"
 #include "support/recording_serial_device.h"
 #include "support/temp_dir.h"

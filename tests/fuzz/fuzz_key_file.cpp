@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "platform/key_file.h"
+#include "platform/settings/key_file.h"
 
 namespace {
 bool SameLines(const std::vector<KeyFileLine>& a, const std::vector<KeyFileLine>& b) {

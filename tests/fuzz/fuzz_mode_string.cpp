@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "platform/mode_string.h"
+#include "platform/serial/mode_string.h"
 
 namespace {
 bool Sane(const LineSettings& l) {

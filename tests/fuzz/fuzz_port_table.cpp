@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "platform/port_table.h"
+#include "platform/serial/port_table.h"
 
 namespace {
 std::array<std::string, 257> Reference(const std::string& text) {

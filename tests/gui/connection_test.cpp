@@ -6,7 +6,7 @@
 
 #include "gui/gui_fixture.h"
 #include "framework/afx.h"
-#include "platform/main_window.h"
+#include "platform/threads/main_window.h"
 #ifndef _WIN32
 #include "support/spawned_program.h"
 #endif

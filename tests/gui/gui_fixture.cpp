@@ -3,9 +3,9 @@
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
 #include "history/history_store.h"
-#include "platform/key_store.h"
-#include "platform/resource_module.h"
-#include "platform/utf8.h"
+#include "platform/settings/key_store.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/utf8.h"
 #ifdef _WIN32
 #include "framework/win32_window.h"
 #endif

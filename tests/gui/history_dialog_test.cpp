@@ -6,9 +6,9 @@
 
 #include "framework/afx.h"
 #include "gui/gui_fixture.h"
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 #include "support/source_path.h"
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 
 namespace {
 struct HistoryView {

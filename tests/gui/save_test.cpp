@@ -11,8 +11,8 @@
 
 #include "gui/gui_fixture.h"
 #include "framework/afx.h"
-#include "platform/resource_ids.h"
-#include "platform/resource_module.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/resources/resource_module.h"
 #include "report/report_layouts.h"
 #include "support/source_path.h"
 

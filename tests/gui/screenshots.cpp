@@ -15,7 +15,7 @@
 
 #include "framework/qt_translations.h"
 #include "gui/gui_fixture.h"
-#include "platform/resource_module.h"
+#include "platform/resources/resource_module.h"
 #include "support/source_path.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Code page conversion: Windows-1252 by default, another page from QUARVEL_CODEPAGE, ASCII always safe.
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // CFile and CStdioFile: opening, errors as CFileException with cause and path, and 8-bit lines.
-#include "platform/file.h"
+#include "platform/files/file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 #include "support/source_path.h"
 #include "support/temp_dir.h"
 

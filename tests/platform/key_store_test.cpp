@@ -12,8 +12,8 @@
 #include <random>
 #include <thread>
 
-#include "platform/key_file.h"
-#include "platform/key_store.h"
+#include "platform/settings/key_file.h"
+#include "platform/settings/key_store.h"
 #include "support/source_path.h"
 #include "support/temp_config_home.h"
 

@@ -1,5 +1,5 @@
 // Posting to the main window from worker threads, safe against the window going away.
-#include "platform/main_window.h"
+#include "platform/threads/main_window.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "platform/resource_ids.h"
-#include "platform/resource_module.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/resources/resource_module.h"
 #include "support/source_path.h"
 
 namespace {

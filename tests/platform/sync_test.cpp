@@ -1,5 +1,5 @@
 // The synchronisation stand-ins: counts, time-outs, cancellation, and freeing after the last signal.
-#include "platform/sync.h"
+#include "platform/threads/sync.h"
 
 #include <gtest/gtest.h>
 

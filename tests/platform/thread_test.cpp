@@ -1,9 +1,9 @@
 // AfxBeginThread: a detached start that reports refusal as false.
-#include "platform/thread.h"
+#include "platform/threads/thread.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/sync.h"
+#include "platform/threads/sync.h"
 
 namespace {
 UINT SetFlag(void* param) {

@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "engine_probe.h"
-#include "platform/thread.h"
+#include "platform/threads/thread.h"
 #include "support/deadline.h"
 #include "support/scripted_link.h"
 #include "support/thread_count.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 #include "support/source_path.h"
 #include "support/temp_dir.h"
 

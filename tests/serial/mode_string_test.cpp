@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/mode_string.h"
+#include "platform/serial/mode_string.h"
 
 namespace {
 

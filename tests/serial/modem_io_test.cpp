@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/pseudo_terminal.h"
+#include "platform/serial/pseudo_terminal.h"
 #include "serial/modem.h"
 #include "support/pty_helpers.h"
 

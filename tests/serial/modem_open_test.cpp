@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/pseudo_terminal.h"
+#include "platform/serial/pseudo_terminal.h"
 #include "serial/modem.h"
 #include "support/pty_helpers.h"
 #include "support/recording_serial_device.h"

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "platform/pseudo_terminal.h"
-#include "platform/serial_line.h"
+#include "platform/serial/pseudo_terminal.h"
+#include "platform/serial/serial_line.h"
 #include "serial/modem.h"
 #include "support/pty_helpers.h"
 

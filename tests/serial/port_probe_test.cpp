@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/port_holder.h"
-#include "platform/pseudo_terminal.h"
-#include "platform/uucp_lock.h"
+#include "platform/serial/port_holder.h"
+#include "platform/serial/pseudo_terminal.h"
+#include "platform/serial/uucp_lock.h"
 #include "serial/port_probe.h"
 #include "support/pty_helpers.h"
 #include "support/spawned_program.h"

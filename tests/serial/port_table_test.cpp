@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/port_table.h"
+#include "platform/serial/port_table.h"
 #include "support/pty_helpers.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "app/settings/settings_store.h"
-#include "platform/file.h"
-#include "platform/key_store.h"
-#include "platform/resource_module.h"
+#include "platform/files/file.h"
+#include "platform/settings/key_store.h"
+#include "platform/resources/resource_module.h"
 #include "report/report_file.h"
 #include "support/deadline.h"
 #include "support/source_path.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pseudo_terminal.h"
+#include "platform/serial/pseudo_terminal.h"
 
 namespace testsupport {
 

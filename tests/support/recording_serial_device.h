@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial_device.h"
+#include "platform/serial/serial_device.h"
 
 namespace testsupport {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/main_window.h"
+#include "platform/threads/main_window.h"
 
 struct PostedMessage {
     UINT message;

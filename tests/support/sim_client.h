@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pseudo_terminal.h"
+#include "platform/serial/pseudo_terminal.h"
 #include "simulator.h"
 
 namespace testsupport {

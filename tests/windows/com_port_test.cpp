@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/serial_device.h"
+#include "platform/serial/serial_device.h"
 #include "serial/modem.h"
 #include "serial/port_probe.h"
 

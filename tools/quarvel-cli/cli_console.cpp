@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/resource_module.h"
-#include "platform/utf8.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/utf8.h"
 
 bool CCliConsole::Out(const std::string& text) {
     if (OutputFailed()) return false;  // a stream that failed once has lost what came before

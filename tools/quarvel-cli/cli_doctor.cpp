@@ -5,8 +5,8 @@
 #include <map>
 
 #include "cli_exit.h"
-#include "platform/port_table.h"
-#include "platform/serial_device.h"
+#include "platform/serial/port_table.h"
+#include "platform/serial/serial_device.h"
 
 namespace {
 

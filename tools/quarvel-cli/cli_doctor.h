@@ -9,9 +9,9 @@
 
 #include "cli_console.h"
 #include "cli_options.h"
-#include "platform/port_holder.h"
-#include "platform/serial_node_facts.h"
-#include "platform/system_facts.h"
+#include "platform/serial/port_holder.h"
+#include "platform/serial/serial_node_facts.h"
+#include "platform/system/system_facts.h"
 
 struct DoctorPort {
     int nCom = 0;  // 0: no COM number maps to it

@@ -7,8 +7,8 @@
 #include "cli_report.h"
 #include "history/history_export.h"
 #include "history/history_store.h"
-#include "platform/resource_ids.h"
-#include "platform/utf8.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/text/utf8.h"
 
 namespace {
 int Serviced(const CliOptions& options, CHistoryStore& store, CCliConsole& console) {

@@ -5,9 +5,9 @@
 #include "app/session/tool_quantities.h"
 #include "cli_output.h"
 #include "history/history_fields.h"
-#include "platform/resource_ids.h"
-#include "platform/resource_module.h"
-#include "platform/utf8.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/utf8.h"
 
 namespace {
 std::string Label(UINT id) { return Utf16ToUtf8(LoadStringW(id)); }

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/main_window.h"
+#include "platform/threads/main_window.h"
 
 struct CliMessage {
     UINT message = 0;

@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "history/history_read.h"
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 
 namespace {
 bool ParseInt(const std::string& text, long long low, long long high, long long* out) {

@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/session/tool_quantities.h"
-#include "platform/resource_module.h"
-#include "platform/utf8.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/utf8.h"
 #include "report/report_format.h"
 #include "report/report_layouts.h"
 

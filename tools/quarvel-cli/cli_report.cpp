@@ -4,11 +4,11 @@
 #include <system_error>
 
 #include "cli_exit.h"
-#include "platform/file.h"
-#include "platform/local_time.h"
-#include "platform/resource_module.h"
-#include "platform/resource_ids.h"
-#include "platform/utf8.h"
+#include "platform/files/file.h"
+#include "platform/text/local_time.h"
+#include "platform/resources/resource_module.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/text/utf8.h"
 #include "report/report_file.h"
 #include "report/report_format.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/session/tool_record.h"
 #include "cli_console.h"
-#include "platform/file.h"
+#include "platform/files/file.h"
 
 // What to tell when a file we were to write could not be opened: the framework's file message (it names
 // the file) and what the path really is when that is the reason (a folder, a FIFO, a socket, a terminal),

@@ -5,8 +5,8 @@
 
 #include "cli_exit.h"
 #include "cli_run.h"
-#include "platform/standard_streams.h"
-#include "platform/stop_signal.h"
+#include "platform/system/standard_streams.h"
+#include "platform/threads/stop_signal.h"
 
 int main(int argc, char** argv) {
     ReserveStandardStreams();

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/stop_signal.h"
+#include "platform/threads/stop_signal.h"
 #include "sim_options.h"
 #include "simulator.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fault_plan.h"
-#include "platform/pseudo_terminal.h"
+#include "platform/serial/pseudo_terminal.h"
 #include "responder.h"
 #include "tool_profile.h"
 

@@ -8,9 +8,9 @@
 #include "framework/list_ctrl.h"
 #include "history/history_export.h"
 #include "history/history_fields.h"
-#include "platform/resource_ids.h"
-#include "platform/resource_module.h"
-#include "platform/utf8.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/utf8.h"
 
 namespace {
 CString Wide(const std::string& utf8) {

@@ -8,9 +8,9 @@
 #include "app/session/tool_quantities.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
-#include "platform/code_page.h"
-#include "platform/local_time.h"
-#include "platform/resource_ids.h"
+#include "platform/text/code_page.h"
+#include "platform/text/local_time.h"
+#include "platform/resources/resource_ids.h"
 #include "protocol/protocol_codes.h"
 #include "report/report_format.h"
 

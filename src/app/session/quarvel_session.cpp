@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/main_window.h"
-#include "platform/resource_ids.h"
-#include "platform/thread.h"
+#include "platform/threads/main_window.h"
+#include "platform/resources/resource_ids.h"
+#include "platform/threads/thread.h"
 #include "protocol/hs_protocol_app.h"
 #include "serial/interface.h"
 

@@ -2,7 +2,7 @@
 // The quantities derived from ToolRecord that the main dialog and the report share, with the
 // dialog's and the report's own roundings of the stop position. Pure functions; any thread.
 #include "app/session/tool_record.h"
-#include "platform/resource_ids.h"
+#include "platform/resources/resource_ids.h"
 
 // Millimetres per count of the stop-position reading, before the quarter scale.
 inline constexpr double kCountsToMm = 0.04343629343629343;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/key_store.h"
-#include "platform/resource_module.h"
+#include "platform/settings/key_store.h"
+#include "platform/resources/resource_module.h"
 
 namespace {
 // One open handle on the settings key, closed when it goes out of scope.

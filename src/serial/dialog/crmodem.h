@@ -1,7 +1,7 @@
 #pragma once
 // Crmodem: runs the port-and-speed choice. Its constructor runs the "Connection" dialog modally and
 // returns when it has ended; the outcome is in the caller's variables. UI thread only.
-#include "platform/serial_device.h"
+#include "platform/serial/serial_device.h"
 #include "serial/modem.h"
 
 class Crmodem {

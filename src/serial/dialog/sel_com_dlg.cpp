@@ -2,12 +2,12 @@
 
 #include "framework/data_exchange.h"
 #include "framework/message_box.h"
-#include "platform/code_page.h"
-#include "platform/directory_watch.h"
+#include "platform/text/code_page.h"
+#include "platform/serial/directory_watch.h"
 #ifdef _WIN32
-#include "platform/port_change_watch.h"
+#include "platform/serial/port_change_watch.h"
 #endif
-#include "platform/resource_ids.h"
+#include "platform/resources/resource_ids.h"
 #include "serial/port_probe.h"
 
 const char16_t* const CSelComDlg::kSpeeds[10] = {u"1200",  u"2400",  u"4800",  u"9600",  u"14400",

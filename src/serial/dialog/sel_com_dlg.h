@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "framework/dialog.h"
-#include "platform/serial_device.h"
+#include "platform/serial/serial_device.h"
 #include "serial/modem.h"
 #include "serial/port_probe.h"
 

@@ -4,7 +4,7 @@
 // compares the ports listed now with those listed before: a new one is probed and listed, one that has
 // gone is unlisted. A port refused when it appears (on Windows that is a port another program holds)
 // counts as refused, as on Linux; it is not tried again while it stays listed.
-#include "platform/port_change_watch.h"
+#include "platform/serial/port_change_watch.h"
 #include "serial/dialog/sel_com_dlg.h"
 #include "serial/port_probe_one.h"
 

@@ -6,8 +6,8 @@
 #include "app/gui/program_info.h"
 #include "app/gui/quarvel_app.h"
 #include "app/gui/quarvel_dlg.h"
-#include "platform/main_window.h"
-#include "platform/stop_signal.h"
+#include "platform/threads/main_window.h"
+#include "platform/threads/stop_signal.h"
 
 namespace {
 CQuarvelApp theApp;

@@ -1,3 +1,0 @@
-#include "platform/standard_streams.h"
-
-void ReserveStandardStreams() {}

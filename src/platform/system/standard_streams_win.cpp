@@ -1,0 +1,3 @@
+#include "platform/system/standard_streams.h"
+
+void ReserveStandardStreams() {}
