@@ -4,7 +4,7 @@
 // any thread. IDOK and IDCANCEL live with the resource ids (platform/resource_ids.h).
 #include <cstdint>
 
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/win_types.h"
 
 #ifdef _WIN32

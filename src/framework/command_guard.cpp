@@ -5,7 +5,7 @@
 #include "framework/framework_text.h"
 #include "framework/message_box.h"
 #include "platform/files/file.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 
 namespace {
 

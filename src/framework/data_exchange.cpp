@@ -7,7 +7,7 @@
 #include "framework/dialog.h"
 #include "framework/framework_text.h"
 #include "framework/message_box.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "framework/dialog.h"
 #include "framework/framework_text.h"
 #include "framework/qt_string.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 
 namespace {
 constexpr int kMenuButtonSize = 12;

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/session/tool_record.h"
+#include "record/tool_record.h"
 
 struct HistoryRead {
     std::string readAt;  // UTC, ISO 8601 to the second: "2026-12-09T15:41:49Z"

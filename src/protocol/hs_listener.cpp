@@ -7,7 +7,7 @@
 #include "protocol/hs_handler.h"
 #include "protocol/hs_protocol.h"
 #include "protocol/protocol_codes.h"
-#include "serial/interface.h"
+#include "protocol/interface.h"
 
 namespace {
 constexpr DWORD kFirstBackoffMs = 2;

@@ -8,7 +8,7 @@
 #include "platform/threads/main_window.h"
 #include "platform/threads/thread.h"
 #include "protocol/hs_listener.h"
-#include "serial/interface.h"
+#include "protocol/interface.h"
 
 namespace {
 BYTE Xor(const BYTE* data, int n) {

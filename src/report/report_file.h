@@ -2,7 +2,7 @@
 // The report written into a file: the two layouts through CUTF16File::WriteText, and the Save step that
 // the GUI's Save and quarvel-cli's --report share. Called on one thread at a time (the UI thread, or
 // the CLI's main thread); the file object is local to each call.
-#include "app/session/tool_record.h"
+#include "record/tool_record.h"
 #include "platform/win_types.h"
 
 class CUTF16File;

@@ -1,7 +1,7 @@
 #include "report/report_layouts.h"
 
-#include "app/session/tool_quantities.h"
-#include "platform/resources/resource_ids.h"
+#include "record/tool_quantities.h"
+#include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/spreadsheet_guard.h"
 #include "report/report_format.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/serial/serial_device.h"
-#include "serial/interface.h"
+#include "protocol/interface.h"
 
 class CModem : public CInterface {
 public:

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/settings/key_store.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "support/source_path.h"
 #include "support/temp_config_home.h"

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "app/session/tool_quantities.h"
-#include "app/session/tool_record.h"
+#include "record/tool_quantities.h"
+#include "record/tool_record.h"
 
 namespace {
 ToolRecord WithModel(const void* bytes, std::size_t n) {

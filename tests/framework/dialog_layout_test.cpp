@@ -28,6 +28,7 @@
 
 #include "framework/dialog_units.h"
 #include "framework/qt_string.h"
+#include "ids/resource_requirements.h"
 #endif
 
 namespace {
@@ -430,7 +431,7 @@ TEST(TextFit, EveryTextOfEveryModuleFitsItsControl) {
     for (const char* lang : {"fr", "it", "bg"}) {
         std::string why;
         const std::string path = SourcePath(std::string("resources/lang/") + lang + ".json");
-        const auto pack = CResourceModule::LoadFile(path, &why);
+        const auto pack = CResourceModule::LoadFile(path, &why, QuarvelResourceRequirements());
         ASSERT_NE(pack, nullptr) << why;
         const std::vector<UnfitText> unfit = FindUnfitTexts(*pack, kShownTexts);
         EXPECT_TRUE(unfit.empty()) << lang << ":\n" << Describe(unfit);
@@ -445,7 +446,7 @@ TEST(TextFit, TooLongTextsAreFoundWithTheirControls) {
     controls[1]["text"] = "Cancel " + wide;
     module["strings"]["124"] = wide;  // the direction "Forward"
     std::string why;
-    const auto changed = CResourceModule::Parse(module.dump(), &why);
+    const auto changed = CResourceModule::Parse(module.dump(), &why, QuarvelResourceRequirements());
     ASSERT_NE(changed, nullptr) << why;
     const std::vector<UnfitText> unfit = FindUnfitTexts(*changed, kShownTexts);
     ASSERT_EQ(unfit.size(), 3u) << Describe(unfit);

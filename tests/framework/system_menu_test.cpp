@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include "framework/qt_string.h"
+#include "ids/resource_requirements.h"
 #endif
 
 namespace {
@@ -188,7 +189,7 @@ TEST(SystemMenu, ItsItemsAndTheButtonsTooltipComeFromTheModule) {
     ModalDeadline deadline;
     std::string why;
     std::shared_ptr<const CResourceModule> french =
-        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
+        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why, QuarvelResourceRequirements());
     ASSERT_NE(french, nullptr) << why;
     AfxSetResourceHandle(french);
     CDialog dlg(MenuTemplate(true));

@@ -9,11 +9,12 @@
 
 #include "fuzz_check.h"
 #include "platform/resources/resource_module.h"
+#include "ids/resource_requirements.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::string error;
-    const auto module = CResourceModule::Parse(text, &error);
+    const auto module = CResourceModule::Parse(text, &error, QuarvelResourceRequirements());
     if (!module) {
         FUZZ_CHECK(!error.empty(), "a refused module gives no reason");
         return 0;

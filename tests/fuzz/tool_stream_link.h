@@ -18,7 +18,7 @@
 #include <mutex>
 #include <vector>
 
-#include "serial/interface.h"
+#include "protocol/interface.h"
 
 class ToolStreamLink : public CInterface {
 public:

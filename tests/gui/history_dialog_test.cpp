@@ -9,6 +9,7 @@
 #include "platform/resources/resource_module.h"
 #include "support/source_path.h"
 #include "platform/text/utf8.h"
+#include "ids/resource_requirements.h"
 
 namespace {
 struct HistoryView {
@@ -100,7 +101,7 @@ TEST_F(GuiTest, TheListShowsTheLongestResultWithoutScrolling) {
         std::shared_ptr<const CResourceModule> module;
         if (std::string(lang) != "en") {
             std::string why;
-            module = CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"), &why);
+            module = CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"), &why, QuarvelResourceRequirements());
             ASSERT_NE(module, nullptr) << why;
         }
         AfxSetResourceHandle(module);

@@ -11,10 +11,11 @@
 
 #include "gui/gui_fixture.h"
 #include "framework/afx.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "report/report_layouts.h"
 #include "support/source_path.h"
+#include "ids/resource_requirements.h"
 
 namespace {
 
@@ -154,7 +155,7 @@ TEST_F(SaveTest, TheDialogOpensInTheDocumentsFolderFirstThenWhereTheLastReportWe
 TEST_F(SaveTest, TheFileTypesAreInTheModulesLanguage) {
     std::string why;
     std::shared_ptr<const CResourceModule> french =
-        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
+        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why, QuarvelResourceRequirements());
     ASSERT_NE(french, nullptr) << why;
     AfxSetResourceHandle(french);  // the fixture restores the built-in module
     RunMainDialog([&](TestWindow) {

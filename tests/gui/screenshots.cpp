@@ -17,6 +17,7 @@
 #include "gui/gui_fixture.h"
 #include "platform/resources/resource_module.h"
 #include "support/source_path.h"
+#include "ids/resource_requirements.h"
 
 namespace {
 std::string g_dir = "docs/screenshots";
@@ -55,7 +56,7 @@ TEST_F(GuiTest, Screenshots) {
 TEST_F(GuiTest, FrenchScreenshots) {
     std::string why;
     std::shared_ptr<const CResourceModule> french =
-        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why);
+        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &why, QuarvelResourceRequirements());
     ASSERT_NE(french, nullptr) << why;
     AfxSetResourceHandle(french);
     ASSERT_TRUE(AfxLoadQtTranslations("fr"));

@@ -5,9 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "support/source_path.h"
+#include "ids/resource_requirements.h"
 
 namespace {
 using nlohmann::json;
@@ -109,7 +110,7 @@ json BuiltInJson() { return json::parse(ReadWholeFile(SourcePath("resources/buil
 
 std::string Why(const json& module) {
     std::string why;
-    EXPECT_EQ(CResourceModule::Parse(module.dump(), &why), nullptr);
+    EXPECT_EQ(CResourceModule::Parse(module.dump(), &why, QuarvelResourceRequirements()), nullptr);
     return why;
 }
 
@@ -224,7 +225,7 @@ TEST_F(CurrentModule, EachPackReplacesEveryLookupAndCarriesTheSameIds) {
         SCOPED_TRACE(lang);
         std::string why;
         std::shared_ptr<const CResourceModule> pack =
-            CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"), &why);
+            CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"), &why, QuarvelResourceRequirements());
         ASSERT_NE(pack, nullptr) << why;
         EXPECT_EQ(pack->Language(), lang);
         EXPECT_EQ(pack->StringIds(), english.StringIds());
@@ -258,7 +259,7 @@ TEST_F(CurrentModule, AStringAddedAfterThePackWasMadeComesFromTheBuiltInModule) 
         it = std::stoi(it.key()) >= 140 ? module["strings"].erase(it) : std::next(it);
     }
     module["strings"]["103"] = "Verbinden";
-    std::shared_ptr<const CResourceModule> pack = CResourceModule::Parse(module.dump(), nullptr);
+    std::shared_ptr<const CResourceModule> pack = CResourceModule::Parse(module.dump(), nullptr, QuarvelResourceRequirements());
     ASSERT_NE(pack, nullptr);
     AfxSetResourceHandle(pack);
     EXPECT_EQ(LoadStringW(IDS_CONNECT), u"Verbinden");
@@ -269,7 +270,7 @@ TEST_F(CurrentModule, AStringAddedAfterThePackWasMadeComesFromTheBuiltInModule) 
 
 TEST_F(CurrentModule, ReadersOnOtherThreadsSeeWholeModulesWhileItSwitches) {
     std::shared_ptr<const CResourceModule> pack =
-        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), nullptr);
+        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), nullptr, QuarvelResourceRequirements());
     ASSERT_NE(pack, nullptr);
     std::atomic<bool> stop{false};
     std::atomic<int> odd{0};
@@ -361,12 +362,12 @@ TEST(ResourceModuleParse, RefusesWrongTypesAndOutOfRangeValues) {
 
 TEST(ResourceModuleParse, RefusesHostileText) {
     std::string why;
-    EXPECT_EQ(CResourceModule::Parse("", &why), nullptr);
-    EXPECT_EQ(CResourceModule::Parse("{\"language\": \"en\",", &why), nullptr);
-    EXPECT_EQ(CResourceModule::Parse("[1, 2, 3]", &why), nullptr);
-    EXPECT_EQ(CResourceModule::Parse(std::string(100000, '[') + std::string(100000, ']'), &why), nullptr);
+    EXPECT_EQ(CResourceModule::Parse("", &why, QuarvelResourceRequirements()), nullptr);
+    EXPECT_EQ(CResourceModule::Parse("{\"language\": \"en\",", &why, QuarvelResourceRequirements()), nullptr);
+    EXPECT_EQ(CResourceModule::Parse("[1, 2, 3]", &why, QuarvelResourceRequirements()), nullptr);
+    EXPECT_EQ(CResourceModule::Parse(std::string(100000, '[') + std::string(100000, ']'), &why, QuarvelResourceRequirements()), nullptr);
     EXPECT_EQ(why, "nesting too deep");
-    EXPECT_EQ(CResourceModule::Parse(std::string(ResourceLimits::kMaxFileBytes + 1, ' '), &why), nullptr);
+    EXPECT_EQ(CResourceModule::Parse(std::string(ResourceLimits::kMaxFileBytes + 1, ' '), &why, QuarvelResourceRequirements()), nullptr);
 
     json m = BuiltInJson();
     m["strings"]["101"] = std::string(ResourceLimits::kMaxStringBytes + 1, 'x');
@@ -377,17 +378,17 @@ TEST(ResourceModuleParse, RefusesHostileText) {
     const auto at = text.find("&About ");
     ASSERT_NE(at, std::string::npos);
     text.replace(at, 1, "\xC3\x28");
-    EXPECT_EQ(CResourceModule::Parse(text, &why), nullptr);
-    EXPECT_EQ(CResourceModule::Parse(std::string("{\"language\":\"en\",\"x\":1e99999}"), &why), nullptr);
+    EXPECT_EQ(CResourceModule::Parse(text, &why, QuarvelResourceRequirements()), nullptr);
+    EXPECT_EQ(CResourceModule::Parse(std::string("{\"language\":\"en\",\"x\":1e99999}"), &why, QuarvelResourceRequirements()), nullptr);
 }
 
 TEST(ResourceModuleLoadFile, RefusesWhatCannotBeRead) {
     std::string why;
-    EXPECT_EQ(CResourceModule::LoadFile("/nonexistent/quarvel/fr.json", &why), nullptr);
+    EXPECT_EQ(CResourceModule::LoadFile("/nonexistent/quarvel/fr.json", &why, QuarvelResourceRequirements()), nullptr);
     EXPECT_NE(why.find("/nonexistent/quarvel/fr.json"), std::string::npos);
-    EXPECT_EQ(CResourceModule::LoadFile(SourcePath("resources"), &why), nullptr);  // a directory
-    EXPECT_EQ(CResourceModule::LoadFile("/dev/zero", &why), nullptr);              // never read forever
-    EXPECT_NE(CResourceModule::LoadFile(SourcePath("resources/builtin.json"), &why), nullptr) << why;
+    EXPECT_EQ(CResourceModule::LoadFile(SourcePath("resources"), &why, QuarvelResourceRequirements()), nullptr);  // a directory
+    EXPECT_EQ(CResourceModule::LoadFile("/dev/zero", &why, QuarvelResourceRequirements()), nullptr);              // never read forever
+    EXPECT_NE(CResourceModule::LoadFile(SourcePath("resources/builtin.json"), &why, QuarvelResourceRequirements()), nullptr) << why;
 }
 
 TEST(FormatString, ReplacesPlaceholders) {

@@ -3,7 +3,7 @@
 
 #include <clocale>
 
-#include "app/session/tool_quantities.h"
+#include "record/tool_quantities.h"
 #include "report/report_format.h"
 
 TEST(PositionRounding, ReportAndDisplayAgreeExceptForTwoReadings) {

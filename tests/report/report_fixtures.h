@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session/tool_record.h"
+#include "record/tool_record.h"
 #include "platform/win_types.h"
 
 inline ToolRecord WorkedExampleRecord() {

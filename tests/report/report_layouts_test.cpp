@@ -5,6 +5,7 @@
 #include "report/report_layouts.h"
 #include "support/source_path.h"
 #include "report_fixtures.h"
+#include "ids/resource_requirements.h"
 
 namespace {
 struct Collected {
@@ -121,7 +122,7 @@ TEST(ReportLayouts, ToolTextsThatStartLikeAFormulaAreNeutralisedInTheCommaSepara
 
 TEST(ReportLayouts, LabelsAndTextsFollowTheLoadedLanguage) {
     std::string error;
-    std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &error);
+    std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &error, QuarvelResourceRequirements());
     ASSERT_TRUE(french) << error;
     AfxSetResourceHandle(french);
     const CString text = Text(WorkedExampleRecord()).Joined();

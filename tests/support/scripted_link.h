@@ -22,7 +22,7 @@
 #include <mutex>
 #include <vector>
 
-#include "serial/interface.h"
+#include "protocol/interface.h"
 
 using Bytes = std::vector<BYTE>;
 using Clock = std::chrono::steady_clock;

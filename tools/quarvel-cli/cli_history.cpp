@@ -7,7 +7,7 @@
 #include "cli_report.h"
 #include "history/history_export.h"
 #include "history/history_store.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/text/utf8.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/session/tool_quantities.h"
+#include "record/tool_quantities.h"
 #include "cli_output.h"
 #include "history/history_fields.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
 

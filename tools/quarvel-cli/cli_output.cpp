@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/session/tool_quantities.h"
+#include "record/tool_quantities.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
 #include "report/report_format.h"

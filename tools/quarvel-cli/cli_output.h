@@ -3,7 +3,7 @@
 // main thread only.
 #include <string>
 
-#include "app/session/tool_record.h"
+#include "record/tool_record.h"
 #include "cli_options.h"
 
 // Text and csv: the report layouts, piece for piece, converted to UTF-8; in the text layout a control

@@ -1,7 +1,7 @@
 #include "cli_ports.h"
 
 #include "cli_exit.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "serial/port_probe.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/resources/resource_module.h"
 #include "platform/threads/stop_signal.h"
 #include "platform/text/utf8.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "protocol/protocol_codes.h"
 #include "serial/port_probe.h"
 #include "cli_report.h"

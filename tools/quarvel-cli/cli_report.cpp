@@ -7,7 +7,7 @@
 #include "platform/files/file.h"
 #include "platform/text/local_time.h"
 #include "platform/resources/resource_module.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/text/utf8.h"
 #include "report/report_file.h"
 #include "report/report_format.h"

@@ -2,7 +2,7 @@
 // --report FILE: the report file exactly as Save writes it. Main thread.
 #include <string>
 
-#include "app/session/tool_record.h"
+#include "record/tool_record.h"
 #include "cli_console.h"
 #include "platform/files/file.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/interface.h"
+#include "protocol/interface.h"
 
 class CTraceLink : public CInterface {
 public:

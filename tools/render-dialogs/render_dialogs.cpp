@@ -20,6 +20,7 @@
 #include "framework/list_ctrl.h"
 #include "framework/qt_string.h"
 #include "serial/dialog/sel_com_dlg.h"
+#include "ids/resource_requirements.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ int main(int argc, char** argv) {
     const QDir packs(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(QUARVEL_LANG_SOURCE_DIR));
     for (const QString& name : packs.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         std::string error;
-        auto module = CResourceModule::LoadFile(packs.filePath(name).toStdString(), &error);
+        auto module = CResourceModule::LoadFile(packs.filePath(name).toStdString(), &error, QuarvelResourceRequirements());
         if (!module) {
             std::fprintf(stderr, "render-dialogs: %s refused: %s\n", qPrintable(name), error.c_str());
             ok = false;

@@ -1,7 +1,7 @@
 #include "app/gui/about_dlg.h"
 
 #include "app/gui/program_info.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 

@@ -3,12 +3,12 @@
 #include <filesystem>
 
 #include "app/gui/quarvel_app.h"
-#include "app/session/tool_quantities.h"
+#include "record/tool_quantities.h"
 #include "framework/afx.h"
 #include "framework/list_ctrl.h"
 #include "history/history_export.h"
 #include "history/history_fields.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
 

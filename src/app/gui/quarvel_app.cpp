@@ -6,7 +6,7 @@
 #include "app/gui/quarvel_dlg.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "serial/dialog/crmodem.h"
 #include "serial/modem.h"
 

@@ -1,7 +1,7 @@
 // The Save command of CQuarvelApp: the Save-As dialog, then the report through the shared writer.
 #include "app/gui/quarvel_app.h"
 #include "framework/afx.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "report/report_file.h"
 
 namespace {

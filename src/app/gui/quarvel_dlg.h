@@ -11,7 +11,7 @@
 // values asks first.
 #include <string>
 
-#include "app/session/tool_record.h"
+#include "record/tool_record.h"
 #include "framework/dialog.h"
 #include "framework/icon.h"
 #include "framework/menu.h"

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "platform/threads/main_window.h"
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "platform/threads/thread.h"
 #include "protocol/hs_protocol_app.h"
-#include "serial/interface.h"
+#include "protocol/interface.h"
 
 CQuarvelSession::CQuarvelSession() = default;
 

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "app/session/session_status.h"
-#include "app/session/tool_record.h"
+#include "record/tool_record.h"
 #include "app/settings/app_core.h"
 
 class CHSProtocolApp;

@@ -7,6 +7,7 @@
 
 #include "platform/settings/key_store.h"
 #include "platform/resources/resource_module.h"
+#include "ids/resource_requirements.h"
 
 namespace {
 // One open handle on the settings key, closed when it goes out of scope.
@@ -82,7 +83,7 @@ void LoadLanguage(CQuarvelAppCore& app) {
         if (app.Language != 0) haveFile = key.FindText("Language" + stored, maxNameLen, maxDataLen, fileName);
     }
     if (app.Language == 0 || !haveFile) return;
-    std::shared_ptr<const CResourceModule> pack = CResourceModule::LoadFile(fileName, nullptr);
+    std::shared_ptr<const CResourceModule> pack = CResourceModule::LoadFile(fileName, nullptr, QuarvelResourceRequirements());
     if (pack) AfxSetResourceHandle(std::move(pack));
 }
 

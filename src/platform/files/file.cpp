@@ -3,7 +3,7 @@
 
 #include "platform/text/code_page.h"
 #include "platform/files/file.h"
-#include "platform/resources/resource_ids.h"
+#include "platform/files/file_strings.h"
 #include "platform/resources/resource_module.h"
 
 CString CFileException::GetErrorMessage() const {

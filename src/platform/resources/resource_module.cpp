@@ -49,7 +49,8 @@ std::vector<int> CResourceModule::IconIds() const {
     return ids;
 }
 
-std::unique_ptr<CResourceModule> CResourceModule::LoadFile(const std::string& path, std::string* error) {
+std::unique_ptr<CResourceModule> CResourceModule::LoadFile(const std::string& path, std::string* error,
+                                                           const ResourceRequirements& required) {
     auto fail = [&](std::string why) -> std::unique_ptr<CResourceModule> {
         if (error) *error = path + ": " + why;
         return nullptr;
@@ -65,7 +66,7 @@ std::unique_ptr<CResourceModule> CResourceModule::LoadFile(const std::string& pa
     text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > ResourceLimits::kMaxFileBytes) return fail("larger than 4 MiB");
     std::string why;
-    auto module = Parse(text, &why);
+    auto module = Parse(text, &why, required);
     if (!module) return fail(why);
     return module;
 }
@@ -74,7 +75,7 @@ const CResourceModule& CResourceModule::BuiltIn() {
     static const CResourceModule* const module = [] {
         std::string why;
         const std::string_view text(reinterpret_cast<const char*>(kQuarvelBuiltinModule), kQuarvelBuiltinModuleSize);
-        std::unique_ptr<CResourceModule> parsed = Parse(text, &why);
+        std::unique_ptr<CResourceModule> parsed = Parse(text, &why, ResourceRequirements{});  // checked by tests
         if (!parsed) {
             // Only a broken build gets here; the programs still run, with empty texts.
             std::fprintf(stderr, "quarvel: the built-in resource module is invalid: %s\n", why.c_str());

@@ -1,8 +1,8 @@
 #pragma once
 // Resource modules: one data-only JSON file supplies every string, dialog template and icon.
 // Exactly one module is current at a time (the built-in English one, or a loaded language pack); it
-// supplies every dialog and icon, and every string of the application's table (101..135). Only a string
-// beyond that table that a pack made for an earlier release lacks comes from the built-in module. Lookups may run on any thread; the current module is
+// supplies every dialog and icon, and every string its loader required (the application's table). Only a
+// string beyond that, which a pack made for an earlier release lacks, comes from the built-in module. Lookups may run on any thread; the current module is
 // switched only at start-up, before worker threads exist.
 #include <cstddef>
 #include <cstdint>
@@ -38,13 +38,23 @@ struct IconImage {
     std::vector<std::uint8_t> png;   // the PNG file's bytes
 };
 
+// What a module must carry for its user to run on it: strings (present and not empty), dialogs with the
+// controls of each, icons. The application states its own (ids/resource_requirements.h); the loader knows
+// no id of its own.
+struct ResourceRequirements {
+    std::vector<UINT> strings;
+    std::vector<std::pair<int, std::vector<int>>> dialogs;  // dialog id, the control ids it must have
+    std::vector<int> icons;
+};
+
 class CResourceModule {
 public:
-    // Parses a module. Returns null, with a reason in *error, for anything that is not a complete,
-    // well-formed module (it must carry the strings 101..135 of the application's table, dialogs 100,
-    // 102 and 7000 and icon 128).
-    static std::unique_ptr<CResourceModule> Parse(std::string_view json, std::string* error);
-    static std::unique_ptr<CResourceModule> LoadFile(const std::string& path, std::string* error);
+    // Parses a module. Returns null, with a reason in *error, for anything that is not a well-formed
+    // module carrying everything `required` names.
+    static std::unique_ptr<CResourceModule> Parse(std::string_view json, std::string* error,
+                                                  const ResourceRequirements& required);
+    static std::unique_ptr<CResourceModule> LoadFile(const std::string& path, std::string* error,
+                                                     const ResourceRequirements& required);
     // The English module compiled into the programs.
     static const CResourceModule& BuiltIn();
 

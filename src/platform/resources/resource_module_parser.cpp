@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "platform/resources/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
 
@@ -109,31 +108,6 @@ bool IsStyleName(const json& v) {
 const std::set<std::string> kControlKinds = {"button",  "defbutton", "edit",     "static",      "groupbox",
                                              "combobox", "listbox",  "listview", "radiobutton", "icon"};
 
-struct RequiredDialog {
-    int id;
-    std::vector<int> controls;
-};
-const RequiredDialog kRequiredDialogs[] = {
-    {IDD_ABOUTBOX, {IDOK, IDC_VERSION_LABEL}},
-    {IDD_QUARVEL_DIALOG,
-     {IDOK, IDC_TOOL_MODEL, IDC_CONNECT, IDC_TOOL_SERIAL, IDC_CONTROLLER_SERIAL, IDC_FIRMWARE_VERSION,
-      IDC_CYCLE_COUNTER, IDC_SAVE, IDC_TOTAL_COUNTER, IDC_RESULT, IDC_POSITION, IDC_DIRECTION, IDC_FORCE, ID_HELP}},
-    {IDD_SELCOM, {IDOK, IDCANCEL, IDC_PORT_LIST, IDC_SPEED_LIST}},
-};
-// The application's own string table: every module carries each of these, in its own language, because
-// the programs take them from the current module alone. Strings added later (the history's, the
-// framework's) are not among them: a pack made before they existed still loads, and LoadStringW takes
-// each one it lacks from the built-in module.
-const UINT kRequiredStrings[] = {
-    IDS_ABOUTBOX,           IDS_LINK_NOT_ESTABLISHED, IDS_CONNECT,          IDS_DISCONNECT,
-    IDS_CONFIRM_DISCONNECT, IDS_DISCONNECTED,         IDS_OUTPUT_NOT_OPENED, IDS_REPORT_TOOL,
-    IDS_REPORT_TOOL_SERIAL, IDS_REPORT_FIRMWARE,      IDS_REPORT_CONTROLLER_SERIAL, IDS_REPORT_CYCLE_COUNTER,
-    IDS_REPORT_TOTAL_COUNTER, IDS_REPORT_STOP_POSITION, IDS_REPORT_LAST_FORCE, IDS_REPORT_STOP_CONDITIONS,
-    IDS_RESULT_SUCCESS,     IDS_RESULT_BREAKUP,       IDS_RESULT_BARRIER,   IDS_DIRECTION_FORWARD,
-    IDS_DIRECTION_BACKWARD, IDS_NO_PORTS,             IDS_REPORT_DIRECTION, IDS_LANGUAGE_MENU,
-    IDS_LANGUAGE_ENGLISH,   IDS_LANGUAGE_FRENCH,      IDS_LANGUAGE_ITALIAN, IDS_LANGUAGE_BULGARIAN,
-    IDS_RESTART_FOR_SETTINGS, IDS_UNKNOWN_DEVICE,     IDS_RESULT_WORKING_RANGE,
-};
 }  // namespace
 
 struct ResourceModuleParser {
@@ -266,25 +240,26 @@ struct ResourceModuleParser {
         return true;
     }
 
-    // The pieces the programs cannot run without: the application's strings, the three dialogs with
-    // their controls and icon 128, and every icon control naming an icon the module has.
-    bool Complete() {
-        for (const UINT id : kRequiredStrings) {
+    // The pieces the programs cannot run without (what the caller requires: strings, present and not
+    // empty, dialogs with their controls, icons), and every icon control naming an icon the module has.
+    bool Complete(const ResourceRequirements& required) {
+        for (const UINT id : required.strings) {
             const CString* text = m.FindString(id);
             if (!text || text->empty()) return Fail("string " + std::to_string(id) + " missing");
         }
-        for (const RequiredDialog& required : kRequiredDialogs) {
-            const DialogTemplate* dlg = m.FindDialog(required.id);
-            if (!dlg) return Fail("dialog " + std::to_string(required.id) + " missing");
-            for (int id : required.controls) {
+        for (const auto& [dialogId, controls] : required.dialogs) {
+            const DialogTemplate* dlg = m.FindDialog(dialogId);
+            if (!dlg) return Fail("dialog " + std::to_string(dialogId) + " missing");
+            for (int id : controls) {
                 const bool present = std::any_of(dlg->controls.begin(), dlg->controls.end(),
                                                  [id](const ControlTemplate& c) { return c.id == id; });
                 if (!present)
-                    return Fail("dialog " + std::to_string(required.id) + ": control " + std::to_string(id) +
-                                " missing");
+                    return Fail("dialog " + std::to_string(dialogId) + ": control " + std::to_string(id) + " missing");
             }
         }
-        if (!m.FindIcon(IDR_MAINFRAME)) return Fail("icon 128 missing");
+        for (const int icon : required.icons) {
+            if (!m.FindIcon(icon)) return Fail("icon " + std::to_string(icon) + " missing");
+        }
         for (const DialogTemplate& dlg : m.m_dialogs) {
             for (const ControlTemplate& c : dlg.controls) {
                 int iconId;
@@ -295,7 +270,7 @@ struct ResourceModuleParser {
         return true;
     }
 
-    bool Run(const json& root) {
+    bool Run(const json& root, const ResourceRequirements& required) {
         if (!root.is_object()) return Fail("not a JSON object");
         if (root.contains("format")) {
             int format;
@@ -309,11 +284,12 @@ struct ResourceModuleParser {
         if (root.contains("strings") && !Strings(root["strings"])) return false;
         if (!root.contains("dialogs") || !Dialogs(root["dialogs"])) return error.empty() ? Fail("dialogs missing") : false;
         if (!root.contains("icons") || !Icons(root["icons"])) return error.empty() ? Fail("icons missing") : false;
-        return Complete();
+        return Complete(required);
     }
 };
 
-std::unique_ptr<CResourceModule> CResourceModule::Parse(std::string_view text, std::string* error) {
+std::unique_ptr<CResourceModule> CResourceModule::Parse(std::string_view text, std::string* error,
+                                                        const ResourceRequirements& required) {
     auto fail = [&](std::string why) -> std::unique_ptr<CResourceModule> {
         if (error) *error = std::move(why);
         return nullptr;
@@ -324,6 +300,6 @@ std::unique_ptr<CResourceModule> CResourceModule::Parse(std::string_view text, s
     if (root.is_discarded()) return fail("not valid JSON");
     auto module = std::unique_ptr<CResourceModule>(new CResourceModule());
     ResourceModuleParser parser{*module, {}};
-    if (!parser.Run(root)) return fail(parser.error);
+    if (!parser.Run(root, required)) return fail(parser.error);
     return module;
 }

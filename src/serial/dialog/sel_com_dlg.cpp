@@ -7,7 +7,7 @@
 #ifdef _WIN32
 #include "platform/serial/port_change_watch.h"
 #endif
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "serial/port_probe.h"
 
 const char16_t* const CSelComDlg::kSpeeds[10] = {u"1200",  u"2400",  u"4800",  u"9600",  u"14400",

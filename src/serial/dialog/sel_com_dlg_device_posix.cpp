@@ -2,7 +2,7 @@
 // its /dev/serial/by-id name.
 #include <QComboBox>
 
-#include "platform/resources/resource_ids.h"
+#include "ids/resource_ids.h"
 #include "serial/dialog/port_alias.h"
 #include "serial/dialog/sel_com_dlg.h"
 

@@ -1,4 +1,4 @@
-#include "app/session/tool_record.h"
+#include "record/tool_record.h"
 
 bool ModelMatches(const char (&expected)[8], const BYTE (&deviceInfo)[16]) {
     // strcmp bounded to the eight model bytes: equal up to and including the first NUL.

@@ -1,4 +1,4 @@
-#include "serial/interface.h"
+#include "protocol/interface.h"
 
 CInterface::~CInterface() = default;
 

@@ -1,4 +1,4 @@
-#include "app/session/tool_quantities.h"
+#include "record/tool_quantities.h"
 
 #include <cmath>
 #include <cstdint>

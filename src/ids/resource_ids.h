@@ -1,6 +1,8 @@
 #pragma once
 // Resource ids shared by the programs and every resource module (resources/builtin.json and the
-// packs in resources/lang/ carry exactly these). Constants only; any thread.
+// packs in resources/lang/ carry exactly these). Constants only; any thread. The file messages' ids are
+// the platform's own (platform/files/file_strings.h): the file layer words its errors with them.
+#include "platform/files/file_strings.h"
 #include "platform/win_types.h"
 
 // ---- Application strings (the string table) ----
@@ -81,12 +83,6 @@ inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an inte
 inline constexpr UINT IDS_FW_PARSE_INT_RANGE = 0xF101;  // "Enter an integer between %1 and %2."
 inline constexpr UINT IDS_FW_PARSE_REAL = 0xF102;       // "Please enter a number."
 inline constexpr UINT IDS_FW_GENERIC = 0xF103;          // "An unexpected error occurred."
-inline constexpr UINT IDS_FW_FILE_GENERIC = 0xF110;     // "An unknown error occurred while accessing %1."
-inline constexpr UINT IDS_FW_FILE_NOT_FOUND = 0xF111;   // "%1 was not found."
-inline constexpr UINT IDS_FW_FILE_BAD_PATH = 0xF112;    // "%1 contains an invalid path."
-inline constexpr UINT IDS_FW_FILE_ACCESS_DENIED = 0xF113;  // "Access to %1 was denied."
-inline constexpr UINT IDS_FW_FILE_SHARING = 0xF114;     // "A sharing violation occurred while accessing %1."
-inline constexpr UINT IDS_FW_FILE_DISK_FULL = 0xF115;   // "Disk full while accessing %1."
 // The window menu's own items and the tooltip of the button that opens it.
 inline constexpr UINT IDS_FW_MENU_MINIMIZE = 0xF120;    // "Mi&nimize"
 inline constexpr UINT IDS_FW_MENU_CLOSE = 0xF121;       // "&Close\tAlt+F4"
