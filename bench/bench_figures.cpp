@@ -37,6 +37,7 @@
 
 #include "platform/serial/port_table.h"
 #include "protocol/hs_protocol_app.h"
+#include "record/tool_record.h"
 #include "responder.h"
 #include "serial/modem.h"
 #include "serial/port_probe.h"
@@ -163,15 +164,15 @@ int CpuPerExchange(int n) {
 int RunSessionOnce(CHSProtocolApp& e) {
     BYTE info[16];
     DWORD v[7];
-    char16_t text[32];
+    ToolRecord texts;
     int bad = 0;
     bad += e.GetDeviceInfo(info) != STATUS_OK;
     bad += e.SendCommand(CMD_ATTACH) != STATUS_OK;
     bad += e.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) != STATUS_OK;
-    bad += e.GetControllerSerial(text) != STATUS_OK;
-    bad += e.GetToolSerial(text) != STATUS_OK;
-    bad += e.GetFirmwareVersion(text) != STATUS_OK;
-    bad += e.GetToolModel(text) != STATUS_OK;
+    bad += e.GetControllerSerial(texts.ControllerSerial) != STATUS_OK;
+    bad += e.GetToolSerial(texts.ToolSerial) != STATUS_OK;
+    bad += e.GetFirmwareVersion(texts.FirmwareVersion) != STATUS_OK;
+    bad += e.GetToolModel(texts.ToolModel) != STATUS_OK;
     return bad;
 }
 

@@ -27,6 +27,7 @@
 
 #include "protocol/handoff_trace.h"
 #include "protocol/hs_protocol_app.h"
+#include "record/tool_record.h"
 #include "serial/modem.h"
 
 namespace {
@@ -160,11 +161,11 @@ bool RunOne(CHSProtocolApp& e, bool session) {
     if (!session) return e.SendCommand(CMD_KEEP_ALIVE) == STATUS_OK;
     BYTE info[16];
     DWORD v[7];
-    char16_t text[32];
+    ToolRecord texts;
     return e.GetDeviceInfo(info) == STATUS_OK && e.SendCommand(CMD_ATTACH) == STATUS_OK &&
            e.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) == STATUS_OK &&
-           e.GetControllerSerial(text) == STATUS_OK && e.GetToolSerial(text) == STATUS_OK &&
-           e.GetFirmwareVersion(text) == STATUS_OK && e.GetToolModel(text) == STATUS_OK;
+           e.GetControllerSerial(texts.ControllerSerial) == STATUS_OK && e.GetToolSerial(texts.ToolSerial) == STATUS_OK &&
+           e.GetFirmwareVersion(texts.FirmwareVersion) == STATUS_OK && e.GetToolModel(texts.ToolModel) == STATUS_OK;
 }
 
 }  // namespace

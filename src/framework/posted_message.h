@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QObject>
 
+#include "framework/posted_message_dispatcher.h"
 #include "platform/win_types.h"
 
 class CWinApp;
@@ -20,11 +21,11 @@ public:
     LPARAM m_lParam;
 };
 
-class PostedMessageDispatcher : public QObject {
+class QtPostedMessageDispatcher : public QObject, public PostedMessageDispatcher {
 public:
-    explicit PostedMessageDispatcher(CWinApp& app) : m_app(app) {}
+    explicit QtPostedMessageDispatcher(CWinApp& app) : m_app(app) {}
     // Queues; callable from any thread while the dispatcher exists.
-    void Post(UINT message, WPARAM wParam, LPARAM lParam);
+    void Post(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 protected:
     bool event(QEvent* event) override;

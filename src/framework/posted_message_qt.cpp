@@ -9,11 +9,15 @@ QEvent::Type PostedMessageEvent::EventType() {
     return type;
 }
 
-void PostedMessageDispatcher::Post(UINT message, WPARAM wParam, LPARAM lParam) {
+std::unique_ptr<PostedMessageDispatcher> MakePostedMessageDispatcher(CWinApp& app) {
+    return std::make_unique<QtPostedMessageDispatcher>(app);
+}
+
+void QtPostedMessageDispatcher::Post(UINT message, WPARAM wParam, LPARAM lParam) {
     QCoreApplication::postEvent(this, new PostedMessageEvent(message, wParam, lParam));
 }
 
-bool PostedMessageDispatcher::event(QEvent* event) {
+bool QtPostedMessageDispatcher::event(QEvent* event) {
     if (event->type() != PostedMessageEvent::EventType()) return QObject::event(event);
     const auto* posted = static_cast<PostedMessageEvent*>(event);
     m_app.Deliver(posted->m_message, posted->m_wParam, posted->m_lParam);

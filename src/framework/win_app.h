@@ -52,9 +52,15 @@ public:
     CWnd* m_pMainWnd = nullptr;  // the application's main window (the main dialog)
     CString m_pszAppName;        // the name used as every message box's caption
 
-private:
+    // Hands a posted message to its window on the UI thread (the dispatchers call it).
     void Deliver(UINT message, WPARAM wParam, LPARAM lParam);
-    friend class PostedMessageDispatcher;
+
+private:
+    // After the backend made its toolkit's application object: the run itself, alike on both backends.
+    int RunInstance();
+    // The backend's own: its message loop, and the executable's file name without its extension.
+    void RunMessageLoop();
+    static CString ExecutableName();
 
     std::unique_ptr<PostedMessageDispatcher> m_dispatcher;
     std::map<UINT, CWnd*> m_routes;  // UI thread

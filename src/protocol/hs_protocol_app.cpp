@@ -45,14 +45,18 @@ int CHSProtocolApp::GetCycleData(DWORD* cycleCounter, DWORD* totalCounter, DWORD
     });
 }
 
-int CHSProtocolApp::GetControllerSerial(char16_t* buffer) {
+int CHSProtocolApp::GetControllerSerial(char16_t (&buffer)[CONTROLLER_SERIAL_UNITS]) {
     return GetText(CMD_CONTROLLER_SERIAL, buffer, CONTROLLER_SERIAL_UNITS);
 }
-int CHSProtocolApp::GetToolSerial(char16_t* buffer) { return GetText(CMD_TOOL_SERIAL, buffer, TOOL_SERIAL_UNITS); }
-int CHSProtocolApp::GetFirmwareVersion(char16_t* buffer) {
+int CHSProtocolApp::GetToolSerial(char16_t (&buffer)[TOOL_SERIAL_UNITS]) {
+    return GetText(CMD_TOOL_SERIAL, buffer, TOOL_SERIAL_UNITS);
+}
+int CHSProtocolApp::GetFirmwareVersion(char16_t (&buffer)[FIRMWARE_VERSION_UNITS]) {
     return GetText(CMD_FIRMWARE_VERSION, buffer, FIRMWARE_VERSION_UNITS);
 }
-int CHSProtocolApp::GetToolModel(char16_t* buffer) { return GetText(CMD_TOOL_MODEL, buffer, TOOL_MODEL_UNITS); }
+int CHSProtocolApp::GetToolModel(char16_t (&buffer)[TOOL_MODEL_UNITS]) {
+    return GetText(CMD_TOOL_MODEL, buffer, TOOL_MODEL_UNITS);
+}
 
 int CHSProtocolApp::GetText(BYTE code, char16_t* buffer, int capacity) {
     return Exchange(code, [&](const BYTE* body, int length) -> int {

@@ -10,10 +10,10 @@
 class CHSProtocolApp : public CHSProtocol {
 public:
     // Buffer sizes of the text operations, in UTF-16 code units including the terminating NUL.
-    static constexpr int CONTROLLER_SERIAL_UNITS = 15;
-    static constexpr int TOOL_SERIAL_UNITS = 21;
-    static constexpr int FIRMWARE_VERSION_UNITS = 23;
-    static constexpr int TOOL_MODEL_UNITS = 20;
+    static constexpr int CONTROLLER_SERIAL_UNITS = ::CONTROLLER_SERIAL_UNITS;
+    static constexpr int TOOL_SERIAL_UNITS = ::TOOL_SERIAL_UNITS;
+    static constexpr int FIRMWARE_VERSION_UNITS = ::FIRMWARE_VERSION_UNITS;
+    static constexpr int TOOL_MODEL_UNITS = ::TOOL_MODEL_UNITS;
     // The shortest 'a' payload that holds all seven fields.
     static constexpr int CYCLE_DATA_BYTES = 18;
 
@@ -29,11 +29,12 @@ public:
     // A payload shorter than 18 bytes gives STATUS_BAD_REPLY with every output untouched.
     int GetCycleData(DWORD* cycleCounter, DWORD* totalCounter, DWORD* position, DWORD* force, DWORD* flags,
                      DWORD* forceDivisor, DWORD* forceFactor);
-    // Texts: converted from the thread's ANSI code page, cut to the buffer and always NUL-terminated.
-    int GetControllerSerial(char16_t* buffer);  // CONTROLLER_SERIAL_UNITS
-    int GetToolSerial(char16_t* buffer);        // TOOL_SERIAL_UNITS
-    int GetFirmwareVersion(char16_t* buffer);   // FIRMWARE_VERSION_UNITS
-    int GetToolModel(char16_t* buffer);         // TOOL_MODEL_UNITS
+    // Texts: converted from the thread's ANSI code page, cut to the buffer and always NUL-terminated. The
+    // buffers are arrays of exactly the text's size, so a caller with a wrong one does not compile.
+    int GetControllerSerial(char16_t (&buffer)[CONTROLLER_SERIAL_UNITS]);
+    int GetToolSerial(char16_t (&buffer)[TOOL_SERIAL_UNITS]);
+    int GetFirmwareVersion(char16_t (&buffer)[FIRMWARE_VERSION_UNITS]);
+    int GetToolModel(char16_t (&buffer)[TOOL_MODEL_UNITS]);
 
 protected:
     // For classes derived from this one: builds without starting the workers (see CHSProtocol).

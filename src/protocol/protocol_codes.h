@@ -28,6 +28,13 @@ inline constexpr BYTE CMD_TOOL_SERIAL = 'e';
 inline constexpr BYTE CMD_FIRMWARE_VERSION = 'g';
 inline constexpr BYTE CMD_TOOL_MODEL = 'h';
 
+// The tool's four texts, in UTF-16 code units including the terminating NUL: the buffers of the text
+// commands and of the record that keeps them, defined once (the commands take arrays of these sizes).
+inline constexpr int CONTROLLER_SERIAL_UNITS = 15;
+inline constexpr int TOOL_SERIAL_UNITS = 21;
+inline constexpr int FIRMWARE_VERSION_UNITS = 23;
+inline constexpr int TOOL_MODEL_UNITS = 20;
+
 // Posted by the keep-alive thread to the main window when the tool stops answering (wParam, lParam 0).
 inline constexpr UINT WM_LINK_LOST = 0x801;
 

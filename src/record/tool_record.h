@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
+#include "protocol/protocol_codes.h"
 
 struct ToolRecord {
     // The only tool model the session accepts, as NUL-padded 8-bit text; never changed.
@@ -19,10 +20,10 @@ struct ToolRecord {
     DWORD ForceDivisor = 0;
     DWORD ForceFactor = 0;
     // The four texts, UTF-16 and NUL-terminated, cut to capacity by the commands.
-    char16_t ControllerSerial[15] = {};
-    char16_t ToolSerial[21] = {};
-    char16_t FirmwareVersion[23] = {};
-    char16_t ToolModel[20] = {};
+    char16_t ControllerSerial[CONTROLLER_SERIAL_UNITS] = {};
+    char16_t ToolSerial[TOOL_SERIAL_UNITS] = {};
+    char16_t FirmwareVersion[FIRMWARE_VERSION_UNITS] = {};
+    char16_t ToolModel[TOOL_MODEL_UNITS] = {};
 };
 
 // Index of the device-flags byte inside DeviceInfo and the bit that asks for the keep-alive exchange.

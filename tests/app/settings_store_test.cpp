@@ -13,6 +13,7 @@
 #include "platform/resources/resource_module.h"
 #include "support/source_path.h"
 #include "support/temp_config_home.h"
+#include "support/stored_settings.h"
 
 namespace {
 class Settings : public ::testing::Test {
@@ -33,20 +34,7 @@ protected:
     }
 
     // The stored data of one value (with its NUL), or "<none>".
-    std::string Stored(const std::string& name) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
-        std::string result = "<none>";
-        for (DWORD i = 0;; ++i) {
-            char n[256];
-            BYTE data[256];
-            DWORD nLen = sizeof n, dLen = sizeof data;
-            if (RegEnumValueA(key, i, n, &nLen, nullptr, nullptr, data, &dLen) != ERROR_SUCCESS) break;
-            if (std::string(n, nLen) == name) result.assign(reinterpret_cast<char*>(data), dLen);
-        }
-        RegCloseKey(key);
-        return result;
-    }
+    static std::string Stored(const std::string& name) { return StoredSettingsData(name); }
 
     std::string KeyFileText() { return ReadWholeFile(home.Path() + "/kordane/quarvel.reg"); }
 

@@ -52,6 +52,12 @@ DWORD Le(const std::vector<BYTE>& p, std::size_t at, int bytes) {
     return v;
 }
 
+// The front of the vector as an array of N units (it holds N plus the guard units).
+template <int N>
+char16_t (&As(std::vector<char16_t>& buffer))[N] {
+    return *reinterpret_cast<char16_t(*)[N]>(buffer.data());
+}
+
 struct Exchange {
     CHSProtocolApp& engine;
     ToolStreamLink& link;
@@ -59,12 +65,13 @@ struct Exchange {
 
     int Text(BYTE code, int capacity) {
         std::vector<char16_t> buffer(static_cast<std::size_t>(capacity + kGuardUnits), kSentinelUnit);
+        // The commands take arrays of the text's exact size; the guard units behind it must survive.
         int status = 0;
         switch (code) {
-            case 'c': status = engine.GetControllerSerial(buffer.data()); break;
-            case 'e': status = engine.GetToolSerial(buffer.data()); break;
-            case 'g': status = engine.GetFirmwareVersion(buffer.data()); break;
-            default: status = engine.GetToolModel(buffer.data()); break;
+            case 'c': status = engine.GetControllerSerial(As<CONTROLLER_SERIAL_UNITS>(buffer)); break;
+            case 'e': status = engine.GetToolSerial(As<TOOL_SERIAL_UNITS>(buffer)); break;
+            case 'g': status = engine.GetFirmwareVersion(As<FIRMWARE_VERSION_UNITS>(buffer)); break;
+            default: status = engine.GetToolModel(As<TOOL_MODEL_UNITS>(buffer)); break;
         }
         for (int i = capacity; i < capacity + kGuardUnits; ++i) {
             FUZZ_CHECK(buffer[static_cast<std::size_t>(i)] == kSentinelUnit, "text '%c' written past its buffer", code);

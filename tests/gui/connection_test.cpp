@@ -209,9 +209,7 @@ TEST_F(GuiTest, TheDisconnectQuestionClosesWhenTheLinkIsLost) {
 
 // While a reading session runs the wait cursor shows over the window; it goes with the session's status.
 TEST_F(GuiTest, TheWaitCursorShowsWhileAReadRuns) {
-    rk9sim::FaultPlan faults;
-    faults.nReplyDelayMs = 150;
-    StartTool({}, faults);
+    StartSlowTool(150);
     RunMainDialog([&](TestWindow) {
         EXPECT_FALSE(AfxIsWaitCursorShown());
         ConnectThroughPortDialog();
@@ -249,9 +247,7 @@ TEST_F(GuiTest, NoFreePortNamesThePortsThatAreHeld) {
 }
 
 TEST_F(GuiTest, ConnectWhileASessionStillReadsIsIgnored) {
-    rk9sim::FaultPlan faults;
-    faults.nReplyDelayMs = 150;  // the session takes about a second
-    StartTool({}, faults);
+    StartSlowTool(150);  // the session takes about a second
     RunMainDialog([&](TestWindow window) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(m_app->SessionRunning);
@@ -269,9 +265,7 @@ TEST_F(GuiTest, ConnectWhileASessionStillReadsIsIgnored) {
 // Closing while a slow tool still answers cuts the session short: the session thread ends and the link
 // goes at once, long before the seven slow exchanges would have ended (the bound fails otherwise).
 TEST_F(GuiTest, ClosingWhileASessionReadsCutsItShortAndReleasesTheLink) {
-    rk9sim::FaultPlan faults;
-    faults.nReplyDelayMs = 800;  // about 6 s for the whole session
-    StartTool({}, faults);
+    StartSlowTool(800);  // about 6 s for the whole session
     RunMainDialog(
         [&](TestWindow) {
             ConnectThroughPortDialog();

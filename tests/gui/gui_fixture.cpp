@@ -6,6 +6,7 @@
 #include "platform/settings/key_store.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
+#include "support/stored_settings.h"
 #ifdef _WIN32
 #include "framework/win32_window.h"
 #endif
@@ -40,19 +41,12 @@ void GuiTest::MakeKey(const std::vector<std::pair<std::string, std::string>>& va
     RegCloseKey(key);
 }
 
-std::string GuiTest::Stored(const std::string& name) const {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
-    std::string result = "<none>";
-    for (DWORD i = 0;; ++i) {
-        char n[256];
-        BYTE data[512];
-        DWORD nLen = sizeof n, dLen = sizeof data;
-        if (RegEnumValueA(key, i, n, &nLen, nullptr, nullptr, data, &dLen) != ERROR_SUCCESS) break;
-        if (std::string(n, nLen) == name) result.assign(reinterpret_cast<char*>(data), dLen > 0 ? dLen - 1 : 0);
-    }
-    RegCloseKey(key);
-    return result;
+std::string GuiTest::Stored(const std::string& name) const { return StoredSettingsText(name); }
+
+void GuiTest::StartSlowTool(DWORD replyDelayMs) {
+    rk9sim::FaultPlan faults;
+    faults.nReplyDelayMs = replyDelayMs;
+    StartTool({}, faults);
 }
 
 void GuiTest::StartTool(rk9sim::ToolProfile profile, rk9sim::FaultPlan faults) {

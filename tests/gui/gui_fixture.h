@@ -48,6 +48,8 @@ protected:
 
     // Starts the simulated tool where the program finds it at kToolPort (in place of one started before).
     void StartTool(rk9sim::ToolProfile profile = {}, rk9sim::FaultPlan faults = {});
+    // The default tool, each reply `replyDelayMs` late: a session of seven exchanges that takes a while.
+    void StartSlowTool(DWORD replyDelayMs);
 
     // Runs the main dialog modally; `script` runs inside its loop with the dialog's window. When the
     // script returns with the dialog still open, the dialog is ended. Then the application's end of run,

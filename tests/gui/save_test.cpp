@@ -244,9 +244,7 @@ TEST_F(SaveTest, ACounterOutOfRangeShowsItsMessageAndTheReportIsStillWritten) {
 }
 
 TEST_F(SaveTest, SavingWhileASessionReadsWritesTheRecordAsShown) {
-    rk9sim::FaultPlan faults;
-    faults.nReplyDelayMs = 150;
-    StartTool({}, faults);
+    StartSlowTool(150);
     RunMainDialog([&](TestWindow) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(m_app->SessionRunning);
@@ -316,9 +314,7 @@ TEST_F(SaveTest, AfterAFailedSecondSessionSaveWritesTheValuesShown) {
 // A session that completes while the Save-As dialog is open updates the window first; the file then holds
 // what the window shows.
 TEST_F(SaveTest, ASessionThatCompletesDuringTheSaveAsDialogIsWhatTheFileHolds) {
-    rk9sim::FaultPlan faults;
-    faults.nReplyDelayMs = 100;
-    StartTool({}, faults);
+    StartSlowTool(100);
     RunMainDialog([&](TestWindow) {
         ConnectThroughPortDialog();
         ASSERT_TRUE(m_app->SessionRunning);

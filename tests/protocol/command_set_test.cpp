@@ -118,23 +118,24 @@ TEST_F(CommandSet, EachTextFitsItsBuffer) {
     const std::string longText(60, 'x');
     for (BYTE code : {BYTE{'c'}, BYTE{'e'}, BYTE{'g'}, BYTE{'h'}}) link.SetReply(code, MakeFrame(0x5A, Text(longText)));
     // One unit past each buffer is a guard that must survive.
-    char16_t serial[16], toolSerial[22], firmware[24], model[21];
-    std::fill(serial, serial + 16, u'#');
-    std::fill(toolSerial, toolSerial + 22, u'#');
-    std::fill(firmware, firmware + 24, u'#');
-    std::fill(model, model + 21, u'#');
-    ASSERT_EQ(Within([&] { return tool.GetControllerSerial(serial); }), 0x5A);
-    ASSERT_EQ(Within([&] { return tool.GetToolSerial(toolSerial); }), 0x5A);
-    ASSERT_EQ(Within([&] { return tool.GetFirmwareVersion(firmware); }), 0x5A);
-    ASSERT_EQ(Within([&] { return tool.GetToolModel(model); }), 0x5A);
-    EXPECT_EQ(std::u16string(serial).size(), 14u);
-    EXPECT_EQ(std::u16string(toolSerial).size(), 20u);
-    EXPECT_EQ(std::u16string(firmware).size(), 22u);
-    EXPECT_EQ(std::u16string(model).size(), 19u);
-    EXPECT_EQ(serial[15], u'#');
-    EXPECT_EQ(toolSerial[21], u'#');
-    EXPECT_EQ(firmware[23], u'#');
-    EXPECT_EQ(model[20], u'#');
+    struct {
+        char16_t serial[15], guard1 = u'#';
+        char16_t toolSerial[21], guard2 = u'#';
+        char16_t firmware[23], guard3 = u'#';
+        char16_t model[20], guard4 = u'#';
+    } t;
+    ASSERT_EQ(Within([&] { return tool.GetControllerSerial(t.serial); }), 0x5A);
+    ASSERT_EQ(Within([&] { return tool.GetToolSerial(t.toolSerial); }), 0x5A);
+    ASSERT_EQ(Within([&] { return tool.GetFirmwareVersion(t.firmware); }), 0x5A);
+    ASSERT_EQ(Within([&] { return tool.GetToolModel(t.model); }), 0x5A);
+    EXPECT_EQ(std::u16string(t.serial).size(), 14u);
+    EXPECT_EQ(std::u16string(t.toolSerial).size(), 20u);
+    EXPECT_EQ(std::u16string(t.firmware).size(), 22u);
+    EXPECT_EQ(std::u16string(t.model).size(), 19u);
+    EXPECT_EQ(t.guard1, u'#');
+    EXPECT_EQ(t.guard2, u'#');
+    EXPECT_EQ(t.guard3, u'#');
+    EXPECT_EQ(t.guard4, u'#');
     EXPECT_EQ(link.RequestCodes(), (std::vector<BYTE>{'c', 'e', 'g', 'h'}));
 }
 

@@ -69,15 +69,16 @@ TEST_F(EngineOverModem, EveryCommandWorksEndToEndAtEachSpeed) {
         EXPECT_EQ(v[4], 5u);
         EXPECT_EQ(v[5], 2u);
         EXPECT_EQ(v[6], 3u);
-        char16_t text[CHSProtocolApp::FIRMWARE_VERSION_UNITS] = {};
-        ASSERT_EQ(engine->GetControllerSerial(text), STATUS_OK);
-        EXPECT_EQ(std::u16string(text), u"C-981");
-        ASSERT_EQ(engine->GetToolSerial(text), STATUS_OK);
-        EXPECT_EQ(std::u16string(text), u"T-417");
-        ASSERT_EQ(engine->GetFirmwareVersion(text), STATUS_OK);
-        EXPECT_EQ(std::u16string(text), u"1.04");
-        ASSERT_EQ(engine->GetToolModel(text), STATUS_OK);
-        EXPECT_EQ(std::u16string(text), u"RK-9 Crimp 6mm2");
+        char16_t controller[CONTROLLER_SERIAL_UNITS] = {}, tool[TOOL_SERIAL_UNITS] = {};
+        char16_t firmware[FIRMWARE_VERSION_UNITS] = {}, model[TOOL_MODEL_UNITS] = {};
+        ASSERT_EQ(engine->GetControllerSerial(controller), STATUS_OK);
+        EXPECT_EQ(std::u16string(controller), u"C-981");
+        ASSERT_EQ(engine->GetToolSerial(tool), STATUS_OK);
+        EXPECT_EQ(std::u16string(tool), u"T-417");
+        ASSERT_EQ(engine->GetFirmwareVersion(firmware), STATUS_OK);
+        EXPECT_EQ(std::u16string(firmware), u"1.04");
+        ASSERT_EQ(engine->GetToolModel(model), STATUS_OK);
+        EXPECT_EQ(std::u16string(model), u"RK-9 Crimp 6mm2");
         // The engine goes before the port, as the session releases them.
         RunWithin(5000, [&] { engine.reset(); }, "engine teardown");
         port.reset();

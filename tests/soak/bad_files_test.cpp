@@ -15,6 +15,7 @@
 #include "support/deadline.h"
 #include "support/source_path.h"
 #include "support/temp_config_home.h"
+#include "support/stored_settings.h"
 
 namespace {
 
@@ -30,20 +31,7 @@ protected:
         std::ofstream(KeyFile(), std::ios::binary) << text;
     }
     // The stored text of a REG_SZ value, without its NUL; "<none>" when absent.
-    std::string Stored(const std::string& name) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
-        std::string result = "<none>";
-        for (DWORD i = 0;; ++i) {
-            char n[256];
-            BYTE data[512];
-            DWORD nLen = sizeof n, dLen = sizeof data;
-            if (RegEnumValueA(key, i, n, &nLen, nullptr, nullptr, data, &dLen) != ERROR_SUCCESS) break;
-            if (std::string(n, nLen) == name) result.assign(reinterpret_cast<char*>(data), dLen ? dLen - 1 : 0);
-        }
-        RegCloseKey(key);
-        return result;
-    }
+    static std::string Stored(const std::string& name) { return StoredSettingsText(name); }
 
     TempConfigHome home;
     CQuarvelAppCore app;

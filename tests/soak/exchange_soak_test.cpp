@@ -16,6 +16,7 @@
 
 #include "frame.h"
 #include "protocol/hs_protocol_app.h"
+#include "record/tool_record.h"
 #include "responder.h"
 #include "serial/modem.h"
 #include "simulator.h"
@@ -137,19 +138,23 @@ int RunExchange(CHSProtocolApp& engine, const Planned& p) {
             return status;
         }
         case 'c': case 'e': case 'g': case 'h': {
-            char16_t text[CHSProtocolApp::FIRMWARE_VERSION_UNITS + 1];
-            std::fill(std::begin(text), std::end(text), char16_t{0xBEEF});
+            // Each text into its own buffer of its exact size, filled first so that a write on failure shows.
+            ToolRecord texts;
+            const auto run = [&](auto command, auto& buffer, const std::string& expected) {
+                std::fill(std::begin(buffer), std::end(buffer), char16_t{0xBEEF});
+                const int status = (engine.*command)(buffer);
+                if (status == STATUS_OK) {
+                    EXPECT_EQ(std::u16string(buffer), std::u16string(expected.begin(), expected.end()));
+                } else {
+                    EXPECT_TRUE(std::all_of(std::begin(buffer), std::end(buffer), [](char16_t u) { return u == 0xBEEF; }));
+                }
+                return status;
+            };
             int status = 0;
-            std::string want;
-            if (p.code == 'c') { status = engine.GetControllerSerial(text); want = tool.strControllerSerial; }
-            if (p.code == 'e') { status = engine.GetToolSerial(text); want = tool.strToolSerial; }
-            if (p.code == 'g') { status = engine.GetFirmwareVersion(text); want = tool.strFirmwareVersion; }
-            if (p.code == 'h') { status = engine.GetToolModel(text); want = tool.strToolModel; }
-            if (status == STATUS_OK) {
-                EXPECT_EQ(std::u16string(text), std::u16string(want.begin(), want.end()));
-            } else {
-                EXPECT_TRUE(std::all_of(std::begin(text), std::end(text), [](char16_t u) { return u == 0xBEEF; }));
-            }
+            if (p.code == 'c') status = run(&CHSProtocolApp::GetControllerSerial, texts.ControllerSerial, tool.strControllerSerial);
+            if (p.code == 'e') status = run(&CHSProtocolApp::GetToolSerial, texts.ToolSerial, tool.strToolSerial);
+            if (p.code == 'g') status = run(&CHSProtocolApp::GetFirmwareVersion, texts.FirmwareVersion, tool.strFirmwareVersion);
+            if (p.code == 'h') status = run(&CHSProtocolApp::GetToolModel, texts.ToolModel, tool.strToolModel);
             return status;
         }
         default:

@@ -24,12 +24,11 @@ constexpr int kDataFields[] = {IDC_TOOL_MODEL, IDC_TOOL_SERIAL,  IDC_CONTROLLER_
                                IDC_RESULT,     IDC_POSITION,     IDC_DIRECTION,         IDC_FORCE,
                                IDC_TOTAL_COUNTER, IDC_CYCLE_COUNTER};
 
-// Fills the whole buffer with NULs, then copies at most `limit` units of `text`.
+// Fills the whole buffer with NULs, then copies as many units of `text` as it holds before its NUL.
 template <std::size_t N>
-void PutText(char16_t (&buffer)[N], const CString& text, std::size_t limit) {
+void PutText(char16_t (&buffer)[N], const CString& text) {
     std::fill(std::begin(buffer), std::end(buffer), u'\0');
-    const std::size_t count = std::min({text.size(), limit, N - 1});
-    std::copy_n(text.begin(), count, buffer);
+    std::copy_n(text.begin(), std::min(text.size(), N - 1), buffer);
 }
 
 }  // namespace
@@ -58,13 +57,13 @@ void CQuarvelDlg::DoDataExchange(CDataExchange* pDX) {
     DDV_MinMaxUInt(pDX, m_nCycleCounter, 0, kMaxCycleCounter);
     DDX_Text(pDX, IDC_TOTAL_COUNTER, m_nTotalCounter);
     DDX_Text(pDX, IDC_CONTROLLER_SERIAL, m_strControllerSerial);
-    DDV_MaxChars(pDX, m_strControllerSerial, 14);
+    DDV_MaxChars(pDX, m_strControllerSerial, CONTROLLER_SERIAL_UNITS - 1);
     DDX_Text(pDX, IDC_TOOL_SERIAL, m_strToolSerial);
-    DDV_MaxChars(pDX, m_strToolSerial, 20);
+    DDV_MaxChars(pDX, m_strToolSerial, TOOL_SERIAL_UNITS - 1);
     DDX_Text(pDX, IDC_FIRMWARE_VERSION, m_strFirmwareVersion);
-    DDV_MaxChars(pDX, m_strFirmwareVersion, 22);
+    DDV_MaxChars(pDX, m_strFirmwareVersion, FIRMWARE_VERSION_UNITS - 1);
     DDX_Text(pDX, IDC_TOOL_MODEL, m_strToolModel);
-    DDV_MaxChars(pDX, m_strToolModel, 19);
+    DDV_MaxChars(pDX, m_strToolModel, TOOL_MODEL_UNITS - 1);
     DDX_Text(pDX, IDC_POSITION, m_dPosition);
     DDX_Text(pDX, IDC_FORCE, m_dForce);
     DDX_Text(pDX, IDC_RESULT, m_strResult);
@@ -200,10 +199,10 @@ void CQuarvelDlg::TransferRecord(BOOL toRecord) {
 void CQuarvelDlg::CopyDisplayInto(ToolRecord& record) const {
     record.CycleCounter = m_nCycleCounter;
     record.TotalCounter = m_nTotalCounter;
-    PutText(record.ControllerSerial, m_strControllerSerial, 14);
-    PutText(record.ToolSerial, m_strToolSerial, 20);
-    PutText(record.FirmwareVersion, m_strFirmwareVersion, 22);
-    PutText(record.ToolModel, m_strToolModel, 19);
+    PutText(record.ControllerSerial, m_strControllerSerial);
+    PutText(record.ToolSerial, m_strToolSerial);
+    PutText(record.FirmwareVersion, m_strFirmwareVersion);
+    PutText(record.ToolModel, m_strToolModel);
 }
 
 ToolRecord CQuarvelDlg::RecordForReport() {

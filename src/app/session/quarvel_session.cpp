@@ -87,23 +87,23 @@ WPARAM CQuarvelSession::Run() {
     });
 
     // Each text is read into a local buffer first, so the record lock is never held across an exchange.
-    char16_t controller[15] = {};
-    if (engine.GetControllerSerial(controller) != STATUS_OK) return SESSION_FAILED;
-    Store([&](ToolRecord& r) { std::memcpy(r.ControllerSerial, controller, sizeof controller); });
-
-    char16_t tool[21] = {};
-    if (engine.GetToolSerial(tool) != STATUS_OK) return SESSION_FAILED;
-    Store([&](ToolRecord& r) { std::memcpy(r.ToolSerial, tool, sizeof tool); });
-
-    char16_t firmware[23] = {};
-    if (engine.GetFirmwareVersion(firmware) != STATUS_OK) return SESSION_FAILED;
-    Store([&](ToolRecord& r) { std::memcpy(r.FirmwareVersion, firmware, sizeof firmware); });
-
-    char16_t model[20] = {};
-    if (engine.GetToolModel(model) != STATUS_OK) return SESSION_FAILED;
-    Store([&](ToolRecord& r) { std::memcpy(r.ToolModel, model, sizeof model); });
+    if (!ReadText(engine, &CHSProtocolApp::GetControllerSerial, &ToolRecord::ControllerSerial) ||
+        !ReadText(engine, &CHSProtocolApp::GetToolSerial, &ToolRecord::ToolSerial) ||
+        !ReadText(engine, &CHSProtocolApp::GetFirmwareVersion, &ToolRecord::FirmwareVersion) ||
+        !ReadText(engine, &CHSProtocolApp::GetToolModel, &ToolRecord::ToolModel)) {
+        return SESSION_FAILED;
+    }
 
     return SESSION_OK;
+}
+
+template <std::size_t N>
+bool CQuarvelSession::ReadText(CHSProtocolApp& engine, int (CHSProtocolApp::*command)(char16_t (&)[N]),
+                               char16_t (ToolRecord::*field)[N]) {
+    char16_t text[N] = {};
+    if ((engine.*command)(text) != STATUS_OK) return false;
+    Store([&](ToolRecord& r) { std::memcpy(r.*field, text, sizeof text); });
+    return true;
 }
 
 void CQuarvelSession::ReleaseLink() {

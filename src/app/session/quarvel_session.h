@@ -5,6 +5,7 @@
 // except RunSession, which is the session thread's body; SnapshotRecord and UpdateRecord may be called
 // from any thread. The GUI's CQuarvelApp derives from it; the CLI owns one on its main thread.
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 
@@ -94,6 +95,10 @@ protected:
 
 private:
     WPARAM Run();
+    // One text command: the text read into a local buffer, then stored into the record's field.
+    template <std::size_t N>
+    bool ReadText(CHSProtocolApp& engine, int (CHSProtocolApp::*command)(char16_t (&)[N]),
+                  char16_t (ToolRecord::*field)[N]);
     // Stores one command's results into the record under the lock.
     void Store(const std::function<void(ToolRecord&)>& write) { UpdateRecord(write); }
     void CompleteDrop();
