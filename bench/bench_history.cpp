@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "history/history_store.h"
+#include "history/read_statement.h"
 #include "history/history_writer.h"
 
 namespace fs = std::filesystem;
@@ -59,24 +60,6 @@ HistoryRead Sample(int tool, std::uint32_t total) {
     return r;
 }
 
-constexpr const char* kBareInsert =
-    "INSERT INTO reads(read_at, tool_model, tool_serial, controller_serial, firmware_version, cycle_counter,"
-    " total_counter, position_counts, force_reading, force_factor, force_divisor, cycle_flags, device_info, port,"
-    " speed) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)";
-
-void BindSample(SqliteStatement& s, const HistoryRead& r) {
-    s.Bind(1, r.readAt);
-    s.Bind(2, r.toolModel);
-    s.Bind(3, r.toolSerial);
-    s.Bind(4, r.controllerSerial);
-    s.Bind(5, r.firmwareVersion);
-    const std::uint32_t numbers[] = {r.cycleCounter, r.totalCounter, r.positionCounts, r.forceReading,
-                                     r.forceFactor,  r.forceDivisor, r.cycleFlags};
-    for (int i = 0; i < 7; ++i) s.Bind(6 + i, static_cast<std::int64_t>(numbers[i]));
-    s.BindBlob(13, r.deviceInfo);
-    s.Bind(14, r.port);
-    s.Bind(15, static_cast<std::int64_t>(r.speed));
-}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,9 +76,9 @@ int main(int argc, char** argv) {
     {
         SqliteDb db;
         if (db.Open(path, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
-        SqliteStatement s(db, kBareInsert);
+        SqliteStatement s(db, kInsertReadSql);
         for (int i = 1; i < reads; ++i) {
-            BindSample(s, Sample(i % tools, static_cast<std::uint32_t>(i / tools) * 250));
+            BindRead(s, Sample(i % tools, static_cast<std::uint32_t>(i / tools) * 250));
             if (s.Step() != 101 /* SQLITE_DONE */) return 1;
             s.Reset();
         }
@@ -133,12 +116,12 @@ int main(int argc, char** argv) {
         if (!CHistoryStore(busy).Insert(Sample(0, 0)).ok) return 1;
         SqliteDb db;
         if (db.Open(busyPath, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
-        SqliteStatement s(db, kBareInsert);
+        SqliteStatement s(db, kInsertReadSql);
         SqliteStatement visit(db, "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at,"
                                   " total_counter, note) VALUES(?1, ?2, ?3, ?4, ?5, '')");
         const HistoryRead first = Sample(0, 0);
         for (int i = 1; i <= 10000; ++i) {
-            BindSample(s, Sample(0, static_cast<std::uint32_t>(i) * 100));
+            BindRead(s, Sample(0, static_cast<std::uint32_t>(i) * 100));
             if (s.Step() != 101) return 1;
             s.Reset();
             visit.Bind(1, first.toolSerial);
@@ -173,9 +156,9 @@ int main(int argc, char** argv) {
             auto t0 = Clock::now();
             if (!store.Insert(read).ok) return 1;
             mine.push_back(Ms(Clock::now() - t0));
-            SqliteStatement s(db, kBareInsert);
+            SqliteStatement s(db, kInsertReadSql);
             t0 = Clock::now();
-            BindSample(s, read);
+            BindRead(s, read);
             if (s.Step() != 101) return 1;
             floor.push_back(Ms(Clock::now() - t0));
         }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "history/history_schema.h"
+#include "history/read_statement.h"
 #include "platform/files/file_identity.h"
 #include "platform/files/state_dir.h"
 
@@ -44,11 +45,6 @@ constexpr const char* kToolSql =
 constexpr const char* kToolVisitsSql =
     "SELECT controller_serial, read_id, total_counter FROM service_visits WHERE tool_serial = ?1"
     " ORDER BY read_id, id";
-
-constexpr const char* kInsertSql =
-    "INSERT INTO reads(read_at, tool_model, tool_serial, controller_serial, firmware_version,"
-    " cycle_counter, total_counter, position_counts, force_reading, force_factor, force_divisor,"
-    " cycle_flags, device_info, port, speed) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)";
 
 constexpr const char* kVisitSql =
     "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at, total_counter, note)"
@@ -244,20 +240,10 @@ HistoryStatus CHistoryStore::Insert(const HistoryRead& read) {
 
 int CHistoryStore::InsertRow(const HistoryRead& read) {
     // The statement is finalized when this returns, before a damaged file is set aside.
-    SqliteStatement s(m_db, kInsertSql);
+    SqliteStatement s(m_db, kInsertReadSql);
     const int code = s.PrepareCode();
     if (code != SQLITE_OK) return code;
-    s.Bind(1, read.readAt);
-    s.Bind(2, read.toolModel);
-    s.Bind(3, read.toolSerial);
-    s.Bind(4, read.controllerSerial);
-    s.Bind(5, read.firmwareVersion);
-    const std::uint32_t numbers[] = {read.cycleCounter, read.totalCounter, read.positionCounts, read.forceReading,
-                                     read.forceFactor,  read.forceDivisor, read.cycleFlags};
-    for (int i = 0; i < 7; ++i) s.Bind(6 + i, static_cast<std::int64_t>(numbers[i]));
-    s.BindBlob(13, read.deviceInfo);
-    s.Bind(14, read.port);
-    s.Bind(15, static_cast<std::int64_t>(read.speed));
+    BindRead(s, read);
     return s.Step();
 }
 
