@@ -2,9 +2,9 @@
 // whose own modal loop also delivers the messages posted to the main window. The dialog procedure
 // turns WM_INITDIALOG, WM_COMMAND, WM_SYSCOMMAND and the mapped messages into the message map's calls.
 #include "framework/dialog.h"
-#include "framework/wait_cursor.h"
 
 #include "framework/command_guard.h"
+#include "framework/wait_cursor.h"
 #include "framework/dialog_controls_win.h"
 #include "framework/dialog_template_win.h"
 #include "framework/icon.h"

@@ -12,12 +12,15 @@
 #ifndef _UNICODE
 #define _UNICODE
 #endif
+// <windows.h> (through afx_defs.h) before the common controls and dialogs, which build on it.
+// clang-format off
 #undef SNDMSG
 #define SNDMSG ::SendMessageW
 #include "framework/afx_defs.h"  // <windows.h> without the A/W macros named like the framework's methods
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
+// clang-format on
 
 inline const wchar_t* Wide(const CString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 inline CString FromWide(const wchar_t* text) {

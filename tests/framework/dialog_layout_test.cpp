@@ -9,6 +9,7 @@
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
 #include "framework/text_fit.h"
+#include "ids/resource_requirements.h"
 #include "platform/text/utf8.h"
 #include "support/source_path.h"
 
@@ -28,7 +29,6 @@
 
 #include "framework/dialog_units.h"
 #include "framework/qt_string.h"
-#include "ids/resource_requirements.h"
 #endif
 
 namespace {

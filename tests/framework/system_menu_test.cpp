@@ -4,6 +4,7 @@
 
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
+#include "ids/resource_requirements.h"
 #include "support/source_path.h"
 
 #ifdef _WIN32
@@ -18,7 +19,6 @@
 #include <QToolButton>
 
 #include "framework/qt_string.h"
-#include "ids/resource_requirements.h"
 #endif
 
 namespace {

@@ -1,6 +1,9 @@
 // Thread counting on Windows: the threads of this process in a Toolhelp snapshot.
+// <windows.h> before the headers that build on it
+// clang-format off
 #include <windows.h>
 #include <tlhelp32.h>
+// clang-format on
 
 #include "support/thread_count.h"
 

@@ -7,8 +7,11 @@
 //        gui_driver linklost QUARVEL.EXE
 //        gui_driver hotplug QUARVEL.EXE FOLDER (COM7 comes and goes, see WatchPortComeAndGo)
 //        gui_driver pose main|connection|about QUARVEL.EXE   (opens that dialog and holds it 15 s, for a screenshot)
+// <windows.h> before the headers that build on it
+// clang-format off
 #include <windows.h>
 #include <psapi.h>
+// clang-format on
 
 #include <cstdio>
 #include <cstdlib>
