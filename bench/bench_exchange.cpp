@@ -25,7 +25,8 @@ void RunExchanges(benchmark::State& state, Call&& call) {
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(call());
-        micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }
     state.counters["median_us"] = Percentile(micros, 0.50);
     state.counters["p99_us"] = Percentile(micros, 0.99);
@@ -45,8 +46,8 @@ BENCHMARK(BM_ExchangeStatusOnly)->UseRealTime()->MinTime(1.0);
 
 void BM_ExchangeCycleData(benchmark::State& state) {
     ScriptedLink link;
-    link.SetReply('a', {0x55, 0x5A, 0x12, 0x2C, 0x01, 0xF4, 0x01, 0x00, 0x00, 0x03, 0x01, 0xE8, 0x03,
-                        0xAA, 0xBB, 0x05, 0xCC, 0x02, 0x00, 0x0A, 0x00, 0xA9});
+    link.SetReply('a', {0x55, 0x5A, 0x12, 0x2C, 0x01, 0xF4, 0x01, 0x00, 0x00, 0x03, 0x01,
+                        0xE8, 0x03, 0xAA, 0xBB, 0x05, 0xCC, 0x02, 0x00, 0x0A, 0x00, 0xA9});
     CHSProtocolApp tool(&link);
     if (!tool.m_bStarted) {
         state.SkipWithError("engine did not start");

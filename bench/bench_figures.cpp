@@ -1,14 +1,18 @@
 // The figures of bench/run that are not Google Benchmark tables: each subcommand measures one figure with
 // its floor in the same process and prints one JSON object per figure on standard output.
-//   roundtrip N        'H' round trips through the engine over CModem against the tool on COM1 (QUARVEL_PORTS;
-//                      bench/run starts rk9-sim programs there), beside the floor: one thread doing a blocking
-//                      write, poll and read on the same kind of pseudo-terminal against the same program on COM2
+//   roundtrip N        'H' round trips through the engine over CModem against the tool on COM1
+//   (QUARVEL_PORTS;
+//                      bench/run starts rk9-sim programs there), beside the floor: one thread doing a
+//                      blocking write, poll and read on the same kind of pseudo-terminal against the same
+//                      program on COM2
 //   session N          the reading session 'D','A','a','c','e','g','h' against COM1, beside the same seven
-//                      exchanges at the floor and the time the bytes take on the wire at 115200 and 9600 bit/s
+//                      exchanges at the floor and the time the bytes take on the wire at 115200 and 9600
+//                      bit/s
 //   cpu_exchange N     CPU time of this process per 'H' exchange through the engine, beside the floor's
 //   cpu SECONDS        CPU time of this process while linked with the keep-alive running (tool on COM1)
 //   teardown N         engine teardown of an idle linked session, and of one inside a keep-alive exchange
-//   probe N [P]        the probe of COM1 to COM256 with the ports QUARVEL_PORTS maps, beside opening and closing
+//   probe N [P]        the probe of COM1 to COM256 with the ports QUARVEL_PORTS maps, beside opening and
+//   closing
 //                      the same devices directly; with P, idle processes are started first until at least P
 //                      processes exist, each with a few descriptors open, for the probe to look through
 //   growth N           resident memory before and after N exchanges over an in-memory link
@@ -47,7 +51,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr BYTE kSessionCodes[] = {'D', 'A', 'a', 'c', 'e', 'g', 'h'};
-constexpr int kWarmUp = 50;  // exchanges before the measured ones, for the engine, its floor and the peer alike
+constexpr int kWarmUp =
+    50;  // exchanges before the measured ones, for the engine, its floor and the peer alike
 
 double Us(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
@@ -59,9 +64,10 @@ double Percentile(std::vector<double> v, double p) {
 
 void Figure(const char* name, double value, const char* unit, const char* versusName, double versus,
             const char* goal) {
-    std::printf("{\"name\":\"%s\",\"value\":%.3f,\"unit\":\"%s\",\"versus\":\"%s\",\"versus_value\":%.3f,"
-                "\"ratio\":%.4f,\"goal\":\"%s\"}\n",
-                name, value, unit, versusName, versus, versus != 0 ? value / versus : 0.0, goal);
+    std::printf(
+        "{\"name\":\"%s\",\"value\":%.3f,\"unit\":\"%s\",\"versus\":\"%s\",\"versus_value\":%.3f,"
+        "\"ratio\":%.4f,\"goal\":\"%s\"}\n",
+        name, value, unit, versusName, versus, versus != 0 ? value / versus : 0.0, goal);
     std::fflush(stdout);
 }
 
@@ -127,8 +133,10 @@ int RoundTrip(int n) {
         engineUs.push_back(Us(Clock::now() - t));
     }
     engine.reset();
-    Figure("roundtrip_median", Percentile(engineUs, 0.5), "us", "floor write/poll/read", Percentile(floorUs, 0.5), "<= 2x floor");
-    Figure("roundtrip_p99", Percentile(engineUs, 0.99), "us", "floor write/poll/read", Percentile(floorUs, 0.99), "<= 2x floor");
+    Figure("roundtrip_median", Percentile(engineUs, 0.5), "us", "floor write/poll/read",
+           Percentile(floorUs, 0.5), "<= 2x floor");
+    Figure("roundtrip_p99", Percentile(engineUs, 0.99), "us", "floor write/poll/read",
+           Percentile(floorUs, 0.99), "<= 2x floor");
     return 0;
 }
 
@@ -157,7 +165,8 @@ int CpuPerExchange(int n) {
         floorUs.push_back((CpuSeconds() - t) * 1e6 / block);
     }
     engine.reset();
-    Figure("cpu_per_exchange", Percentile(engineUs, 0.5), "us of CPU", "floor write/poll/read", Percentile(floorUs, 0.5), "-");
+    Figure("cpu_per_exchange", Percentile(engineUs, 0.5), "us of CPU", "floor write/poll/read",
+           Percentile(floorUs, 0.5), "-");
     return 0;
 }
 
@@ -210,9 +219,10 @@ int Session(int n) {
     const double wire9600 = static_cast<double>(wireBytes) * 10.0 / 9600.0 * 1e6;
     const double session = Percentile(engineUs, 0.5), floor = Percentile(floorUs, 0.5);
     Figure("session_pty_median", session, "us", "floor, same 7 exchanges", floor, "-");
-    Figure("session_overhead_vs_wire_115200", std::max(session - floor, 0.0), "us", "wire time at 115200 bit/s",
-           wire115200, "< 1% of wire time");
-    Figure("session_overhead_vs_wire_9600", std::max(session - floor, 0.0), "us", "wire time at 9600 bit/s", wire9600, "-");
+    Figure("session_overhead_vs_wire_115200", std::max(session - floor, 0.0), "us",
+           "wire time at 115200 bit/s", wire115200, "< 1% of wire time");
+    Figure("session_overhead_vs_wire_9600", std::max(session - floor, 0.0), "us", "wire time at 9600 bit/s",
+           wire9600, "-");
     Figure("session_pty_vs_wire_115200", session, "us", "wire time at 115200 bit/s", wire115200, "-");
     std::fprintf(stderr, "session: %zu bytes on the wire\n", wireBytes);
     return 0;
@@ -268,7 +278,8 @@ int Teardown(int n) {
     }
     Figure("disconnect_idle", Percentile(idleMs, 0.5), "ms", "goal", 50, "< 50 ms");
     Figure("disconnect_in_exchange", Percentile(busyMs, 0.5), "ms", "goal", 50, "< 50 ms");
-    Figure("disconnect_worst", std::max(Percentile(idleMs, 1.0), Percentile(busyMs, 1.0)), "ms", "goal", 50, "< 50 ms");
+    Figure("disconnect_worst", std::max(Percentile(idleMs, 1.0), Percentile(busyMs, 1.0)), "ms", "goal", 50,
+           "< 50 ms");
     return 0;
 }
 
@@ -330,8 +341,10 @@ int Probe(int n, int processes) {
         }
         floorMs.push_back(Us(Clock::now() - t) / 1000.0);
     }
-    const std::string versus = "open+close of the mapped devices (" + std::to_string(CountProcesses()) + " processes)";
-    Figure("probe_com1_256", Percentile(probeMs, 0.5), "ms", versus.c_str(), Percentile(floorMs, 0.5), "< 50 ms");
+    const std::string versus =
+        "open+close of the mapped devices (" + std::to_string(CountProcesses()) + " processes)";
+    Figure("probe_com1_256", Percentile(probeMs, 0.5), "ms", versus.c_str(), Percentile(floorMs, 0.5),
+           "< 50 ms");
     return 0;
 }
 
@@ -355,7 +368,8 @@ public:
     }
     int Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received) override {
         std::unique_lock lock(m_mutex);
-        m_cv.wait_for(lock, std::chrono::milliseconds(2000 + n), [&] { return m_bCancel || !m_pending.empty(); });
+        m_cv.wait_for(lock, std::chrono::milliseconds(2000 + n),
+                      [&] { return m_bCancel || !m_pending.empty(); });
         *received = 0;
         if (m_bCancel) {
             m_bCancel = false;
@@ -398,7 +412,8 @@ int Growth(int n) {
         if (i == n / 2) half = ResidentKiB();
     }
     const std::size_t after = ResidentKiB();
-    std::fprintf(stderr, "growth: RSS %zu KiB, %zu KiB half-way, %zu KiB after %d exchanges\n", before, half, after, n);
+    std::fprintf(stderr, "growth: RSS %zu KiB, %zu KiB half-way, %zu KiB after %d exchanges\n", before, half,
+                 after, n);
     Figure("rss_growth_100k_exchanges", static_cast<double>(after) - static_cast<double>(before), "KiB",
            "RSS before", static_cast<double>(before), "0");
     return 0;
@@ -408,7 +423,9 @@ int Growth(int n) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_figures roundtrip|session|cpu_exchange|cpu|teardown|probe|growth N [processes]\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_figures roundtrip|session|cpu_exchange|cpu|teardown|probe|growth N [processes]\n");
         return 2;
     }
     const std::string what = argv[1];
@@ -421,6 +438,8 @@ int main(int argc, char** argv) {
     if (what == "teardown") rc = Teardown(n);
     if (what == "probe") rc = Probe(n, argc > 3 ? std::atoi(argv[3]) : 0);
     if (what == "growth") rc = Growth(n);
-    if (rc == 1) std::fprintf(stderr, "bench_figures %s: the tool did not answer or a port did not open\n", what.c_str());
+    if (rc == 1)
+        std::fprintf(stderr, "bench_figures %s: the tool did not answer or a port did not open\n",
+                     what.c_str());
     return rc;
 }

@@ -164,8 +164,10 @@ bool RunOne(CHSProtocolApp& e, bool session) {
     ToolRecord texts;
     return e.GetDeviceInfo(info) == STATUS_OK && e.SendCommand(CMD_ATTACH) == STATUS_OK &&
            e.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) == STATUS_OK &&
-           e.GetControllerSerial(texts.ControllerSerial) == STATUS_OK && e.GetToolSerial(texts.ToolSerial) == STATUS_OK &&
-           e.GetFirmwareVersion(texts.FirmwareVersion) == STATUS_OK && e.GetToolModel(texts.ToolModel) == STATUS_OK;
+           e.GetControllerSerial(texts.ControllerSerial) == STATUS_OK &&
+           e.GetToolSerial(texts.ToolSerial) == STATUS_OK &&
+           e.GetFirmwareVersion(texts.FirmwareVersion) == STATUS_OK &&
+           e.GetToolModel(texts.ToolModel) == STATUS_OK;
 }
 
 }  // namespace

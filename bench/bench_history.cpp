@@ -6,6 +6,8 @@
 // CHistoryWriter::Submit takes on the caller's (the window's) thread, the fleet view and one tool's view
 // (each with a fresh store, so opening the file is included) beside a plain scan of every row, the CLI's
 // open-and-insert per record, and the file's size once the log is checkpointed.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,11 +16,9 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "history/history_store.h"
-#include "history/read_statement.h"
 #include "history/history_writer.h"
+#include "history/read_statement.h"
 
 namespace fs = std::filesystem;
 
@@ -33,10 +33,12 @@ double Percentile(std::vector<double> v, double p) {
     return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
-void Figure(const char* name, double value, const char* unit, const char* versusName, double versus, const char* goal) {
-    std::printf("{\"name\":\"%s\",\"value\":%.3f,\"unit\":\"%s\",\"versus\":\"%s\",\"versus_value\":%.3f,"
-                "\"ratio\":%.4f,\"goal\":\"%s\"}\n",
-                name, value, unit, versusName, versus, versus != 0 ? value / versus : 0.0, goal);
+void Figure(const char* name, double value, const char* unit, const char* versusName, double versus,
+            const char* goal) {
+    std::printf(
+        "{\"name\":\"%s\",\"value\":%.3f,\"unit\":\"%s\",\"versus\":\"%s\",\"versus_value\":%.3f,"
+        "\"ratio\":%.4f,\"goal\":\"%s\"}\n",
+        name, value, unit, versusName, versus, versus != 0 ? value / versus : 0.0, goal);
     std::fflush(stdout);
 }
 
@@ -66,7 +68,8 @@ int main(int argc, char** argv) {
     const int reads = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int tools = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000;
     const int inserts = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1000;
-    const fs::path folder = fs::temp_directory_path() / ("quarvel-bench-history-" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("quarvel-bench-history-" + std::to_string(::getpid()));
     fs::remove_all(folder);
     const std::string path = (folder / "history.sqlite3").string();
     HistoryStoreOptions options{path, 2000, 0};
@@ -92,10 +95,12 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 7; ++run) {
         std::vector<HistoryRow> rows;
         auto t0 = Clock::now();
-        if (!CHistoryStore(options).Fleet("", 100000, rows).ok || static_cast<int>(rows.size()) != tools) return 1;
+        if (!CHistoryStore(options).Fleet("", 100000, rows).ok || static_cast<int>(rows.size()) != tools)
+            return 1;
         fleet.push_back(Ms(Clock::now() - t0));
         t0 = Clock::now();
-        if (!CHistoryStore(options).Tool(Sample(run * 37 % tools, 0).toolSerial, "", 100000, rows).ok) return 1;
+        if (!CHistoryStore(options).Tool(Sample(run * 37 % tools, 0).toolSerial, "", 100000, rows).ok)
+            return 1;
         one.push_back(Ms(Clock::now() - t0));
         t0 = Clock::now();
         SqliteDb db;
@@ -106,8 +111,10 @@ int main(int argc, char** argv) {
         scan.push_back(Ms(Clock::now() - t0));
         if (sum < 0) return 1;
     }
-    Figure("history_fleet_view_median", Percentile(fleet, 0.5), "ms", "scan of every row", Percentile(scan, 0.5), "< 200 ms");
-    Figure("history_tool_view_median", Percentile(one, 0.5), "ms", "scan of every row", Percentile(scan, 0.5), "< 200 ms");
+    Figure("history_fleet_view_median", Percentile(fleet, 0.5), "ms", "scan of every row",
+           Percentile(scan, 0.5), "< 200 ms");
+    Figure("history_tool_view_median", Percentile(one, 0.5), "ms", "scan of every row", Percentile(scan, 0.5),
+           "< 200 ms");
 
     // One tool read 10,000 times with a service visit after each read: the view must stay linear.
     {
@@ -117,8 +124,10 @@ int main(int argc, char** argv) {
         SqliteDb db;
         if (db.Open(busyPath, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
         SqliteStatement s(db, kInsertReadSql);
-        SqliteStatement visit(db, "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at,"
-                                  " total_counter, note) VALUES(?1, ?2, ?3, ?4, ?5, '')");
+        SqliteStatement visit(
+            db,
+            "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at,"
+            " total_counter, note) VALUES(?1, ?2, ?3, ?4, ?5, '')");
         const HistoryRead first = Sample(0, 0);
         for (int i = 1; i <= 10000; ++i) {
             BindRead(s, Sample(0, static_cast<std::uint32_t>(i) * 100));
@@ -137,11 +146,12 @@ int main(int argc, char** argv) {
         for (int run = 0; run < 5; ++run) {
             std::vector<HistoryRow> rows;
             const auto t0 = Clock::now();
-            if (!CHistoryStore(busy).Tool(first.toolSerial, "", 100000, rows).ok || rows.size() != 10001) return 1;
+            if (!CHistoryStore(busy).Tool(first.toolSerial, "", 100000, rows).ok || rows.size() != 10001)
+                return 1;
             views.push_back(Ms(Clock::now() - t0));
         }
-        Figure("history_tool_view_10k_reads_10k_visits_median", Percentile(views, 0.5), "ms", "scan of every row",
-               Percentile(scan, 0.5), "< 200 ms");
+        Figure("history_tool_view_10k_reads_10k_visits_median", Percentile(views, 0.5), "ms",
+               "scan of every row", Percentile(scan, 0.5), "< 200 ms");
     }
 
     // Single inserts as reads write them, beside a bare prepared INSERT on its own connection.
@@ -163,8 +173,10 @@ int main(int argc, char** argv) {
             floor.push_back(Ms(Clock::now() - t0));
         }
     }
-    Figure("history_insert_median", Percentile(mine, 0.5), "ms", "bare prepared INSERT", Percentile(floor, 0.5), "-");
-    Figure("history_insert_p99", Percentile(mine, 0.99), "ms", "bare prepared INSERT", Percentile(floor, 0.99), "< 5 ms");
+    Figure("history_insert_median", Percentile(mine, 0.5), "ms", "bare prepared INSERT",
+           Percentile(floor, 0.5), "-");
+    Figure("history_insert_p99", Percentile(mine, 0.99), "ms", "bare prepared INSERT",
+           Percentile(floor, 0.99), "< 5 ms");
 
     // quarvel-cli's cost per printed record: a fresh store opens the file, checks the schema and inserts.
     std::vector<double> opened;

@@ -110,9 +110,10 @@ int main(int argc, char** argv) {
     std::printf("engine over CModem  %9.1f %9.1f %9zu\n", engineMedian, engineP99, g_engineUs.size());
     if (floorMedian > 0 && floorP99 > 0) {
         std::printf("ratio               %9.2f %9.2f\n", engineMedian / floorMedian, engineP99 / floorP99);
-        std::printf("{\"floor_median_us\":%.1f,\"floor_p99_us\":%.1f,\"engine_median_us\":%.1f,"
-                    "\"engine_p99_us\":%.1f,\"ratio_median\":%.2f,\"ratio_p99\":%.2f}\n",
-                    floorMedian, floorP99, engineMedian, engineP99, engineMedian / floorMedian, engineP99 / floorP99);
+        std::printf(
+            "{\"floor_median_us\":%.1f,\"floor_p99_us\":%.1f,\"engine_median_us\":%.1f,"
+            "\"engine_p99_us\":%.1f,\"ratio_median\":%.2f,\"ratio_p99\":%.2f}\n",
+            floorMedian, floorP99, engineMedian, engineP99, engineMedian / floorMedian, engineP99 / floorP99);
     }
     return 0;
 }

@@ -24,7 +24,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -122,10 +121,12 @@ double RunOnceMs(const char* self, const char* mode) {
     close(out[1]);
     std::string text;
     char chunk[512];
-    for (ssize_t k; rc == 0 && (k = read(out[0], chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<std::size_t>(k));
+    for (ssize_t k; rc == 0 && (k = read(out[0], chunk, sizeof chunk)) > 0;)
+        text.append(chunk, static_cast<std::size_t>(k));
     close(out[0]);
     int status = 0;
-    if (rc != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    if (rc != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
     const std::size_t at = text.find("first-paint-ns ");
     if (at == std::string::npos) return -1;
     const long long painted = std::atoll(text.c_str() + at + 15);
@@ -174,8 +175,9 @@ int main(int argc, char** argv) {
         floor.push_back(b);
     }
     const Stats p = Summary(program), f = Summary(floor);
-    std::printf("{\"program_median_ms\":%.3f,\"program_min_ms\":%.3f,\"program_max_ms\":%.3f,"
-                "\"floor_median_ms\":%.3f,\"floor_min_ms\":%.3f,\"floor_max_ms\":%.3f,\"runs\":%d}\n",
-                p.median, p.min, p.max, f.median, f.min, f.max, n);
+    std::printf(
+        "{\"program_median_ms\":%.3f,\"program_min_ms\":%.3f,\"program_max_ms\":%.3f,"
+        "\"floor_median_ms\":%.3f,\"floor_min_ms\":%.3f,\"floor_max_ms\":%.3f,\"runs\":%d}\n",
+        p.median, p.min, p.max, f.median, f.min, f.max, n);
     return 0;
 }

@@ -4,21 +4,27 @@
 
 #include "framework/framework_text.h"
 #include "framework/message_box.h"
-#include "platform/files/file.h"
 #include "ids/resource_ids.h"
+#include "platform/files/file.h"
 
 namespace {
 
 // The same choice of text as CFileException::GetErrorMessage, for the English fallback.
 UINT FileErrorStringId(int cause) {
     switch (cause) {
-        case CFileException::fileNotFound: return IDS_FW_FILE_NOT_FOUND;
-        case CFileException::badPath: return IDS_FW_FILE_BAD_PATH;
-        case CFileException::accessDenied: return IDS_FW_FILE_ACCESS_DENIED;
+        case CFileException::fileNotFound:
+            return IDS_FW_FILE_NOT_FOUND;
+        case CFileException::badPath:
+            return IDS_FW_FILE_BAD_PATH;
+        case CFileException::accessDenied:
+            return IDS_FW_FILE_ACCESS_DENIED;
         case CFileException::sharingViolation:
-        case CFileException::lockViolation: return IDS_FW_FILE_SHARING;
-        case CFileException::diskFull: return IDS_FW_FILE_DISK_FULL;
-        default: return IDS_FW_FILE_GENERIC;
+        case CFileException::lockViolation:
+            return IDS_FW_FILE_SHARING;
+        case CFileException::diskFull:
+            return IDS_FW_FILE_DISK_FULL;
+        default:
+            return IDS_FW_FILE_GENERIC;
     }
 }
 

@@ -17,6 +17,8 @@ struct INITCOMMONCONTROLSEX {
 };
 inline constexpr DWORD ICC_WIN95_CLASSES = 0x000000FF;
 
-inline BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce) { return picce != nullptr ? TRUE : FALSE; }
+inline BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce) {
+    return picce != nullptr ? TRUE : FALSE;
+}
 #endif
 inline void AfxEnableControlContainer() {}

@@ -62,7 +62,8 @@ bool ParseDouble(const CString& text, double& value) {
 
 CString FormatDouble(double value) {
     char buffer[64];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer - 1, value, std::chars_format::general, 15);
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer - 1, value, std::chars_format::general, 15);
     *(error == std::errc() ? end : buffer) = '\0';
     return Widen(buffer);
 }
@@ -162,9 +163,9 @@ void DDX_LBIndex(CDataExchange* pDX, int nIDC, int& index) {
 void DDV_MinMaxUInt(CDataExchange* pDX, UINT value, UINT minVal, UINT maxVal) {
     if (pDX->HasFailed() || !pDX->m_bSaveAndValidate) return;
     if (value >= minVal && value <= maxVal) return;
-    const CString text = FormatFrameworkMessage(LoadFrameworkString(IDS_FW_PARSE_INT_RANGE),
-                                                Widen(std::to_string(minVal).c_str()),
-                                                Widen(std::to_string(maxVal).c_str()));
+    const CString text =
+        FormatFrameworkMessage(LoadFrameworkString(IDS_FW_PARSE_INT_RANGE),
+                               Widen(std::to_string(minVal).c_str()), Widen(std::to_string(maxVal).c_str()));
     AfxMessageBox(text, MB_OK);
     pDX->Fail();
 }

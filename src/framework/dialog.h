@@ -88,7 +88,7 @@ private:
     void DestroyDialogWindow();
     void ResetSystemMenu();
     void RouteCommand(UINT id, UINT code);
-    void PressDefault();     // Enter
+    void PressDefault();  // Enter
     void FocusFirstTabStop();
     QWidget* OwnerWidget() const;
 

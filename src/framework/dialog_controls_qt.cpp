@@ -17,7 +17,6 @@
 #include <QStyleOption>
 #include <QTimer>
 #include <QTreeWidget>
-
 #include <algorithm>
 
 #include "framework/afx_defs.h"
@@ -80,9 +79,11 @@ protected:
         if (title().isEmpty()) return;
         const int left = TitleIndent(metrics);
         const QString text = StripMnemonics(title());
-        const QRect label(left, 0, std::min(metrics.horizontalAdvance(text), width() - 2 * left), metrics.height());
+        const QRect label(left, 0, std::min(metrics.horizontalAdvance(text), width() - 2 * left),
+                          metrics.height());
         painter.fillRect(label, palette().color(QPalette::Window));
-        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        painter.setPen(
+            palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
         painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     }
 };
@@ -178,8 +179,8 @@ int EditRoom(const QLineEdit& edit) {
     option.lineWidth = edit.hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit) : 0;
     option.state |= QStyle::State_Sunken;
     if (edit.isReadOnly()) option.state |= QStyle::State_ReadOnly;
-    const QRect contents = style->subElementRect(QStyle::SE_LineEditContents, &option, &edit)
-                               .marginsRemoved(edit.textMargins());
+    const QRect contents =
+        style->subElementRect(QStyle::SE_LineEditContents, &option, &edit).marginsRemoved(edit.textMargins());
     const int cursor = style->pixelMetric(QStyle::PM_TextCursorWidth, &option, &edit);
     return contents.width() - 2 * kLineEditMargin - 1 - cursor;
 }
@@ -209,10 +210,14 @@ int TextRoomOf(QWidget* control) {
 
 int TextWidthOf(QWidget* control) {
     QString text;
-    if (auto* edit = qobject_cast<QLineEdit*>(control)) text = edit->text();
-    else if (auto* button = qobject_cast<QPushButton*>(control)) text = StripMnemonics(button->text());
-    else if (auto* group = qobject_cast<QGroupBox*>(control)) text = StripMnemonics(group->title());
-    else if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        text = edit->text();
+    else if (auto* button = qobject_cast<QPushButton*>(control))
+        text = StripMnemonics(button->text());
+    else if (auto* group = qobject_cast<QGroupBox*>(control))
+        text = StripMnemonics(group->title());
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        text = label->text();
     return control->fontMetrics().horizontalAdvance(text);
 }
 
@@ -224,15 +229,24 @@ QWidget* CreateControl(const ControlTemplate& control, const DialogBaseUnits& un
                        const ControlNotify& notify) {
     QWidget* widget = nullptr;
     const std::string& kind = control.kind;
-    if (kind == "button" || kind == "defbutton") widget = CreateButton(control, parent, notify);
-    else if (kind == "edit") widget = CreateEdit(control, parent);
-    else if (kind == "static") widget = CreateStatic(control, parent);
-    else if (kind == "groupbox") widget = new FramedGroupBox(ToQString(control.text), parent);
-    else if (kind == "icon") widget = CreateIcon(control, parent);
-    else if (kind == "combobox") widget = CreateCombo(control, parent, notify);
-    else if (kind == "listbox") widget = CreateList(control, parent);
-    else if (kind == "listview") widget = CreateListView(control, parent);
-    else if (kind == "radiobutton") widget = CreateRadio(control, parent, notify);
+    if (kind == "button" || kind == "defbutton")
+        widget = CreateButton(control, parent, notify);
+    else if (kind == "edit")
+        widget = CreateEdit(control, parent);
+    else if (kind == "static")
+        widget = CreateStatic(control, parent);
+    else if (kind == "groupbox")
+        widget = new FramedGroupBox(ToQString(control.text), parent);
+    else if (kind == "icon")
+        widget = CreateIcon(control, parent);
+    else if (kind == "combobox")
+        widget = CreateCombo(control, parent, notify);
+    else if (kind == "listbox")
+        widget = CreateList(control, parent);
+    else if (kind == "listview")
+        widget = CreateListView(control, parent);
+    else if (kind == "radiobutton")
+        widget = CreateRadio(control, parent, notify);
     if (widget == nullptr) return nullptr;
 
     QRect rect = MapDialogRect(units, control.x, control.y, control.cx, control.cy);
@@ -240,7 +254,8 @@ QWidget* CreateControl(const ControlTemplate& control, const DialogBaseUnits& un
         // A combo box's template height includes its open list; closed it is one line high.
         const int closed = std::min(rect.height(), widget->sizeHint().height());
         const int itemHeight = std::max(1, widget->fontMetrics().height() + 2);
-        static_cast<QComboBox*>(widget)->setMaxVisibleItems(std::max(1, (rect.height() - closed) / itemHeight));
+        static_cast<QComboBox*>(widget)->setMaxVisibleItems(
+            std::max(1, (rect.height() - closed) / itemHeight));
         rect.setHeight(closed);
     } else if (kind == "icon") {
         rect.setSize(QSize(32, 32));  // an icon control takes the icon's own size

@@ -7,7 +7,8 @@
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_pParentWnd(pParentWnd), m_nIDTemplate(nIDTemplate) {}
 
 CDialog::CDialog(DialogTemplate dialogTemplate, CWnd* pParentWnd)
-    : m_pParentWnd(pParentWnd), m_nIDTemplate(static_cast<UINT>(dialogTemplate.id)),
+    : m_pParentWnd(pParentWnd),
+      m_nIDTemplate(static_cast<UINT>(dialogTemplate.id)),
       m_given(std::move(dialogTemplate)) {}
 
 BOOL CDialog::OnInitDialog() {

@@ -1,10 +1,9 @@
 #include "framework/dialog.h"
 
 #include <QActionGroup>
-#include <algorithm>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
 #include <QPointer>
@@ -13,6 +12,7 @@
 #include <QScrollArea>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 #include "framework/command_guard.h"
 #include "framework/data_exchange.h"
@@ -90,7 +90,8 @@ QWidget* CDialog::OwnerWidget() const {
 bool CDialog::CreateDialogWindow() {
     if (m_given) {
         m_active = m_given;
-    } else if (const DialogTemplate* found = AfxGetResourceHandle().FindDialog(static_cast<int>(m_nIDTemplate))) {
+    } else if (const DialogTemplate* found =
+                   AfxGetResourceHandle().FindDialog(static_cast<int>(m_nIDTemplate))) {
         m_active = *found;  // a copy: the window's layout stays as it was created
     } else {
         return false;
@@ -218,22 +219,31 @@ void CDialog::TrackSystemMenu(const QPoint& globalPos) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<QWidget> window(m_hWnd);
     // The choice is handled from the event loop once the popup has closed, like WM_SYSCOMMAND.
-    FillMenu(*menu, m_systemMenu, [this, window](UINT id) {
-        QTimer::singleShot(0, window, [this, window, id] {
-            if (window && window == m_hWnd) SendMessage(WM_SYSCOMMAND, id, 0);
-        });
-    }, 0);
+    FillMenu(
+        *menu, m_systemMenu,
+        [this, window](UINT id) {
+            QTimer::singleShot(0, window, [this, window, id] {
+                if (window && window == m_hWnd) SendMessage(WM_SYSCOMMAND, id, 0);
+            });
+        },
+        0);
     menu->popup(globalPos);
 }
 
 void CDialog::OnSysCommand(UINT nID, LPARAM) {
     switch (nID & 0xFFF0u) {
-        case SC_CLOSE: RouteCommand(IDCANCEL, BN_CLICKED); break;
-        case SC_MINIMIZE: ShowWindow(SW_MINIMIZE); break;
-        case SC_MOVE:
-            if (m_hWnd != nullptr && m_hWnd->windowHandle() != nullptr) m_hWnd->windowHandle()->startSystemMove();
+        case SC_CLOSE:
+            RouteCommand(IDCANCEL, BN_CLICKED);
             break;
-        default: break;
+        case SC_MINIMIZE:
+            ShowWindow(SW_MINIMIZE);
+            break;
+        case SC_MOVE:
+            if (m_hWnd != nullptr && m_hWnd->windowHandle() != nullptr)
+                m_hWnd->windowHandle()->startSystemMove();
+            break;
+        default:
+            break;
     }
 }
 
@@ -259,12 +269,17 @@ LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (auto icon = reinterpret_cast<HICON>(lParam)) m_hWnd->setWindowIcon(*icon);
             return 0;
         }
-        case WM_COMMAND: RouteCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
-        case WM_CLOSE: RouteCommand(IDCANCEL, BN_CLICKED); return 0;
+        case WM_COMMAND:
+            RouteCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_CLOSE:
+            RouteCommand(IDCANCEL, BN_CLICKED);
+            return 0;
         case WM_SYSCOMMAND:
             AfxRunGuarded([&] { OnSysCommand(static_cast<UINT>(wParam), lParam); });
             return 0;
-        default: break;
+        default:
+            break;
     }
     auto it = m_messages.find(message);
     if (it == m_messages.end()) return 0;

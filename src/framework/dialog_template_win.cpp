@@ -14,8 +14,13 @@ bool Has(const std::vector<std::string>& styles, const char* style) {
 
 class Writer {
 public:
-    void Word(std::uint16_t value) { m_bytes.push_back(static_cast<std::uint8_t>(value & 0xFF)), m_bytes.push_back(static_cast<std::uint8_t>(value >> 8)); }
-    void Dword(std::uint32_t value) { Word(static_cast<std::uint16_t>(value & 0xFFFF)), Word(static_cast<std::uint16_t>(value >> 16)); }
+    void Word(std::uint16_t value) {
+        m_bytes.push_back(static_cast<std::uint8_t>(value & 0xFF)),
+            m_bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+    }
+    void Dword(std::uint32_t value) {
+        Word(static_cast<std::uint16_t>(value & 0xFFFF)), Word(static_cast<std::uint16_t>(value >> 16));
+    }
     void Byte(std::uint8_t value) { m_bytes.push_back(value); }
     void Text(const CString& text) {
         for (char16_t c : text) Word(c);
@@ -69,7 +74,8 @@ ControlClass ClassOf(const ControlTemplate& c) {
         return {0x0083, nullptr, style};
     }
     if (c.kind == "combobox") {
-        return {0x0085, nullptr, static_cast<DWORD>(Has(s, "dropdownlist") ? CBS_DROPDOWNLIST : CBS_DROPDOWN)};
+        return {0x0085, nullptr,
+                static_cast<DWORD>(Has(s, "dropdownlist") ? CBS_DROPDOWNLIST : CBS_DROPDOWN)};
     }
     if (c.kind == "listview") {
         return {0, WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER};

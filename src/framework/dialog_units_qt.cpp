@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
-
 #include <algorithm>
 #include <cmath>
 
@@ -26,8 +25,9 @@ int MulDiv(int a, int b, int c) {
 }
 
 bool IsWindowsDialogFace(const QString& face) {
-    static const char* const kFaces[] = {"MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif",
-                                         "Microsoft Sans Serif", "Tahoma", "Segoe UI", "System"};
+    static const char* const kFaces[] = {
+        "MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "Microsoft Sans Serif",
+        "Tahoma",       "Segoe UI",       "System"};
     for (const char* known : kFaces) {
         if (face.compare(QLatin1String(known), Qt::CaseInsensitive) == 0) return true;
     }
@@ -65,8 +65,8 @@ QFont DialogFont(const CString& faceName, int pointSize) {
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int width = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int width =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return {std::max(1, (width / 26 + 1) / 2), std::max(1, metrics.height())};
 }
 

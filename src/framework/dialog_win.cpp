@@ -4,12 +4,12 @@
 #include "framework/dialog.h"
 
 #include "framework/command_guard.h"
-#include "framework/wait_cursor.h"
 #include "framework/dialog_controls_win.h"
 #include "framework/dialog_template_win.h"
 #include "framework/icon.h"
-#include "framework/win_app.h"
+#include "framework/wait_cursor.h"
 #include "framework/win32_window.h"
+#include "framework/win_app.h"
 
 namespace {
 // Whether the running WM_SYSCOMMAND is left to the system (CDialog::OnSysCommand's choice).
@@ -86,7 +86,9 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
             t_systemHandles = outer;
             return leaveToSystem ? FALSE : TRUE;
         }
-        case WM_NCDESTROY: Detach(*dialog); return FALSE;
+        case WM_NCDESTROY:
+            Detach(*dialog);
+            return FALSE;
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:
             // A dimmed control (CWnd::ShowDimmed): the grey of disabled text on the usual background.
@@ -94,7 +96,8 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
                 const HDC dc = reinterpret_cast<HDC>(wParam);
                 ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
                 ::SetBkColor(dc, ::GetSysColor(message == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_BTNFACE));
-                return reinterpret_cast<INT_PTR>(::GetSysColorBrush(message == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_BTNFACE));
+                return reinterpret_cast<INT_PTR>(
+                    ::GetSysColorBrush(message == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_BTNFACE));
             }
             break;
         case WM_SETCURSOR:
@@ -106,7 +109,8 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
                 return TRUE;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     auto it = dialog->m_messages.find(message);
     if (it == dialog->m_messages.end()) return FALSE;
@@ -128,7 +132,8 @@ INT_PTR CDialog::DoModal() {
     m_nModalResult = -1;
     if (m_given) {
         m_active = m_given;
-    } else if (const DialogTemplate* found = AfxGetResourceHandle().FindDialog(static_cast<int>(m_nIDTemplate))) {
+    } else if (const DialogTemplate* found =
+                   AfxGetResourceHandle().FindDialog(static_cast<int>(m_nIDTemplate))) {
         m_active = *found;  // a copy: the window's layout stays as it was created
     } else {
         return -1;
@@ -139,7 +144,8 @@ INT_PTR CDialog::DoModal() {
     HWND owner = nullptr;
     if (m_pParentWnd != nullptr && m_pParentWnd->GetSafeHwnd() != nullptr) {
         owner = m_pParentWnd->GetSafeHwnd();
-    } else if (CWinApp* app = AfxGetApp(); app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd != this) {
+    } else if (CWinApp* app = AfxGetApp();
+               app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd != this) {
         owner = app->m_pMainWnd->GetSafeHwnd();
     }
     const INT_PTR shown = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr),

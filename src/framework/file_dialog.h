@@ -16,7 +16,8 @@ public:
     // lpszDefExt (without dot) is added to a name chosen without an extension. lpszFileName is the
     // initial name (it may be a pattern such as "*.txt"). OFN_OVERWRITEPROMPT asks before an existing
     // file is chosen in a Save-As dialog.
-    CFileDialog(BOOL bOpenFileDialog, const char16_t* lpszDefExt = nullptr, const char16_t* lpszFileName = nullptr,
+    CFileDialog(BOOL bOpenFileDialog, const char16_t* lpszDefExt = nullptr,
+                const char16_t* lpszFileName = nullptr,
                 DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char16_t* lpszFilter = nullptr,
                 CWnd* pParentWnd = nullptr);
 

@@ -38,8 +38,12 @@ void SetFileDialogAnswerer(FileDialogAnswerer answerer) { Answerer() = std::move
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, const char16_t* lpszDefExt, const char16_t* lpszFileName,
                          DWORD dwFlags, const char16_t* lpszFilter, CWnd* pParentWnd)
-    : m_bOpenFileDialog(bOpenFileDialog), m_dwFlags(dwFlags), m_strDefExt(OrEmpty(lpszDefExt)),
-      m_strFileName(OrEmpty(lpszFileName)), m_strFilter(OrEmpty(lpszFilter)), m_pParentWnd(pParentWnd) {}
+    : m_bOpenFileDialog(bOpenFileDialog),
+      m_dwFlags(dwFlags),
+      m_strDefExt(OrEmpty(lpszDefExt)),
+      m_strFileName(OrEmpty(lpszFileName)),
+      m_strFilter(OrEmpty(lpszFilter)),
+      m_pParentWnd(pParentWnd) {}
 
 std::vector<CString> CFileDialog::ParseFilter(const CString& filter) {
     std::vector<CString> parts;
@@ -90,8 +94,8 @@ INT_PTR CFileDialog::DoModal() {
     const std::vector<CString> filters = ParseFilter(m_strFilter);
     const QString folder = ToQString(InitialFolder());
     if (FileDialogAnswerer answerer = Answerer()) {
-        const FileDialogRequest request{!m_bOpenFileDialog, ToCString(folder), m_strDefExt, m_strFileName,
-                                        filters, m_dwFlags};
+        const FileDialogRequest request{!m_bOpenFileDialog, ToCString(folder), m_strDefExt,
+                                        m_strFileName,      filters,           m_dwFlags};
         const std::optional<CString> answer = answerer(request);
         if (!answer || answer->empty()) return IDCANCEL;
         const QString typed = ToQString(ApplyDefaultExtension(*answer, m_strDefExt));

@@ -2,8 +2,8 @@
 // GetOpenFileNameW).
 #include "framework/file_dialog.h"
 
-#include "framework/wnd.h"
 #include "framework/win32_window.h"
+#include "framework/wnd.h"
 
 namespace {
 
@@ -32,10 +32,13 @@ CString Trimmed(const CString& text) {
 
 void SetFileDialogAnswerer(FileDialogAnswerer answerer) { Answerer() = std::move(answerer); }
 
-CFileDialog::CFileDialog(BOOL bOpenFileDialog, const char16_t* lpszDefExt, const char16_t* lpszFileName, DWORD dwFlags,
-                         const char16_t* lpszFilter, CWnd* pParentWnd)
-    : m_bOpenFileDialog(bOpenFileDialog), m_dwFlags(dwFlags), m_strDefExt(lpszDefExt ? lpszDefExt : u""),
-      m_strFileName(lpszFileName ? lpszFileName : u""), m_strFilter(lpszFilter ? lpszFilter : u""),
+CFileDialog::CFileDialog(BOOL bOpenFileDialog, const char16_t* lpszDefExt, const char16_t* lpszFileName,
+                         DWORD dwFlags, const char16_t* lpszFilter, CWnd* pParentWnd)
+    : m_bOpenFileDialog(bOpenFileDialog),
+      m_dwFlags(dwFlags),
+      m_strDefExt(lpszDefExt ? lpszDefExt : u""),
+      m_strFileName(lpszFileName ? lpszFileName : u""),
+      m_strFilter(lpszFilter ? lpszFilter : u""),
       m_pParentWnd(pParentWnd) {}
 
 CString CFileDialog::GetFileName() const { return FileNameOf(m_path); }
@@ -58,7 +61,8 @@ CString CFileDialog::InitialFolder() const {
         IsFolder(FromWide(path))) {
         return FromWide(path);
     }
-    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, path))) return FromWide(path);
+    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return FromWide(path);
     return {};
 }
 
@@ -85,7 +89,8 @@ std::vector<CString> CFileDialog::ParseFilter(const CString& filter) {
         patterns = Trimmed(patterns);
         if (name.empty() || patterns.empty()) continue;
         const CString suffix = u"(" + patterns + u")";
-        if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        if (name.size() < suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
             name += u" " + suffix;
         }
         filters.push_back(name);
@@ -102,12 +107,13 @@ CString CFileDialog::ApplyDefaultExtension(const CString& name, const CString& d
 INT_PTR CFileDialog::DoModal() {
     const CString folder = InitialFolder();
     if (Answerer()) {
-        FileDialogRequest request{!m_bOpenFileDialog, folder, m_strDefExt, m_strFileName, ParseFilter(m_strFilter),
-                                  m_dwFlags};
+        FileDialogRequest request{!m_bOpenFileDialog,       folder,   m_strDefExt, m_strFileName,
+                                  ParseFilter(m_strFilter), m_dwFlags};
         const std::optional<CString> answer = Answerer()(request);
         if (!answer || answer->empty()) return IDCANCEL;
         const CString typed = ApplyDefaultExtension(*answer, m_strDefExt);
-        const bool absolute = typed.size() > 1 && (typed[1] == u':' || (typed[0] == u'\\' && typed[1] == u'\\'));
+        const bool absolute =
+            typed.size() > 1 && (typed[1] == u':' || (typed[0] == u'\\' && typed[1] == u'\\'));
         m_path = absolute ? typed : folder + u"\\" + typed;
         return IDOK;
     }
@@ -123,8 +129,9 @@ INT_PTR CFileDialog::DoModal() {
     }
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = m_pParentWnd != nullptr && m_pParentWnd->GetSafeHwnd() != nullptr ? m_pParentWnd->GetSafeHwnd()
-                                                                                     : ::GetActiveWindow();
+    ofn.hwndOwner = m_pParentWnd != nullptr && m_pParentWnd->GetSafeHwnd() != nullptr
+                        ? m_pParentWnd->GetSafeHwnd()
+                        : ::GetActiveWindow();
     ofn.lpstrFilter = m_strFilter.empty() ? nullptr : Wide(filter);
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();

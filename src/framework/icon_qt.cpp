@@ -2,7 +2,6 @@
 
 #include <QIcon>
 #include <QPixmap>
-
 #include <map>
 #include <memory>
 #include <utility>

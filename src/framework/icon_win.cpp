@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <map>
 
-#include "platform/resources/resource_module.h"
 #include "framework/win32_window.h"
+#include "platform/resources/resource_module.h"
 
 HICON AfxLoadIcon(int id) {
     static std::map<std::pair<const CResourceModule*, int>, HICON> loaded;
@@ -21,8 +21,9 @@ HICON AfxLoadIcon(int id) {
             if (best == nullptr || std::abs(image.size - 32) < std::abs(best->size - 32)) best = &image;
         }
         if (best != nullptr && !best->png.empty()) {
-            icon = ::CreateIconFromResourceEx(const_cast<BYTE*>(best->png.data()), static_cast<DWORD>(best->png.size()),
-                                              TRUE, 0x00030000, 0, 0, LR_DEFAULTCOLOR);
+            icon = ::CreateIconFromResourceEx(const_cast<BYTE*>(best->png.data()),
+                                              static_cast<DWORD>(best->png.size()), TRUE, 0x00030000, 0, 0,
+                                              LR_DEFAULTCOLOR);
         }
     }
     loaded[key] = icon;

@@ -26,7 +26,7 @@ public:
         CString text;
         CMenu* popup = nullptr;  // the submenu of an MF_POPUP item
         bool checked = false;
-        bool radio = false;      // drawn as a radio mark once CheckMenuRadioItem has touched it
+        bool radio = false;  // drawn as a radio mark once CheckMenuRadioItem has touched it
     };
 
     CMenu() = default;

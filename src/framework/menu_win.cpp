@@ -31,11 +31,15 @@ BOOL CMenu::DestroyMenu() {
 
 BOOL CMenu::AppendMenuW(UINT nFlags, UINT_PTR nIDNewItem, const CString& text) {
     if (m_hMenu == nullptr) return FALSE;
-    if ((nFlags & MF_POPUP) != 0 && (nIDNewItem == 0 || reinterpret_cast<HMENU>(nIDNewItem) == m_hMenu)) return FALSE;
-    if (!::AppendMenuW(m_hMenu, nFlags, nIDNewItem, (nFlags & MF_SEPARATOR) != 0 ? nullptr : Wide(text))) return FALSE;
+    if ((nFlags & MF_POPUP) != 0 && (nIDNewItem == 0 || reinterpret_cast<HMENU>(nIDNewItem) == m_hMenu))
+        return FALSE;
+    if (!::AppendMenuW(m_hMenu, nFlags, nIDNewItem, (nFlags & MF_SEPARATOR) != 0 ? nullptr : Wide(text)))
+        return FALSE;
     Item item;
     item.text = text;
-    item.flags = (nFlags & MF_SEPARATOR) != 0 ? MF_SEPARATOR : (nFlags & MF_POPUP) != 0 ? MF_POPUP : MF_STRING;
+    item.flags = (nFlags & MF_SEPARATOR) != 0 ? MF_SEPARATOR
+                 : (nFlags & MF_POPUP) != 0   ? MF_POPUP
+                                              : MF_STRING;
     if (item.flags == MF_STRING) item.id = static_cast<UINT>(nIDNewItem);
     item.checked = (nFlags & MF_CHECKED) != 0;
     m_items.push_back(std::move(item));
@@ -102,7 +106,9 @@ void CMenu::ReadItems() {
         info.dwTypeData = text.data();
         if (!text.empty() && !::GetMenuItemInfoW(m_hMenu, static_cast<UINT>(i), TRUE, &info)) continue;
         Item item;
-        item.flags = (info.fType & MFT_SEPARATOR) != 0 ? MF_SEPARATOR : info.hSubMenu != nullptr ? MF_POPUP : MF_STRING;
+        item.flags = (info.fType & MFT_SEPARATOR) != 0 ? MF_SEPARATOR
+                     : info.hSubMenu != nullptr        ? MF_POPUP
+                                                       : MF_STRING;
         if (item.flags == MF_STRING) item.id = info.wID;
         if (item.flags != MF_SEPARATOR) item.text = FromWide(text.c_str());
         item.checked = (info.fState & MFS_CHECKED) != 0;

@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
-
 #include <algorithm>
 #include <vector>
 
@@ -16,28 +15,40 @@ namespace {
 
 QMessageBox::Icon IconOf(UINT type) {
     switch (type & MB_ICONMASK) {
-        case MB_ICONSTOP: return QMessageBox::Critical;
-        case MB_ICONQUESTION: return QMessageBox::Question;
-        case MB_ICONINFORMATION: return QMessageBox::Information;
-        default: return QMessageBox::Warning;
+        case MB_ICONSTOP:
+            return QMessageBox::Critical;
+        case MB_ICONQUESTION:
+            return QMessageBox::Question;
+        case MB_ICONINFORMATION:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::Warning;
     }
 }
 
 QMessageBox::StandardButtons ButtonsOf(UINT type) {
     switch (type & MB_TYPEMASK) {
-        case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
-        case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
-        case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        default: return QMessageBox::Ok;
+        case MB_OKCANCEL:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MB_YESNO:
+            return QMessageBox::Yes | QMessageBox::No;
+        case MB_YESNOCANCEL:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        default:
+            return QMessageBox::Ok;
     }
 }
 
 int ResultOf(QMessageBox::StandardButton button, UINT type) {
     switch (button) {
-        case QMessageBox::Ok: return IDOK;
-        case QMessageBox::Yes: return IDYES;
-        case QMessageBox::No: return IDNO;
-        case QMessageBox::Cancel: return IDCANCEL;
+        case QMessageBox::Ok:
+            return IDOK;
+        case QMessageBox::Yes:
+            return IDYES;
+        case QMessageBox::No:
+            return IDNO;
+        case QMessageBox::Cancel:
+            return IDCANCEL;
         default:
             // Closed without a button: an OK-only box reports OK, a Yes/No box No, others Cancel.
             if ((type & MB_TYPEMASK) == MB_OK) return IDOK;
@@ -74,7 +85,8 @@ int AfxMessageBox(const CString& text, UINT nType) {
     const MessageBoxRequest request = MessageBoxRequestFor(text, nType);
     const UINT type = request.type;
 
-    QMessageBox box(IconOf(type), ToQString(request.caption), ToQString(text), ButtonsOf(type), OwnerWindow());
+    QMessageBox box(IconOf(type), ToQString(request.caption), ToQString(text), ButtonsOf(type),
+                    OwnerWindow());
     box.setWindowModality(Qt::ApplicationModal);
     int answered = 0;
     // A copy, so an answerer may replace itself while it runs.
@@ -90,8 +102,9 @@ int AfxMessageBox(const CString& text, UINT nType) {
     }
     g_open.push_back({QPointer<QMessageBox>(&box), &answered});
     const int button = box.exec();
-    g_open.erase(std::remove_if(g_open.begin(), g_open.end(), [&box](const OpenBox& o) { return o.box == &box; }),
-                 g_open.end());
+    g_open.erase(
+        std::remove_if(g_open.begin(), g_open.end(), [&box](const OpenBox& o) { return o.box == &box; }),
+        g_open.end());
     if (answered != 0) return answered;
     return ResultOf(static_cast<QMessageBox::StandardButton>(button), type);
 }

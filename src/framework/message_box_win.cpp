@@ -40,7 +40,8 @@ int AfxMessageBox(const CString& text, UINT nType) {
     HWND owner = ::GetActiveWindow();
     const std::size_t depth = g_open.size();
     g_hook = ::SetWindowsHookExW(WH_CBT, &CatchBox, nullptr, ::GetCurrentThreadId());
-    const int result = ::MessageBoxW(owner, Wide(text), Wide(request.caption), request.type | MB_SETFOREGROUND);
+    const int result =
+        ::MessageBoxW(owner, Wide(text), Wide(request.caption), request.type | MB_SETFOREGROUND);
     if (g_hook != nullptr) ::UnhookWindowsHookEx(g_hook);  // the box never became active
     g_hook = nullptr;
     g_open.resize(std::min(g_open.size(), depth));

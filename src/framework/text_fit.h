@@ -11,7 +11,7 @@
 struct ShownText {
     int dialogId = 0;
     int controlId = 0;
-    std::vector<UINT> stringIds;  // texts of the module that the control may show
+    std::vector<UINT> stringIds;    // texts of the module that the control may show
     std::vector<CString> literals;  // texts from elsewhere (the longest a tool may send), in every module
 };
 
@@ -25,8 +25,8 @@ struct UnfitText {
 };
 
 // The module's texts that `shown` puts into control `controlId` of dialog `dialogId`.
-std::vector<CString> ShownTextsOf(const CResourceModule& module, const std::vector<ShownText>& shown, int dialogId,
-                                  int controlId);
+std::vector<CString> ShownTextsOf(const CResourceModule& module, const std::vector<ShownText>& shown,
+                                  int dialogId, int controlId);
 
 // Checks the static texts, buttons, group boxes and edit texts of every dialog of `module`, and every
 // text of `shown` in its control. An empty result means every text fits.

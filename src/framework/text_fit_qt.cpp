@@ -1,7 +1,6 @@
 #include "framework/text_fit.h"
 
 #include <QWidget>
-
 #include <memory>
 
 #include "framework/dialog_controls.h"

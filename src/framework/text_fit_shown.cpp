@@ -1,8 +1,8 @@
 // The run-time texts of the fit check, the same on both backends.
 #include "framework/text_fit.h"
 
-std::vector<CString> ShownTextsOf(const CResourceModule& module, const std::vector<ShownText>& shown, int dialogId,
-                                  int controlId) {
+std::vector<CString> ShownTextsOf(const CResourceModule& module, const std::vector<ShownText>& shown,
+                                  int dialogId, int controlId) {
     std::vector<CString> texts;
     for (const ShownText& entry : shown) {
         if (entry.dialogId != dialogId || entry.controlId != controlId) continue;

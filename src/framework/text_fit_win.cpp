@@ -15,7 +15,6 @@ constexpr int kGroupTitleMargin = 9;
 
 INT_PTR CALLBACK Inert(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG ? TRUE : FALSE; }
 
-
 // The width of `text` on one line in the control's font; mnemonic markers are not drawn.
 int WidthIn(HWND control, const CString& text, bool mnemonics) {
     HDC dc = ::GetDC(control);
@@ -43,11 +42,11 @@ int RoomOf(HWND control, const ControlTemplate& c) {
     return -1;
 }
 
-void CheckDialog(const CResourceModule& module, const DialogTemplate& tmpl, const std::vector<ShownText>& shown,
-                 std::vector<UnfitText>& unfit) {
+void CheckDialog(const CResourceModule& module, const DialogTemplate& tmpl,
+                 const std::vector<ShownText>& shown, std::vector<UnfitText>& unfit) {
     const std::vector<std::uint32_t> bytes = BuildDialogTemplate(tmpl);
-    HWND window = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
-                                               reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr, &Inert, 0);
+    HWND window = ::CreateDialogIndirectParamW(
+        ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr, &Inert, 0);
     if (window == nullptr) return;
     ::ShowWindow(window, SW_HIDE);
     // The children in template order, as the dialog manager created them.

@@ -18,8 +18,10 @@ public:
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = kPostClass;
         ::RegisterClassExW(&wc);  // fails harmlessly when registered before
-        m_window = ::CreateWindowExW(0, kPostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        if (m_window != nullptr) ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&app));
+        m_window = ::CreateWindowExW(0, kPostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                                     nullptr);
+        if (m_window != nullptr)
+            ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&app));
     }
     ~WinPostedMessageDispatcher() override {
         if (m_window != nullptr) ::DestroyWindow(m_window);

@@ -1,17 +1,15 @@
 #include "framework/wnd.h"
 
-#include <QApplication>
-#include <QPalette>
-#include <QVariant>
-
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-
+#include <QPalette>
+#include <QVariant>
 #include <algorithm>
 
 #include "framework/qt_string.h"
@@ -48,16 +46,23 @@ LRESULT ComboMessage(QComboBox* combo, UINT message, WPARAM wParam, LPARAM lPara
             }
             combo->insertItem(index, TextArgument(lParam));
             return index;
-        case CB_GETCOUNT: return count;
-        case CB_GETCURSEL: return combo->currentIndex();
+        case CB_GETCOUNT:
+            return count;
+        case CB_GETCURSEL:
+            return combo->currentIndex();
         case CB_SETCURSEL:
             // Like Windows, -1 (or any bad index) clears the selection; only a real entry is reported.
             combo->setCurrentIndex(index >= 0 && index < count ? index : -1);
             return index >= 0 && index < count ? index : CB_ERR;
-        case CB_GETLBTEXTLEN: return index >= 0 && index < count ? combo->itemText(index).size() : CB_ERR;
-        case CB_GETLBTEXT: return index >= 0 && index < count ? CopyOut(combo->itemText(index), lParam) : CB_ERR;
-        case CB_RESETCONTENT: combo->clear(); return 0;
-        default: return 0;
+        case CB_GETLBTEXTLEN:
+            return index >= 0 && index < count ? combo->itemText(index).size() : CB_ERR;
+        case CB_GETLBTEXT:
+            return index >= 0 && index < count ? CopyOut(combo->itemText(index), lParam) : CB_ERR;
+        case CB_RESETCONTENT:
+            combo->clear();
+            return 0;
+        default:
+            return 0;
     }
 }
 
@@ -69,7 +74,8 @@ LRESULT ListMessage(QListWidget* list, UINT message, WPARAM wParam, LPARAM lPara
         case LB_ADDSTRING:
             list->addItem(TextArgument(lParam));
             return count;
-        case LB_GETCOUNT: return count;
+        case LB_GETCOUNT:
+            return count;
         case LB_GETCURSEL: {
             const auto selected = list->selectedItems();
             return selected.isEmpty() ? LB_ERR : list->row(selected.front());
@@ -81,31 +87,43 @@ LRESULT ListMessage(QListWidget* list, UINT message, WPARAM wParam, LPARAM lPara
             }
             list->setCurrentRow(index);
             return index;
-        case LB_GETTEXTLEN: return valid ? list->item(index)->text().size() : LB_ERR;
-        case LB_GETTEXT: return valid ? CopyOut(list->item(index)->text(), lParam) : LB_ERR;
-        case LB_RESETCONTENT: list->clear(); return 0;
-        default: return 0;
+        case LB_GETTEXTLEN:
+            return valid ? list->item(index)->text().size() : LB_ERR;
+        case LB_GETTEXT:
+            return valid ? CopyOut(list->item(index)->text(), lParam) : LB_ERR;
+        case LB_RESETCONTENT:
+            list->clear();
+            return 0;
+        default:
+            return 0;
     }
 }
 
 LRESULT ButtonMessage(QAbstractButton* button, UINT message, WPARAM wParam) {
     switch (message) {
-        case BM_GETCHECK: return button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+        case BM_GETCHECK:
+            return button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
         case BM_SETCHECK:
             if (button->isCheckable()) button->setChecked(wParam == BST_CHECKED);
             return 0;
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
 LRESULT EditMessage(QLineEdit* edit, UINT message, WPARAM wParam) {
     switch (message) {
-        case EM_SETREADONLY: edit->setReadOnly(wParam != 0); return TRUE;
+        case EM_SETREADONLY:
+            edit->setReadOnly(wParam != 0);
+            return TRUE;
         case EM_LIMITTEXT:
             edit->setMaxLength(wParam == 0 ? 32767 : static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)));
             return 0;
-        case EM_SETSEL: edit->selectAll(); return 0;  // the framework asks only for all of it (0, -1)
-        default: return 0;
+        case EM_SETSEL:
+            edit->selectAll();
+            return 0;  // the framework asks only for all of it (0, -1)
+        default:
+            return 0;
     }
 }
 
@@ -115,21 +133,27 @@ BOOL CWnd::ShowWindow(int nCmdShow) {
     if (m_hWnd == nullptr) return FALSE;
     const BOOL wasVisible = m_hWnd->isVisible() ? TRUE : FALSE;
     switch (nCmdShow) {
-        case SW_HIDE: m_hWnd->hide(); break;
+        case SW_HIDE:
+            m_hWnd->hide();
+            break;
         case SW_MINIMIZE:
-        case SW_SHOWMINIMIZED: m_hWnd->showMinimized(); break;
+        case SW_SHOWMINIMIZED:
+            m_hWnd->showMinimized();
+            break;
         case SW_RESTORE:
-        case SW_SHOWNORMAL: m_hWnd->showNormal(); break;
-        default: m_hWnd->show(); break;
+        case SW_SHOWNORMAL:
+            m_hWnd->showNormal();
+            break;
+        default:
+            m_hWnd->show();
+            break;
     }
     return wasVisible;
 }
 
 BOOL CWnd::IsWindowVisible() const { return m_hWnd != nullptr && m_hWnd->isVisible() ? TRUE : FALSE; }
 
-BOOL CWnd::IsIconic() const {
-    return m_hWnd != nullptr && m_hWnd->window()->isMinimized() ? TRUE : FALSE;
-}
+BOOL CWnd::IsIconic() const { return m_hWnd != nullptr && m_hWnd->window()->isMinimized() ? TRUE : FALSE; }
 
 BOOL CWnd::EnableWindow(BOOL bEnable) {
     if (m_hWnd == nullptr) return FALSE;
@@ -143,14 +167,18 @@ void CWnd::ShowDimmed(BOOL bDimmed) {
     QPalette palette = m_hWnd->palette();
     const QPalette standard = QApplication::palette(m_hWnd);
     for (const auto role : {QPalette::Text, QPalette::WindowText}) {
-        palette.setColor(QPalette::Active, role, standard.color(bDimmed ? QPalette::Disabled : QPalette::Active, role));
-        palette.setColor(QPalette::Inactive, role, standard.color(bDimmed ? QPalette::Disabled : QPalette::Inactive, role));
+        palette.setColor(QPalette::Active, role,
+                         standard.color(bDimmed ? QPalette::Disabled : QPalette::Active, role));
+        palette.setColor(QPalette::Inactive, role,
+                         standard.color(bDimmed ? QPalette::Disabled : QPalette::Inactive, role));
     }
     m_hWnd->setPalette(palette);
     m_hWnd->setProperty("quarvelDimmed", bDimmed != FALSE);
 }
 
-BOOL CWnd::IsDimmed() const { return m_hWnd != nullptr && m_hWnd->property("quarvelDimmed").toBool() ? TRUE : FALSE; }
+BOOL CWnd::IsDimmed() const {
+    return m_hWnd != nullptr && m_hWnd->property("quarvelDimmed").toBool() ? TRUE : FALSE;
+}
 
 void CWnd::SetToolTipText(const CString& text) {
     if (m_hWnd != nullptr) m_hWnd->setToolTip(ToQString(text));

@@ -48,8 +48,9 @@ void CWnd::SetToolTipText(const CString& text) {
     if (m_hWnd == nullptr) return;
     HWND tip = static_cast<HWND>(::GetPropW(m_hWnd, kToolTipProperty));
     if (tip == nullptr && !text.empty()) {
-        tip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ::GetParent(m_hWnd), nullptr, nullptr, nullptr);
+        tip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                ::GetParent(m_hWnd), nullptr, nullptr, nullptr);
         if (tip == nullptr) return;
         ::SetPropW(m_hWnd, kToolTipProperty, tip);
         ::SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, 480);  // long texts wrap

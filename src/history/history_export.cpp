@@ -2,7 +2,8 @@
 
 bool WriteHistoryExport(const CString& path, const std::string& bytes, CFileException* openError) {
     CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, openError)) return false;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, openError))
+        return false;
     try {
         file.Write(bytes.data(), static_cast<UINT>(bytes.size()));
         file.Close();

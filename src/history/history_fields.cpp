@@ -2,10 +2,10 @@
 
 #include <charconv>
 
-#include "record/tool_quantities.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/spreadsheet_guard.h"
 #include "platform/text/utf8.h"
+#include "record/tool_quantities.h"
 
 namespace {
 std::string Hex(const std::string& bytes) {
@@ -46,8 +46,9 @@ std::string CsvCell(const HistoryValue& value) {
 HistoryFieldList HistoryFields(const HistoryRow& row) {
     const HistoryRead& r = row.read;
     const auto n = [](std::uint32_t value) { return HistoryValue(static_cast<std::int64_t>(value)); };
-    const bool keepAlive = r.deviceInfo.size() > static_cast<std::size_t>(kDeviceFlagsByte) &&
-                           (static_cast<unsigned char>(r.deviceInfo[kDeviceFlagsByte]) & kDeviceFlagKeepAlive) != 0;
+    const bool keepAlive =
+        r.deviceInfo.size() > static_cast<std::size_t>(kDeviceFlagsByte) &&
+        (static_cast<unsigned char>(r.deviceInfo[kDeviceFlagsByte]) & kDeviceFlagKeepAlive) != 0;
     HistoryValue sincePrevious;
     if (row.cyclesSincePrevious) sincePrevious = *row.cyclesSincePrevious;
     return {

@@ -35,12 +35,12 @@ std::string HistoryNow() {
 }
 
 bool IsHistoryDate(const std::string& t) {
-    const bool date = Digits(t, 0, 4) && t.size() >= 10 && t[4] == '-' && Digits(t, 5, 2) && t[7] == '-' &&
-                      Digits(t, 8, 2);
+    const bool date =
+        Digits(t, 0, 4) && t.size() >= 10 && t[4] == '-' && Digits(t, 5, 2) && t[7] == '-' && Digits(t, 8, 2);
     if (!date) return false;
     if (t.size() == 10) return true;
-    const bool time = t.size() >= 19 && t[10] == 'T' && Digits(t, 11, 2) && t[13] == ':' && Digits(t, 14, 2) &&
-                      t[16] == ':' && Digits(t, 17, 2);
+    const bool time = t.size() >= 19 && t[10] == 'T' && Digits(t, 11, 2) && t[13] == ':' &&
+                      Digits(t, 14, 2) && t[16] == ':' && Digits(t, 17, 2);
     return time && (t.size() == 19 || (t.size() == 20 && t[19] == 'Z'));
 }
 
@@ -65,6 +65,7 @@ HistoryRead HistoryReadFromRecord(const ToolRecord& r, const std::string& port, 
 }
 
 std::uint32_t HistorySpeedOfIndex(int speedIndex) {
-    static constexpr std::uint32_t kSpeeds[10] = {1200, 2400, 4800, 9600, 14400, 19200, 21600, 38400, 57600, 115200};
+    static constexpr std::uint32_t kSpeeds[10] = {1200,  2400,  4800,  9600,  14400,
+                                                  19200, 21600, 38400, 57600, 115200};
     return speedIndex >= 0 && speedIndex < 10 ? kSpeeds[speedIndex] : 0;
 }

@@ -11,9 +11,9 @@ struct HistoryRead {
     std::string toolModel, toolSerial, controllerSerial, firmwareVersion;  // UTF-8
     std::uint32_t cycleCounter = 0, totalCounter = 0, positionCounts = 0, forceReading = 0;
     std::uint32_t forceFactor = 0, forceDivisor = 0, cycleFlags = 0;
-    std::string deviceInfo;  // the 16 bytes of the 'D' reply
-    std::string port;        // the device path, e.g. /dev/ttyUSB0
-    std::uint32_t speed = 0; // bits per second
+    std::string deviceInfo;   // the 16 bytes of the 'D' reply
+    std::string port;         // the device path, e.g. /dev/ttyUSB0
+    std::uint32_t speed = 0;  // bits per second
 };
 
 // A read as a view shows it, with what is derived from the reads and service visits before it.

@@ -21,7 +21,8 @@ const char* const kHistorySchemaSteps[kHistorySchemaVersion] = {
     "CREATE TABLE service_visits("
     " id INTEGER PRIMARY KEY,"
     " tool_serial TEXT NOT NULL, controller_serial TEXT NOT NULL,"
-    " read_id INTEGER NOT NULL, serviced_at TEXT NOT NULL, total_counter INTEGER NOT NULL, note TEXT NOT NULL);"
+    " read_id INTEGER NOT NULL, serviced_at TEXT NOT NULL, total_counter INTEGER NOT NULL, note TEXT NOT "
+    "NULL);"
     "CREATE INDEX service_visits_by_tool ON service_visits(tool_serial, controller_serial, id);"
     "CREATE INDEX reads_by_tool ON reads(tool_serial, controller_serial, id);",
 };

@@ -17,16 +17,17 @@ namespace fs = std::filesystem;
 namespace {
 // The columns every view selects, in the order RowFrom reads them, then the previous read's and the
 // last service visit's total counter.
-#define HISTORY_COLUMNS                                                                                \
-    "r.id, r.read_at, r.tool_model, r.tool_serial, r.controller_serial, r.firmware_version,"          \
-    " r.cycle_counter, r.total_counter, r.position_counts, r.force_reading, r.force_factor,"          \
+#define HISTORY_COLUMNS                                                                      \
+    "r.id, r.read_at, r.tool_model, r.tool_serial, r.controller_serial, r.firmware_version," \
+    " r.cycle_counter, r.total_counter, r.position_counts, r.force_reading, r.force_factor," \
     " r.force_divisor, r.cycle_flags, r.device_info, r.port, r.speed"
-#define HISTORY_SERVICE_TOTAL                                                                          \
-    "(SELECT s.total_counter FROM service_visits s WHERE s.tool_serial = r.tool_serial"               \
+#define HISTORY_SERVICE_TOTAL                                                           \
+    "(SELECT s.total_counter FROM service_visits s WHERE s.tool_serial = r.tool_serial" \
     " AND s.controller_serial = r.controller_serial AND s.read_id <= r.id ORDER BY s.id DESC LIMIT 1)"
 
 constexpr const char* kFleetSql =
-    "SELECT " HISTORY_COLUMNS ","
+    "SELECT " HISTORY_COLUMNS
+    ","
     " (SELECT p.total_counter FROM reads p WHERE p.tool_serial = r.tool_serial"
     "  AND p.controller_serial = r.controller_serial AND p.id < r.id ORDER BY p.id DESC LIMIT 1),"
     " " HISTORY_SERVICE_TOTAL
@@ -37,7 +38,8 @@ constexpr const char* kFleetSql =
 // One tool's reads with the previous read's total counter of the same controller; the service visits are
 // merged in by ToolRows in one pass (a subquery per read grew with reads x visits).
 constexpr const char* kToolSql =
-    "SELECT " HISTORY_COLUMNS ","
+    "SELECT " HISTORY_COLUMNS
+    ","
     " LAG(r.total_counter) OVER (PARTITION BY r.controller_serial ORDER BY r.id), NULL"
     " FROM reads r WHERE r.tool_serial = ?1 ORDER BY r.id";
 
@@ -80,14 +82,20 @@ HistoryRow RowFrom(const SqliteStatement& s, std::int64_t interval) {
 HistoryCause CauseOf(int code) {
     switch (code) {
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return HistoryCause::Locked;
-        case SQLITE_FULL: return HistoryCause::Full;
+        case SQLITE_LOCKED:
+            return HistoryCause::Locked;
+        case SQLITE_FULL:
+            return HistoryCause::Full;
         case SQLITE_READONLY:
         case SQLITE_PERM:
-        case SQLITE_CANTOPEN: return HistoryCause::ReadOnly;
-        case SQLITE_CORRUPT: return HistoryCause::Damaged;
-        case SQLITE_NOTADB: return HistoryCause::NotADatabase;
-        default: return HistoryCause::Other;
+        case SQLITE_CANTOPEN:
+            return HistoryCause::ReadOnly;
+        case SQLITE_CORRUPT:
+            return HistoryCause::Damaged;
+        case SQLITE_NOTADB:
+            return HistoryCause::NotADatabase;
+        default:
+            return HistoryCause::Other;
     }
 }
 
@@ -122,8 +130,8 @@ HistoryStatus CHistoryStore::VersionRefused(int version) {
                 HistoryCause::NotADatabase};
     }
     return {false,
-            m_options.path + " has schema version " + std::to_string(version) + ", newer than this program's " +
-                std::to_string(kHistorySchemaVersion),
+            m_options.path + " has schema version " + std::to_string(version) +
+                ", newer than this program's " + std::to_string(kHistorySchemaVersion),
             HistoryCause::Newer};
 }
 
@@ -214,11 +222,14 @@ HistoryStatus CHistoryStore::SetAside() {
     const std::string target = m_options.path + ".damaged-" + CompactTime();
     std::error_code ec;
     fs::rename(m_options.path, target, ec);
-    if (ec) return {false, "cannot rename the damaged " + m_options.path + ": " + ec.message(), HistoryCause::Other};
+    if (ec)
+        return {false, "cannot rename the damaged " + m_options.path + ": " + ec.message(),
+                HistoryCause::Other};
     // The damaged file's log and index belong with it, not with the new file.
     for (const char* suffix : {"-wal", "-shm"}) {
         std::error_code ignored;
-        if (fs::exists(m_options.path + suffix, ignored)) fs::rename(m_options.path + suffix, target + suffix, ignored);
+        if (fs::exists(m_options.path + suffix, ignored))
+            fs::rename(m_options.path + suffix, target + suffix, ignored);
     }
     m_setAside = target;
     return {};
@@ -264,8 +275,8 @@ HistoryStatus CHistoryStore::AddServiceVisit(const std::string& toolSerial, cons
     return {};
 }
 
-HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::string>& texts, std::int64_t interval,
-                                   std::vector<HistoryRow>& rows) {
+HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::string>& texts,
+                                   std::int64_t interval, std::vector<HistoryRow>& rows) {
     rows.clear();
     bool exists = true;
     if (HistoryStatus status = OpenForReading(&exists); !status.ok || !exists) return status;
@@ -275,7 +286,8 @@ HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::strin
         // nothing holds it open (Windows renames no open file).
         SqliteStatement s(m_db, sql);
         code = s.PrepareCode();
-        for (std::size_t i = 0; code == SQLITE_OK && i < texts.size(); ++i) s.Bind(static_cast<int>(i + 1), texts[i]);
+        for (std::size_t i = 0; code == SQLITE_OK && i < texts.size(); ++i)
+            s.Bind(static_cast<int>(i + 1), texts[i]);
         while (code == SQLITE_OK && (code = s.Step()) == SQLITE_ROW) {
             rows.push_back(RowFrom(s, interval));
             code = SQLITE_OK;
@@ -298,13 +310,15 @@ HistoryStatus CHistoryStore::ReadFailure(int code) {
     return Failure("cannot read", code);
 }
 
-HistoryStatus CHistoryStore::Fleet(const std::string& since, std::int64_t interval, std::vector<HistoryRow>& rows) {
+HistoryStatus CHistoryStore::Fleet(const std::string& since, std::int64_t interval,
+                                   std::vector<HistoryRow>& rows) {
     return Query(kFleetSql, {since}, interval, rows);
 }
 
-HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::string& since, std::int64_t interval,
-                                  std::vector<HistoryRow>& rows) {
-    if (HistoryStatus status = Query(kToolSql, {toolSerial}, interval, rows); !status.ok || rows.empty()) return status;
+HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::string& since,
+                                  std::int64_t interval, std::vector<HistoryRow>& rows) {
+    if (HistoryStatus status = Query(kToolSql, {toolSerial}, interval, rows); !status.ok || rows.empty())
+        return status;
     // The visits, in the order they take effect, merged into the reads (both ordered) in one pass: each
     // read counts from the last visit of its controller made at or before it.
     int code = SQLITE_OK;

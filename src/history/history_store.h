@@ -24,8 +24,8 @@ struct HistoryStatus {
 };
 
 struct HistoryStoreOptions {
-    std::string path;             // the file; empty: DefaultHistoryPath()
-    int busyTimeoutMs = 2000;     // the longest wait for another connection's write lock
+    std::string path;               // the file; empty: DefaultHistoryPath()
+    int busyTimeoutMs = 2000;       // the longest wait for another connection's write lock
     std::int64_t maxPageCount = 0;  // tests only: a store that is full after this many pages
 };
 
@@ -43,7 +43,8 @@ public:
                                   const std::string& servicedAt, bool* found);
     // The fleet: each tool's last read (tools by tool and controller serial), ordered by serial; only
     // tools last read at or after `since` (empty: all). A missing file is an empty history.
-    HistoryStatus Fleet(const std::string& since, std::int64_t serviceInterval, std::vector<HistoryRow>& rows);
+    HistoryStatus Fleet(const std::string& since, std::int64_t serviceInterval,
+                        std::vector<HistoryRow>& rows);
     // Every read of the tool with this serial at or after `since`, oldest first.
     HistoryStatus Tool(const std::string& toolSerial, const std::string& since, std::int64_t serviceInterval,
                        std::vector<HistoryRow>& rows);
@@ -69,7 +70,7 @@ private:
 
     HistoryStoreOptions m_options;
     SqliteDb m_db;
-    bool m_writable = false;  // the open connection may write
+    bool m_writable = false;                 // the open connection may write
     std::optional<FileIdentity> m_identity;  // the file the writing connection opened
     std::string m_setAside;
 };

@@ -21,7 +21,7 @@
 
 struct HistoryViewRequest {
     HistoryStoreOptions store;
-    bool allTools = true;        // the fleet; otherwise every read of toolSerial
+    bool allTools = true;  // the fleet; otherwise every read of toolSerial
     std::string toolSerial;
     std::int64_t serviceInterval = 0;
     std::function<void()> before;  // runs on the query's thread first (the dialog waits for the writer there)

@@ -53,7 +53,8 @@ void CHistoryWriter::Submit(HistoryRead read) {
 
 bool CHistoryWriter::WaitIdle(int limitMs) {
     std::unique_lock lock(m_mutex);
-    return m_idle.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return m_queue.empty() && !m_writing; });
+    return m_idle.wait_for(lock, std::chrono::milliseconds(limitMs),
+                           [this] { return m_queue.empty() && !m_writing; });
 }
 
 HistoryCause CHistoryWriter::LossCause() const {

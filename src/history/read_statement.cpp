@@ -3,7 +3,8 @@
 const char* const kInsertReadSql =
     "INSERT INTO reads(read_at, tool_model, tool_serial, controller_serial, firmware_version,"
     " cycle_counter, total_counter, position_counts, force_reading, force_factor, force_divisor,"
-    " cycle_flags, device_info, port, speed) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)";
+    " cycle_flags, device_info, port, speed) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
+    "?14, ?15)";
 
 void BindRead(SqliteStatement& s, const HistoryRead& read) {
     s.Bind(1, read.readAt);
@@ -11,8 +12,9 @@ void BindRead(SqliteStatement& s, const HistoryRead& read) {
     s.Bind(3, read.toolSerial);
     s.Bind(4, read.controllerSerial);
     s.Bind(5, read.firmwareVersion);
-    const std::uint32_t numbers[] = {read.cycleCounter, read.totalCounter, read.positionCounts, read.forceReading,
-                                     read.forceFactor,  read.forceDivisor, read.cycleFlags};
+    const std::uint32_t numbers[] = {read.cycleCounter, read.totalCounter, read.positionCounts,
+                                     read.forceReading, read.forceFactor,  read.forceDivisor,
+                                     read.cycleFlags};
     for (int i = 0; i < 7; ++i) s.Bind(6 + i, static_cast<std::int64_t>(numbers[i]));
     s.BindBlob(13, read.deviceInfo);
     s.Bind(14, read.port);

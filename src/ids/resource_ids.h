@@ -6,7 +6,7 @@
 #include "platform/win_types.h"
 
 // ---- Application strings (the string table) ----
-inline constexpr UINT IDS_ABOUTBOX = 101;            // "&About "
+inline constexpr UINT IDS_ABOUTBOX = 101;  // "&About "
 inline constexpr UINT IDS_LINK_NOT_ESTABLISHED = 102;
 inline constexpr UINT IDS_CONNECT = 103;
 inline constexpr UINT IDS_DISCONNECT = 104;
@@ -38,8 +38,8 @@ inline constexpr UINT IDS_RESTART_FOR_SETTINGS = 133;
 inline constexpr UINT IDS_UNKNOWN_DEVICE = 134;
 inline constexpr UINT IDS_RESULT_WORKING_RANGE = 135;
 // The service history (140..179).
-inline constexpr UINT IDS_HISTORY_MENU = 140;          // "History..."
-inline constexpr UINT IDS_HISTORY_COL_DATE = 141;      // the History list's and the CLI text view's columns
+inline constexpr UINT IDS_HISTORY_MENU = 140;      // "History..."
+inline constexpr UINT IDS_HISTORY_COL_DATE = 141;  // the History list's and the CLI text view's columns
 inline constexpr UINT IDS_HISTORY_COL_TOOL_SERIAL = 142;
 inline constexpr UINT IDS_HISTORY_COL_MODEL = 143;
 inline constexpr UINT IDS_HISTORY_COL_CYCLES = 144;
@@ -50,24 +50,25 @@ inline constexpr UINT IDS_HISTORY_COL_FIRMWARE = 148;
 inline constexpr UINT IDS_HISTORY_COL_SINCE_PREVIOUS = 149;
 inline constexpr UINT IDS_HISTORY_COL_SINCE_SERVICE = 150;
 inline constexpr UINT IDS_HISTORY_COL_DUE = 151;
-inline constexpr UINT IDS_HISTORY_DUE = 152;           // the due column's text when a service is due
-inline constexpr UINT IDS_HISTORY_NOT_KEPT = 153;      // a read could not be written to the history
-inline constexpr UINT IDS_HISTORY_OFF = 154;           // the settings value History is "0"
-inline constexpr UINT IDS_HISTORY_EMPTY = 155;         // the view has no reads
-inline constexpr UINT IDS_HISTORY_EXPORT_FILTER = 156; // the Export file dialog's filter
-inline constexpr UINT IDS_HISTORY_NOT_READ = 157;      // the history could not be read
-inline constexpr UINT IDS_HISTORY_SET_ASIDE = 158;     // a damaged file was renamed (%1) and a new one started
-inline constexpr UINT IDS_HISTORY_READING = 159;       // the History dialog reads a view
+inline constexpr UINT IDS_HISTORY_DUE = 152;            // the due column's text when a service is due
+inline constexpr UINT IDS_HISTORY_NOT_KEPT = 153;       // a read could not be written to the history
+inline constexpr UINT IDS_HISTORY_OFF = 154;            // the settings value History is "0"
+inline constexpr UINT IDS_HISTORY_EMPTY = 155;          // the view has no reads
+inline constexpr UINT IDS_HISTORY_EXPORT_FILTER = 156;  // the Export file dialog's filter
+inline constexpr UINT IDS_HISTORY_NOT_READ = 157;       // the history could not be read
+inline constexpr UINT IDS_HISTORY_SET_ASIDE = 158;  // a damaged file was renamed (%1) and a new one started
+inline constexpr UINT IDS_HISTORY_READING = 159;    // the History dialog reads a view
 
 // The main dialog's honest display and the Connection dialog's refused ports.
 inline constexpr UINT IDS_CAPTION_NOT_READ = 160;      // caption suffix before any read
 inline constexpr UINT IDS_CAPTION_EARLIER_READ = 161;  // caption suffix: the values are of the read at %1
 inline constexpr UINT IDS_SAVE_NOT_READ = 162;         // Save's question before any read
-inline constexpr UINT IDS_SAVE_EARLIER_READ = 163;     // Save's question after a failed read (%1: that read's time)
-inline constexpr UINT IDS_PORTS_REFUSED = 164;         // after 126: the ports that are there but would not open
-inline constexpr UINT IDS_PORT_HELD_BY = 165;          // held by %1 (process %2)
+inline constexpr UINT IDS_SAVE_EARLIER_READ =
+    163;                                        // Save's question after a failed read (%1: that read's time)
+inline constexpr UINT IDS_PORTS_REFUSED = 164;  // after 126: the ports that are there but would not open
+inline constexpr UINT IDS_PORT_HELD_BY = 165;   // held by %1 (process %2)
 inline constexpr UINT IDS_PORT_HELD = 166;
-inline constexpr UINT IDS_PORT_DENIED_GROUP = 167;     // permission denied; join the group %1
+inline constexpr UINT IDS_PORT_DENIED_GROUP = 167;  // permission denied; join the group %1
 inline constexpr UINT IDS_PORT_DENIED = 168;
 // Why the history could not be used, in the History dialog.
 inline constexpr UINT IDS_HISTORY_CAUSE_LOCKED = 169;

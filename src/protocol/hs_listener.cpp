@@ -6,8 +6,8 @@
 #include "platform/threads/thread.h"
 #include "protocol/hs_handler.h"
 #include "protocol/hs_protocol.h"
-#include "protocol/protocol_codes.h"
 #include "protocol/interface.h"
+#include "protocol/protocol_codes.h"
 
 namespace {
 constexpr DWORD kFirstBackoffMs = 2;

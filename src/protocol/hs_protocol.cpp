@@ -202,7 +202,8 @@ void CHSProtocol::RunEngine() {
 bool CHSProtocol::WaitForReply(std::uint64_t replyFrom) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_nTimeout);
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         const DWORD waitMs = static_cast<DWORD>(std::max<std::int64_t>(left.count(), 0));
         if (!m_bufReceived.WaitFilledUnless(m_bEngineStop, waitMs)) return false;
         if (m_bufReceived.m_nTag >= replyFrom) return true;
@@ -226,7 +227,8 @@ void CHSProtocol::RunKeepAlive() {
         if (status == kCancelled) break;
         EndExchange();
         // Only a missing reply means the link is lost; a shutdown in progress is not a lost link.
-        if (status == STATUS_NO_REPLY && !m_bKeepAliveStop.load() && PostToMainWindow(WM_LINK_LOST, 0, 0)) break;
+        if (status == STATUS_NO_REPLY && !m_bKeepAliveStop.load() && PostToMainWindow(WM_LINK_LOST, 0, 0))
+            break;
 
         DWORD interval = 0;
         {

@@ -71,7 +71,8 @@ protected:
     int Exchange(BYTE code, Decode&& decode) {
         int status = BeginExchange(code, m_bCallersCancel);
         if (status == kCancelled) return STATUS_NO_REPLY;  // no engine thread to answer
-        if (status == STATUS_OK) status = decode(static_cast<const BYTE*>(m_bufReply.m_pData.get()), m_bufReply.m_nLength);
+        if (status == STATUS_OK)
+            status = decode(static_cast<const BYTE*>(m_bufReply.m_pData.get()), m_bufReply.m_nLength);
         EndExchange();
         return status;
     }
@@ -89,11 +90,11 @@ protected:
     // sync byte in this count; before writing a request the engine takes this count plus the bytes that
     // wait unread on the link, and a frame tagged below that began before the request and is not its reply.
     std::atomic<std::uint64_t> m_nBytesReceived{0};
-    const DWORD m_nTimeout;              // reply time-out, milliseconds
-    CHSHandler* m_pHandlers[8] = {};     // notification handlers, not owned; fixed before the workers start
-    DWORD m_nKeepAliveInterval = 0;      // guarded by m_csKeepAlive
+    const DWORD m_nTimeout;           // reply time-out, milliseconds
+    CHSHandler* m_pHandlers[8] = {};  // notification handlers, not owned; fixed before the workers start
+    DWORD m_nKeepAliveInterval = 0;   // guarded by m_csKeepAlive
     CriticalSection m_csKeepAlive;
-    ManualResetEvent m_evKeepAlive;      // set by StartKeepAlive or Shutdown, never reset
+    ManualResetEvent m_evKeepAlive;  // set by StartKeepAlive or Shutdown, never reset
     std::atomic<bool> m_bKeepAliveRunning{false};
     std::atomic<bool> m_bKeepAliveStop{false};
     FinishedFlag m_bKeepAliveFinished;

@@ -12,7 +12,8 @@ DWORD Read16(const BYTE* p) { return static_cast<DWORD>(p[0]) | (static_cast<DWO
 DWORD Read32(const BYTE* p) { return Read16(p) | (Read16(p + 2) << 16); }
 }  // namespace
 
-CHSProtocolApp::CHSProtocolApp(CInterface* link, DWORD timeoutMs) : CHSProtocol(link, timeoutMs, DeferStart{}) {
+CHSProtocolApp::CHSProtocolApp(CInterface* link, DWORD timeoutMs)
+    : CHSProtocol(link, timeoutMs, DeferStart{}) {
     StartWorkers();
 }
 
@@ -68,7 +69,8 @@ int CHSProtocolApp::GetText(BYTE code, char16_t* buffer, int capacity) {
         char16_t wide[MAX_FRAME_BODY] = {};
         // Bytes the code page leaves undefined are kept (code_page.h); only an unknown code page gives an
         // empty text.
-        const int units = bytes == 0 ? 0 : MultiByteToWideChar(CP_THREAD_ACP, 0, text, bytes, wide, MAX_FRAME_BODY);
+        const int units =
+            bytes == 0 ? 0 : MultiByteToWideChar(CP_THREAD_ACP, 0, text, bytes, wide, MAX_FRAME_BODY);
         int kept = std::min(units, capacity - 1);
         // A cut between the two halves of a surrogate pair (a character beyond U+FFFF, possible in a
         // multi-byte code page) would leave an invalid text: the whole character goes then.

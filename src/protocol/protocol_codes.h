@@ -4,19 +4,19 @@
 #include "platform/win_types.h"
 
 // Frame layout: sync, type, length N, N payload bytes, checksum (XOR of type, length and payload).
-inline constexpr BYTE SYNC_BYTE = 0x55;          // 'U'
-inline constexpr BYTE NOTIFICATION_TYPE = 0x57;  // 'W'
-inline constexpr int MAX_PAYLOAD = 127;          // a length byte of 0x80 or more is not a frame
+inline constexpr BYTE SYNC_BYTE = 0x55;                 // 'U'
+inline constexpr BYTE NOTIFICATION_TYPE = 0x57;         // 'W'
+inline constexpr int MAX_PAYLOAD = 127;                 // a length byte of 0x80 or more is not a frame
 inline constexpr int MAX_FRAME_BODY = MAX_PAYLOAD + 3;  // type, length, payload, checksum
-inline constexpr int CHANNEL_MASK = 0x3F;        // notification channel: low six bits of payload byte 0
+inline constexpr int CHANNEL_MASK = 0x3F;  // notification channel: low six bits of payload byte 0
 
 // Status bytes. 'Z' is success; 0xA5 to 0xB1 are failures, from the tool or made by the engine.
-inline constexpr BYTE STATUS_OK = 0x5A;             // 'Z'
+inline constexpr BYTE STATUS_OK = 0x5A;  // 'Z'
 inline constexpr BYTE STATUS_FAILURE_FIRST = 0xA5;
 inline constexpr BYTE STATUS_FAILURE_LAST = 0xB1;
-inline constexpr BYTE STATUS_REFUSED = 0xA5;        // code not accepted by IsCommand; nothing sent
-inline constexpr BYTE STATUS_BAD_REPLY = 0xA6;      // checksum wrong, or payload too short for its layout
-inline constexpr BYTE STATUS_NO_REPLY = 0xAA;       // no reply within the engine's time-out
+inline constexpr BYTE STATUS_REFUSED = 0xA5;    // code not accepted by IsCommand; nothing sent
+inline constexpr BYTE STATUS_BAD_REPLY = 0xA6;  // checksum wrong, or payload too short for its layout
+inline constexpr BYTE STATUS_NO_REPLY = 0xAA;   // no reply within the engine's time-out
 
 // Command codes the system sends.
 inline constexpr BYTE CMD_ATTACH = 'A';

@@ -40,10 +40,14 @@ double ForceKn(DWORD forceReading, DWORD forceFactor, DWORD forceDivisor) {
 
 UINT ResultStringId(DWORD cycleFlags) {
     switch (cycleFlags & 3u) {
-        case 0: return IDS_RESULT_SUCCESS;
-        case 1: return IDS_RESULT_BREAKUP;
-        case 2: return IDS_RESULT_BARRIER;
-        default: return IDS_RESULT_WORKING_RANGE;
+        case 0:
+            return IDS_RESULT_SUCCESS;
+        case 1:
+            return IDS_RESULT_BREAKUP;
+        case 2:
+            return IDS_RESULT_BARRIER;
+        default:
+            return IDS_RESULT_WORKING_RANGE;
     }
 }
 

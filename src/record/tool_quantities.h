@@ -1,8 +1,8 @@
 #pragma once
 // The quantities derived from ToolRecord that the main dialog and the report share, with the
 // dialog's and the report's own roundings of the stop position. Pure functions; any thread.
-#include "record/tool_record.h"
 #include "ids/resource_ids.h"
+#include "record/tool_record.h"
 
 // Millimetres per count of the stop-position reading, before the quarter scale.
 inline constexpr double kCountsToMm = 0.04343629343629343;

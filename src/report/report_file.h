@@ -2,8 +2,8 @@
 // The report written into a file: the two layouts through CUTF16File::WriteText, and the Save step that
 // the GUI's Save and quarvel-cli's --report share. Called on one thread at a time (the UI thread, or
 // the CLI's main thread); the file object is local to each call.
-#include "record/tool_record.h"
 #include "platform/win_types.h"
+#include "record/tool_record.h"
 
 class CUTF16File;
 class CFileException;

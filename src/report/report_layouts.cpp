@@ -1,9 +1,9 @@
 #include "report/report_layouts.h"
 
-#include "record/tool_quantities.h"
 #include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/spreadsheet_guard.h"
+#include "record/tool_quantities.h"
 #include "report/report_format.h"
 
 namespace {
@@ -17,24 +17,40 @@ struct ValueSource {
     const ToolRecord& r;
     CString Text(int item) const {
         switch (item) {
-            case 0: return TextOf(r.ToolModel);
-            case 1: return TextOf(r.ToolSerial);
-            case 2: return TextOf(r.FirmwareVersion);
-            case 3: return TextOf(r.ControllerSerial);
-            case 4: return FormatUnsigned(r.CycleCounter);
-            case 5: return FormatUnsigned(r.TotalCounter);
-            case 6: return FormatFixed6(ReportStopPositionMm(r.PositionCounts));
-            case 7: return FormatFixed6(ForceKn(r));
-            case 8: return LoadStringW(ResultStringId(r.CycleFlags));
-            default: return LoadStringW(DirectionStringId(r.CycleFlags));
+            case 0:
+                return TextOf(r.ToolModel);
+            case 1:
+                return TextOf(r.ToolSerial);
+            case 2:
+                return TextOf(r.FirmwareVersion);
+            case 3:
+                return TextOf(r.ControllerSerial);
+            case 4:
+                return FormatUnsigned(r.CycleCounter);
+            case 5:
+                return FormatUnsigned(r.TotalCounter);
+            case 6:
+                return FormatFixed6(ReportStopPositionMm(r.PositionCounts));
+            case 7:
+                return FormatFixed6(ForceKn(r));
+            case 8:
+                return LoadStringW(ResultStringId(r.CycleFlags));
+            default:
+                return LoadStringW(DirectionStringId(r.CycleFlags));
         }
     }
 };
 
 // Label ids of the ten items, in the order both layouts write them.
-constexpr UINT kLabels[10] = {IDS_REPORT_TOOL,           IDS_REPORT_TOOL_SERIAL,    IDS_REPORT_FIRMWARE,
-                              IDS_REPORT_CONTROLLER_SERIAL, IDS_REPORT_CYCLE_COUNTER, IDS_REPORT_TOTAL_COUNTER,
-                              IDS_REPORT_STOP_POSITION,  IDS_REPORT_LAST_FORCE,     IDS_REPORT_STOP_CONDITIONS,
+constexpr UINT kLabels[10] = {IDS_REPORT_TOOL,
+                              IDS_REPORT_TOOL_SERIAL,
+                              IDS_REPORT_FIRMWARE,
+                              IDS_REPORT_CONTROLLER_SERIAL,
+                              IDS_REPORT_CYCLE_COUNTER,
+                              IDS_REPORT_TOTAL_COUNTER,
+                              IDS_REPORT_STOP_POSITION,
+                              IDS_REPORT_LAST_FORCE,
+                              IDS_REPORT_STOP_CONDITIONS,
                               IDS_REPORT_DIRECTION};
 
 void Emit(const ReportSink& sink, const CString& piece) { sink(piece.c_str()); }

@@ -4,8 +4,8 @@
 // just before their item. Called on one thread at a time (the UI thread, or the CLI's main thread).
 #include <functional>
 
-#include "record/tool_record.h"
 #include "platform/win_types.h"
+#include "record/tool_record.h"
 
 using ReportSink = std::function<void(const char16_t* piece)>;
 

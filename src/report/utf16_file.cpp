@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/text/code_page.h"
 #include "platform/resources/resource_module.h"
+#include "platform/text/code_page.h"
 
 namespace {
 constexpr UINT kReadChunkBytes = 4096;

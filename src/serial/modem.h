@@ -1,10 +1,10 @@
 #pragma once
 // CModem: the serial-port implementation of the byte link. Open maps the COM number to a device through the
-// port table, opens it exclusively and configures it (asking the driver for low latency, put back at Close); Read waits on the device with a total time-out of
-// n x 1 ms + T that CancelRead can end; Write hands the bytes on without waiting.
-// Threads: as CInterface (one reader, one writer, CancelRead from the tearing-down thread); Open, SetMode,
-// Close and destruction on the owner's thread while nobody else uses the object. Owned by the probe until
-// the connection dialog hands it over, then by the application's Port.
+// port table, opens it exclusively and configures it (asking the driver for low latency, put back at Close);
+// Read waits on the device with a total time-out of n x 1 ms + T that CancelRead can end; Write hands the
+// bytes on without waiting. Threads: as CInterface (one reader, one writer, CancelRead from the tearing-down
+// thread); Open, SetMode, Close and destruction on the owner's thread while nobody else uses the object.
+// Owned by the probe until the connection dialog hands it over, then by the application's Port.
 #include <cstdint>
 #include <memory>
 #include <string>

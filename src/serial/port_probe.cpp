@@ -12,7 +12,8 @@ void NoteRefusal(const CModem& modem, int port, ProbeResult& result) {
     PortRefusal refusal;
     refusal.nPort = port;
     refusal.strPath = modem.GetDevicePath();
-    refusal.eReason = error == ERROR_ACCESS_DENIED ? PortRefusal::Reason::AccessDenied : PortRefusal::Reason::Busy;
+    refusal.eReason =
+        error == ERROR_ACCESS_DENIED ? PortRefusal::Reason::AccessDenied : PortRefusal::Reason::Busy;
     if (refusal.eReason == PortRefusal::Reason::AccessDenied) refusal.strGroup = node.strGroup;
     if (refusal.eReason == PortRefusal::Reason::Busy) refusal.holder = FindPortHolder(refusal.strPath);
     result.refused.push_back(std::move(refusal));
@@ -42,7 +43,8 @@ ProbeResult ProbePorts(DWORD readTimeoutMs, const SerialDeviceFactory& factory) 
 std::string DescribeRefusal(const PortRefusal& refusal) {
     std::string text = "COM" + std::to_string(refusal.nPort) + " (" + refusal.strPath + "): ";
     if (refusal.eReason == PortRefusal::Reason::Busy) {
-        return text + "busy: " + (refusal.holder ? DescribePortHolder(*refusal.holder) : "in use by another program");
+        return text + "busy: " +
+               (refusal.holder ? DescribePortHolder(*refusal.holder) : "in use by another program");
     }
     text += "permission denied";
     if (!refusal.strGroup.empty()) text += "; join the group " + refusal.strGroup;

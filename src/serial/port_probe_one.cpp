@@ -4,7 +4,8 @@
 #include "platform/serial/port_table.h"
 #include "serial/port_probe.h"
 
-std::unique_ptr<CModem> ProbeOnePort(int port, DWORD readTimeoutMs, const SerialDeviceFactory& factory, DWORD* openError) {
+std::unique_ptr<CModem> ProbeOnePort(int port, DWORD readTimeoutMs, const SerialDeviceFactory& factory,
+                                     DWORD* openError) {
     if (FindPortHolder(PortTable::FromEnvironment().PathFor(port))) {
         *openError = ERROR_SHARING_VIOLATION;
         return nullptr;

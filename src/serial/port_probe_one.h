@@ -8,4 +8,5 @@
 
 // The open port at 9600 bits per second, or null with the reason in *openError (a Windows-style code:
 // ERROR_SHARING_VIOLATION for a device held elsewhere).
-std::unique_ptr<CModem> ProbeOnePort(int port, DWORD readTimeoutMs, const SerialDeviceFactory& factory, DWORD* openError);
+std::unique_ptr<CModem> ProbeOnePort(int port, DWORD readTimeoutMs, const SerialDeviceFactory& factory,
+                                     DWORD* openError);

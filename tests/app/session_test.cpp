@@ -22,7 +22,9 @@ public:
     DWORD replyTimeoutMs = DEFAULT_REPLY_TIMEOUT_MS;
 
 protected:
-    CHSProtocolApp* CreateEngine(CInterface* port) override { return new CHSProtocolApp(port, replyTimeoutMs); }
+    CHSProtocolApp* CreateEngine(CInterface* port) override {
+        return new CHSProtocolApp(port, replyTimeoutMs);
+    }
 };
 
 // A link that notes, as it is destroyed, whether the session's engine was already gone.
@@ -52,7 +54,8 @@ protected:
         const int before = W().Count(WM_SESSION_STATUS);
         EXPECT_EQ(app.StartSession(), CQuarvelSession::StartOutcome::Started);
         EXPECT_TRUE(W().WaitFor(WM_SESSION_STATUS, before + 1, kWaitMs));
-        RunWithin(kWaitMs, [&] { app.ReleaseLink(); }, "release after the session");
+        RunWithin(
+            kWaitMs, [&] { app.ReleaseLink(); }, "release after the session");
         // The thread has ended: any second status would be there by now.
         EXPECT_EQ(W().Count(WM_SESSION_STATUS), before + 1);
         const WPARAM code = W().Messages().back().wParam;
@@ -77,7 +80,7 @@ protected:
     }
 
     std::unique_ptr<RecordingWindow> windowPtr = std::make_unique<RecordingWindow>();
-    
+
     TestSession app;
     ScriptedLink* link = nullptr;
 };
@@ -108,7 +111,9 @@ TEST_F(SessionTest, ReadsTheToolInOrderAndFillsTheRecord) {
 }
 
 TEST_F(SessionTest, OtherModelsAreUnknownAndNotAttached) {
-    const Bytes refused[] = {{'r', 'k', '-', '9', 0}, {'R', 'K', '-', '9', ' ', 0}, {'R', 'K', '-', '9', 'X', 0},
+    const Bytes refused[] = {{'r', 'k', '-', '9', 0},
+                             {'R', 'K', '-', '9', ' ', 0},
+                             {'R', 'K', '-', '9', 'X', 0},
                              {'R', 'K', '-', '9', 'R', 'K', '-', '9'}};  // no NUL in the model bytes
     for (const Bytes& model : refused) {
         SessionToolProfile p;
@@ -120,7 +125,8 @@ TEST_F(SessionTest, OtherModelsAreUnknownAndNotAttached) {
         EXPECT_EQ(r.DeviceInfo[4], model[4]);  // the received data is kept
         EXPECT_EQ(r.DeviceInfo[14], 0x20);
         EXPECT_EQ(r.CycleCounter, 0u);
-        EXPECT_EQ(app.HandleSessionStatus(SESSION_UNKNOWN_DEVICE), CQuarvelSession::StatusReaction::ShowUnknown);
+        EXPECT_EQ(app.HandleSessionStatus(SESSION_UNKNOWN_DEVICE),
+                  CQuarvelSession::StatusReaction::ShowUnknown);
         EXPECT_FALSE(app.Connected);
         RunWithin(kWaitMs, [&] { app.ReleaseLink(); });
         // Each case starts again from one status.

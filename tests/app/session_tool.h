@@ -46,4 +46,6 @@ inline void ScriptTool(ScriptedLink& link, const SessionToolProfile& p) {
 }
 
 // A failure status from the tool for one command.
-inline void FailCommand(ScriptedLink& link, BYTE code, BYTE status = 0xA7) { link.SetReply(code, MakeFrame(status)); }
+inline void FailCommand(ScriptedLink& link, BYTE code, BYTE status = 0xA7) {
+    link.SetReply(code, MakeFrame(status));
+}

@@ -1,6 +1,4 @@
 // Loading and saving the language, port and speed through the per-user key.
-#include "app/settings/settings_store.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,12 +6,13 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "platform/settings/key_store.h"
+#include "app/settings/settings_store.h"
 #include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
+#include "platform/settings/key_store.h"
 #include "support/source_path.h"
-#include "support/temp_config_home.h"
 #include "support/stored_settings.h"
+#include "support/temp_config_home.h"
 
 namespace {
 class Settings : public ::testing::Test {
@@ -23,13 +22,14 @@ protected:
     // Creates the key with the given REG_SZ values, in order.
     void MakeKey(const std::vector<std::pair<std::string, std::string>>& values) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         for (const auto& [name, text] : values)
-            ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                     static_cast<DWORD>(text.size() + 1)),
-                      ERROR_SUCCESS);
+            ASSERT_EQ(
+                RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                               static_cast<DWORD>(text.size() + 1)),
+                ERROR_SUCCESS);
         RegCloseKey(key);
     }
 
@@ -55,9 +55,19 @@ protected:
 
 TEST(SettingsNumber, ReadsLikeTheCLibraryWithoutOverflow) {
     const std::pair<const char*, int> cases[] = {
-        {"", 0},         {"abc", 0},      {"12", 12},        {"  12x", 12},       {"\t\n 5", 5},
-        {"-3", -3},      {"+7", 7},       {"- 5", 0},        {"--5", 0},          {"0012", 12},
-        {"2147483647", INT_MAX},          {"99999999999999999999", INT_MAX},      {"-2147483648", INT_MIN},
+        {"", 0},
+        {"abc", 0},
+        {"12", 12},
+        {"  12x", 12},
+        {"\t\n 5", 5},
+        {"-3", -3},
+        {"+7", 7},
+        {"- 5", 0},
+        {"--5", 0},
+        {"0012", 12},
+        {"2147483647", INT_MAX},
+        {"99999999999999999999", INT_MAX},
+        {"-2147483648", INT_MIN},
         {"-99999999999999999999", INT_MIN},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(ReadSettingsNumber(text), expected) << text;
@@ -140,8 +150,8 @@ TEST_F(Settings, APackThatDoesNotLoadLeavesEnglish) {
         module["dialogs"].erase("102");
         std::ofstream(incomplete) << module.dump();
     }
-    for (const std::string& file : {broken, incomplete, home.Path() + "/missing.json", std::string("/bin/sh"),
-                                    home.Path()}) {
+    for (const std::string& file :
+         {broken, incomplete, home.Path() + "/missing.json", std::string("/bin/sh"), home.Path()}) {
         MakeKey({{"Language", "1"}, {"Language1", file}});
         LoadLanguage(app);
         EXPECT_EQ(app.Language, 1);
@@ -157,7 +167,8 @@ TEST_F(Settings, PortValuesOutsideTheRangeAreIgnored) {
         EXPECT_EQ(fresh.PortNumber, -1) << text;
         EXPECT_EQ(fresh.SpeedIndex, 2) << text;
     }
-    const std::pair<const char*, int> accepted[] = {{"XYZ12", 12}, {"COM256", 256}, {"COM1", 1}, {"com 9z", 9}};
+    const std::pair<const char*, int> accepted[] = {
+        {"XYZ12", 12}, {"COM256", 256}, {"COM1", 1}, {"com 9z", 9}};
     for (const auto& [text, port] : accepted) {
         MakeKey({{"COM", text}});
         CQuarvelAppCore fresh;
@@ -205,13 +216,15 @@ TEST_F(Settings, SavingKeepsEveryLineOfAHandEditedKey) {
     MakeKey({});
     // As an installer on another system or an editor leaves it: CR LF, a comment, no final line feed.
     const std::string edited =
-        "# Quarvel settings\r\n# my own note\r\nsz:Language1=C:\\Quarvel\\fr.json\r\nsz:Language2=/opt/q=2/it.json\r\n"
+        "# Quarvel settings\r\n# my own "
+        "note\r\nsz:Language1=C:\\Quarvel\\fr.json\r\nsz:Language2=/opt/q=2/it.json\r\n"
         "sz:COM=COM2\r\nsz:Language3=/opt/bg.json";
     std::ofstream(home.Path() + "/kordane/quarvel.reg", std::ios::binary | std::ios::trunc) << edited;
     app.SpeedIndex = 5;
     ASSERT_EQ(SavePortSettings(7, app), 0);
     EXPECT_EQ(KeyFileText(),
-              "# Quarvel settings\n# my own note\nsz:Language1=C:\\Quarvel\\fr.json\nsz:Language2=/opt/q=2/it.json\n"
+              "# Quarvel settings\n# my own "
+              "note\nsz:Language1=C:\\Quarvel\\fr.json\nsz:Language2=/opt/q=2/it.json\n"
               "sz:COM=COM7\nsz:Language3=/opt/bg.json\nsz:SPEED=5\n");
     EXPECT_EQ(Stored("Language1"), std::string("C:\\Quarvel\\fr.json\0", 19));
     EXPECT_EQ(Stored("Language2"), std::string("/opt/q=2/it.json\0", 17));

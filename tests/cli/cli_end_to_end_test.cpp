@@ -1,28 +1,25 @@
 // quarvel-cli as a program, over a pseudo-terminal, against the rk9-sim program: what it prints, its
 // exit codes, the report file, the trace and the watch's endings. Every test has its own settings
 // directory (XDG_CONFIG_HOME) and port table (QUARVEL_PORTS naming the simulator's pty).
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <unistd.h>
 #include <sys/stat.h>
-
-#include <cstdlib>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
-
 #include <nlohmann/json.hpp>
 
 #include "../report/report_fixtures.h"
 #include "cli_doctor.h"
-#include "platform/text/utf8.h"
 #include "platform/serial/uucp_lock.h"
+#include "platform/text/utf8.h"
 #include "report/report_file.h"
 #include "support/sim_process.h"
 #include "support/source_path.h"
@@ -146,8 +143,8 @@ TEST_F(CliEndToEnd, AStrayReplyIsNeverTakenForTheNextAnswer) {
 TEST_F(CliEndToEnd, ReadUsesTheSavedPortAndLanguageAndNeverWritesSettings) {
     StartSim({"--com", "7"});
     ports = "7=" + sim.DevicePath();
-    const std::string settings = "sz:Language=1\nsz:Language1=" + SourcePath("resources/lang/fr.json") +
-                                 "\nsz:COM=COM7\nsz:SPEED=3\n";
+    const std::string settings =
+        "sz:Language=1\nsz:Language1=" + SourcePath("resources/lang/fr.json") + "\nsz:COM=COM7\nsz:SPEED=3\n";
     WriteSettings(settings);
     const CliResult r = Run({"read", "--format", "csv"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -190,7 +187,8 @@ TEST_F(CliEndToEnd, NoPortExitsThree) {
     EXPECT_EQ(r.exitCode, 3);
     r = Run({"read", "--port", "1"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find("COM1 (/nonexistent/quarvel-no-such-port) would not open"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("COM1 (/nonexistent/quarvel-no-such-port) would not open"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(CliEndToEnd, PortsListsTheSimulator) {
@@ -248,7 +246,8 @@ TEST_F(CliEndToEnd, SignalsEndAReadBlockedOnASilentTool) {
         if (signals.size() == 1) {
             EXPECT_EQ(r.exitCode, 128 + SIGTERM) << r.err;
         } else {
-            EXPECT_TRUE(r.exitCode == 128 + SIGINT || r.exitCode == 128 + SIGTERM) << r.exitCode << "\n" << r.err;
+            EXPECT_TRUE(r.exitCode == 128 + SIGINT || r.exitCode == 128 + SIGTERM) << r.exitCode << "\n"
+                                                                                   << r.err;
         }
         EXPECT_EQ(r.err.find("Link with the tool"), std::string::npos) << r.err;  // a stop is no failed read
         EXPECT_FALSE(fs::exists(lock)) << "the end left the port's lock file";
@@ -284,7 +283,8 @@ TEST_F(CliEndToEnd, WatchEndsWithFourWhenTheLineHangsUp) {
 
 TEST_F(CliEndToEnd, WatchStopsCleanlyOnSigintAndSigtermAndRemovesItsLockFile) {
     StartSim();
-    const std::string lock = std::string(std::getenv("QUARVEL_LOCK_DIR")) + "/" + UucpLockName(sim.DevicePath());
+    const std::string lock =
+        std::string(std::getenv("QUARVEL_LOCK_DIR")) + "/" + UucpLockName(sim.DevicePath());
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
         Launch({"watch"});
@@ -301,11 +301,14 @@ TEST_F(CliEndToEnd, WatchStopsCleanlyOnSigintAndSigtermAndRemovesItsLockFile) {
 TEST_F(CliEndToEnd, WatchReconnectReadsToolAfterToolOnOnePortAndStopsPromptlyOnSigint) {
     // The first tool answers a session and two keep-alives, the line falls silent while the cable moves,
     // then another tool answers on the same pseudo-terminal.
-    StartSim({"--next-tool", R"({"tool_serial": "T-900", "cycle_counter": 7})", "--next-tool-silence-ms", "1500"});
+    StartSim(
+        {"--next-tool", R"({"tool_serial": "T-900", "cycle_counter": 7})", "--next-tool-silence-ms", "1500"});
     const fs::path dir = fs::path(home.Path()) / "reports";
     fs::create_directories(dir);
-    Launch({"watch", "--reconnect", "--reply-timeout", "300", "--format", "json", "--report-dir", dir.string()});
-    const std::string second = R"({"tool_model":"RK-9 Crimp 6mm2","tool_serial":"T-900","firmware_version":"1.04")";
+    Launch(
+        {"watch", "--reconnect", "--reply-timeout", "300", "--format", "json", "--report-dir", dir.string()});
+    const std::string second =
+        R"({"tool_model":"RK-9 Crimp 6mm2","tool_serial":"T-900","firmware_version":"1.04")";
     ASSERT_TRUE(cli().WaitForLine(second, kRunMs, nullptr)) << cli().Out() << cli().Err();
     cli().Signal(SIGINT);
     int exitCode = -1;
@@ -367,8 +370,8 @@ TEST_F(CliEndToEnd, AWatchWhoseReaderWentAwayEndsPromptly) {
 // A stop while a slow but valid tool answers cuts the session short: the stop never waits out the
 // replies, and watch --reconnect still ends with 0 as promised.
 TEST_F(CliEndToEnd, AStopDuringASlowReadEndsAtOnceAndCleanly) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"watch", "--reconnect", "--trace"}, std::vector<std::string>{"read", "--trace"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"watch", "--reconnect", "--trace"},
+                                                 std::vector<std::string>{"read", "--trace"}}) {
         SCOPED_TRACE(args[0]);
         sim.Stop();
         StartSim({"--reply-delay-ms", "900"});  // a new tool: the last one still owes a delayed reply
@@ -409,13 +412,15 @@ TEST_F(CliEndToEnd, AReportThatDoesNotFitIsRemoved) {
     StartSim();
     const fs::path disk = fs::path(home.Path()) / "disk";
     fs::create_directories(disk);
-    const std::string fill = "unshare -m sh -c 'mount -t tmpfs -o size=8k tmpfs \"$1\" && "
-                             "head -c 8192 /dev/zero > \"$1/fill\"; "
-                             "\"$2\" read --report \"$1/r.txt\" > /dev/null; rc=$?; ls -A \"$1\"; exit $rc' sh " +
-                             disk.string() + " \"$0\"; exit $?";
+    const std::string fill =
+        "unshare -m sh -c 'mount -t tmpfs -o size=8k tmpfs \"$1\" && "
+        "head -c 8192 /dev/zero > \"$1/fill\"; "
+        "\"$2\" read --report \"$1/r.txt\" > /dev/null; rc=$?; ls -A \"$1\"; exit $rc' sh " +
+        disk.string() + " \"$0\"; exit $?";
     const CliResult r = RunInShell("> /dev/null; " + fill, {"--version"});
     EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_NE(r.err.find("Disk full while accessing " + (disk / "r.txt").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Disk full while accessing " + (disk / "r.txt").string()), std::string::npos)
+        << r.err;
     EXPECT_EQ(r.out, "fill\n");  // no r.txt
 }
 
@@ -441,10 +446,11 @@ void MakeFakeSysfs(const fs::path& root) {
     fs::create_directories(acm / "1-2:1.0");
     fs::create_symlink("../../../../../bus/usb/drivers/cdc_acm", acm / "1-2:1.0/driver");
     fs::create_directories(root / "devices/platform/serial8250");
-    const std::pair<const char*, const char*> ttys[] = {{"ttyUSB97", "../../../devices/pci0/usb1/1-1/1-1:1.0/ttyUSB97"},
-                                                        {"ttyACM98", "../../../devices/pci0/usb1/1-2/1-2:1.0"},
-                                                        {"ttyS9998", "../../../devices/platform/serial8250"},
-                                                        {"ttyS9999", "../../../devices/platform/serial8250"}};
+    const std::pair<const char*, const char*> ttys[] = {
+        {"ttyUSB97", "../../../devices/pci0/usb1/1-1/1-1:1.0/ttyUSB97"},
+        {"ttyACM98", "../../../devices/pci0/usb1/1-2/1-2:1.0"},
+        {"ttyS9998", "../../../devices/platform/serial8250"},
+        {"ttyS9999", "../../../devices/platform/serial8250"}};
     for (const auto& [name, device] : ttys) {
         fs::create_directories(root / "class/tty" / name);
         fs::create_symlink(device, root / "class/tty" / name / "device");
@@ -460,7 +466,8 @@ public:
     BarePty() {
         m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         char name[128] = {};
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0 && ptsname_r(m_master, name, sizeof name) == 0) {
+        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0 &&
+            ptsname_r(m_master, name, sizeof name) == 0) {
             m_path = name;
         }
     }
@@ -479,7 +486,8 @@ TEST_F(CliEndToEnd, DoctorReadsEveryFieldFromSysfsAndTheSystemChecks) {
     const fs::path root = fs::path(home.Path()) / "fake";
     MakeFakeSysfs(root / "sys");
     WriteFile(root / "proc/77/comm", "ModemManager\n");
-    extraEnv = {{"QUARVEL_SYSFS_ROOT", (root / "sys").string()}, {"QUARVEL_PROC_ROOT", (root / "proc").string()}};
+    extraEnv = {{"QUARVEL_SYSFS_ROOT", (root / "sys").string()},
+                {"QUARVEL_PROC_ROOT", (root / "proc").string()}};
     ports = "40=/dev/ttyUSB97";
     const CliResult r = Run({"doctor", "--format", "json"});
     EXPECT_EQ(r.exitCode, 3) << r.err;  // nothing here would open
@@ -530,7 +538,8 @@ TEST_F(CliEndToEnd, DoctorCountsOnlyPortsWithACOMNumber) {
     EXPECT_NE(std::find_if(advice.begin(), advice.end(),
                            [](const std::string& a) {
                                return a.find("/dev/ttyS0 has no COM number") == 0 &&
-                                      a.find("QUARVEL_PORTS=1=/dev/ttyUSB7,2=/dev/ttyS0") != std::string::npos;
+                                      a.find("QUARVEL_PORTS=1=/dev/ttyUSB7,2=/dev/ttyS0") !=
+                                          std::string::npos;
                            }),
               advice.end());
 
@@ -559,7 +568,9 @@ TEST_F(CliEndToEnd, DoctorNamesTheProgramThatHoldsAPort) {
 
     SpawnedProgram opener;  // a plain open, with no lock of its own
     std::string error;
-    ASSERT_TRUE(opener.Start({"/bin/sh", "-c", "exec 3<>\"$0\"; echo ready; exec sleep 60", pty.Path()}, {}, &error)) << error;
+    ASSERT_TRUE(
+        opener.Start({"/bin/sh", "-c", "exec 3<>\"$0\"; echo ready; exec sleep 60", pty.Path()}, {}, &error))
+        << error;
     ASSERT_TRUE(opener.WaitForLine("ready", kRunMs, nullptr));
     r = Run({"doctor", "--format", "json"});
     EXPECT_EQ(r.exitCode, 3) << r.out;
@@ -568,7 +579,9 @@ TEST_F(CliEndToEnd, DoctorNamesTheProgramThatHoldsAPort) {
     EXPECT_EQ(j["ports"][0]["holder"]["program"], "sleep");
     EXPECT_EQ(j["ports"][0]["holder"]["pid"], opener.Pid());
     r = Run({"doctor"});
-    EXPECT_NE(r.out.find("held by:       sleep (pid " + std::to_string(opener.Pid()) + ")"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("held by:       sleep (pid " + std::to_string(opener.Pid()) + ")"),
+              std::string::npos)
+        << r.out;
 }
 
 // Each read is a simulated tool of its own (its serials and counters as rk9-sim options).
@@ -588,8 +601,8 @@ public:
 // the CSV as Python's csv module reads it.
 TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
     WriteSettings("sz:ServiceInterval=3000\n");
-    const std::vector<std::string> a = {"--tool-serial", "T-417", "--controller-serial", "C-981",
-                                        "--tool-model", "RK-9 \"6,0\""};
+    const std::vector<std::string> a = {"--tool-serial", "T-417",        "--controller-serial",
+                                        "C-981",         "--tool-model", "RK-9 \"6,0\""};
     const std::vector<std::string> b = {"--tool-serial", "T-520", "--controller-serial", "C-990"};
     auto with = [](std::vector<std::string> args, const char* total) {
         args.insert(args.end(), {"--total-counter", total});
@@ -617,8 +630,9 @@ TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
     EXPECT_EQ(fleet[1]["cycles_since_service"], 15500);  // never serviced: since new
     EXPECT_EQ(fleet[1]["service_due"], true);
     EXPECT_EQ(fleet[1]["port"].get<std::string>().rfind("/dev/pts/", 0), 0u) << fleet[1]["port"];
-    for (const char* field : {"read_at", "tool_model", "controller_serial", "firmware_version", "cycle_counter",
-                              "stop_position_mm", "force_kn", "result", "direction", "device_info", "keep_alive"})
+    for (const char* field :
+         {"read_at", "tool_model", "controller_serial", "firmware_version", "cycle_counter",
+          "stop_position_mm", "force_kn", "result", "direction", "device_info", "keep_alive"})
         EXPECT_TRUE(fleet[0].contains(field)) << field;
 
     r = Run({"history", "--tool", "T-417", "--format", "json"});
@@ -642,7 +656,8 @@ TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
     EXPECT_EQ(r.out, "");
     const std::vector<unsigned char> bytes = FileBytes(csvPath);
     ASSERT_GE(bytes.size(), 3u);
-    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 3), (std::vector<unsigned char>{0xEF, 0xBB, 0xBF}));
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 3),
+              (std::vector<unsigned char>{0xEF, 0xBB, 0xBF}));
     SpawnedProgram python;
     std::string error;
     ASSERT_TRUE(python.Start({"/usr/bin/python3", "-c",
@@ -685,10 +700,12 @@ TEST_F(CliHistory, AHostileToolsTextsAreNeverRunNorSentRawToTheTerminal) {
     EXPECT_NE(r.out.find("Tool Serial Number : " + formula + "\n"), std::string::npos) << r.out;
     const std::vector<unsigned char> bytes = FileBytes(csv);
     std::u16string units;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) units.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        units.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
     const std::string report = Utf16ToUtf8(units);
     EXPECT_NE(report.find("\"Tool Serial Number\",\"'" + formula + "\""), std::string::npos) << report;
-    EXPECT_NE(report.find("\"Tool\",\"" + steering + "\""), std::string::npos) << report;  // the file keeps it
+    EXPECT_NE(report.find("\"Tool\",\"" + steering + "\""), std::string::npos)
+        << report;  // the file keeps it
 
     r = Run({"read", "--format", "csv"});
     EXPECT_NE(r.out.find("\"'" + formula + "\""), std::string::npos) << r.out;
@@ -731,7 +748,8 @@ TEST_F(CliHistory, LanguagePacksAreCompleteOrRefusedAndLaterStringsComeInEnglish
 // Viewing needs no write access: the history is shown from a read-only folder and from a full disk. Both in
 // a mount namespace of the test's own (a read-only bind mount, a small full tmpfs), gone with the shell.
 TEST_F(CliHistory, TheHistoryIsShownFromAReadOnlyFolderAndAFullDisk) {
-    if (::geteuid() != 0) GTEST_SKIP() << "read-only bind mounts and a full tmpfs need root (CI runs as root)";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "read-only bind mounts and a full tmpfs need root (CI runs as root)";
     ASSERT_EQ(ReadTool({}).exitCode, 0);
     ASSERT_EQ(ReadTool({"--total-counter", "1000"}).exitCode, 0);
     const std::string state = home.Path() + "/state/quarvel";
@@ -739,10 +757,14 @@ TEST_F(CliHistory, TheHistoryIsShownFromAReadOnlyFolderAndAFullDisk) {
     fs::create_directories(full);
     const std::string script =
         "unshare -m sh -c '"
-        "mount --bind -o ro \"$1\" \"$1\" && XDG_STATE_HOME=\"$1/..\" \"$0\" history --format json || exit 9; "
-        "mount -t tmpfs -o size=256k tmpfs \"$2\" && mkdir \"$2/quarvel\" && cp \"$1/history.sqlite3\" \"$2/quarvel/\" && "
-        "{ head -c 1048576 /dev/zero > \"$2/fill\"; XDG_STATE_HOME=\"$2\" \"$0\" history --tool T-417 --format csv; }"
-        "' \"$0\" " + state + " " + full + "; exit $?";
+        "mount --bind -o ro \"$1\" \"$1\" && XDG_STATE_HOME=\"$1/..\" \"$0\" history --format json || exit "
+        "9; "
+        "mount -t tmpfs -o size=256k tmpfs \"$2\" && mkdir \"$2/quarvel\" && cp \"$1/history.sqlite3\" "
+        "\"$2/quarvel/\" && "
+        "{ head -c 1048576 /dev/zero > \"$2/fill\"; XDG_STATE_HOME=\"$2\" \"$0\" history --tool T-417 "
+        "--format csv; }"
+        "' \"$0\" " +
+        state + " " + full + "; exit $?";
     const CliResult r = RunInShell("--version > /dev/null; " + script, {});
     ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
     const std::size_t split = r.out.find("]\n");

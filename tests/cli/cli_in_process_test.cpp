@@ -23,9 +23,9 @@ int RunArgs(const std::vector<std::string>& args, std::string* out, std::string*
 }  // namespace
 
 TEST(CliOptions, ParsesEveryOptionInBothForms) {
-    const CliParse p = ParseCliArguments(
-        {"watch", "--port", "COM7", "--speed=3", "--report", "a.csv", "--format", "json", "--trace", "--reply-timeout=250",
-         "--reconnect", "--report-dir=out"});
+    const CliParse p =
+        ParseCliArguments({"watch", "--port", "COM7", "--speed=3", "--report", "a.csv", "--format", "json",
+                           "--trace", "--reply-timeout=250", "--reconnect", "--report-dir=out"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.options.command, CliCommand::Watch);
     EXPECT_EQ(p.options.port, 7);
@@ -44,13 +44,15 @@ TEST(CliOptions, ParsesEveryOptionInBothForms) {
     EXPECT_FALSE(plain.options.port);
     EXPECT_EQ(plain.options.format, CliFormat::Text);
     EXPECT_EQ(plain.options.replyTimeoutMs, 4000u);
-    const CliParse history = ParseCliArguments({"history", "--tool=T-1", "--since", "2026-01-02", "--output", "f.csv"});
+    const CliParse history =
+        ParseCliArguments({"history", "--tool=T-1", "--since", "2026-01-02", "--output", "f.csv"});
     ASSERT_TRUE(history.ok) << history.error;
     EXPECT_EQ(history.options.command, CliCommand::History);
     EXPECT_EQ(history.options.tool, "T-1");
     EXPECT_EQ(history.options.since, "2026-01-02");
     EXPECT_EQ(history.options.outputPath, "f.csv");
-    const CliParse serviced = ParseCliArguments({"history", "serviced", "--tool", "T-1", "--note", "die, new"});
+    const CliParse serviced =
+        ParseCliArguments({"history", "serviced", "--tool", "T-1", "--note", "die, new"});
     ASSERT_TRUE(serviced.ok) << serviced.error;
     EXPECT_TRUE(serviced.options.serviced);
     EXPECT_EQ(serviced.options.note, "die, new");
@@ -82,7 +84,8 @@ TEST(CliOptions, UsageErrorsNameTheBadArgument) {
         {{"history", "--port", "3"}, "'--port' does not apply to 'history'"},
         {{"read", "--tool", "T-1"}, "'--tool' applies to 'history' only"},
         {{"history", "serviced"}, "needs '--tool SERIAL'"},
-        {{"history", "serviced", "--tool", "T", "--format", "csv"}, "'--format' does not apply to 'history serviced'"},
+        {{"history", "serviced", "--tool", "T", "--format", "csv"},
+         "'--format' does not apply to 'history serviced'"},
         {{"history", "--note", "x"}, "'--note' applies to 'history serviced' only"},
         {{"history", "--since", "2026-1-2"}, "'--since 2026-1-2'"},
     };
@@ -99,8 +102,9 @@ TEST(CliOptions, HelpAndVersion) {
     EXPECT_EQ(RunArgs({"--version"}, &out, &err), 0);
     EXPECT_EQ(out, "quarvel-cli 1.2\n");
     EXPECT_EQ(RunArgs({"read", "--help"}, &out, &err), 0);
-    for (const char* topic : {"ports", "watch", "--reconnect", "--report-dir", "doctor", "QUARVEL_SYSFS_ROOT", "--port", "--speed", "--report", "--format", "--trace",
-                              "--reply-timeout", "QUARVEL_PORTS", "Exit status"}) {
+    for (const char* topic :
+         {"ports", "watch", "--reconnect", "--report-dir", "doctor", "QUARVEL_SYSFS_ROOT", "--port",
+          "--speed", "--report", "--format", "--trace", "--reply-timeout", "QUARVEL_PORTS", "Exit status"}) {
         EXPECT_NE(out.find(topic), std::string::npos) << topic;
     }
 }
@@ -131,7 +135,7 @@ TEST(TraceLink, ReportsWrittenFramesAndReassemblesReceivedOnes) {
     link.Feed({0x55, 0x5A, 0x80, 0x55, 0x5A, 0x00, 0x5A});
     trace.Read(7, buffer, &got);
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_NE(lines[3].find("dropped: length byte 0x80 or more") , std::string::npos) << lines[3];
+    EXPECT_NE(lines[3].find("dropped: length byte 0x80 or more"), std::string::npos) << lines[3];
     EXPECT_NE(lines[3].find(" 55 5A 80"), std::string::npos) << lines[3];
     EXPECT_NE(lines[4].find("ms] <- 55 5A 00 5A"), std::string::npos) << lines[4];
 }

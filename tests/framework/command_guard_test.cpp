@@ -2,7 +2,6 @@
 // dialog stays open.
 #include <gtest/gtest.h>
 
-
 #include <stdexcept>
 
 #include "framework/afx.h"
@@ -48,7 +47,8 @@ TEST(CommandGuard, FileExceptionShowsTheStopBoxAndTheDialogStays) {
 }
 
 TEST(CommandGuard, EachCauseHasItsText) {
-    EXPECT_EQ(AfxFileExceptionText(CFileException(CFileException::accessDenied, 13, u"/x")), u"Access to /x was denied.");
+    EXPECT_EQ(AfxFileExceptionText(CFileException(CFileException::accessDenied, 13, u"/x")),
+              u"Access to /x was denied.");
     EXPECT_EQ(AfxFileExceptionText(CFileException(CFileException::hardIO, 5, u"/x")),
               u"An unknown error occurred while accessing /x.");
 }

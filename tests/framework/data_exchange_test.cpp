@@ -16,7 +16,8 @@ DialogTemplate ExchangeTemplate() {
     t.cy = 80;
     t.fontName = u"MS Shell Dlg";
     t.styles = {"caption", "sysmenu"};
-    for (int id : {1005, 1015, 1003}) t.controls.push_back({id, "edit", u"", 10, 10 + (id % 7) * 12, 80, 12, {"tabstop", "border"}});
+    for (int id : {1005, 1015, 1003})
+        t.controls.push_back({id, "edit", u"", 10, 10 + (id % 7) * 12, 80, 12, {"tabstop", "border"}});
     t.controls.push_back({1022, "combobox", u"", 100, 10, 60, 50, {"tabstop"}});
     return t;
 }
@@ -38,7 +39,9 @@ public:
     int portPosition = 0;
 };
 
-void Type(TestWindow window, int id, const char* text) { TypeText(window, id, CString(text, text + std::strlen(text))); }
+void Type(TestWindow window, int id, const char* text) {
+    TypeText(window, id, CString(text, text + std::strlen(text)));
+}
 
 // Runs `body` inside a shown ExchangeDialog.
 void WithDialog(ExchangeDialog& dlg, const std::function<void(TestWindow)>& body) {
@@ -107,7 +110,7 @@ TEST(DataExchange, OutOfRangeShowsTheRangeMessageFocusesAndStopsThere) {
         FocusControl(window, 1003);
         EXPECT_FALSE(dlg.UpdateData(TRUE));
         EXPECT_EQ(dlg.counter, 18002u);  // read, then refused by the check
-        EXPECT_EQ(dlg.position, 7);       // later controls are not read
+        EXPECT_EQ(dlg.position, 7);      // later controls are not read
         EXPECT_EQ(dlg.serial, u"old");
         EXPECT_EQ(FocusedControl(window), 1005);
     });

@@ -2,9 +2,8 @@
 // On Win32 the same checks run on the window the dialog manager built from the in-memory template.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "framework/afx.h"
 #include "framework/modal_helpers.h"
@@ -21,10 +20,10 @@
 #include <QDialog>
 #include <QFontInfo>
 #include <QLabel>
-#include <QScreen>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "framework/dialog_units.h"
@@ -361,12 +360,14 @@ TEST(ControlNotifications, ComboReportsCloseUpAfterTheSelectionAndKillFocus) {
     ModalDeadline deadline;
     CDialog dlg(TestTemplate());
     std::vector<std::pair<UINT, LRESULT>> seen;
-    dlg.MapNotify(1022, CBN_CLOSEUP, [&] { seen.emplace_back(CBN_CLOSEUP, dlg.SendDlgItemMessage(1022, CB_GETCURSEL)); });
+    dlg.MapNotify(1022, CBN_CLOSEUP,
+                  [&] { seen.emplace_back(CBN_CLOSEUP, dlg.SendDlgItemMessage(1022, CB_GETCURSEL)); });
     dlg.MapNotify(1022, CBN_KILLFOCUS, [&] { seen.emplace_back(CBN_KILLFOCUS, 0); });
     WhenModal([&](TestWindow window) {
 #ifdef _WIN32
         HWND combo = ::GetDlgItem(window, 1022);
-        for (const wchar_t* port : {L"COM1", L"COM3"}) ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port));
+        for (const wchar_t* port : {L"COM1", L"COM3"})
+            ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port));
         // The keyboard's way through a drop-down list: F4 opens it, Down moves, Enter takes and closes.
         FocusControl(window, 1022);
         PressKey(window, 1022, Key::F4);
@@ -401,7 +402,8 @@ TEST(ControlNotifications, ComboReportsCloseUpAfterTheSelectionAndKillFocus) {
 // limits of the record, in the widest capital and as a realistic model, serial and version) and the largest
 // counters.
 const std::vector<ShownText> kShownTexts = {
-    {IDD_QUARVEL_DIALOG, IDC_RESULT,
+    {IDD_QUARVEL_DIALOG,
+     IDC_RESULT,
      {IDS_RESULT_SUCCESS, IDS_RESULT_BREAKUP, IDS_RESULT_BARRIER, IDS_RESULT_WORKING_RANGE}},
     {IDD_QUARVEL_DIALOG, IDC_DIRECTION, {IDS_DIRECTION_FORWARD, IDS_DIRECTION_BACKWARD}},
     {IDD_QUARVEL_DIALOG, IDC_CONNECT, {IDS_CONNECT, IDS_DISCONNECT}},
@@ -417,8 +419,8 @@ std::string Describe(const std::vector<UnfitText>& unfit) {
     std::string out;
     for (const UnfitText& u : unfit) {
         out += "  dialog " + std::to_string(u.dialogId) + " control " + std::to_string(u.controlId) + " (#" +
-               std::to_string(u.position) + ") \"" + Utf16ToUtf8(u.text) + "\": " +
-               std::to_string(u.widthPx) + " px in " + std::to_string(u.roomPx) + " px\n";
+               std::to_string(u.position) + ") \"" + Utf16ToUtf8(u.text) +
+               "\": " + std::to_string(u.widthPx) + " px in " + std::to_string(u.roomPx) + " px\n";
     }
     return out;
 }

@@ -6,9 +6,9 @@
 #include "framework/modal_helpers.h"
 
 #ifdef _WIN32
-#include "framework/win32_window.h"
 #include <dlgs.h>
 
+#include "framework/win32_window.h"
 #include "support/temp_dir.h"
 #else
 #include <QApplication>
@@ -86,7 +86,8 @@ CString Utf16(const std::string& path) { return CString(path.begin(), path.end()
 
 TEST(FileDialog, OpensInTheGivenFolderElseInTheDocumentsFolder) {
     wchar_t documents[MAX_PATH] = {};
-    ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
+    ASSERT_TRUE(
+        SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
     CFileDialog dlg(FALSE, u"txt", u"*.txt", 6, kFilter);
     dlg.m_strInitialDir = u"C:\\no\\such\\folder";
     EXPECT_EQ(dlg.InitialFolder(), FromWide(documents));
@@ -98,7 +99,8 @@ TEST(FileDialog, OpensInTheGivenFolderElseInTheDocumentsFolder) {
     EXPECT_EQ(dlg.GetPathName(), dlg.m_strInitialDir + u"\\r.txt");
 }
 
-// The file name field of the system's Save-As dialog: the edit of its (extended) combo box, or the plain edit.
+// The file name field of the system's Save-As dialog: the edit of its (extended) combo box, or the plain
+// edit.
 HWND FileNameEdit(HWND dialog) {
     HWND combo = ::GetDlgItem(dialog, cmb13);
     if (combo == nullptr) return ::GetDlgItem(dialog, edt1);
@@ -127,7 +129,8 @@ TEST(FileDialog, TheSystemsSaveAsDialogShowsTheFiltersAndTakesTheTypedName) {
     ASSERT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.GetPathName(), typed + u".txt");
     EXPECT_EQ(shownName, u"*.txt");
-    EXPECT_EQ(shownFilters, (std::vector<CString>{u"Text Files (*.txt)", u"MS Excel Comma Separated Values (*.csv)"}));
+    EXPECT_EQ(shownFilters,
+              (std::vector<CString>{u"Text Files (*.txt)", u"MS Excel Comma Separated Values (*.csv)"}));
 }
 
 TEST(FileDialog, CancelInTheSystemsDialogGivesIdcancel) {

@@ -5,8 +5,8 @@
 #include <clocale>
 
 #include "framework/modal_helpers.h"
-#include "framework/win_app.h"
 #include "framework/win32_window.h"
+#include "framework/win_app.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);

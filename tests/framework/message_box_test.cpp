@@ -54,8 +54,10 @@ ShownBox ShowAndAnswer(const CString& text, UINT type, int button, int* result) 
         shown.yes = ControlText(box, IDYES);
         shown.no = ControlText(box, IDNO);
         HICON question = ::LoadIconW(nullptr, IDI_QUESTION);
-        for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-            if (reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)) == question) shown.questionIcon = true;
+        for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            if (reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)) == question)
+                shown.questionIcon = true;
         }
         Click(box, button);
     });

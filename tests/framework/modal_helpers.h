@@ -65,14 +65,15 @@ bool UnderWine();
 
 // A dialog's controls by id, as a user sees and uses them.
 bool HasControl(TestWindow dialog, int id);
-CString ControlText(TestWindow dialog, int id);  // a list's or combo box's: the current item's
-std::vector<CString> ListItems(TestWindow dialog, int id);        // a list's or combo box's items
-void SelectRow(TestWindow dialog, int id, int row);              // as a user's click on that row
+CString ControlText(TestWindow dialog, int id);                 // a list's or combo box's: the current item's
+std::vector<CString> ListItems(TestWindow dialog, int id);      // a list's or combo box's items
+void SelectRow(TestWindow dialog, int id, int row);             // as a user's click on that row
 void TypeText(TestWindow dialog, int id, const CString& text);  // replaces an edit's text as typed
-void Click(TestWindow dialog, int id);                           // a button's click
-enum class Key { Return, Enter, Escape, Down, F4 };  // Enter: the keypad's
-void PressKey(TestWindow dialog, int id, Key key);  // focuses the control, then the key as typed
-bool ChooseText(TestWindow dialog, int id, const CString& text);  // a combo box's entry, as picked; false: none
+void Click(TestWindow dialog, int id);                          // a button's click
+enum class Key { Return, Enter, Escape, Down, F4 };             // Enter: the keypad's
+void PressKey(TestWindow dialog, int id, Key key);              // focuses the control, then the key as typed
+bool ChooseText(TestWindow dialog, int id,
+                const CString& text);  // a combo box's entry, as picked; false: none
 void FocusControl(TestWindow dialog, int id);
 int FocusedControl(TestWindow dialog);  // the id of the control with the focus; 0 when none has it
 int EditLimit(TestWindow dialog, int id);
@@ -80,7 +81,8 @@ bool IsReadOnly(TestWindow dialog, int id);  // an edit the user cannot type int
 bool IsChecked(TestWindow dialog, int id);   // a check box's or radio button's check
 int ListRows(TestWindow dialog, int id);     // a list view's rows; -1 when it is none
 CString ListCell(TestWindow dialog, int id, int row, int column);
-int ListOverflowPx(TestWindow dialog, int id);  // how much wider the columns are than the list shows (0: none)
+int ListOverflowPx(TestWindow dialog,
+                   int id);  // how much wider the columns are than the list shows (0: none)
 CString ToolTipOf(TestWindow dialog, int id);
 bool IsDimmed(TestWindow dialog, int id);
 void PressEscape(TestWindow dialog);  // Esc, as the keyboard delivers it to the focused control

@@ -1,9 +1,9 @@
 // The helpers that need no backend: the failing answerer, the message-box recorder, the built-in templates.
-#include "framework/modal_helpers.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "framework/modal_helpers.h"
 
 void InstallFailingMessageBoxAnswerer() {
     SetMessageBoxAnswerer([](const MessageBoxRequest& request) {

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <QAbstractButton>
-#include <QVariant>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,11 +17,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QVariant>
 #include <QWidget>
+#include <algorithm>
+#include <map>
 
 #include "framework/qt_string.h"
-
-#include <map>
 
 void WhenModal(std::function<void(TestWindow modal)> step) {
     QTimer::singleShot(0, qApp, [step] {
@@ -117,7 +115,8 @@ void Click(TestWindow dialog, int id) {
     auto* button = Control<QAbstractButton>(dialog, id);
     if (button == nullptr) return;
     // A check box or radio button takes clicks on its mark and label only: its mark is at the left.
-    const bool marked = qobject_cast<QCheckBox*>(button) != nullptr || qobject_cast<QRadioButton*>(button) != nullptr;
+    const bool marked =
+        qobject_cast<QCheckBox*>(button) != nullptr || qobject_cast<QRadioButton*>(button) != nullptr;
     const QPoint at = marked ? QPoint(button->height() / 2, button->height() / 2) : button->rect().center();
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at);
 }
@@ -132,8 +131,10 @@ bool ChooseText(TestWindow dialog, int id, const CString& text) {
 
 void PressKey(TestWindow dialog, int id, Key key) {
     FocusControl(dialog, id);
-    static const std::map<Key, Qt::Key> kKeys = {{Key::Return, Qt::Key_Return}, {Key::Enter, Qt::Key_Enter},
-                                                 {Key::Escape, Qt::Key_Escape}, {Key::Down, Qt::Key_Down},
+    static const std::map<Key, Qt::Key> kKeys = {{Key::Return, Qt::Key_Return},
+                                                 {Key::Enter, Qt::Key_Enter},
+                                                 {Key::Escape, Qt::Key_Escape},
+                                                 {Key::Down, Qt::Key_Down},
                                                  {Key::F4, Qt::Key_F4}};
     if (QWidget* control = Control<QWidget>(dialog, id)) QTest::keyClick(control, kKeys.at(key));
 }
@@ -168,7 +169,9 @@ bool IsControlEnabled(TestWindow dialog, int id) {
 
 bool IsWindowShown(TestWindow window) { return window != nullptr && window->isVisible(); }
 
-CString WindowCaption(TestWindow window) { return window != nullptr ? ToCString(window->windowTitle()) : CString(); }
+CString WindowCaption(TestWindow window) {
+    return window != nullptr ? ToCString(window->windowTitle()) : CString();
+}
 
 PixelRect ControlRect(TestWindow dialog, int id) {
     QWidget* control = Control<QWidget>(dialog, id);
@@ -221,7 +224,8 @@ CString ListCell(TestWindow dialog, int id, int row, int column) {
 }
 
 void PressEscape(TestWindow dialog) {
-    if (dialog != nullptr) QTest::keyClick(dialog, Qt::Key_Escape);  // a key the focused child leaves reaches it
+    if (dialog != nullptr)
+        QTest::keyClick(dialog, Qt::Key_Escape);  // a key the focused child leaves reaches it
 }
 
 bool HasIcon(TestWindow window) { return window != nullptr && !window->windowIcon().isNull(); }

@@ -32,7 +32,8 @@ HWND ActiveModal() {
     ::EnumThreadWindows(
         ::GetCurrentThreadId(),
         [](HWND window, LPARAM out) -> BOOL {
-            if (!IsDialogWindow(window) || !::IsWindowVisible(window) || !::IsWindowEnabled(window)) return TRUE;
+            if (!IsDialogWindow(window) || !::IsWindowVisible(window) || !::IsWindowEnabled(window))
+                return TRUE;
             *reinterpret_cast<HWND*>(out) = window;
             return FALSE;  // Z order: the first is the topmost
         },
@@ -154,16 +155,14 @@ bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= end) break;
         // Sleeps until a message arrives (at most 10 ms at a time), then delivers what came.
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::min<ULONGLONG>(10, end - now)), QS_ALLINPUT,
-                                      MWMO_INPUTAVAILABLE);
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::min<ULONGLONG>(10, end - now)),
+                                      QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         ProcessPending();
     }
     return done();
 }
 
-bool UnderWine() {
-    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
+bool UnderWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 bool HasControl(TestWindow dialog, int id) { return Item(dialog, id) != nullptr; }
 
@@ -186,7 +185,8 @@ std::vector<CString> ListItems(TestWindow dialog, int id) {
     for (LRESULT row = 0; row < count; ++row) {
         const LRESULT length = ::SendMessageW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, row, 0);
         std::wstring text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-        ::SendMessageW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+        ::SendMessageW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, row,
+                       reinterpret_cast<LPARAM>(text.data()));
         text.resize(static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
         items.emplace_back(text.begin(), text.end());
     }
@@ -219,8 +219,11 @@ void Click(TestWindow dialog, int id) {
 // Keys as the keyboard delivers them to the focused control; the dialog's loop routes them.
 void PressKey(TestWindow dialog, int id, Key key) {
     FocusControl(dialog, id);
-    static const std::map<Key, UINT> kKeys = {{Key::Return, VK_RETURN}, {Key::Enter, VK_RETURN},
-                                              {Key::Escape, VK_ESCAPE}, {Key::Down, VK_DOWN}, {Key::F4, VK_F4}};
+    static const std::map<Key, UINT> kKeys = {{Key::Return, VK_RETURN},
+                                              {Key::Enter, VK_RETURN},
+                                              {Key::Escape, VK_ESCAPE},
+                                              {Key::Down, VK_DOWN},
+                                              {Key::F4, VK_F4}};
     HWND control = Item(dialog, id);
     if (control == nullptr) return;
     ::PostMessageW(control, WM_KEYDOWN, kKeys.at(key), 1);
@@ -232,16 +235,19 @@ bool ChooseText(TestWindow dialog, int id, const CString& text) {
     HWND combo = Item(dialog, id);
     if (combo == nullptr) return false;
     const std::wstring wide(text.begin(), text.end());
-    const LRESULT at = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(wide.c_str()));
+    const LRESULT at = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                      reinterpret_cast<LPARAM>(wide.c_str()));
     if (at < 0) return false;
     ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
     // What the combo box tells its dialog when the user picks an entry.
-    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(static_cast<UINT>(id), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(static_cast<UINT>(id), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
     return true;
 }
 
 void FocusControl(TestWindow dialog, int id) {
-    if (HWND control = Item(dialog, id)) ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    if (HWND control = Item(dialog, id))
+        ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 int FocusedControl(TestWindow dialog) {
@@ -267,7 +273,9 @@ bool IsControlEnabled(TestWindow dialog, int id) {
     return control != nullptr && ::IsWindowEnabled(control);
 }
 
-bool IsWindowShown(TestWindow window) { return window != nullptr && ::IsWindow(window) && ::IsWindowVisible(window); }
+bool IsWindowShown(TestWindow window) {
+    return window != nullptr && ::IsWindow(window) && ::IsWindowVisible(window);
+}
 
 CString WindowCaption(TestWindow window) { return window != nullptr ? TextOf(window) : CString(); }
 
@@ -305,9 +313,11 @@ int ListOverflowPx(TestWindow dialog, int id) {
     HWND list = Item(dialog, id);
     if (list == nullptr) return -1;
     const HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
-    const int count = header != nullptr ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    const int count =
+        header != nullptr ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
     int columns = 0;
-    for (int c = 0; c < count; ++c) columns += static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+    for (int c = 0; c < count; ++c)
+        columns += static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
     RECT client{};
     ::GetClientRect(list, &client);
     return std::max(0, columns - static_cast<int>(client.right - client.left));
@@ -331,7 +341,8 @@ CString ListCell(TestWindow dialog, int id, int row, int column) {
     item.iSubItem = column;
     item.pszText = text;
     item.cchTextMax = 512;
-    const LRESULT length = ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    const LRESULT length =
+        ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     return CString(text, text + std::max<LRESULT>(length, 0));
 }
 

@@ -21,7 +21,8 @@ TEST(PortAlias, FindsTheLinkThatResolvesToTheDevice) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("by-id")));
     const QString byId = dir.filePath(QStringLiteral("by-id"));
     ASSERT_TRUE(QFile::link(QStringLiteral("../ttyUSB1"), byId + QStringLiteral("/usb-Other-if00")));
-    ASSERT_TRUE(QFile::link(QStringLiteral("../ttyUSB0"), byId + QStringLiteral("/usb-FTDI_FT232R-if00-port0")));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("../ttyUSB0"), byId + QStringLiteral("/usb-FTDI_FT232R-if00-port0")));
 
     EXPECT_EQ(SerialByIdName(device, byId), QStringLiteral("usb-FTDI_FT232R-if00-port0"));
     EXPECT_EQ(PortTooltip(33, device, byId),

@@ -103,15 +103,14 @@ TEST(ConnectionDialog, EscCancelsReleasesThePortsAndLeavesTheSpeedAlone) {
 
 }  // namespace
 #else
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <memory>
@@ -146,7 +145,7 @@ public:
     }
 
 private:
-    std::map<int, std::unique_ptr<PseudoTerminal>> m_ptys;
+    std::map<int, std::unique_ptr<PseudoTerminal> > m_ptys;
     std::unique_ptr<testsupport::ScopedPorts> m_scope;
 };
 
@@ -154,7 +153,8 @@ private:
 // test sees the order of calls across ports.
 class SequencedDevice final : public ISerialDevice {
 public:
-    SequencedDevice(std::shared_ptr<testsupport::DeviceLog> log, std::shared_ptr<std::vector<std::string>> sequence)
+    SequencedDevice(std::shared_ptr<testsupport::DeviceLog> log,
+                    std::shared_ptr<std::vector<std::string> > sequence)
         : m_inner(log), m_sequence(std::move(sequence)) {}
     DWORD Open(const std::string& path) override {
         m_path = path;
@@ -184,13 +184,13 @@ public:
 private:
     void Note(const std::string& call) { m_sequence->push_back(m_path + " " + call); }
     testsupport::RecordingSerialDevice m_inner;
-    std::shared_ptr<std::vector<std::string>> m_sequence;
+    std::shared_ptr<std::vector<std::string> > m_sequence;
     std::string m_path;
 };
 
 struct RecordedDevices {
-    std::vector<std::shared_ptr<testsupport::DeviceLog>> logs;
-    std::shared_ptr<std::vector<std::string>> sequence = std::make_shared<std::vector<std::string>>();
+    std::vector<std::shared_ptr<testsupport::DeviceLog> > logs;
+    std::shared_ptr<std::vector<std::string> > sequence = std::make_shared<std::vector<std::string> >();
     SerialDeviceFactory Factory() {
         return [this] {
             auto log = std::make_shared<testsupport::DeviceLog>();
@@ -251,7 +251,8 @@ struct Outcome {
 };
 
 // Runs the connection choice with `during` acting in the shown dialog.
-void Choose(Outcome& out, int speedIndex, const std::function<void(QWidget*)>& during, SerialDeviceFactory factory = {}) {
+void Choose(Outcome& out, int speedIndex, const std::function<void(QWidget*)>& during,
+            SerialDeviceFactory factory = {}) {
     ModalDeadline deadline;
     WhenModal([during](QWidget* dialog) {
         ASSERT_NE(dialog, nullptr);
@@ -371,10 +372,13 @@ TEST(ConnectionDialog, OkClosesTheOthersWithABreakBeforeTheChosenChangesSpeed) {
     testsupport::ScopedPorts map("1=/dev/fake-a,3=/dev/fake-b,4=/dev/fake-c");
     RecordedDevices devices;
     Outcome out{3, nullptr, 9};
-    Choose(out, 9, [](QWidget* dialog) {
-        Control<QListWidget>(dialog, IDC_SPEED_LIST)->setCurrentRow(6);
-        Press(dialog, IDOK);
-    }, devices.Factory());
+    Choose(
+        out, 9,
+        [](QWidget* dialog) {
+            Control<QListWidget>(dialog, IDC_SPEED_LIST)->setCurrentRow(6);
+            Press(dialog, IDOK);
+        },
+        devices.Factory());
     EXPECT_EQ(out.portNumber, 3);
     EXPECT_EQ(out.appSpeedIndex, 6);
     const long speedChange = devices.IndexOf("/dev/fake-b SetLine 21600");
@@ -394,10 +398,13 @@ TEST(ConnectionDialog, CancelClosesEveryPortWithABreakAndLeavesSpeedAlone) {
     testsupport::ScopedPorts map("1=/dev/fake-a,2=/dev/fake-b");
     RecordedDevices devices;
     Outcome out{2, nullptr, 5};
-    Choose(out, 5, [](QWidget* dialog) {
-        Control<QListWidget>(dialog, IDC_SPEED_LIST)->setCurrentRow(0);
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    }, devices.Factory());
+    Choose(
+        out, 5,
+        [](QWidget* dialog) {
+            Control<QListWidget>(dialog, IDC_SPEED_LIST)->setCurrentRow(0);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        },
+        devices.Factory());
     EXPECT_EQ(out.port, nullptr);
     EXPECT_EQ(out.portNumber, -1);
     EXPECT_EQ(out.appSpeedIndex, 5);
@@ -433,21 +440,23 @@ TEST(ConnectionDialog, PortsThatComeAndGoWhileItIsOpenAreListedInOrderAndTheSele
     };
     const auto com2 = pty(), com3 = pty(), com5 = pty(), com7 = pty();
     ASSERT_EQ(::symlink(com5->DevicePath().c_str(), dir.File("com5").c_str()), 0);
-    testsupport::ScopedPorts map("2=" + com2->DevicePath() + ",3=" + dir.File("com3") + ",5=" + dir.File("com5") +
-                                 ",7=" + dir.File("com7"));
+    testsupport::ScopedPorts map("2=" + com2->DevicePath() + ",3=" + dir.File("com3") +
+                                 ",5=" + dir.File("com5") + ",7=" + dir.File("com7"));
     Outcome out{5, nullptr, 9};
     Choose(out, 9, [&](QWidget* dialog) {
         EXPECT_EQ(Entries(dialog), (QStringList{"COM2", "COM5"}));
         ASSERT_EQ(::symlink(com7->DevicePath().c_str(), dir.File("com7").c_str()), 0);
         ASSERT_EQ(::symlink(com3->DevicePath().c_str(), dir.File("com3").c_str()), 0);
-        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog) == QStringList({"COM2", "COM3", "COM5", "COM7"}); }))
-            << Entries(dialog).join(',').toStdString();
+        EXPECT_TRUE(WaitUntil([&] {
+            return Entries(dialog) == QStringList({"COM2", "COM3", "COM5", "COM7"});
+        })) << Entries(dialog).join(',').toStdString();
         EXPECT_EQ(SelectedPort(dialog), QStringLiteral("COM5"));
         // COM3 goes; so does the selected COM5, which stays listed since the selection never moves.
         ASSERT_EQ(::unlink(dir.File("com3").c_str()), 0);
         ASSERT_EQ(::unlink(dir.File("com5").c_str()), 0);
-        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog) == QStringList({"COM2", "COM5", "COM7"}); }))
-            << Entries(dialog).join(',').toStdString();
+        EXPECT_TRUE(WaitUntil([&] {
+            return Entries(dialog) == QStringList({"COM2", "COM5", "COM7"});
+        })) << Entries(dialog).join(',').toStdString();
         EXPECT_EQ(SelectedPort(dialog), QStringLiteral("COM5"));
         Press(dialog, IDOK);
     });
@@ -458,31 +467,35 @@ TEST(ConnectionDialog, PortsThatComeAndGoWhileItIsOpenAreListedInOrderAndTheSele
 
 TEST(ConnectionDialog, ANewPortRefusedForPermissionIsTriedAgainAndNoListedPortIsProbedTwice) {
     TempDir dir;
-    testsupport::ScopedPorts map("1=" + dir.File("com1") + ",3=" + dir.File("com3") + ",5=" + dir.File("com5"));
+    testsupport::ScopedPorts map("1=" + dir.File("com1") + ",3=" + dir.File("com3") +
+                                 ",5=" + dir.File("com5"));
     std::ofstream(dir.File("com1")) << "node";
     auto log = std::make_shared<testsupport::DeviceLog>();
     auto opens = [&](const std::string& name) {
         return std::count(log->calls.begin(), log->calls.end(), "Open " + dir.File(name));
     };
     Outcome out{1, nullptr, 9};
-    Choose(out, 9, [&](QWidget* dialog) {
-        log->nOpenResult = ERROR_ACCESS_DENIED;  // udev has not yet given the new node its group and mode
-        std::ofstream(dir.File("com3")) << "node";
-        EXPECT_TRUE(WaitUntil([&] { return opens("com3") >= 2; }));
-        EXPECT_EQ(Entries(dialog), (QStringList{"COM1"}));
-        log->nOpenResult = 0;
-        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog).size() == 2; }));
-        EXPECT_EQ(Entries(dialog), (QStringList{"COM1", "COM3"}));
-        const long com3Opens = opens("com3");
-        // Changes to listed nodes open nothing again; COM5 appearing afterwards shows they were handled.
-        ::chmod(dir.File("com1").c_str(), 0600);
-        ::chmod(dir.File("com3").c_str(), 0600);
-        std::ofstream(dir.File("com5")) << "node";
-        EXPECT_TRUE(WaitUntil([&] { return Entries(dialog).size() == 3; }));
-        EXPECT_EQ(opens("com1"), 1);
-        EXPECT_EQ(opens("com3"), com3Opens);
-        Press(dialog, IDCANCEL);
-    }, [log] { return std::make_unique<NodeDevice>(log); });
+    Choose(
+        out, 9,
+        [&](QWidget* dialog) {
+            log->nOpenResult = ERROR_ACCESS_DENIED;  // udev has not yet given the new node its group and mode
+            std::ofstream(dir.File("com3")) << "node";
+            EXPECT_TRUE(WaitUntil([&] { return opens("com3") >= 2; }));
+            EXPECT_EQ(Entries(dialog), (QStringList{"COM1"}));
+            log->nOpenResult = 0;
+            EXPECT_TRUE(WaitUntil([&] { return Entries(dialog).size() == 2; }));
+            EXPECT_EQ(Entries(dialog), (QStringList{"COM1", "COM3"}));
+            const long com3Opens = opens("com3");
+            // Changes to listed nodes open nothing again; COM5 appearing afterwards shows they were handled.
+            ::chmod(dir.File("com1").c_str(), 0600);
+            ::chmod(dir.File("com3").c_str(), 0600);
+            std::ofstream(dir.File("com5")) << "node";
+            EXPECT_TRUE(WaitUntil([&] { return Entries(dialog).size() == 3; }));
+            EXPECT_EQ(opens("com1"), 1);
+            EXPECT_EQ(opens("com3"), com3Opens);
+            Press(dialog, IDCANCEL);
+        },
+        [log] { return std::make_unique<NodeDevice>(log); });
     EXPECT_EQ(out.portNumber, -1);
 }
 
@@ -491,7 +504,8 @@ TEST(ConnectionDialog, EachPortEntryNamesItsDeviceInTheTooltip) {
     const std::string path = ports[4].DevicePath();
     Outcome out{4, nullptr, 9};
     Choose(out, 9, [path](QWidget* dialog) {
-        const QString tip = Control<QComboBox>(dialog, IDC_PORT_LIST)->itemData(0, Qt::ToolTipRole).toString();
+        const QString tip =
+            Control<QComboBox>(dialog, IDC_PORT_LIST)->itemData(0, Qt::ToolTipRole).toString();
         EXPECT_TRUE(tip.contains(QString::fromStdString(path))) << tip.toStdString();
         Press(dialog, IDCANCEL);
     });

@@ -31,7 +31,8 @@ DialogTemplate MenuTemplate(bool sysmenu) {
     t.cy = 60;
     t.styles = {"caption", "minimizebox"};
     if (sysmenu) t.styles.push_back("sysmenu");
-    t.controls = {{-1, "static", u"label", 10, 30, 50, 8, {}}, {1, "button", u"OK", 90, 40, 50, 14, {"tabstop"}}};
+    t.controls = {{-1, "static", u"label", 10, 30, 50, 8, {}},
+                  {1, "button", u"OK", 90, 40, 50, 14, {"tabstop"}}};
     return t;
 }
 

@@ -9,6 +9,9 @@
 // teardown end within the reply time-out plus a margin.
 // An input that leaves the engine as a fresh one leaves it to the next input (EngineRig); any other input
 // tears it down itself, so the teardown it causes is checked with it and a crash input replays alone.
+#include <sched.h>
+#include <sys/prctl.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
@@ -18,12 +21,9 @@
 #include <memory>
 #include <vector>
 
-#include <sched.h>
-#include <sys/prctl.h>
-
+#include "engine_rig.h"
 #include "fuzz_check.h"
 #include "reply_oracle.h"
-#include "engine_rig.h"
 #include "tool_stream_link.h"
 
 namespace {
@@ -43,7 +43,9 @@ constexpr int kGuardUnits = 8;
 
 using Clock = std::chrono::steady_clock;
 
-bool IsAppCommand(BYTE c) { return (c >= 'a' && c <= 'n') || (c >= 'A' && c <= 'H') || (c >= 'M' && c <= 'T'); }
+bool IsAppCommand(BYTE c) {
+    return (c >= 'a' && c <= 'n') || (c >= 'A' && c <= 'H') || (c >= 'M' && c <= 'T');
+}
 bool IsReplyType(int s) { return s == STATUS_OK || (s >= STATUS_FAILURE_FIRST && s <= STATUS_FAILURE_LAST); }
 
 DWORD Le(const std::vector<BYTE>& p, std::size_t at, int bytes) {
@@ -68,17 +70,27 @@ struct Exchange {
         // The commands take arrays of the text's exact size; the guard units behind it must survive.
         int status = 0;
         switch (code) {
-            case 'c': status = engine.GetControllerSerial(As<CONTROLLER_SERIAL_UNITS>(buffer)); break;
-            case 'e': status = engine.GetToolSerial(As<TOOL_SERIAL_UNITS>(buffer)); break;
-            case 'g': status = engine.GetFirmwareVersion(As<FIRMWARE_VERSION_UNITS>(buffer)); break;
-            default: status = engine.GetToolModel(As<TOOL_MODEL_UNITS>(buffer)); break;
+            case 'c':
+                status = engine.GetControllerSerial(As<CONTROLLER_SERIAL_UNITS>(buffer));
+                break;
+            case 'e':
+                status = engine.GetToolSerial(As<TOOL_SERIAL_UNITS>(buffer));
+                break;
+            case 'g':
+                status = engine.GetFirmwareVersion(As<FIRMWARE_VERSION_UNITS>(buffer));
+                break;
+            default:
+                status = engine.GetToolModel(As<TOOL_MODEL_UNITS>(buffer));
+                break;
         }
         for (int i = capacity; i < capacity + kGuardUnits; ++i) {
-            FUZZ_CHECK(buffer[static_cast<std::size_t>(i)] == kSentinelUnit, "text '%c' written past its buffer", code);
+            FUZZ_CHECK(buffer[static_cast<std::size_t>(i)] == kSentinelUnit,
+                       "text '%c' written past its buffer", code);
         }
         if (status != STATUS_OK) {
-            FUZZ_CHECK(std::all_of(buffer.begin(), buffer.end(), [](char16_t u) { return u == kSentinelUnit; }),
-                       "text '%c' written with status 0x%02X", code, status);
+            FUZZ_CHECK(
+                std::all_of(buffer.begin(), buffer.end(), [](char16_t u) { return u == kSentinelUnit; }),
+                "text '%c' written with status 0x%02X", code, status);
             return status;
         }
         const auto end = std::find(buffer.begin(), buffer.begin() + capacity, u'\0');
@@ -141,15 +153,24 @@ struct Exchange {
 
     int Run(BYTE op) {
         switch (op % 9) {
-            case 0: return Command('A');
-            case 1: return Command('H');
-            case 2: return DeviceInfo();
-            case 3: return CycleData();
-            case 4: return Text('c', CHSProtocolApp::CONTROLLER_SERIAL_UNITS);
-            case 5: return Text('e', CHSProtocolApp::TOOL_SERIAL_UNITS);
-            case 6: return Text('g', CHSProtocolApp::FIRMWARE_VERSION_UNITS);
-            case 7: return Text('h', CHSProtocolApp::TOOL_MODEL_UNITS);
-            default: return Command(op);  // any byte: accepted or refused
+            case 0:
+                return Command('A');
+            case 1:
+                return Command('H');
+            case 2:
+                return DeviceInfo();
+            case 3:
+                return CycleData();
+            case 4:
+                return Text('c', CHSProtocolApp::CONTROLLER_SERIAL_UNITS);
+            case 5:
+                return Text('e', CHSProtocolApp::TOOL_SERIAL_UNITS);
+            case 6:
+                return Text('g', CHSProtocolApp::FIRMWARE_VERSION_UNITS);
+            case 7:
+                return Text('h', CHSProtocolApp::TOOL_MODEL_UNITS);
+            default:
+                return Command(op);  // any byte: accepted or refused
         }
     }
 };
@@ -195,8 +216,9 @@ Outcome RunScript(EngineRig& rig, const std::uint8_t* data, std::size_t size) {
         link.SetNextAnswer({});
         outcome.statuses.push_back(status);
 
-        FUZZ_CHECK(took <= std::chrono::milliseconds(kReplyTimeoutMs) + kMargin, "exchange %d took %lld ms", k,
-                   static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        FUZZ_CHECK(
+            took <= std::chrono::milliseconds(kReplyTimeoutMs) + kMargin, "exchange %d took %lld ms", k,
+            static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
         FUZZ_CHECK(IsReplyType(status), "status 0x%02X is not a reply type", status);
         const BYTE code = CodeOf(op);
         const std::vector<BYTE> written = link.Written();
@@ -208,7 +230,8 @@ Outcome RunScript(EngineRig& rig, const std::uint8_t* data, std::size_t size) {
         }
         const std::vector<BYTE> expected = {SYNC_BYTE, code, 0x00, code};
         FUZZ_CHECK(written.size() == writtenBefore + 4 &&
-                       std::equal(expected.begin(), expected.end(), written.begin() + static_cast<long>(writtenBefore)),
+                       std::equal(expected.begin(), expected.end(),
+                                  written.begin() + static_cast<long>(writtenBefore)),
                    "request 0x%02X not written as 55 code 00 code", code);
     }
     outcome.written = link.Written();
@@ -243,9 +266,9 @@ void CountCompared(bool compared) {
     static long counts[2] = {0, 0};
     static const bool registered = [] {
         return std::atexit([] {
-            std::fprintf(stderr, "reset check: %ld inputs compared, %ld skipped (a late hand-over)\n", counts[1],
-                         counts[0]);
-        }) == 0;
+                   std::fprintf(stderr, "reset check: %ld inputs compared, %ld skipped (a late hand-over)\n",
+                                counts[1], counts[0]);
+               }) == 0;
     }();
     (void)registered;
     ++counts[compared ? 1 : 0];
@@ -289,7 +312,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto fresh = BuildRig(maxChunk);
         const Outcome alone = RunScript(*fresh, data, size);
         TearDown(fresh);
-        FUZZ_CHECK(kept.late || alone.late || kept == alone, "a kept rig answered otherwise than a fresh one");
+        FUZZ_CHECK(kept.late || alone.late || kept == alone,
+                   "a kept rig answered otherwise than a fresh one");
         CountCompared(!kept.late && !alone.late);
     }
     return 0;

@@ -35,24 +35,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const KeyValue& v : values) {
         bytes += v.name.size() + v.data.size();
         FUZZ_CHECK(names.insert(v.name).second, "value name read twice");
-        // A REG_SZ without its NUL ("1:NAME=TEXT") is a state the registry allows too; readers cut at the NUL.
+        // A REG_SZ without its NUL ("1:NAME=TEXT") is a state the registry allows too; readers cut at the
+        // NUL.
     }
     FUZZ_CHECK(bytes <= size, "%zu bytes of values from %zu bytes", bytes, size);
 
     const std::vector<KeyValue> again = ParseKeyFile(SerializeKeyFile(values));
-    FUZZ_CHECK(again.size() == values.size(), "write-back lost values: %zu of %zu", again.size(), values.size());
+    FUZZ_CHECK(again.size() == values.size(), "write-back lost values: %zu of %zu", again.size(),
+               values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
         FUZZ_CHECK(again[i].name == values[i].name && again[i].type == values[i].type &&
                        again[i].data == values[i].data,
                    "value %zu changed on write-back", i);
     }
 
-    FUZZ_CHECK(SameLines(ParseKeyFileLines(SerializeKeyFileLines(lines)), lines), "lines changed on write-back");
+    FUZZ_CHECK(SameLines(ParseKeyFileLines(SerializeKeyFileLines(lines)), lines),
+               "lines changed on write-back");
     std::vector<KeyFileLine> written = lines;
     const KeyValue fuzzValue{"COM", 1, std::string("COM7\0", 5)};
     SetKeyFileValue(written, fuzzValue);
     const std::vector<KeyFileLine> reread = ParseKeyFileLines(SerializeKeyFileLines(written));
-    FUZZ_CHECK(reread.size() == lines.size() + (names.count("COM") ? 0 : 1), "a write changed the line count");
+    FUZZ_CHECK(reread.size() == lines.size() + (names.count("COM") ? 0 : 1),
+               "a write changed the line count");
     bool found = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].bValue && lines[i].value.name == "COM") {
@@ -61,7 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         FUZZ_CHECK(reread[i].text == lines[i].text, "line %zu changed by a write of another value", i);
     }
-    if (!found) found = reread.back().bValue && reread.back().value.name == "COM" && reread.back().value.data == fuzzValue.data;
+    if (!found)
+        found = reread.back().bValue && reread.back().value.name == "COM" &&
+                reread.back().value.data == fuzzValue.data;
     FUZZ_CHECK(found, "the written value did not read back");
     return 0;
 }

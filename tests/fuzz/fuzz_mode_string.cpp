@@ -11,8 +11,8 @@
 
 namespace {
 bool Sane(const LineSettings& l) {
-    const bool parity = l.cParity == 'N' || l.cParity == 'E' || l.cParity == 'O' || l.cParity == 'M' ||
-                        l.cParity == 'S';
+    const bool parity =
+        l.cParity == 'N' || l.cParity == 'E' || l.cParity == 'O' || l.cParity == 'M' || l.cParity == 'S';
     return parity && l.nDataBits >= 5 && l.nDataBits <= 8 && l.nBaud > 0;
 }
 }  // namespace
@@ -30,8 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(Sane(a) && Sane(b), "accepted settings a line cannot have");
     // A setting the string names comes out the same from both starting lines.
-    if (a.nBaud != a0.nBaud || b.nBaud != b0.nBaud) FUZZ_CHECK(a.nBaud == b.nBaud, "speed depends on the line");
-    if (a.cParity != a0.cParity || b.cParity != b0.cParity) FUZZ_CHECK(a.cParity == b.cParity, "parity differs");
+    if (a.nBaud != a0.nBaud || b.nBaud != b0.nBaud)
+        FUZZ_CHECK(a.nBaud == b.nBaud, "speed depends on the line");
+    if (a.cParity != a0.cParity || b.cParity != b0.cParity)
+        FUZZ_CHECK(a.cParity == b.cParity, "parity differs");
     if (a.nDataBits != a0.nDataBits || b.nDataBits != b0.nDataBits)
         FUZZ_CHECK(a.nDataBits == b.nDataBits, "data bits differ");
     LineSettings twice = a;

@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PortTable table = PortTable::Parse(entries);
     const auto expected = Reference(entries);
     for (int port = 1; port <= 256; ++port) {
-        FUZZ_CHECK(table.PathFor(port) == expected[static_cast<std::size_t>(port)], "COM%d maps to \"%s\"", port,
-                   table.PathFor(port).c_str());
+        FUZZ_CHECK(table.PathFor(port) == expected[static_cast<std::size_t>(port)], "COM%d maps to \"%s\"",
+                   port, table.PathFor(port).c_str());
     }
     FUZZ_CHECK(table.PathFor(0).empty() && table.PathFor(257).empty() && table.PathFor(-1).empty(),
                "a number outside 1 to 256 is mapped");

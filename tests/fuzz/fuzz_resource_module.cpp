@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "platform/resources/resource_module.h"
 #include "ids/resource_requirements.h"
+#include "platform/resources/resource_module.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             pngBytes += image.png.size();  // base64: 4 input bytes for every 3
         }
     }
-    FUZZ_CHECK(strings.size() + dialogs.size() + controls + images <= size, "more entries than the input holds");
+    FUZZ_CHECK(strings.size() + dialogs.size() + controls + images <= size,
+               "more entries than the input holds");
     FUZZ_CHECK(textUnits <= size, "%zu text units from %zu bytes", textUnits, size);
     FUZZ_CHECK(pngBytes / 3 * 4 <= size, "%zu image bytes from %zu bytes", pngBytes, size);
     return 0;

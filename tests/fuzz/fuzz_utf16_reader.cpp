@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CUTF16File file;
     CFileException error;
-    if (!file.Open(Widen("/proc/self/fd/" + std::to_string(fd)), CFile::modeRead | CFile::shareDenyWrite, &error)) {
+    if (!file.Open(Widen("/proc/self/fd/" + std::to_string(fd)), CFile::modeRead | CFile::shareDenyWrite,
+                   &error)) {
         close(fd);
         return 0;
     }

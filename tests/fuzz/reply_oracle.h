@@ -11,7 +11,7 @@
 #include "platform/win_types.h"
 
 struct CandidateFrame {
-    std::size_t nStart = 0;       // offset of the sync byte in the stream
+    std::size_t nStart = 0;  // offset of the sync byte in the stream
     std::vector<BYTE> payload;
 };
 

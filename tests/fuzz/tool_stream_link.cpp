@@ -37,7 +37,8 @@ bool ToolStreamLink::HandOverLate() const {
     return m_bHandOverLate;
 }
 
-bool ToolStreamLink::WaitReaderIdle(std::chrono::microseconds stall, const BYTE** place, std::uint32_t* wanted) {
+bool ToolStreamLink::WaitReaderIdle(std::chrono::microseconds stall, const BYTE** place,
+                                    std::uint32_t* wanted) {
     std::unique_lock lock(m_mutex);
     for (;;) {
         const std::uint64_t reads = m_nReads;

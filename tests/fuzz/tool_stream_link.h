@@ -5,13 +5,13 @@
 // Read behaves like the serial port (blocks until bytes, a CancelRead or the total read time-out), and may
 // hand the bytes out in small chunks to split frames across reads.
 // Write returns only once the receiver has taken every released byte and waits in Read again (or once it
-// has not called Read for a short bound, being held up elsewhere): whatever frame the answer completes is then already in the
-// engine's received slot, so the exchange ends at once, and the engine can run with a reply time-out of 0 --
-// an exchange whose input is exhausted without a reply ends without waiting.
-// Between inputs the fuzz target asks where the idle receiver waits, can end that read as a time-out, and
-// rewinds the link to empty streams for the next input (see EngineRig).
-// Threads: the receive thread reads, the engine thread writes, the fuzz target scripts and inspects.
-// Owned by the fuzz target; outlives the engine built on it.
+// has not called Read for a short bound, being held up elsewhere): whatever frame the answer completes is
+// then already in the engine's received slot, so the exchange ends at once, and the engine can run with a
+// reply time-out of 0 -- an exchange whose input is exhausted without a reply ends without waiting. Between
+// inputs the fuzz target asks where the idle receiver waits, can end that read as a time-out, and rewinds the
+// link to empty streams for the next input (see EngineRig). Threads: the receive thread reads, the engine
+// thread writes, the fuzz target scripts and inspects. Owned by the fuzz target; outlives the engine built on
+// it.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -61,12 +61,12 @@ private:
     std::vector<BYTE> m_nextAnswer;
     std::vector<BYTE> m_released;
     std::size_t m_nReadPos = 0;
-    bool m_bReaderWaiting = false;  // the receiver waits in Read with every released byte taken
+    bool m_bReaderWaiting = false;       // the receiver waits in Read with every released byte taken
     const BYTE* m_pWaitPlace = nullptr;  // destination and size of that Read
     std::uint32_t m_nWaitWanted = 0;
-    bool m_bExpire = false;         // the waiting Read is to end as a read time-out
+    bool m_bExpire = false;  // the waiting Read is to end as a read time-out
     bool m_bHandOverLate = false;
-    std::uint64_t m_nReads = 0;     // Read calls so far: the receiver's progress
+    std::uint64_t m_nReads = 0;  // Read calls so far: the receiver's progress
     std::vector<BYTE> m_written;
     bool m_bCancelPending = false;
 };

@@ -4,8 +4,8 @@
 
 #include <chrono>
 
-#include "gui/gui_fixture.h"
 #include "framework/afx.h"
+#include "gui/gui_fixture.h"
 #include "platform/threads/main_window.h"
 #ifndef _WIN32
 #include "support/spawned_program.h"
@@ -103,7 +103,8 @@ TEST_F(GuiTest, AFailedSessionShowsItsMessageKeepsThePreviousDisplayAndReleasesT
         bool releasedFirst = false;
         MessageBoxRecorder boxes([&](const MessageBoxRequest&) {
             releasedFirst = m_app->Port == nullptr && m_app->Engine == nullptr;
-            WaitUntil([] { return false; }, 300);  // a request written before the release may still be on its way
+            WaitUntil([] { return false; },
+                      300);  // a request written before the release may still be on its way
             const std::size_t before = m_sim->Requests().size();
             WaitUntil([] { return false; }, 1500);  // longer than the keep-alive's pause
             EXPECT_EQ(m_sim->Requests().size(), before) << "something still talks to the tool";
@@ -228,8 +229,8 @@ TEST_F(GuiTest, NoFreePortNamesThePortsThatAreHeld) {
     StartTool();
     std::string error;
     SpawnedProgram holder;
-    ASSERT_TRUE(holder.Start({"/bin/sh", "-c", "exec 3<>\"$0\"; echo ready; exec sleep 60", m_sim->DevicePath()}, {},
-                             &error))
+    ASSERT_TRUE(holder.Start(
+        {"/bin/sh", "-c", "exec 3<>\"$0\"; echo ready; exec sleep 60", m_sim->DevicePath()}, {}, &error))
         << error;
     ASSERT_TRUE(holder.WaitForLine("ready", 10000, nullptr));
     RunMainDialog([&](TestWindow) {

@@ -3,8 +3,8 @@
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
 #include "history/history_store.h"
-#include "platform/settings/key_store.h"
 #include "platform/resources/resource_module.h"
+#include "platform/settings/key_store.h"
 #include "platform/text/utf8.h"
 #include "support/stored_settings.h"
 #ifdef _WIN32
@@ -31,7 +31,8 @@ GuiTest::~GuiTest() {
 
 void GuiTest::MakeKey(const std::vector<std::pair<std::string, std::string>>& values) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
               ERROR_SUCCESS);
     for (const auto& [name, text] : values) {
         ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -98,9 +99,7 @@ void GuiTest::ConnectThroughPortDialog() {
     Press(IDC_CONNECT);
 }
 
-std::string GuiTest::Text(int id) const {
-    return Utf16ToUtf8(m_dlg->GetDlgItemText(id));
-}
+std::string GuiTest::Text(int id) const { return Utf16ToUtf8(m_dlg->GetDlgItemText(id)); }
 
 bool GuiTest::WaitForButton(const std::string& label, int ms) const {
     return WaitUntil([&] { return Text(IDC_CONNECT) == label; }, ms);
@@ -120,10 +119,13 @@ std::vector<GuiTest::MenuEntry> GuiTest::SystemMenu(int submenu) const {
         info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU;
         if (!::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
         MenuEntry entry;
-        entry.flags = (info.fType & MFT_SEPARATOR) != 0 ? MF_SEPARATOR : info.hSubMenu != nullptr ? MF_POPUP : MF_STRING;
+        entry.flags = (info.fType & MFT_SEPARATOR) != 0 ? MF_SEPARATOR
+                      : info.hSubMenu != nullptr        ? MF_POPUP
+                                                        : MF_STRING;
         entry.id = entry.flags == MF_STRING ? info.wID : 0;
         wchar_t text[128] = {};
-        if (entry.flags != MF_SEPARATOR) ::GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+        if (entry.flags != MF_SEPARATOR)
+            ::GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
         for (const wchar_t* c = text; *c != 0; ++c) entry.text.push_back(static_cast<char16_t>(*c));
         entry.checked = (info.fState & MFS_CHECKED) != 0;
         entries.push_back(std::move(entry));
@@ -135,7 +137,8 @@ std::vector<GuiTest::MenuEntry> GuiTest::SystemMenu(int submenu) const {
     std::vector<MenuEntry> entries;
     const CMenu* menu = m_dlg != nullptr ? m_dlg->GetSystemMenu(FALSE) : nullptr;
     if (menu != nullptr && submenu >= 0) {
-        menu = static_cast<std::size_t>(submenu) < menu->Items().size() ? menu->Items()[submenu].popup : nullptr;
+        menu =
+            static_cast<std::size_t>(submenu) < menu->Items().size() ? menu->Items()[submenu].popup : nullptr;
     }
     for (const CMenu::Item& item : menu != nullptr ? menu->Items() : std::vector<CMenu::Item>{}) {
         entries.push_back({item.flags, item.id, item.text, item.checked});

@@ -6,10 +6,10 @@
 
 #include "framework/afx.h"
 #include "gui/gui_fixture.h"
-#include "platform/resources/resource_module.h"
-#include "support/source_path.h"
-#include "platform/text/utf8.h"
 #include "ids/resource_requirements.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/utf8.h"
+#include "support/source_path.h"
 
 namespace {
 struct HistoryView {
@@ -24,7 +24,8 @@ HistoryView Look(TestWindow modal) {
     for (int id : {IDC_HISTORY_LIST, IDC_HISTORY_THIS_TOOL, IDC_HISTORY_ALL_TOOLS, IDC_HISTORY_STATUS}) {
         if (!HasControl(modal, id)) return v;
     }
-    EXPECT_TRUE(WaitUntil([&] { return IsControlEnabled(modal, IDC_HISTORY_EXPORT); })) << "the view was never read";
+    EXPECT_TRUE(WaitUntil([&] { return IsControlEnabled(modal, IDC_HISTORY_EXPORT); }))
+        << "the view was never read";
     v.rows = ListRows(modal, IDC_HISTORY_LIST);
     if (v.rows > 0) {
         v.firstSerial = Utf16ToUtf8(ListCell(modal, IDC_HISTORY_LIST, 0, 1));
@@ -38,7 +39,9 @@ HistoryView Look(TestWindow modal) {
     return v;
 }
 
-bool StartsWith(const std::string& text, const CString& prefix) { return text.rfind(Utf16ToUtf8(prefix), 0) == 0; }
+bool StartsWith(const std::string& text, const CString& prefix) {
+    return text.rfind(Utf16ToUtf8(prefix), 0) == 0;
+}
 
 std::string FileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -101,7 +104,8 @@ TEST_F(GuiTest, TheListShowsTheLongestResultWithoutScrolling) {
         std::shared_ptr<const CResourceModule> module;
         if (std::string(lang) != "en") {
             std::string why;
-            module = CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"), &why, QuarvelResourceRequirements());
+            module = CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"),
+                                               &why, QuarvelResourceRequirements());
             ASSERT_NE(module, nullptr) << why;
         }
         AfxSetResourceHandle(module);

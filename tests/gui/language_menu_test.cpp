@@ -1,7 +1,7 @@
 // The Language popup of the system menu: the checked language does nothing, another one is stored and
 // asks for a restart, a failed store changes nothing.
-#include "gui/gui_fixture.h"
 #include "framework/afx.h"
+#include "gui/gui_fixture.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The main dialog without a tool: start-up display, system menu, icons, the display's rounding and
 // scaling, the texts back into the record, the About box, and Exit/Esc with an out-of-range counter.
-#include "gui/gui_fixture.h"
-#include "app/settings/settings_store.h"
-#include "framework/afx.h"
-
 #include <algorithm>
 #include <iterator>
+
+#include "app/settings/settings_store.h"
+#include "framework/afx.h"
+#include "gui/gui_fixture.h"
 
 namespace {
 
@@ -106,8 +106,8 @@ TEST_F(GuiTest, DisplayRoundsThePositionToHundredthsAndScalesTheForce) {
         const char* shown;
     };
     // 4662 and 5698 are the two 16-bit readings the report rounds one hundredth higher.
-    const Case cases[] = {{1000, "10.86"}, {1, "0.01"}, {65535, "711.65"}, {4662, "50.62"}, {5698, "61.87"},
-                          {250, "2.71"},   {0, "0"}};
+    const Case cases[] = {{1000, "10.86"}, {1, "0.01"},   {65535, "711.65"}, {4662, "50.62"},
+                          {5698, "61.87"}, {250, "2.71"}, {0, "0"}};
     RunMainDialog([&](TestWindow) {
         for (const Case& c : cases) {
             Show(*m_app, *m_dlg, [&](ToolRecord& r) { r.PositionCounts = c.counts; });

@@ -9,13 +9,13 @@
 #include <iterator>
 #include <optional>
 
-#include "gui/gui_fixture.h"
 #include "framework/afx.h"
+#include "gui/gui_fixture.h"
 #include "ids/resource_ids.h"
+#include "ids/resource_requirements.h"
 #include "platform/resources/resource_module.h"
 #include "report/report_layouts.h"
 #include "support/source_path.h"
-#include "ids/resource_requirements.h"
 
 namespace {
 
@@ -293,13 +293,15 @@ TEST_F(SaveTest, AfterAFailedSecondSessionSaveWritesTheValuesShown) {
         // The values are the earlier read's, and the window says so: dimmed, and when that read was.
         EXPECT_EQ(m_dlg->WhatIsShown(), CQuarvelDlg::Shown::Earlier);
         EXPECT_TRUE(IsDimmed(m_window, IDC_POSITION));
-        EXPECT_NE(Narrow(WindowCaption(m_window)).find("Quarvel - values of the read of "), std::string::npos);
+        EXPECT_NE(Narrow(WindowCaption(m_window)).find("Quarvel - values of the read of "),
+                  std::string::npos);
         {
             MessageBoxRecorder no(IDNO);  // Save asks first; No saves nothing
             FileDialogScript files(Path("refused.txt"));
             Press(IDC_SAVE);
             ASSERT_EQ(no.boxes.size(), 1u);
-            EXPECT_EQ(Narrow(no.boxes[0].text).rfind("The values shown are those of an earlier read (", 0), 0u);
+            EXPECT_EQ(Narrow(no.boxes[0].text).rfind("The values shown are those of an earlier read (", 0),
+                      0u);
             EXPECT_TRUE(files.requests.empty());
         }
         MessageBoxRecorder yes(YesToTheQuestion);

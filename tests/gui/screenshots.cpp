@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +14,9 @@
 
 #include "framework/qt_translations.h"
 #include "gui/gui_fixture.h"
+#include "ids/resource_requirements.h"
 #include "platform/resources/resource_module.h"
 #include "support/source_path.h"
-#include "ids/resource_requirements.h"
 
 namespace {
 std::string g_dir = "docs/screenshots";

@@ -150,7 +150,8 @@ TEST_F(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
 // an insert would, and a writer that still holds the old file writes its next read into the new one.
 TEST_F(HistoryStore, AViewThatFindsTheFileDamagedSetsItAsideAndTheWriterFollows) {
     auto writer = std::make_unique<CHistoryStore>();
-    for (int i = 0; i < 400; ++i) ASSERT_TRUE(writer->Insert(Read(std::string(100, 'T') + std::to_string(i % 50), i)).ok);
+    for (int i = 0; i < 400; ++i)
+        ASSERT_TRUE(writer->Insert(Read(std::string(100, 'T') + std::to_string(i % 50), i)).ok);
     {
         SqliteDb db;
         ASSERT_EQ(db.Open(Path(), false, 1000), 0);
@@ -190,7 +191,8 @@ TEST_F(HistoryStore, TwoProcessesWritingAtOnceLoseNothing) {
         if (children[c] == 0) {
             CHistoryStore store;
             int failures = 0;
-            for (int i = 0; i < kEach; ++i) failures += store.Insert(Read("T-" + std::to_string(c + 1), i)).ok ? 0 : 1;
+            for (int i = 0; i < kEach; ++i)
+                failures += store.Insert(Read("T-" + std::to_string(c + 1), i)).ok ? 0 : 1;
             _exit(failures == 0 ? 0 : 1);
         }
     }

@@ -1,12 +1,12 @@
 // Code page conversion: Windows-1252 by default, another page from QUARVEL_CODEPAGE, ASCII always safe.
-#include "platform/text/code_page.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/text/code_page.h"
 
 namespace {
 class CodePage : public ::testing::Test {
@@ -28,7 +28,8 @@ TEST_F(CodePage, AsciiRoundTripsInEveryCodePage) {
         const std::u16string wide = Wide(cp, ascii);
         ASSERT_EQ(wide.size(), ascii.size()) << cp;
         char back[256] = {};
-        const int n = WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), back, 256, nullptr, nullptr);
+        const int n = WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), back, 256,
+                                          nullptr, nullptr);
         EXPECT_EQ(std::string(back, back + n), ascii) << cp;
     }
 }
@@ -61,10 +62,13 @@ TEST_F(CodePage, OddBytesNeverEmptyAText) {
         {1252, "SN\x81-42", u"SN\u0081-42", true},
         {1252, "\x81\x8D\x8F\x90\x9D\x80", u"\u0081\u008D\u008F\u0090\u009D\u20AC", true},
         {1251, "\xD0\x98\xCA-9", u"\u0420\u0098\u041A-9", true},
-        {65001, "R\xFFK", u"R\uFFFDK", false},              // a byte UTF-8 never uses
-        {65001, "a\xE2\x82" "b\xC3\xA9", u"a\uFFFDb\u00E9", false},  // a sequence broken off, then a good one
-        {65001, "a\x80\x80", u"a\uFFFD\uFFFD", false},     // two stray continuation bytes
-        {65001, "a\xC3", u"a\uFFFD", false},                 // cut short by the end of the text
+        {65001, "R\xFFK", u"R\uFFFDK", false},  // a byte UTF-8 never uses
+        {65001,
+         "a\xE2\x82"
+         "b\xC3\xA9",
+         u"a\uFFFDb\u00E9", false},                         // a sequence broken off, then a good one
+        {65001, "a\x80\x80", u"a\uFFFD\uFFFD", false},      // two stray continuation bytes
+        {65001, "a\xC3", u"a\uFFFD", false},                // cut short by the end of the text
         {932, "\x82\xA0\x81 b", u"\u3042\uFFFD b", false},  // a lead byte without its trail byte
     };
     for (const Case& c : cases) {
@@ -77,14 +81,16 @@ TEST_F(CodePage, OddBytesNeverEmptyAText) {
         EXPECT_EQ(std::string(back, back + n), c.bytes) << c.cp;
         EXPECT_FALSE(usedDefault) << c.cp;
     }
-    EXPECT_EQ(AnsiToWide("SN\x90" "7"), u"SN\u00907");
+    EXPECT_EQ(AnsiToWide("SN\x90"
+                         "7"),
+              u"SN\u00907");
     EXPECT_EQ(WideToAnsi(u"\u0416\u0081"), "?\x81");
 }
 
 TEST_F(CodePage, FailuresGiveZeroOrAnEmptyText) {
     char16_t out[4];
-    EXPECT_EQ(MultiByteToWideChar(59999, 0, "abc", 3, out, 4), 0);       // no such code page
-    EXPECT_EQ(MultiByteToWideChar(1252, 0, "abcdef", 6, out, 4), 0);     // destination too small
+    EXPECT_EQ(MultiByteToWideChar(59999, 0, "abc", 3, out, 4), 0);    // no such code page
+    EXPECT_EQ(MultiByteToWideChar(1252, 0, "abcdef", 6, out, 4), 0);  // destination too small
     setenv("QUARVEL_CODEPAGE", "59999", 1);
     EXPECT_EQ(AnsiToWide("abc"), u"");
 }

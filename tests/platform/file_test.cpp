@@ -1,6 +1,4 @@
 // CFile and CStdioFile: opening, errors as CFileException with cause and path, and 8-bit lines.
-#include "platform/files/file.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -12,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/files/file.h"
 #include "platform/text/utf8.h"
 #include "support/source_path.h"
 #include "support/temp_dir.h"
@@ -82,12 +81,12 @@ TEST(File, AFifoASocketOrATerminalIsRefusedAtOnce) {
     ASSERT_EQ(unlockpt(master), 0);
     const std::string terminal = ptsname(master);
     const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO with a reader, too
-    for (const auto& [path, flags] : std::vector<std::pair<std::string, UINT>>{
-             {fifo, CFile::modeCreate | CFile::modeWrite},
-             {fifo, CFile::modeRead},
-             {socketPath, CFile::modeCreate | CFile::modeWrite},
-             {terminal, CFile::modeCreate | CFile::modeWrite},
-             {terminal, CFile::modeRead}}) {
+    for (const auto& [path, flags] :
+         std::vector<std::pair<std::string, UINT>>{{fifo, CFile::modeCreate | CFile::modeWrite},
+                                                   {fifo, CFile::modeRead},
+                                                   {socketPath, CFile::modeCreate | CFile::modeWrite},
+                                                   {terminal, CFile::modeCreate | CFile::modeWrite},
+                                                   {terminal, CFile::modeRead}}) {
         CStdioFile file;
         CFileException error;
         EXPECT_FALSE(file.Open(W(path), flags, &error)) << path;

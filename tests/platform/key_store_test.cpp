@@ -57,8 +57,9 @@ LONG SetText(HKEY key, const std::string& name, const std::string& text) {
 HKEY CreateKey() {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+        ERROR_SUCCESS);
     return key;
 }
 
@@ -133,9 +134,10 @@ TEST_F(KeyStore, AnyEightBitTextRoundTrips) {
     };
     HKEY key = CreateKey();
     for (const Value& v : expected)
-        ASSERT_EQ(RegSetValueExA(key, v.name.c_str(), 0, v.name == "binary" ? REG_BINARY : REG_SZ,
-                                 reinterpret_cast<const BYTE*>(v.data.data()), static_cast<DWORD>(v.data.size())),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegSetValueExA(key, v.name.c_str(), 0, v.name == "binary" ? REG_BINARY : REG_SZ,
+                           reinterpret_cast<const BYTE*>(v.data.data()), static_cast<DWORD>(v.data.size())),
+            ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(ReadKey(), expected);
     // The file is line-based: every value is one line, whatever bytes it holds.
@@ -163,8 +165,10 @@ TEST_F(KeyStore, RefusesBadHandlesAccessAndDeletedKeys) {
     EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegQueryInfoKeyA(HKEY_CURRENT_USER, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
     HKEY other = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(0x80000002u), kKey, 0, KEY_READ, &other), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\\\Kordane", 0, KEY_READ, &other), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(0x80000002u), kKey, 0, KEY_READ, &other),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\\\Kordane", 0, KEY_READ, &other),
+              ERROR_INVALID_PARAMETER);
 
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(SetText(key, "COM", "COM1"), ERROR_ACCESS_DENIED);
@@ -192,18 +196,21 @@ TEST(KeyPath, MapsSubkeysToFilesUnderTheConfigDirectory) {
         EXPECT_EQ(path, expected);
     }
     std::string path;
-    for (const char* bad : {"", "\\Quarvel", "Software\\", "a\\\\b"}) EXPECT_FALSE(KeyRelativePath(bad, &path)) << bad;
+    for (const char* bad : {"", "\\Quarvel", "Software\\", "a\\\\b"})
+        EXPECT_FALSE(KeyRelativePath(bad, &path)) << bad;
 }
 
 TEST(KeyFileFormat, ACutFileKeepsEveryWholeValue) {
-    const std::vector<KeyValue> values = {
-        {"Language", 1, Sz("2")}, {"Language2", 1, Sz("/usr/share/quarvel/lang/it.json")}, {"COM", 1, Sz("COM7")}};
+    const std::vector<KeyValue> values = {{"Language", 1, Sz("2")},
+                                          {"Language2", 1, Sz("/usr/share/quarvel/lang/it.json")},
+                                          {"COM", 1, Sz("COM7")}};
     const std::string text = SerializeKeyFile(values);
     for (std::size_t cut = 0; cut <= text.size(); ++cut) {
         const std::string part = text.substr(0, cut);
         const std::vector<KeyValue> read = ParseKeyFile(part);
         // Lines ended before the cut, less the header; the cut line itself reads as what it holds.
-        const auto whole = static_cast<std::size_t>(std::max<long>(0, std::count(part.begin(), part.end(), '\n') - 1));
+        const auto whole =
+            static_cast<std::size_t>(std::max<long>(0, std::count(part.begin(), part.end(), '\n') - 1));
         ASSERT_LE(read.size(), values.size());
         ASSERT_GE(read.size(), whole) << cut;
         for (std::size_t i = 0; i < whole; ++i) {
@@ -218,12 +225,13 @@ TEST(KeyFileFormat, ACutFileKeepsEveryWholeValue) {
 
 TEST(KeyFileFormat, GarbledLinesAreSkippedAndTheRestIsRead) {
     const std::string text = std::string("# header\nsz:COM=COM3\ngarbage without colon\nsz:lone\\q=x\n") +
-                             "99999999999:X=1\nsz:raw\x01=x\nsz:SPEED=4\nsz:COM=COM9\n\n" + std::string("\0\0\xFF\n", 4) +
+                             "99999999999:X=1\nsz:raw\x01=x\nsz:SPEED=4\nsz:COM=COM9\n\n" +
+                             std::string("\0\0\xFF\n", 4) +
                              "3:bin=\\x00\\x7f\r\nsz:eq=a=b\\x3D\\\\c\\\r\nsz:last=no line feed";
     const std::vector<KeyValue> read = ParseKeyFile(text);
     ASSERT_EQ(read.size(), 6u);
     EXPECT_EQ(read[0].data, Sz("COM3"));  // the first of two values named COM
-    EXPECT_EQ(read[1].name, "lone\\q");  // a backslash that starts no escape is itself
+    EXPECT_EQ(read[1].name, "lone\\q");   // a backslash that starts no escape is itself
     EXPECT_EQ(read[2].name, "SPEED");
     EXPECT_EQ(read[3].type, 3u);
     EXPECT_EQ(read[3].data, std::string("\0\x7F", 2));  // CR LF ends the line
@@ -231,7 +239,8 @@ TEST(KeyFileFormat, GarbledLinesAreSkippedAndTheRestIsRead) {
     EXPECT_EQ(read[5].data, Sz("no line feed"));
     // Written back, every line stays as it was; only the line ends become LF.
     std::string expected = text;
-    for (auto crlf = expected.find("\r\n"); crlf != std::string::npos; crlf = expected.find("\r\n")) expected.erase(crlf, 1);
+    for (auto crlf = expected.find("\r\n"); crlf != std::string::npos; crlf = expected.find("\r\n"))
+        expected.erase(crlf, 1);
     EXPECT_EQ(SerializeKeyFileLines(ParseKeyFileLines(text)), expected + "\n");
 }
 
@@ -253,13 +262,15 @@ TEST_F(KeyStore, DamagedFileOnDiskIsReadAsFarAsSound) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << "sz:COM=COM5\n\x01\x02garbage\nsz:SPEED=3\nsz:Language=2";  // last line cut off
     }
-    EXPECT_EQ(ReadKey(), (std::vector<Value>{{"COM", Sz("COM5")}, {"SPEED", Sz("3")}, {"Language", Sz("2")}}));
+    EXPECT_EQ(ReadKey(),
+              (std::vector<Value>{{"COM", Sz("COM5")}, {"SPEED", Sz("3")}, {"Language", Sz("2")}}));
     // The next write changes its value's line and keeps every other line as it was.
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     ASSERT_EQ(SetText(key, "Language", "1"), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_EQ(ReadKey(), (std::vector<Value>{{"COM", Sz("COM5")}, {"SPEED", Sz("3")}, {"Language", Sz("1")}}));
+    EXPECT_EQ(ReadKey(),
+              (std::vector<Value>{{"COM", Sz("COM5")}, {"SPEED", Sz("3")}, {"Language", Sz("1")}}));
     EXPECT_EQ(ReadWholeFile(path), "sz:COM=COM5\n\x01\x02garbage\nsz:SPEED=3\nsz:Language=1\n");
 }
 
@@ -286,8 +297,9 @@ TEST_F(KeyStore, ALinkedKeyIsReadThroughAndItsTargetReplaced) {
     fs::remove(target);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_PATH_NOT_FOUND);
     DWORD disposition = 0;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
-              ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+        ERROR_PATH_NOT_FOUND);
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_FALSE(fs::exists(target));
 }
@@ -325,7 +337,8 @@ TEST_F(KeyStore, TwoProcessesWritingAtOnceLoseNothing) {
                     ++failures;
                     continue;
                 }
-                failures += SetText(k, "P" + std::to_string(c) + "_" + std::to_string(i), std::to_string(i)) != 0;
+                failures +=
+                    SetText(k, "P" + std::to_string(c) + "_" + std::to_string(i), std::to_string(i)) != 0;
                 RegCloseKey(k);
             }
             _exit(failures == 0 ? 0 : 1);
@@ -340,9 +353,10 @@ TEST_F(KeyStore, TwoProcessesWritingAtOnceLoseNothing) {
     EXPECT_EQ(values.size(), 2u * kWrites);
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < kWrites; ++i)
-            EXPECT_NE(std::find(values.begin(), values.end(),
-                                Value{"P" + std::to_string(c) + "_" + std::to_string(i), Sz(std::to_string(i))}),
-                      values.end());
+            EXPECT_NE(
+                std::find(values.begin(), values.end(),
+                          Value{"P" + std::to_string(c) + "_" + std::to_string(i), Sz(std::to_string(i))}),
+                values.end());
 }
 
 TEST_F(KeyStore, RegisterScriptWritesTheSameFormatAndNeverOverwrites) {
@@ -366,7 +380,9 @@ TEST_F(KeyStore, RegisterScriptWritesTheSameFormatAndNeverOverwrites) {
                                          {"Language3", Sz(canonical + "/bg.json")}};
     EXPECT_EQ(ReadKey(), expected);
     EXPECT_TRUE(fs::is_symlink(KeyFile()));
-    EXPECT_EQ(ReadWholeFile(target).rfind("# mine\nsz:Language2=/mine/it=1.json\nsz:COM=COM\nsz:Language1=", 0), 0u);
+    EXPECT_EQ(
+        ReadWholeFile(target).rfind("# mine\nsz:Language2=/mine/it=1.json\nsz:COM=COM\nsz:Language1=", 0),
+        0u);
     ASSERT_EQ(std::system(command.c_str()), 0);  // a second run changes nothing
     EXPECT_EQ(ReadKey(), expected);
 }

@@ -1,12 +1,12 @@
 // Posting to the main window from worker threads, safe against the window going away.
-#include "platform/threads/main_window.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
+
+#include "platform/threads/main_window.h"
 
 namespace {
 // Yields until the condition holds; false after five seconds, so a regression fails instead of hanging.
@@ -67,7 +67,7 @@ TEST(MainWindowPost, WindowRemovedWhileWorkersPostIsNeverTouchedAgain) {
         SetMainWindow(nullptr);
         window->removed = true;  // from here on no post may reach it
         const bool touched = window->touchedAfterRemoval.load();
-        window.reset();          // and it may be freed at once (AddressSanitizer watches)
+        window.reset();  // and it may be freed at once (AddressSanitizer watches)
         const bool droppedAfterwards = Eventually([&] { return dropped.load() >= 10; });
         stop = true;
         for (auto& poster : posters) poster.join();

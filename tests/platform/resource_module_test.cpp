@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "ids/resource_ids.h"
+#include "ids/resource_requirements.h"
 #include "platform/resources/resource_module.h"
 #include "support/source_path.h"
-#include "ids/resource_requirements.h"
 
 namespace {
 using nlohmann::json;
@@ -68,8 +68,10 @@ const std::map<UINT, std::u16string> kEnglish = {
     {160, u"no tool read yet"},
     {161, u"values of the read of %1"},
     {162, u"No tool has been read: the values shown are not a reading. Save them all the same?"},
-    {163, u"The values shown are those of an earlier read (%1), not of the tool tried last. Save the values of that "
-          u"earlier read?"},
+    {163,
+     u"The values shown are those of an earlier read (%1), not of the tool tried last. Save the values of "
+     u"that "
+     u"earlier read?"},
     {164, u"These ports are there but could not be opened:"},
     {165, u"held by %1 (process %2)"},
     {166, u"held by another program"},
@@ -104,7 +106,9 @@ const ControlTemplate* Control(const DialogTemplate& dlg, int id) {
     return nullptr;
 }
 
-std::vector<std::string> Styles(std::initializer_list<const char*> names) { return {names.begin(), names.end()}; }
+std::vector<std::string> Styles(std::initializer_list<const char*> names) {
+    return {names.begin(), names.end()};
+}
 
 json BuiltInJson() { return json::parse(ReadWholeFile(SourcePath("resources/builtin.json"))); }
 
@@ -151,7 +155,8 @@ TEST(BuiltInModule, ConnectionDialogMatchesItsTemplate) {
     const Expected expected[] = {
         {1, "defbutton", u"OK", 173, 16, 50, 14, Styles({"tabstop"})},
         {2, "button", u"Cancel", 173, 34, 50, 14, Styles({"tabstop"})},
-        {7005, "listbox", u"", 90, 18, 72, 30, Styles({"border", "vscroll", "tabstop", "notify", "nointegralheight"})},
+        {7005, "listbox", u"", 90, 18, 72, 30,
+         Styles({"border", "vscroll", "tabstop", "notify", "nointegralheight"})},
         {-1, "static", u"Speed", 91, 5, 65, 8, {}},
         {-1, "static", u"Port", 12, 5, 66, 8, {}},
         {1022, "combobox", u"", 12, 18, 72, 66, Styles({"dropdownlist", "vscroll", "tabstop"})},
@@ -187,7 +192,8 @@ TEST(BuiltInModule, MainDialogAndAboutBoxMatchTheirTemplates) {
     for (const ControlTemplate& c : main->controls) EXPECT_NE(c.kind, "defbutton") << c.id;
     const ControlTemplate* cycle = Control(*main, IDC_CYCLE_COUNTER);
     ASSERT_NE(cycle, nullptr);
-    EXPECT_EQ(std::vector<int>({cycle->x, cycle->y, cycle->cx, cycle->cy}), std::vector<int>({240 + 56, 139, 78, 12}));
+    EXPECT_EQ(std::vector<int>({cycle->x, cycle->y, cycle->cx, cycle->cy}),
+              std::vector<int>({240 + 56, 139, 78, 12}));
     const ControlTemplate* firmware = Control(*main, IDC_FIRMWARE_VERSION);
     ASSERT_NE(firmware, nullptr);
     EXPECT_EQ(firmware->cx, 96 + 56);
@@ -224,8 +230,8 @@ TEST_F(CurrentModule, EachPackReplacesEveryLookupAndCarriesTheSameIds) {
     for (const char* lang : {"fr", "it", "bg"}) {
         SCOPED_TRACE(lang);
         std::string why;
-        std::shared_ptr<const CResourceModule> pack =
-            CResourceModule::LoadFile(SourcePath(std::string("resources/lang/") + lang + ".json"), &why, QuarvelResourceRequirements());
+        std::shared_ptr<const CResourceModule> pack = CResourceModule::LoadFile(
+            SourcePath(std::string("resources/lang/") + lang + ".json"), &why, QuarvelResourceRequirements());
         ASSERT_NE(pack, nullptr) << why;
         EXPECT_EQ(pack->Language(), lang);
         EXPECT_EQ(pack->StringIds(), english.StringIds());
@@ -259,7 +265,8 @@ TEST_F(CurrentModule, AStringAddedAfterThePackWasMadeComesFromTheBuiltInModule) 
         it = std::stoi(it.key()) >= 140 ? module["strings"].erase(it) : std::next(it);
     }
     module["strings"]["103"] = "Verbinden";
-    std::shared_ptr<const CResourceModule> pack = CResourceModule::Parse(module.dump(), nullptr, QuarvelResourceRequirements());
+    std::shared_ptr<const CResourceModule> pack =
+        CResourceModule::Parse(module.dump(), nullptr, QuarvelResourceRequirements());
     ASSERT_NE(pack, nullptr);
     AfxSetResourceHandle(pack);
     EXPECT_EQ(LoadStringW(IDS_CONNECT), u"Verbinden");
@@ -269,8 +276,8 @@ TEST_F(CurrentModule, AStringAddedAfterThePackWasMadeComesFromTheBuiltInModule) 
 }
 
 TEST_F(CurrentModule, ReadersOnOtherThreadsSeeWholeModulesWhileItSwitches) {
-    std::shared_ptr<const CResourceModule> pack =
-        CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), nullptr, QuarvelResourceRequirements());
+    std::shared_ptr<const CResourceModule> pack = CResourceModule::LoadFile(
+        SourcePath("resources/lang/fr.json"), nullptr, QuarvelResourceRequirements());
     ASSERT_NE(pack, nullptr);
     std::atomic<bool> stop{false};
     std::atomic<int> odd{0};
@@ -365,9 +372,13 @@ TEST(ResourceModuleParse, RefusesHostileText) {
     EXPECT_EQ(CResourceModule::Parse("", &why, QuarvelResourceRequirements()), nullptr);
     EXPECT_EQ(CResourceModule::Parse("{\"language\": \"en\",", &why, QuarvelResourceRequirements()), nullptr);
     EXPECT_EQ(CResourceModule::Parse("[1, 2, 3]", &why, QuarvelResourceRequirements()), nullptr);
-    EXPECT_EQ(CResourceModule::Parse(std::string(100000, '[') + std::string(100000, ']'), &why, QuarvelResourceRequirements()), nullptr);
+    EXPECT_EQ(CResourceModule::Parse(std::string(100000, '[') + std::string(100000, ']'), &why,
+                                     QuarvelResourceRequirements()),
+              nullptr);
     EXPECT_EQ(why, "nesting too deep");
-    EXPECT_EQ(CResourceModule::Parse(std::string(ResourceLimits::kMaxFileBytes + 1, ' '), &why, QuarvelResourceRequirements()), nullptr);
+    EXPECT_EQ(CResourceModule::Parse(std::string(ResourceLimits::kMaxFileBytes + 1, ' '), &why,
+                                     QuarvelResourceRequirements()),
+              nullptr);
 
     json m = BuiltInJson();
     m["strings"]["101"] = std::string(ResourceLimits::kMaxStringBytes + 1, 'x');
@@ -379,16 +390,24 @@ TEST(ResourceModuleParse, RefusesHostileText) {
     ASSERT_NE(at, std::string::npos);
     text.replace(at, 1, "\xC3\x28");
     EXPECT_EQ(CResourceModule::Parse(text, &why, QuarvelResourceRequirements()), nullptr);
-    EXPECT_EQ(CResourceModule::Parse(std::string("{\"language\":\"en\",\"x\":1e99999}"), &why, QuarvelResourceRequirements()), nullptr);
+    EXPECT_EQ(CResourceModule::Parse(std::string("{\"language\":\"en\",\"x\":1e99999}"), &why,
+                                     QuarvelResourceRequirements()),
+              nullptr);
 }
 
 TEST(ResourceModuleLoadFile, RefusesWhatCannotBeRead) {
     std::string why;
-    EXPECT_EQ(CResourceModule::LoadFile("/nonexistent/quarvel/fr.json", &why, QuarvelResourceRequirements()), nullptr);
+    EXPECT_EQ(CResourceModule::LoadFile("/nonexistent/quarvel/fr.json", &why, QuarvelResourceRequirements()),
+              nullptr);
     EXPECT_NE(why.find("/nonexistent/quarvel/fr.json"), std::string::npos);
-    EXPECT_EQ(CResourceModule::LoadFile(SourcePath("resources"), &why, QuarvelResourceRequirements()), nullptr);  // a directory
-    EXPECT_EQ(CResourceModule::LoadFile("/dev/zero", &why, QuarvelResourceRequirements()), nullptr);              // never read forever
-    EXPECT_NE(CResourceModule::LoadFile(SourcePath("resources/builtin.json"), &why, QuarvelResourceRequirements()), nullptr) << why;
+    EXPECT_EQ(CResourceModule::LoadFile(SourcePath("resources"), &why, QuarvelResourceRequirements()),
+              nullptr);  // a directory
+    EXPECT_EQ(CResourceModule::LoadFile("/dev/zero", &why, QuarvelResourceRequirements()),
+              nullptr);  // never read forever
+    EXPECT_NE(
+        CResourceModule::LoadFile(SourcePath("resources/builtin.json"), &why, QuarvelResourceRequirements()),
+        nullptr)
+        << why;
 }
 
 TEST(FormatString, ReplacesPlaceholders) {

@@ -1,6 +1,4 @@
 // The synchronisation stand-ins: counts, time-outs, cancellation, and freeing after the last signal.
-#include "platform/threads/sync.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +7,8 @@
 #include <memory>
 #include <random>
 #include <thread>
+
+#include "platform/threads/sync.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -99,7 +99,8 @@ TEST(BinarySemaphoreWakeUps, NoneIsLostBetweenTheCheckAndTheSleep) {
     std::minstd_rand random(7);
     for (int i = 0; i < kCancels; ++i) {
         // A few hundred steps of delay, so the cancel lands anywhere around the waiter's check and sleep.
-        for (int spin = static_cast<int>(random() % 400); spin > 0; --spin) std::atomic_signal_fence(std::memory_order_seq_cst);
+        for (int spin = static_cast<int>(random() % 400); spin > 0; --spin)
+            std::atomic_signal_fence(std::memory_order_seq_cst);
         cancel = true;
         never.WakeWaiters();
         const auto deadline = Clock::now() + 5s;
@@ -121,7 +122,7 @@ TEST(BinarySemaphoreWakeUps, AWaiterLeavingOnItsCancelPassesTheWakeUpOn) {
         auto leaving = std::async(std::launch::async, [&] { return sem.WaitUnless(cancel); });
         auto taking = std::async(std::launch::async, [&] { return sem.Wait(); });
         std::this_thread::sleep_for(2ms);  // both asleep, most of the time
-        cancel = true;  // no WakeWaiters: only the Release can wake the leaving waiter
+        cancel = true;                     // no WakeWaiters: only the Release can wake the leaving waiter
         sem.Release();
         const bool taken = taking.wait_for(5s) == std::future_status::ready;
         sem.WakeWaiters();  // the leaving waiter, if the Release woke the other one (and a stuck taker)

@@ -1,9 +1,8 @@
 // AfxBeginThread: a detached start that reports refusal as false.
-#include "platform/threads/thread.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/threads/sync.h"
+#include "platform/threads/thread.h"
 
 namespace {
 UINT SetFlag(void* param) {

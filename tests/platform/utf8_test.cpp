@@ -1,6 +1,6 @@
-#include "platform/text/utf8.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/text/utf8.h"
 
 TEST(Utf8, RoundTripsEveryPlane) {
     const std::string text = "A\xC3\xA9\xD0\x91\xE2\x82\xAC\xF0\x9F\x94\xA7";  // A é Б € 🔧
@@ -12,8 +12,8 @@ TEST(Utf8, RoundTripsEveryPlane) {
 
 TEST(Utf8, RefusesIllFormedInput) {
     CString wide;
-    for (const std::string bad : {"\x80", "\xC3", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                                  "\xFF", "ab\xE2\x82"}) {
+    for (const std::string bad : {"\x80", "\xC3", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
+                                  "\xF4\x90\x80\x80", "\xFF", "ab\xE2\x82"}) {
         EXPECT_FALSE(Utf8ToUtf16(bad, wide)) << bad;
     }
 }

@@ -1,11 +1,11 @@
 // CBuffer: the one-slot mailbox between two threads.
-#include "protocol/buffer.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
 #include <thread>
+
+#include "protocol/buffer.h"
 
 namespace {
 using namespace std::chrono_literals;

@@ -1,11 +1,10 @@
 // CHSProtocolApp: the tool's command codes and the decoding of its replies.
-#include "protocol/hs_protocol_app.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "protocol/hs_protocol_app.h"
 #include "support/deadline.h"
 #include "support/scripted_link.h"
 
@@ -25,7 +24,8 @@ protected:
     template <class Call>
     int Within(Call&& call) {
         int status = -1;
-        RunWithin(20000, [&] { status = call(); }, "command");
+        RunWithin(
+            20000, [&] { status = call(); }, "command");
         return status;
     }
     ScriptedLink link;
@@ -58,12 +58,14 @@ TEST_F(CommandSet, SendsTheExtraLowerCaseCodesAndRefusesOthersSilently) {
 
 struct Cycle {
     DWORD v[7] = {11, 11, 11, 11, 11, 11, 11};
-    int Read(CHSProtocolApp& tool) { return tool.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]); }
+    int Read(CHSProtocolApp& tool) {
+        return tool.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]);
+    }
 };
 
 TEST_F(CommandSet, DecodesCycleDataLittleEndianAndSkipsTheUnusedBytes) {
-    link.SetReply('a', {0x55, 0x5A, 0x12, 0x2C, 0x01, 0xF4, 0x01, 0x00, 0x00, 0x03, 0x01, 0xE8, 0x03,
-                        0xAA, 0xBB, 0x05, 0xCC, 0x02, 0x00, 0x0A, 0x00, 0xA9});
+    link.SetReply('a', {0x55, 0x5A, 0x12, 0x2C, 0x01, 0xF4, 0x01, 0x00, 0x00, 0x03, 0x01,
+                        0xE8, 0x03, 0xAA, 0xBB, 0x05, 0xCC, 0x02, 0x00, 0x0A, 0x00, 0xA9});
     Cycle c;
     ASSERT_EQ(Within([&] { return c.Read(tool); }), 0x5A);
     EXPECT_EQ(std::vector<DWORD>(c.v, c.v + 7), (std::vector<DWORD>{300, 500, 259, 1000, 5, 2, 10}));
@@ -116,7 +118,8 @@ TEST_F(CommandSet, ControllerSerialKeepsFourteenCharactersAndCutsTheFifteenth) {
 
 TEST_F(CommandSet, EachTextFitsItsBuffer) {
     const std::string longText(60, 'x');
-    for (BYTE code : {BYTE{'c'}, BYTE{'e'}, BYTE{'g'}, BYTE{'h'}}) link.SetReply(code, MakeFrame(0x5A, Text(longText)));
+    for (BYTE code : {BYTE{'c'}, BYTE{'e'}, BYTE{'g'}, BYTE{'h'}})
+        link.SetReply(code, MakeFrame(0x5A, Text(longText)));
     // One unit past each buffer is a guard that must survive.
     struct {
         char16_t serial[15], guard1 = u'#';
@@ -206,7 +209,8 @@ TEST_F(CommandSet, HighBytesFollowTheCodePageNamedInTheEnvironment) {
 
 TEST_F(CommandSet, AnOddByteInATextKeepsTheRestOfIt) {
     unsetenv("QUARVEL_CODEPAGE");
-    link.SetReply('e', MakeFrame(0x5A, Text("T-4\x81" "17")));  // 0x81: undefined in 1252
+    link.SetReply('e', MakeFrame(0x5A, Text("T-4\x81"
+                                            "17")));  // 0x81: undefined in 1252
     char16_t serial[21] = u"old";
     ASSERT_EQ(Within([&] { return tool.GetToolSerial(serial); }), 0x5A);
     EXPECT_EQ(std::u16string(serial), u"T-4\u008117");

@@ -16,7 +16,9 @@ public:
     bool IsCommand(int code) const override {
         return (code & 0xFF) == m_extraCommand || CHSProtocol::IsCommand(code);
     }
-    bool IsReply(int type) const override { return (type & 0xFF) == m_extraReply || CHSProtocol::IsReply(type); }
+    bool IsReply(int type) const override {
+        return (type & 0xFF) == m_extraReply || CHSProtocol::IsReply(type);
+    }
 
     using CHSProtocol::Shutdown;
     // Hands a request to the engine thread without taking the request lock or the reply.

@@ -1,6 +1,4 @@
 // CHSProtocol: one exchange at a time, the statuses the engine makes itself, and the wire bytes.
-#include "protocol/hs_protocol.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +6,7 @@
 #include <thread>
 
 #include "engine_probe.h"
+#include "protocol/hs_protocol.h"
 #include "support/deadline.h"
 #include "support/scripted_link.h"
 
@@ -24,7 +23,8 @@ protected:
     }
     int Send(BYTE code) {
         int status = -1;
-        RunWithin(20000, [&] { status = engine.SendCommand(code); }, "exchange");
+        RunWithin(
+            20000, [&] { status = engine.SendCommand(code); }, "exchange");
         return status;
     }
     ScriptedLink link;
@@ -39,7 +39,8 @@ TEST_F(Engine, WritesTheFourByteRequestAndReturnsTheReplyStatus) {
 }
 
 TEST_F(Engine, RefusesCodesOutsideItsSetWithoutWritingAndStaysUsable) {
-    for (BYTE code : {BYTE{0x00}, BYTE{'U'}, BYTE{'W'}, BYTE{'Z'}, BYTE{'I'}, BYTE{'L'}, BYTE{'a'}, BYTE{0xFF}}) {
+    for (BYTE code :
+         {BYTE{0x00}, BYTE{'U'}, BYTE{'W'}, BYTE{'Z'}, BYTE{'I'}, BYTE{'L'}, BYTE{'a'}, BYTE{0xFF}}) {
         EXPECT_EQ(Send(code), 0xA5) << "code " << int(code);
     }
     EXPECT_TRUE(link.Writes().empty());
@@ -52,7 +53,8 @@ TEST_F(Engine, AcceptsExactlyItsSixteenBaseCodes) {
     int accepted = 0;
     for (int code = 0; code < 256; ++code) accepted += engine.IsCommand(code) ? 1 : 0;
     EXPECT_EQ(accepted, 16);
-    EXPECT_TRUE(engine.IsCommand('A') && engine.IsCommand('H') && engine.IsCommand('M') && engine.IsCommand('T'));
+    EXPECT_TRUE(engine.IsCommand('A') && engine.IsCommand('H') && engine.IsCommand('M') &&
+                engine.IsCommand('T'));
     EXPECT_FALSE(engine.IsCommand('I') || engine.IsCommand('L') || engine.IsCommand('U'));
     EXPECT_TRUE(engine.IsCommand(0x100 + 'A'));  // only the low byte counts
 }
@@ -143,21 +145,24 @@ TEST_F(Engine, SerialisesTwoCallersOnASilentTool) {
     std::shared_future<void> ready = go.get_future().share();
     std::vector<Clock::time_point> ends(2);
     std::vector<int> statuses(2);
-    RunWithin(20000, [&] {
-        std::thread session([&] {
-            ready.wait();
-            statuses[0] = engine.SendCommand('A');
-            ends[0] = Clock::now();
-        });
-        std::thread other([&] {
-            ready.wait();
-            statuses[1] = engine.SendCommand('H');
-            ends[1] = Clock::now();
-        });
-        go.set_value();
-        session.join();
-        other.join();
-    }, "two exchanges");
+    RunWithin(
+        20000,
+        [&] {
+            std::thread session([&] {
+                ready.wait();
+                statuses[0] = engine.SendCommand('A');
+                ends[0] = Clock::now();
+            });
+            std::thread other([&] {
+                ready.wait();
+                statuses[1] = engine.SendCommand('H');
+                ends[1] = Clock::now();
+            });
+            go.set_value();
+            session.join();
+            other.join();
+        },
+        "two exchanges");
     EXPECT_EQ(statuses[0], 0xAA);
     EXPECT_EQ(statuses[1], 0xAA);
     const auto gap = ends[0] > ends[1] ? ends[0] - ends[1] : ends[1] - ends[0];
@@ -200,7 +205,8 @@ TEST(EngineRealTimeOut, ASilentToolGivesNoReplyAfterFourSeconds) {
     CHSProtocol engine(&link);
     ASSERT_TRUE(engine.m_bStarted);
     int status = -1;
-    const long long ms = RunWithin(20000, [&] { status = engine.SendCommand('A'); }, "exchange");
+    const long long ms = RunWithin(
+        20000, [&] { status = engine.SendCommand('A'); }, "exchange");
     EXPECT_EQ(status, 0xAA);
     EXPECT_GE(ms, 3990);
     EXPECT_LT(ms, 8000);
@@ -213,7 +219,8 @@ TEST(EngineOverrides, WorkersUseTheMostDerivedTests) {
     ASSERT_TRUE(engine.m_bStarted);
     link.SetReply('o', MakeFrame(0xB2));
     int status = -1;
-    RunWithin(20000, [&] { status = engine.SendCommand('o'); }, "exchange");
+    RunWithin(
+        20000, [&] { status = engine.SendCommand('o'); }, "exchange");
     EXPECT_EQ(status, 0xB2);
     EXPECT_EQ(link.WrittenBytes(), (Bytes{0x55, 'o', 0x00, 'o'}));
 }

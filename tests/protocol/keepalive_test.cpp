@@ -87,7 +87,8 @@ TEST(KeepAlive, ShutdownCutsAPauseShort) {
     auto engine = std::make_unique<CHSProtocol>(&link, 300);
     engine->StartKeepAlive(60000);
     ASSERT_TRUE(link.WaitForRequests('H', 1, 5000));
-    const long long ms = RunWithin(10000, [&] { engine.reset(); }, "engine teardown");
+    const long long ms = RunWithin(
+        10000, [&] { engine.reset(); }, "engine teardown");
     EXPECT_LT(ms, 1000);
 }
 
@@ -98,7 +99,8 @@ TEST(KeepAlive, ShutdownCutsAnExchangeShortWithoutReportingALostLink) {
     auto engine = std::make_unique<CHSProtocol>(&link);  // the real 4000 ms reply time-out
     engine->StartKeepAlive(1000);
     ASSERT_TRUE(link.WaitForRequests('H', 1, 5000));
-    const long long ms = RunWithin(10000, [&] { engine.reset(); }, "engine teardown");
+    const long long ms = RunWithin(
+        10000, [&] { engine.reset(); }, "engine teardown");
     EXPECT_LT(ms, 1500);
     EXPECT_EQ(window.Count(WM_LINK_LOST), 0);
 }

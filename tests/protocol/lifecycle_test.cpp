@@ -36,9 +36,10 @@ TEST_P(RefusedStart, LeavesTheEngineNotStartedAndNoThreadBehind) {
         RefuseNthStart gate(GetParam());
         auto engine = std::make_unique<CHSProtocol>(&link, 300);
         EXPECT_FALSE(engine->m_bStarted);
-        EXPECT_EQ(gate.Starts(), 3);  // every start is attempted
+        EXPECT_EQ(gate.Starts(), 3);                // every start is attempted
         EXPECT_EQ(engine->SendCommand('A'), 0xAA);  // answered at once, never hangs
-        RunWithin(10000, [&] { engine.reset(); }, "teardown of an engine that did not start");
+        RunWithin(
+            10000, [&] { engine.reset(); }, "teardown of an engine that did not start");
     }
     EXPECT_TRUE(WaitForThreadCountAtMost(before, 5000));
     EXPECT_TRUE(link.Writes().empty());
@@ -69,7 +70,8 @@ TEST(EngineTeardown, IdleEngineStopsPromptlyDespiteALongReadTimeOut) {
     link.SetReadTimeout(30000);
     auto engine = std::make_unique<CHSProtocol>(&link, 300);
     ASSERT_TRUE(link.WaitForPendingRead(1, 2000));
-    const long long ms = RunWithin(10000, [&] { engine.reset(); }, "engine teardown");
+    const long long ms = RunWithin(
+        10000, [&] { engine.reset(); }, "engine teardown");
     EXPECT_LT(ms, 1000);
 }
 
@@ -80,7 +82,8 @@ TEST(EngineTeardown, ReceiveThreadBlockedInPutIsReleased) {
     link.Feed(MakeFrame(0x5A));
     link.Feed(MakeFrame(0xA7));
     ASSERT_TRUE(link.WaitUntilDrained(2000));
-    const long long ms = RunWithin(10000, [&] { engine.reset(); }, "engine teardown");
+    const long long ms = RunWithin(
+        10000, [&] { engine.reset(); }, "engine teardown");
     EXPECT_LT(ms, 1000);
 }
 
@@ -93,7 +96,8 @@ TEST(EngineTeardown, EngineThreadBlockedOnAFullReplySlotIsReleased) {
     engine->PutRawRequest('A');  // the engine thread now waits to put the second reply
     ASSERT_TRUE(link.WaitForRequests('A', 2, 2000));
     ASSERT_TRUE(link.WaitUntilDrained(2000));
-    const long long ms = RunWithin(10000, [&] { engine.reset(); }, "engine teardown");
+    const long long ms = RunWithin(
+        10000, [&] { engine.reset(); }, "engine teardown");
     EXPECT_LT(ms, 1000);
 }
 
@@ -101,11 +105,13 @@ TEST(EngineTeardown, SecondShutdownDoesNothing) {
     ScriptedLink link;
     EngineProbe engine(&link, 300);
     ASSERT_TRUE(engine.m_bStarted);
-    RunWithin(10000, [&] { engine.Shutdown(); }, "first shutdown");
+    RunWithin(
+        10000, [&] { engine.Shutdown(); }, "first shutdown");
     EXPECT_TRUE(engine.EngineFinished());
     EXPECT_TRUE(engine.KeepAliveFinished());
     const int cancels = link.CancelCalls();
-    RunWithin(10000, [&] { engine.Shutdown(); }, "second shutdown");
+    RunWithin(
+        10000, [&] { engine.Shutdown(); }, "second shutdown");
     EXPECT_EQ(link.CancelCalls(), cancels);
     EXPECT_EQ(engine.SendCommand('A'), 0xAA);  // a stopped engine answers at once
 }

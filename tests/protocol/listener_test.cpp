@@ -112,7 +112,8 @@ TEST(ReceiverNotifications, GoToTheFirstHandlerOfTheirChannelAsWholeBodies) {
 
     link.Feed(MakeFrame(0x57, {0x45, 0x09}));  // 0x45 & 0x3F = channel 5
     ASSERT_TRUE(first.WaitFilled(2000));
-    EXPECT_EQ(Bytes(first.m_pData.get(), first.m_pData.get() + first.m_nLength), MakeBody(0x57, {0x45, 0x09}));
+    EXPECT_EQ(Bytes(first.m_pData.get(), first.m_pData.get() + first.m_nLength),
+              MakeBody(0x57, {0x45, 0x09}));
     first.MarkEmpty();
     EXPECT_FALSE(second.WaitFilled(0));
     EXPECT_FALSE(other.WaitFilled(0));
@@ -125,7 +126,8 @@ TEST(ReceiverTeardown, IdleReceiverStopsWithoutWaitingOutALongReadTimeOut) {
     ReceiverHarness harness(&link);
     ASSERT_TRUE(harness.StartReceiver());
     ASSERT_TRUE(link.WaitForPendingRead(1, 2000));
-    const long long ms = RunWithin(10000, [&] { harness.StopReceiver(); }, "receiver teardown");
+    const long long ms = RunWithin(
+        10000, [&] { harness.StopReceiver(); }, "receiver teardown");
     EXPECT_LT(ms, 2000);
     EXPECT_EQ(link.CancelCalls(), 1);
 }
@@ -137,7 +139,8 @@ TEST(ReceiverTeardown, ReleasesAThreadBlockedInPutOnTheReceivedSlot) {
     link.Feed(MakeFrame(0x5A));
     link.Feed(MakeFrame(0xA7));  // nobody takes the first, so this Put blocks
     ASSERT_TRUE(link.WaitUntilDrained(2000));
-    const long long ms = RunWithin(10000, [&] { harness.StopReceiver(); }, "receiver teardown");
+    const long long ms = RunWithin(
+        10000, [&] { harness.StopReceiver(); }, "receiver teardown");
     EXPECT_LT(ms, 2000);
 }
 
@@ -150,7 +153,8 @@ TEST(ReceiverTeardown, ReleasesAThreadBlockedInPutOnAHandlerNobodyEmpties) {
     link.Feed(MakeFrame(0x57, {0x01}));
     link.Feed(MakeFrame(0x57, {0x01}));
     ASSERT_TRUE(link.WaitUntilDrained(2000));
-    const long long ms = RunWithin(10000, [&] { harness.StopReceiver(); }, "receiver teardown");
+    const long long ms = RunWithin(
+        10000, [&] { harness.StopReceiver(); }, "receiver teardown");
     EXPECT_LT(ms, 2000);
 }
 
@@ -166,7 +170,9 @@ double ProcessCpuMs() {
 #ifdef _WIN32
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto ticks = [](const FILETIME& t) { return (static_cast<double>(t.dwHighDateTime) * 4294967296.0) + t.dwLowDateTime; };
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0) + t.dwLowDateTime;
+    };
     return (ticks(kernel) + ticks(user)) / 10000.0;
 #else
     return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
@@ -188,7 +194,8 @@ TEST(ReceiverVanishedDevice, BacksOffBetweenFailingReadsInsteadOfSpinning) {
     EXPECT_LT(cpuMs, 0.05 * wallMs);
     EXPECT_GE(reads, 3u);    // it does keep trying
     EXPECT_LT(reads, 100u);  // ... but a few times a second, not millions
-    const long long ms = RunWithin(10000, [&] { harness.StopReceiver(); }, "receiver teardown");
+    const long long ms = RunWithin(
+        10000, [&] { harness.StopReceiver(); }, "receiver teardown");
     EXPECT_LT(ms, 1000);  // the back-off pause is cut short
 }
 

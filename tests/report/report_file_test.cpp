@@ -21,8 +21,9 @@ namespace {
 class ReportFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("quarvel-report-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("quarvel-report-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -52,7 +53,8 @@ CString TextLayout() {
 }
 CString CsvLayout() {
     CString all;
-    for (const auto& line : kWorkedExampleLines) all += u"\"" + CString(line[0]) + u"\",\"" + line[1] + u"\"\n";
+    for (const auto& line : kWorkedExampleLines)
+        all += u"\"" + CString(line[0]) + u"\",\"" + line[1] + u"\"\n";
     return all;
 }
 #ifdef _WIN32
@@ -73,7 +75,8 @@ bool FullDeviceExists() {
 #else
 const char16_t* const kFullDevice = u"/dev/full";
 std::size_t OpenDescriptors() {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
 }
 bool FullDeviceExists() { return fs::exists("/dev/full"); }
 #endif
@@ -82,8 +85,9 @@ bool FullDeviceExists() { return fs::exists("/dev/full"); }
 TEST_F(ReportFileTest, WorkedExampleAsText) {
     const auto bytes = Save("report.txt");
     EXPECT_EQ(bytes, Utf16LeWithBom(TextLayout()));
-    const std::vector<unsigned char> first = {0xFF, 0xFE, 0x54, 0, 0x6F, 0, 0x6F, 0, 0x6C, 0, 0x20, 0, 0x3A, 0,
-                                              0x20, 0,    0x52, 0, 0x4B, 0, 0x2D, 0, 0x39, 0, 0x0A, 0};
+    const std::vector<unsigned char> first = {0xFF, 0xFE, 0x54, 0,    0x6F, 0,    0x6F, 0,    0x6C,
+                                              0,    0x20, 0,    0x3A, 0,    0x20, 0,    0x52, 0,
+                                              0x4B, 0,    0x2D, 0,    0x39, 0,    0x0A, 0};
     ASSERT_GE(bytes.size(), first.size());
     EXPECT_TRUE(std::equal(first.begin(), first.end(), bytes.begin()));
 }
@@ -91,8 +95,9 @@ TEST_F(ReportFileTest, WorkedExampleAsText) {
 TEST_F(ReportFileTest, WorkedExampleAsCommaSeparated) {
     const auto bytes = Save("report.csv");
     EXPECT_EQ(bytes, Utf16LeWithBom(CsvLayout()));
-    const std::vector<unsigned char> first = {0xFF, 0xFE, 0x22, 0, 0x54, 0, 0x6F, 0, 0x6F, 0, 0x6C, 0, 0x22, 0, 0x2C,
-                                              0,    0x22, 0,    0x52, 0, 0x4B, 0, 0x2D, 0, 0x39, 0, 0x22, 0, 0x0A, 0};
+    const std::vector<unsigned char> first = {0xFF, 0xFE, 0x22, 0, 0x54, 0, 0x6F, 0, 0x6F, 0,
+                                              0x6C, 0,    0x22, 0, 0x2C, 0, 0x22, 0, 0x52, 0,
+                                              0x4B, 0,    0x2D, 0, 0x39, 0, 0x22, 0, 0x0A, 0};
     ASSERT_GE(bytes.size(), first.size());
     EXPECT_TRUE(std::equal(first.begin(), first.end(), bytes.begin()));
 }

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "record/tool_record.h"
 #include "platform/win_types.h"
+#include "record/tool_record.h"
 
 inline ToolRecord WorkedExampleRecord() {
     ToolRecord r;

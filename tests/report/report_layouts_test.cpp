@@ -1,11 +1,11 @@
 // The two report layouts as the pieces handed to WriteText, in the built-in English module.
 #include <gtest/gtest.h>
 
+#include "ids/resource_requirements.h"
 #include "platform/resources/resource_module.h"
 #include "report/report_layouts.h"
-#include "support/source_path.h"
 #include "report_fixtures.h"
-#include "ids/resource_requirements.h"
+#include "support/source_path.h"
 
 namespace {
 struct Collected {
@@ -48,7 +48,8 @@ TEST(ReportLayouts, WorkedExampleInTheTextLayout) {
 
 TEST(ReportLayouts, WorkedExampleInTheCommaSeparatedLayout) {
     CString expected;
-    for (const auto& line : kWorkedExampleLines) expected += u"\"" + CString(line[0]) + u"\",\"" + line[1] + u"\"\n";
+    for (const auto& line : kWorkedExampleLines)
+        expected += u"\"" + CString(line[0]) + u"\",\"" + line[1] + u"\"\n";
     const Collected c = Csv(WorkedExampleRecord());
     EXPECT_EQ(c.Joined(), expected);
     ASSERT_EQ(c.pieces.size(), 12u);
@@ -117,12 +118,14 @@ TEST(ReportLayouts, ToolTextsThatStartLikeAFormulaAreNeutralisedInTheCommaSepara
         std::u16string(lead).copy(t.ToolSerial, 20);
         EXPECT_EQ(Line(Csv(t).Joined(), 1).substr(22, 1), u"'") << static_cast<int>(lead[0]);
     }
-    EXPECT_EQ(Line(Text(r).Joined(), 1), u"Tool Serial Number : =cmd|'/c calc'!A1");  // the text layout as it came
+    EXPECT_EQ(Line(Text(r).Joined(), 1),
+              u"Tool Serial Number : =cmd|'/c calc'!A1");  // the text layout as it came
 }
 
 TEST(ReportLayouts, LabelsAndTextsFollowTheLoadedLanguage) {
     std::string error;
-    std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(SourcePath("resources/lang/fr.json"), &error, QuarvelResourceRequirements());
+    std::shared_ptr<const CResourceModule> french = CResourceModule::LoadFile(
+        SourcePath("resources/lang/fr.json"), &error, QuarvelResourceRequirements());
     ASSERT_TRUE(french) << error;
     AfxSetResourceHandle(french);
     const CString text = Text(WorkedExampleRecord()).Joined();

@@ -1,6 +1,4 @@
 // CUTF16File: the byte-order mark on writing, its detection on reading, and the line reading rules.
-#include "report/utf16_file.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -8,6 +6,7 @@
 #include <random>
 
 #include "platform/text/utf8.h"
+#include "report/utf16_file.h"
 #include "support/source_path.h"
 #include "support/temp_dir.h"
 
@@ -172,7 +171,8 @@ TEST_F(Utf16File, LinesAcrossReadChunksMatchTheText) {
     const std::u16string ends[] = {u"\r\n", u"\n\r", u"\r\r", u"\n\n", u"\r", u"\n"};
     while (text.size() < 20000) {
         CString line;
-        for (std::size_t n = random() % 40; n > 0; --n) line.push_back(static_cast<char16_t>(u'a' + random() % 26));
+        for (std::size_t n = random() % 40; n > 0; --n)
+            line.push_back(static_cast<char16_t>(u'a' + random() % 26));
         if (line.empty()) line = u"x";
         expected.push_back(line);
         text += line + ends[random() % 6];

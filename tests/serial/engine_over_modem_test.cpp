@@ -42,7 +42,8 @@ protected:
 
 TEST_F(EngineOverModem, EveryCommandWorksEndToEndAtEachSpeed) {
     StartSim();
-    for (const char* speed : {"1200", "2400", "4800", "9600", "14400", "19200", "21600", "38400", "57600", "115200"}) {
+    for (const char* speed :
+         {"1200", "2400", "4800", "9600", "14400", "19200", "21600", "38400", "57600", "115200"}) {
         SCOPED_TRACE(speed);
         auto port = std::make_unique<CModem>();
         ASSERT_TRUE(port->Open("baud=9600 parity=N data=8 stop=1", 3, 2000));
@@ -80,7 +81,8 @@ TEST_F(EngineOverModem, EveryCommandWorksEndToEndAtEachSpeed) {
         ASSERT_EQ(engine->GetToolModel(model), STATUS_OK);
         EXPECT_EQ(std::u16string(model), u"RK-9 Crimp 6mm2");
         // The engine goes before the port, as the session releases them.
-        RunWithin(5000, [&] { engine.reset(); }, "engine teardown");
+        RunWithin(
+            5000, [&] { engine.reset(); }, "engine teardown");
         port.reset();
     }
     EXPECT_EQ(m_sim->Counts().at('D'), 10u);
@@ -106,7 +108,8 @@ TEST_F(EngineOverModem, FailureStatusesAndCorruptRepliesReachTheCaller) {
     EXPECT_EQ(std::u16string(text), u"x");
     BYTE info[16] = {};
     EXPECT_EQ(engine->GetDeviceInfo(info), STATUS_OK);  // garbage and notifications are skipped
-    RunWithin(5000, [&] { engine.reset(); }, "engine teardown");
+    RunWithin(
+        5000, [&] { engine.reset(); }, "engine teardown");
 }
 
 TEST_F(EngineOverModem, AHangUpLeavesTheReceiverIdleAndTeardownPrompt) {
@@ -129,7 +132,8 @@ TEST_F(EngineOverModem, AHangUpLeavesTheReceiverIdleAndTeardownPrompt) {
     const double wallMs = testsupport::MsSince(wallBefore);
     EXPECT_LT(cpuMs / wallMs, 0.05) << cpuMs << " ms of CPU in " << wallMs << " ms";
 
-    const long long teardownMs = RunWithin(10000, [&] { engine.reset(); }, "engine teardown after hang-up");
+    const long long teardownMs = RunWithin(
+        10000, [&] { engine.reset(); }, "engine teardown after hang-up");
     EXPECT_LT(teardownMs, 1000);  // well below the 2000 ms read time-out: no Read was left to run out
     EXPECT_TRUE(port.Close());
 }

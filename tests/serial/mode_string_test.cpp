@@ -40,9 +40,21 @@ TEST(ModeString, KeepsWhatTheStringDoesNotName) {
 }
 
 TEST(ModeString, RefusesWhatItCannotParseAndLeavesTheSettingsAlone) {
-    const char* bad[] = {"", "   ", "fast", "baud=", "baud=abc parity=N", "baud=9600 parity=X", "baud=9600 data=9",
-                         "baud=9600 stop=3", "baud=0", "baud=9600 colour=red", "9600,n,8,1,p,q", ",n,8,1",
-                         "9600;n;8;1", "baud=9600 parity=N data=8 stop=1 junk", "baud=99999999999"};
+    const char* bad[] = {"",
+                         "   ",
+                         "fast",
+                         "baud=",
+                         "baud=abc parity=N",
+                         "baud=9600 parity=X",
+                         "baud=9600 data=9",
+                         "baud=9600 stop=3",
+                         "baud=0",
+                         "baud=9600 colour=red",
+                         "9600,n,8,1,p,q",
+                         ",n,8,1",
+                         "9600;n;8;1",
+                         "baud=9600 parity=N data=8 stop=1 junk",
+                         "baud=99999999999"};
     for (const char* mode : bad) {
         LineSettings line = Odd7Two();
         EXPECT_FALSE(ParseModeString(mode, line)) << mode;

@@ -41,7 +41,10 @@ TEST_F(ModemDeviceCalls, LowLatencyIsAskedForAtOpenAndPutBackAtClose) {
     };
     const Case cases[] = {
         // Off before: switched on at Open, back off at Close (before the break).
-        {false, false, {"GetLowLatency", "SetLowLatency 1"}, {"SetLowLatency 0", "SetBreak", "Close", "Destroy"}},
+        {false,
+         false,
+         {"GetLowLatency", "SetLowLatency 1"},
+         {"SetLowLatency 0", "SetBreak", "Close", "Destroy"}},
         // Already on: left alone both times.
         {true, false, {"GetLowLatency"}, {"SetBreak", "Close", "Destroy"}},
         // A driver without the setting (a pty, CDC ACM), or one that refuses it: the port opens all the same.
@@ -54,7 +57,8 @@ TEST_F(ModemDeviceCalls, LowLatencyIsAskedForAtOpenAndPutBackAtClose) {
         m_log->bRefuseLowLatency = c.refuse;
         CModem modem(RecordingFactory(m_log));
         ASSERT_TRUE(modem.Open(kMode, 2, 2000));
-        const Calls opened(m_log->calls.begin() + 1, m_log->calls.begin() + 1 + static_cast<long>(c.open.size()));
+        const Calls opened(m_log->calls.begin() + 1,
+                           m_log->calls.begin() + 1 + static_cast<long>(c.open.size()));
         EXPECT_EQ(opened, c.open);
         m_log->calls.clear();
         modem.Close();

@@ -184,7 +184,8 @@ TEST_F(ModemIo, ADrainThreadThatCannotStartFailsTheWriteAtOnce) {
         alarm(20);  // the old fallback waited for the peer here without end
         // No new thread for this process: a limit of none, which root passes only after giving up root.
         const rlimit none{0, 0};
-        if ((getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) || setrlimit(RLIMIT_NPROC, &none) != 0)
+        if ((getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) ||
+            setrlimit(RLIMIT_NPROC, &none) != 0)
             _exit(77);
         const std::vector<BYTE> data(1 << 20, 0x55);
         if (m_modem.Write(static_cast<std::uint32_t>(data.size()), data.data(), nullptr) != 0) _exit(1);
@@ -278,7 +279,6 @@ TEST_F(ModemIo, AReadServedPartlyFromEarlierBytesWaitsForTheRestOrItsTimeOut) {
     EXPECT_NE(out.nResult, 0);
     EXPECT_EQ(out.bytes, (std::vector<BYTE>{2, 3}));
     EXPECT_GE(out.dMs, 60.0);
-
 }
 
 TEST_F(ModemIo, LeftOverBytesAndBytesArrivingLaterMakeUpOneReadThatEndsWhenComplete) {

@@ -62,7 +62,9 @@ TEST_F(ModemSpeed, UnparsableStringsLeaveTheLineAsItWas) {
 TEST_F(ModemSpeed, ASpeedTheDriverRoundsLeavesTheLineAsItWas) {
     ASSERT_TRUE(m_modem.SetMode("baud=38400 parity=N data=8 stop=1"));
     struct Rounding {
-        Rounding() { SetSpeedRoundingForTest([](unsigned baud) { return baud == 21600 ? 21504u : baud; }); }
+        Rounding() {
+            SetSpeedRoundingForTest([](unsigned baud) { return baud == 21600 ? 21504u : baud; });
+        }
         ~Rounding() { SetSpeedRoundingForTest(nullptr); }
     } rounding;
     EXPECT_TRUE(m_modem.SetMode("baud=21600 parity=N data=8 stop=2"));

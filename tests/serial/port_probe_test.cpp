@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -40,8 +39,9 @@ struct LineState {
     int nPending = -1;
     termios tio{};
     bool operator==(const LineState& other) const {
-        return nPending == other.nPending && tio.c_iflag == other.tio.c_iflag && tio.c_oflag == other.tio.c_oflag &&
-               tio.c_cflag == other.tio.c_cflag && tio.c_lflag == other.tio.c_lflag &&
+        return nPending == other.nPending && tio.c_iflag == other.tio.c_iflag &&
+               tio.c_oflag == other.tio.c_oflag && tio.c_cflag == other.tio.c_cflag &&
+               tio.c_lflag == other.tio.c_lflag &&
                std::memcmp(tio.c_cc, other.tio.c_cc, sizeof tio.c_cc) == 0 &&
                cfgetispeed(&tio) == cfgetispeed(&other.tio) && cfgetospeed(&tio) == cfgetospeed(&other.tio);
     }
@@ -118,7 +118,8 @@ TEST(PortProbe, APortAnotherProcessHoldsPlainlyIsNamedAndKeepsItsInputAndSetting
     ASSERT_EQ(before.nPending, 31);
     // This process has the device open too (`look`), yet it is never named: it is not another program.
     testsupport::ScopedPorts ports("4=" + path);
-    const std::string busy = "COM4 (" + path + "): busy: held by sleep (pid " + std::to_string(holder.Pid()) + ")";
+    const std::string busy =
+        "COM4 (" + path + "): busy: held by sleep (pid " + std::to_string(holder.Pid()) + ")";
     const ProbeResult result = ProbePorts(2000);
     EXPECT_TRUE(result.ports.empty());
     ASSERT_EQ(result.refused.size(), 1u);
@@ -144,7 +145,8 @@ TEST(PortProbe, APortAnotherProcessHoldsPlainlyIsNamedAndKeepsItsInputAndSetting
         EXPECT_NE(cli.Err().find(run.line), std::string::npos) << cli.Err();
         const int again = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(again, 0);
-        EXPECT_TRUE(StateOf(again) == before) << run.args[0] << ": " << StateOf(again).nPending << " bytes pending";
+        EXPECT_TRUE(StateOf(again) == before)
+            << run.args[0] << ": " << StateOf(again).nPending << " bytes pending";
         ::close(again);
     }
 }
@@ -184,8 +186,9 @@ TEST(PortProbe, ALockFileOfALivingProcessMakesThePortBusyAndAnyOtherIsReplacedBy
             EXPECT_EQ(holder->strProgram, "sleep");
             EXPECT_TRUE(result.ports.empty());
             ASSERT_EQ(result.refused.size(), 1u);
-            EXPECT_NE(DescribeRefusal(result.refused[0]).find(": busy: held by sleep (pid " + std::to_string(pid)),
-                      std::string::npos);
+            EXPECT_NE(
+                DescribeRefusal(result.refused[0]).find(": busy: held by sleep (pid " + std::to_string(pid)),
+                std::string::npos);
             EXPECT_EQ(FileText(lock), c.content);  // another program's lock is never touched
         } else {
             EXPECT_FALSE(holder.has_value());

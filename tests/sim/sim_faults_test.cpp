@@ -65,7 +65,8 @@ TEST(SimFaults, WrongChecksumForOneCodeOrAtARate) {
     auto pattern = [&half] {
         rk9sim::Responder responder({}, half);
         std::string bits;
-        for (int i = 0; i < 32; ++i) bits += responder.Answer({'H', {}, true}).bytes.back() == 0x5A ? '.' : 'x';
+        for (int i = 0; i < 32; ++i)
+            bits += responder.Answer({'H', {}, true}).bytes.back() == 0x5A ? '.' : 'x';
         return bits;
     };
     const std::string first = pattern();
@@ -108,8 +109,10 @@ TEST(SimFaults, ShortPayloadAndTextWithoutNul) {
     faults.noNulCodes = {'g'};
     SimClient client({}, faults);
     ASSERT_TRUE(client.Ready());
-    EXPECT_EQ(client.Exchange('a'), (Bytes{0x55, 0x5A, 0x04, 0x98, 0x00, 0x69, 0x03, 0x5A ^ 0x04 ^ 0x98 ^ 0x69 ^ 0x03}));
-    EXPECT_EQ(client.Exchange('g'), (Bytes{0x55, 0x5A, 0x04, '1', '.', '0', '4', 0x5A ^ 0x04 ^ '1' ^ '.' ^ '0' ^ '4'}));
+    EXPECT_EQ(client.Exchange('a'),
+              (Bytes{0x55, 0x5A, 0x04, 0x98, 0x00, 0x69, 0x03, 0x5A ^ 0x04 ^ 0x98 ^ 0x69 ^ 0x03}));
+    EXPECT_EQ(client.Exchange('g'),
+              (Bytes{0x55, 0x5A, 0x04, '1', '.', '0', '4', 0x5A ^ 0x04 ^ '1' ^ '.' ^ '0' ^ '4'}));
 }
 
 TEST(SimFaults, DelayBeforeTheReplyAndByteByByteSending) {

@@ -56,10 +56,12 @@ TEST(SimProgram, ServingADeviceAnnouncesItWithALockFileUntilSigterm) {
     PseudoTerminal line;
     std::string error;
     ASSERT_TRUE(line.Create(&error)) << error;
-    const std::string lock = std::string(std::getenv("QUARVEL_LOCK_DIR")) + "/" + UucpLockName(line.DevicePath());
+    const std::string lock =
+        std::string(std::getenv("QUARVEL_LOCK_DIR")) + "/" + UucpLockName(line.DevicePath());
     testsupport::SimProcess sim;
     ASSERT_TRUE(sim.Start({"--device", line.DevicePath()}));
-    EXPECT_EQ(sim.ReadyLine().find("QUARVEL_PORTS=1=" + line.DevicePath()), std::string::npos) << sim.ReadyLine();
+    EXPECT_EQ(sim.ReadyLine().find("QUARVEL_PORTS=1=" + line.DevicePath()), std::string::npos)
+        << sim.ReadyLine();
     EXPECT_NE(sim.ReadyLine().find("the other end"), std::string::npos) << sim.ReadyLine();
     EXPECT_EQ(ReadUucpLockPid(lock), sim.Pid());
     const std::optional<PortHolder> holder = FindPortHolder(line.DevicePath());
@@ -72,9 +74,10 @@ TEST(SimProgram, ServingADeviceAnnouncesItWithALockFileUntilSigterm) {
 
 TEST(SimProgram, HelpDocumentsProfileAndFaults) {
     const char* help = rk9sim::SimHelpText();
-    for (const char* option : {"--profile", "--no-keep-alive", "--silent-after", "--bad-checksum-rate", "--fail",
-                               "--garbage", "--notifications", "--bad-type", "--byte-delay-us", "--reply-delay-ms",
-                               "--short", "--no-nul", "--stray-after", "--hang-up-after", "--com", "--device"}) {
+    for (const char* option :
+         {"--profile", "--no-keep-alive", "--silent-after", "--bad-checksum-rate", "--fail", "--garbage",
+          "--notifications", "--bad-type", "--byte-delay-us", "--reply-delay-ms", "--short", "--no-nul",
+          "--stray-after", "--hang-up-after", "--com", "--device"}) {
         EXPECT_NE(std::string(help).find(option), std::string::npos) << option;
     }
 }
@@ -82,11 +85,30 @@ TEST(SimProgram, HelpDocumentsProfileAndFaults) {
 TEST(SimProgram, OptionsSetProfileAndFaultsAndRefuseBadValues) {
     rk9sim::SimOptions options;
     std::string error;
-    ASSERT_TRUE(rk9sim::ParseSimOptions(
-        {"--no-keep-alive", "--fail", "a=0xA7", "--silent-code", "0x63", "--short", "D=3", "--short", "a",
-         "--hang-up-after", "5", "--bad-checksum-rate", "0.25", "--seed", "9", "--tool-model", "M",
-         "--position-counts", "77", "--force-reading", "88", "--firmware-version", "2.0"},
-        options, &error))
+    ASSERT_TRUE(rk9sim::ParseSimOptions({"--no-keep-alive",
+                                         "--fail",
+                                         "a=0xA7",
+                                         "--silent-code",
+                                         "0x63",
+                                         "--short",
+                                         "D=3",
+                                         "--short",
+                                         "a",
+                                         "--hang-up-after",
+                                         "5",
+                                         "--bad-checksum-rate",
+                                         "0.25",
+                                         "--seed",
+                                         "9",
+                                         "--tool-model",
+                                         "M",
+                                         "--position-counts",
+                                         "77",
+                                         "--force-reading",
+                                         "88",
+                                         "--firmware-version",
+                                         "2.0"},
+                                        options, &error))
         << error;
     EXPECT_EQ(options.profile.nDeviceFlags & rk9sim::kKeepAliveFlag, 0);
     // Every profile key is also a flag of the same name.

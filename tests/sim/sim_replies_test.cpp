@@ -11,16 +11,17 @@ using testsupport::SimClient;
 TEST(SimReplies, DeviceInfoCarriesModelExtraBytesAndTheKeepAliveFlag) {
     SimClient client;
     ASSERT_TRUE(client.Ready());
-    EXPECT_EQ(client.Exchange('D'), (Bytes{0x55, 0x5A, 0x10, 'R', 'K', '-', '9', 0, 0, 0, 0, 0x01, 0x04, 0, 0, 0,
-                                           0, 0x20, 0x00, 0x62}));
+    EXPECT_EQ(client.Exchange('D'), (Bytes{0x55, 0x5A, 0x10, 'R', 'K', '-', '9', 0,    0,    0,
+                                           0,    0x01, 0x04, 0,   0,   0,   0,   0x20, 0x00, 0x62}));
 }
 
 TEST(SimReplies, CycleDataFollowsTheLayout) {
     SimClient client;
     ASSERT_TRUE(client.Ready());
     // 152, 873, 250, 300, two unread bytes, flags 5, one unread byte, divisor 2, factor 3.
-    EXPECT_EQ(client.Exchange('a'), (Bytes{0x55, 0x5A, 0x12, 0x98, 0x00, 0x69, 0x03, 0x00, 0x00, 0xFA, 0x00, 0x2C,
-                                           0x01, 0x00, 0x00, 0x05, 0x00, 0x02, 0x00, 0x03, 0x00, 0x69}));
+    EXPECT_EQ(client.Exchange('a'),
+              (Bytes{0x55, 0x5A, 0x12, 0x98, 0x00, 0x69, 0x03, 0x00, 0x00, 0xFA, 0x00,
+                     0x2C, 0x01, 0x00, 0x00, 0x05, 0x00, 0x02, 0x00, 0x03, 0x00, 0x69}));
 }
 
 TEST(SimReplies, TextsEndInNulAndAttachAndKeepAliveAreBareSuccesses) {
@@ -40,7 +41,8 @@ TEST(SimReplies, TextsEndInNulAndAttachAndKeepAliveAreBareSuccesses) {
 TEST(SimReplies, OtherCodesGetAFailureStatus) {
     SimClient client;
     ASSERT_TRUE(client.Ready());
-    for (BYTE code : {'B', 'M', 'b', 'n'}) EXPECT_EQ(client.Exchange(code), (Bytes{0x55, 0xA7, 0x00, 0xA7})) << code;
+    for (BYTE code : {'B', 'M', 'b', 'n'})
+        EXPECT_EQ(client.Exchange(code), (Bytes{0x55, 0xA7, 0x00, 0xA7})) << code;
     // A request with a wrong checksum is answered with 0xA6.
     const BYTE bad[] = {0x55, 'D', 0x00, 0x00};
     ASSERT_TRUE(client.Line().Write(bad, 4));
@@ -84,8 +86,9 @@ TEST(SimReplies, JsonProfileAppliesItsKeysAndRefusesBadOnesWhole) {
     EXPECT_EQ(profile.strToolModel, "Long model");
     EXPECT_EQ(profile.infoBytes[6], 7);
     const rk9sim::ToolProfile before = profile;
-    for (const char* bad : {"", "[1]", "{\"cycle_counter\":70000}", "{\"model\":3}", "{\"info_bytes\":[1]}",
-                            "{\"cycle_counter\":-1}", "{\"tool_serial\":\"ok\",\"force_reading\":\"x\"}", "{"}) {
+    for (const char* bad :
+         {"", "[1]", "{\"cycle_counter\":70000}", "{\"model\":3}", "{\"info_bytes\":[1]}",
+          "{\"cycle_counter\":-1}", "{\"tool_serial\":\"ok\",\"force_reading\":\"x\"}", "{"}) {
         EXPECT_FALSE(rk9sim::ApplyProfileJson(bad, profile, &error)) << bad;
         EXPECT_EQ(profile.strToolSerial, before.strToolSerial) << bad;
         EXPECT_EQ(profile.nCycleCounter, before.nCycleCounter) << bad;

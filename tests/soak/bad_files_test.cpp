@@ -9,13 +9,13 @@
 
 #include "app/settings/settings_store.h"
 #include "platform/files/file.h"
-#include "platform/settings/key_store.h"
 #include "platform/resources/resource_module.h"
+#include "platform/settings/key_store.h"
 #include "report/report_file.h"
 #include "support/deadline.h"
 #include "support/source_path.h"
-#include "support/temp_config_home.h"
 #include "support/stored_settings.h"
+#include "support/temp_config_home.h"
 
 namespace {
 
@@ -38,9 +38,11 @@ protected:
 };
 
 TEST_F(BadFiles, ADamagedKeyIsReadAsFarAsItIsSoundAndASaveKeepsEverySoundValue) {
-    WriteKeyFile(std::string("# Quarvel settings key\nsz:Language=2\n\x01\x02\xff garbage\nsz:Language1=/opt/fr.json\n") +
-                 "sz:bad\\q=1\nnot a value\nsz:Language2=/opt/it.json\n4294967296:X=1\nsz:COM=COM7\n" +
-                 std::string("sz:SPEED=\0\x05", 11) + "\nsz:SPEED=3\nsz:Language3=/opt/bg.json");  // cut last line
+    WriteKeyFile(
+        std::string(
+            "# Quarvel settings key\nsz:Language=2\n\x01\x02\xff garbage\nsz:Language1=/opt/fr.json\n") +
+        "sz:bad\\q=1\nnot a value\nsz:Language2=/opt/it.json\n4294967296:X=1\nsz:COM=COM7\n" +
+        std::string("sz:SPEED=\0\x05", 11) + "\nsz:SPEED=3\nsz:Language3=/opt/bg.json");  // cut last line
     int port = -1;
     LoadPortSettings(app, port);
     EXPECT_EQ(port, 7);
@@ -59,8 +61,9 @@ TEST_F(BadFiles, ADamagedKeyIsReadAsFarAsItIsSoundAndASaveKeepsEverySoundValue) 
 }
 
 TEST_F(BadFiles, ABinaryOrEmptyKeyFileGivesTheDefaultsAndNeverCrashes) {
-    for (const std::string& text : {std::string(), std::string(4096, '\0'), std::string("\xff\xfe\x00\x01=\n", 6),
-                                    std::string(100000, '\n'), std::string("sz:") + std::string(70000, 'x') + "=1\n"}) {
+    for (const std::string& text :
+         {std::string(), std::string(4096, '\0'), std::string("\xff\xfe\x00\x01=\n", 6),
+          std::string(100000, '\n'), std::string("sz:") + std::string(70000, 'x') + "=1\n"}) {
         WriteKeyFile(text);
         CQuarvelAppCore fresh;
         int port = -1;
@@ -85,10 +88,12 @@ TEST_F(BadFiles, LanguagePacksThatAreNotSoundFilesLeaveTheBuiltInModuleWithoutBl
         const std::string full = ReadWholeFile(SourcePath("resources/lang/fr.json"));
         std::ofstream(truncated, std::ios::binary) << full.substr(0, full.size() / 2);
     }
-    for (const std::string& pack : {fifo, std::string("/dev/zero"), std::string("/dev/null"), huge, truncated}) {
+    for (const std::string& pack :
+         {fifo, std::string("/dev/zero"), std::string("/dev/null"), huge, truncated}) {
         WriteKeyFile("sz:Language=1\nsz:Language1=" + pack + "\n");
         CQuarvelAppCore fresh;
-        RunWithin(10000, [&] { LoadLanguage(fresh); }, "loading a bad pack");
+        RunWithin(
+            10000, [&] { LoadLanguage(fresh); }, "loading a bad pack");
         EXPECT_EQ(&AfxGetResourceHandle(), &CResourceModule::BuiltIn()) << pack;
         EXPECT_EQ(Stored("Language1"), pack) << "the setting itself is left as it was";
     }

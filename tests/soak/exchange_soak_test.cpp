@@ -34,8 +34,18 @@ constexpr int kExchanges = 20000;
 constexpr DWORD kReplyTimeoutMs = 100;
 constexpr BYTE kCodes[] = {'D', 'A', 'H', 'a', 'c', 'e', 'g', 'h'};
 
-enum class Fault { None, Silence, Garbage, BadChecksum, SplitBytes, DelayedReply, FailStatus, Notifications,
-                   ForeignType, ShortPayload };
+enum class Fault {
+    None,
+    Silence,
+    Garbage,
+    BadChecksum,
+    SplitBytes,
+    DelayedReply,
+    FailStatus,
+    Notifications,
+    ForeignType,
+    ShortPayload
+};
 
 struct Planned {
     BYTE code = 0;
@@ -48,7 +58,8 @@ struct Planned {
 // hunt from inside it and could take the next exchange's reply, so that fault is not used for the code.
 bool ForeignFrameHoldsSync(const rk9sim::Responder& responder, BYTE code) {
     std::vector<BYTE> frame = responder.NormalReply(code);
-    frame = rk9sim::BuildFrame(rk9sim::kOutsideReplyType, std::vector<BYTE>(frame.begin() + 3, frame.end() - 1));
+    frame =
+        rk9sim::BuildFrame(rk9sim::kOutsideReplyType, std::vector<BYTE>(frame.begin() + 3, frame.end() - 1));
     return std::find(frame.begin() + 2, frame.end(), rk9sim::kSync) != frame.end();
 }
 
@@ -56,10 +67,11 @@ std::vector<Planned> DrawSchedule(std::uint32_t seed) {
     std::mt19937 random(seed);
     const rk9sim::Responder plain({}, {});
     // Silence and foreign types cost a whole reply time-out each, so they are rare.
-    const std::vector<std::pair<Fault, int>> weights = {
-        {Fault::None, 80},        {Fault::Silence, 1},       {Fault::Garbage, 20},       {Fault::BadChecksum, 20},
-        {Fault::SplitBytes, 12},  {Fault::DelayedReply, 12}, {Fault::FailStatus, 20},    {Fault::Notifications, 20},
-        {Fault::ForeignType, 1},  {Fault::ShortPayload, 12}};
+    const std::vector<std::pair<Fault, int>> weights = {{Fault::None, 80},       {Fault::Silence, 1},
+                                                        {Fault::Garbage, 20},    {Fault::BadChecksum, 20},
+                                                        {Fault::SplitBytes, 12}, {Fault::DelayedReply, 12},
+                                                        {Fault::FailStatus, 20}, {Fault::Notifications, 20},
+                                                        {Fault::ForeignType, 1}, {Fault::ShortPayload, 12}};
     std::vector<int> w;
     for (const auto& [fault, weight] : weights) w.push_back(weight);
     std::discrete_distribution<int> pickFault(w.begin(), w.end());
@@ -71,19 +83,34 @@ std::vector<Planned> DrawSchedule(std::uint32_t seed) {
         p.fault = weights[static_cast<std::size_t>(pickFault(random))].first;
         p.plan.nSeed = random();
         switch (p.fault) {
-            case Fault::None: break;
-            case Fault::Silence: p.plan.bSilent = true; p.expected = STATUS_NO_REPLY; break;
-            case Fault::Garbage: p.plan.nGarbageBytes = 1 + random() % 40; break;
-            case Fault::BadChecksum: p.plan.badChecksumCodes = {p.code}; p.expected = STATUS_BAD_REPLY; break;
-            case Fault::SplitBytes: p.plan.nByteDelayUs = 20 + random() % 100; break;
-            case Fault::DelayedReply: p.plan.nReplyDelayMs = 1 + random() % 10; break;
+            case Fault::None:
+                break;
+            case Fault::Silence:
+                p.plan.bSilent = true;
+                p.expected = STATUS_NO_REPLY;
+                break;
+            case Fault::Garbage:
+                p.plan.nGarbageBytes = 1 + random() % 40;
+                break;
+            case Fault::BadChecksum:
+                p.plan.badChecksumCodes = {p.code};
+                p.expected = STATUS_BAD_REPLY;
+                break;
+            case Fault::SplitBytes:
+                p.plan.nByteDelayUs = 20 + random() % 100;
+                break;
+            case Fault::DelayedReply:
+                p.plan.nReplyDelayMs = 1 + random() % 10;
+                break;
             case Fault::FailStatus: {
                 const BYTE status = static_cast<BYTE>(STATUS_FAILURE_FIRST + random() % 13);
                 p.plan.failStatus[p.code] = status;
                 p.expected = status;
                 break;
             }
-            case Fault::Notifications: p.plan.nNotifications = 1 + random() % 3; break;
+            case Fault::Notifications:
+                p.plan.nNotifications = 1 + random() % 3;
+                break;
             case Fault::ForeignType:
                 if (ForeignFrameHoldsSync(plain, p.code)) {
                     p.fault = Fault::Silence;
@@ -129,15 +156,20 @@ int RunExchange(CHSProtocolApp& engine, const Planned& p) {
             std::fill(std::begin(v), std::end(v), 0xDEADBEEFu);
             const int status = engine.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]);
             if (status == STATUS_OK) {
-                const DWORD want[7] = {tool.nCycleCounter, tool.nTotalCounter, tool.nPositionCounts, tool.nForceReading,
-                                       tool.nCycleFlags,   tool.nForceDivisor, tool.nForceFactor};
+                const DWORD want[7] = {tool.nCycleCounter, tool.nTotalCounter, tool.nPositionCounts,
+                                       tool.nForceReading, tool.nCycleFlags,   tool.nForceDivisor,
+                                       tool.nForceFactor};
                 EXPECT_TRUE(std::equal(std::begin(v), std::end(v), std::begin(want)));
             } else {
-                EXPECT_TRUE(std::all_of(std::begin(v), std::end(v), [](DWORD x) { return x == 0xDEADBEEFu; }));
+                EXPECT_TRUE(
+                    std::all_of(std::begin(v), std::end(v), [](DWORD x) { return x == 0xDEADBEEFu; }));
             }
             return status;
         }
-        case 'c': case 'e': case 'g': case 'h': {
+        case 'c':
+        case 'e':
+        case 'g':
+        case 'h': {
             // Each text into its own buffer of its exact size, filled first so that a write on failure shows.
             ToolRecord texts;
             const auto run = [&](auto command, auto& buffer, const std::string& expected) {
@@ -146,15 +178,22 @@ int RunExchange(CHSProtocolApp& engine, const Planned& p) {
                 if (status == STATUS_OK) {
                     EXPECT_EQ(std::u16string(buffer), std::u16string(expected.begin(), expected.end()));
                 } else {
-                    EXPECT_TRUE(std::all_of(std::begin(buffer), std::end(buffer), [](char16_t u) { return u == 0xBEEF; }));
+                    EXPECT_TRUE(std::all_of(std::begin(buffer), std::end(buffer),
+                                            [](char16_t u) { return u == 0xBEEF; }));
                 }
                 return status;
             };
             int status = 0;
-            if (p.code == 'c') status = run(&CHSProtocolApp::GetControllerSerial, texts.ControllerSerial, tool.strControllerSerial);
-            if (p.code == 'e') status = run(&CHSProtocolApp::GetToolSerial, texts.ToolSerial, tool.strToolSerial);
-            if (p.code == 'g') status = run(&CHSProtocolApp::GetFirmwareVersion, texts.FirmwareVersion, tool.strFirmwareVersion);
-            if (p.code == 'h') status = run(&CHSProtocolApp::GetToolModel, texts.ToolModel, tool.strToolModel);
+            if (p.code == 'c')
+                status = run(&CHSProtocolApp::GetControllerSerial, texts.ControllerSerial,
+                             tool.strControllerSerial);
+            if (p.code == 'e')
+                status = run(&CHSProtocolApp::GetToolSerial, texts.ToolSerial, tool.strToolSerial);
+            if (p.code == 'g')
+                status =
+                    run(&CHSProtocolApp::GetFirmwareVersion, texts.FirmwareVersion, tool.strFirmwareVersion);
+            if (p.code == 'h')
+                status = run(&CHSProtocolApp::GetToolModel, texts.ToolModel, tool.strToolModel);
             return status;
         }
         default:
@@ -187,7 +226,8 @@ TEST(ExchangeSoak, EveryExchangeEndsWithTheStatusItsFaultImpliesAndMemoryStaysFl
         const Planned& p = schedule[static_cast<std::size_t>(i)];
         const auto begin = std::chrono::steady_clock::now();
         const int status = RunExchange(*engine, p);
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
         watchdog.Tick();
         if (status != p.expected) {
             ADD_FAILURE() << "exchange " << i << " '" << p.code << "' fault " << static_cast<int>(p.fault)
@@ -199,8 +239,8 @@ TEST(ExchangeSoak, EveryExchangeEndsWithTheStatusItsFaultImpliesAndMemoryStaysFl
     }
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::size_t rssAtEnd = ResidentBytes();
-    std::printf("exchange soak: %d exchanges in %.1f s; RSS %zu KiB after warm-up, %zu KiB at the end\n", kExchanges,
-                seconds, rssAfterWarmUp / 1024, rssAtEnd / 1024);
+    std::printf("exchange soak: %d exchanges in %.1f s; RSS %zu KiB after warm-up, %zu KiB at the end\n",
+                kExchanges, seconds, rssAfterWarmUp / 1024, rssAtEnd / 1024);
 
     EXPECT_EQ(sim.Requests().size(), static_cast<std::size_t>(kExchanges));
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

@@ -56,33 +56,72 @@ Cycle DrawCycle(std::mt19937& random) {
     // or a hang-up from exchange k <= 6 on therefore always fails the session.
     const std::uint32_t k = random() % 7;
     switch (random() % 11) {
-        case 0: c.what = "silent after " + std::to_string(k); c.plan.silentAfter = k; c.expected = SESSION_FAILED; break;
-        case 1: c.what = "hang-up after " + std::to_string(k); c.plan.hangUpAfter = k; c.expected = SESSION_FAILED; break;
+        case 0:
+            c.what = "silent after " + std::to_string(k);
+            c.plan.silentAfter = k;
+            c.expected = SESSION_FAILED;
+            break;
+        case 1:
+            c.what = "hang-up after " + std::to_string(k);
+            c.plan.hangUpAfter = k;
+            c.expected = SESSION_FAILED;
+            break;
         case 2:
             c.what = std::string("fail status on ") + static_cast<char>(code);
             c.plan.failStatus[code] = static_cast<BYTE>(STATUS_FAILURE_FIRST + random() % 13);
             c.expected = SESSION_FAILED;
             break;
-        case 3: c.what = std::string("bad checksum on ") + static_cast<char>(code); c.plan.badChecksumCodes = {code}; c.expected = SESSION_FAILED; break;
-        case 4: c.what = std::string("foreign type on ") + static_cast<char>(code); c.plan.badTypeCodes = {code}; c.expected = SESSION_FAILED; break;
-        case 5: c.what = "unknown model"; c.profile.strModel = "RK-7"; c.expected = SESSION_UNKNOWN_DEVICE; break;
-        case 6: c.what = "keep-alive refused"; c.plan.failStatus['H'] = 0xA9; break;
-        case 7: c.what = "noise"; c.plan.nGarbageBytes = 1 + random() % 20; c.plan.nNotifications = random() % 3; break;
-        case 8: c.what = "split bytes"; c.plan.nByteDelayUs = 20 + random() % 100; break;
-        case 9: c.what = "no keep-alive"; c.profile.nDeviceFlags = 0; break;
-        default: c.what = "clean"; break;
+        case 3:
+            c.what = std::string("bad checksum on ") + static_cast<char>(code);
+            c.plan.badChecksumCodes = {code};
+            c.expected = SESSION_FAILED;
+            break;
+        case 4:
+            c.what = std::string("foreign type on ") + static_cast<char>(code);
+            c.plan.badTypeCodes = {code};
+            c.expected = SESSION_FAILED;
+            break;
+        case 5:
+            c.what = "unknown model";
+            c.profile.strModel = "RK-7";
+            c.expected = SESSION_UNKNOWN_DEVICE;
+            break;
+        case 6:
+            c.what = "keep-alive refused";
+            c.plan.failStatus['H'] = 0xA9;
+            break;
+        case 7:
+            c.what = "noise";
+            c.plan.nGarbageBytes = 1 + random() % 20;
+            c.plan.nNotifications = random() % 3;
+            break;
+        case 8:
+            c.what = "split bytes";
+            c.plan.nByteDelayUs = 20 + random() % 100;
+            break;
+        case 9:
+            c.what = "no keep-alive";
+            c.profile.nDeviceFlags = 0;
+            break;
+        default:
+            c.what = "clean";
+            break;
     }
     if (c.expected == SESSION_OK) {
         const bool keepAlive = (c.profile.nDeviceFlags & rk9sim::kKeepAliveFlag) != 0;
         const auto r = random() % 10;
-        c.ending = r < 2 && keepAlive ? Ending::HangUpWhileLinked : r < 6 ? Ending::DisconnectLater : Ending::Disconnect;
+        c.ending = r < 2 && keepAlive ? Ending::HangUpWhileLinked
+                   : r < 6            ? Ending::DisconnectLater
+                                      : Ending::Disconnect;
     }
     return c;
 }
 
 class ShortTimeoutSession : public CQuarvelSession {
 protected:
-    CHSProtocolApp* CreateEngine(CInterface* port) override { return new CHSProtocolApp(port, kReplyTimeoutMs); }
+    CHSProtocolApp* CreateEngine(CInterface* port) override {
+        return new CHSProtocolApp(port, kReplyTimeoutMs);
+    }
 };
 
 // The CLI's window, counting the session statuses posted to it.
@@ -97,7 +136,8 @@ public:
 
 int SessionStatuses(const RecordingWindow& window) {
     int n = 0;
-    for (const PostedMessage& m : window.Messages()) n += m.message == WM_SESSION_STATUS && m.wParam != SESSION_CLOSED;
+    for (const PostedMessage& m : window.Messages())
+        n += m.message == WM_SESSION_STATUS && m.wParam != SESSION_CLOSED;
     return n;
 }
 
@@ -129,7 +169,8 @@ void RunThroughSession(rk9sim::Simulator& sim, const Cycle& c) {
         EXPECT_TRUE(app.DropLink());
         EXPECT_TRUE(window.WaitFor(WM_SESSION_STATUS, 2, 2000));
     } else {
-        if (c.ending == Ending::DisconnectLater) std::this_thread::sleep_for(std::chrono::milliseconds(5 + c.plan.nSeed % 30));
+        if (c.ending == Ending::DisconnectLater)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5 + c.plan.nSeed % 30));
         app.Disconnect();
     }
     EXPECT_EQ(app.Engine, nullptr);
@@ -141,9 +182,11 @@ void RunThroughCli(const Cycle& c) {
     CountingCliWindow window;
     std::ostringstream out, err;
     CCliConsole console(out, err);
-    const int exit = RunCli({"read", "--port", "1", "--reply-timeout", std::to_string(kReplyTimeoutMs)}, window, console);
-    const int expected = c.expected == SESSION_OK ? kExitOk : c.expected == SESSION_UNKNOWN_DEVICE ? kExitUnknownDevice
-                                                                                                   : kExitSessionFailed;
+    const int exit =
+        RunCli({"read", "--port", "1", "--reply-timeout", std::to_string(kReplyTimeoutMs)}, window, console);
+    const int expected = c.expected == SESSION_OK               ? kExitOk
+                         : c.expected == SESSION_UNKNOWN_DEVICE ? kExitUnknownDevice
+                                                                : kExitSessionFailed;
     EXPECT_EQ(exit, expected) << err.str();
     EXPECT_EQ(window.m_nStatuses.load(), 1) << "one status per session";
     if (expected == kExitOk) {
@@ -176,7 +219,8 @@ TEST(SessionSoak, ConnectDisconnectCyclesPostOneStatusEachAndLeaveNothingBehind)
             sim.Stop();
         }
         // The protocol's threads are detached: they end right after setting their finished flags.
-        EXPECT_TRUE(WaitForThreadCountAtMost(threads, 5000)) << CountThreads() << " threads, " << threads << " before";
+        EXPECT_TRUE(WaitForThreadCountAtMost(threads, 5000))
+            << CountThreads() << " threads, " << threads << " before";
         EXPECT_EQ(CountOpenDescriptors(), descriptors);
         watchdog.Tick();
     }

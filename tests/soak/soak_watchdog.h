@@ -35,7 +35,8 @@ private:
         while (!m_bStop) {
             if (m_cv.wait_for(lock, stall, [this] { return m_bStop; })) return;
             if (m_nTicks == seen) {
-                std::fprintf(stderr, "soak: no progress for %lld ms\n", static_cast<long long>(stall.count()));
+                std::fprintf(stderr, "soak: no progress for %lld ms\n",
+                             static_cast<long long>(stall.count()));
                 std::abort();
             }
             seen = m_nTicks;

@@ -24,5 +24,6 @@ long long RunWithin(DWORD deadlineMs, F&& call, const char* what = "call") {
         std::abort();
     }
     worker.join();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }

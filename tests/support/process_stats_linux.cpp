@@ -11,7 +11,8 @@ std::size_t ResidentBytes() {
     unsigned long size = 0, resident = 0;
     const int got = std::fscanf(f, "%lu %lu", &size, &resident);
     std::fclose(f);
-    return got == 2 ? static_cast<std::size_t>(resident) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) : 0;
+    return got == 2 ? static_cast<std::size_t>(resident) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE))
+                    : 0;
 }
 
 int CountOpenDescriptors() {

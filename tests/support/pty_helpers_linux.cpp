@@ -22,7 +22,8 @@ std::vector<BYTE> ReadBytes(PseudoTerminal& line, std::size_t n, std::chrono::mi
     const auto end = std::chrono::steady_clock::now() + deadline;
     BYTE buffer[4096];
     while (out.size() < n) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         const std::size_t want = n - out.size() < sizeof buffer ? n - out.size() : sizeof buffer;
         const int k = line.Read(buffer, want, static_cast<int>(left.count()));

@@ -12,10 +12,11 @@
 namespace testsupport {
 
 struct DeviceLog {
-    std::vector<std::string> calls;  // "Open /dev/x", "GetLine", "SetLine 21600", "Purge", "SetBreak", "Close", ...
+    std::vector<std::string>
+        calls;  // "Open /dev/x", "GetLine", "SetLine 21600", "Purge", "SetBreak", "Close", ...
     std::vector<LineSettings> linesSet;
     int nCreated = 0;
-    DWORD nOpenResult = 0;  // what Open returns
+    DWORD nOpenResult = 0;           // what Open returns
     std::optional<bool> lowLatency;  // the driver's low-latency flag; nothing: a driver without the setting
     bool bRefuseLowLatency = false;  // SetLowLatency fails
 };

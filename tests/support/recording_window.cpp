@@ -21,8 +21,9 @@ std::vector<PostedMessage> RecordingWindow::Messages() const {
 
 int RecordingWindow::Count(UINT message) const {
     std::lock_guard lock(m_mutex);
-    return static_cast<int>(std::count_if(m_messages.begin(), m_messages.end(),
-                                          [message](const PostedMessage& m) { return m.message == message; }));
+    return static_cast<int>(
+        std::count_if(m_messages.begin(), m_messages.end(),
+                      [message](const PostedMessage& m) { return m.message == message; }));
 }
 
 bool RecordingWindow::WaitFor(UINT message, int count, DWORD timeoutMs) const {

@@ -111,9 +111,8 @@ bool ScriptedLink::WaitFor(DWORD timeoutMs, Pred pred) const {
 }
 
 bool ScriptedLink::WaitForRequests(BYTE code, int count, DWORD timeoutMs) const {
-    return WaitFor(timeoutMs, [&] {
-        return std::count(m_requestCodes.begin(), m_requestCodes.end(), code) >= count;
-    });
+    return WaitFor(timeoutMs,
+                   [&] { return std::count(m_requestCodes.begin(), m_requestCodes.end(), code) >= count; });
 }
 
 bool ScriptedLink::WaitForWriteCount(std::size_t count, DWORD timeoutMs) const {
@@ -201,9 +200,8 @@ int ScriptedLink::Read(std::uint32_t n, BYTE* buffer, std::uint32_t* received) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(n + m_readTimeoutMs);
     m_pendingReadSize = n;
     m_cv.notify_all();
-    const bool ready = m_cv.wait_until(lock, deadline, [&] {
-        return m_cancelPending || m_failCode != 0 || m_input.size() >= wanted;
-    });
+    const bool ready = m_cv.wait_until(
+        lock, deadline, [&] { return m_cancelPending || m_failCode != 0 || m_input.size() >= wanted; });
     m_pendingReadSize = 0;
     if (m_cancelPending) {
         m_cancelPending = false;

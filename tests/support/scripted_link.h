@@ -98,6 +98,6 @@ private:
     std::uint64_t m_readCalls = 0;
     std::uint32_t m_pendingReadSize = 0;  // 0: nobody is in Read
     std::vector<WriteRecord> m_writes;
-    Bytes m_unparsed;                // written bytes not yet forming a whole frame
+    Bytes m_unparsed;  // written bytes not yet forming a whole frame
     std::vector<BYTE> m_requestCodes;
 };

@@ -16,7 +16,8 @@ namespace {
 int OpenPidFd(int pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
 int MsLeft(std::chrono::steady_clock::time_point end) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
     return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 

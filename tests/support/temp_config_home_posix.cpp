@@ -25,10 +25,14 @@ TempConfigHome::TempConfigHome() {
 }
 
 TempConfigHome::~TempConfigHome() {
-    if (m_hadPrevious) setenv("XDG_CONFIG_HOME", m_previous.c_str(), 1);
-    else unsetenv("XDG_CONFIG_HOME");
-    if (m_hadPreviousState) setenv("XDG_STATE_HOME", m_previousState.c_str(), 1);
-    else unsetenv("XDG_STATE_HOME");
+    if (m_hadPrevious)
+        setenv("XDG_CONFIG_HOME", m_previous.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+    if (m_hadPreviousState)
+        setenv("XDG_STATE_HOME", m_previousState.c_str(), 1);
+    else
+        unsetenv("XDG_STATE_HOME");
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);
 }

@@ -18,8 +18,9 @@ void RemoveSettingsKey() { RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey); }
 TempConfigHome::TempConfigHome() {
     RemoveSettingsKey();
     std::error_code ec;
-    const auto base = std::filesystem::temp_directory_path(ec) /
-                      ("quarvel-home-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()));
+    const auto base =
+        std::filesystem::temp_directory_path(ec) /
+        ("quarvel-home-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()));
     std::filesystem::create_directories(base, ec);
     m_path = base.string();
     if (const char* previous = std::getenv("LOCALAPPDATA")) {

@@ -1,8 +1,9 @@
 #include "support/temp_dir.h"
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <stdexcept>
-#include <stdlib.h>
 #include <vector>
 
 TempDir::TempDir() {

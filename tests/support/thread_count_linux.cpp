@@ -1,7 +1,7 @@
 // Thread counting on Linux: the entries of /proc/self/task.
-#include <filesystem>
-
 #include "support/thread_count.h"
+
+#include <filesystem>
 
 int CountThreads() {
     std::error_code error;

@@ -1,9 +1,8 @@
 // The Windows serial device and CModem over COM ports. Under Wine the test run lays a null-modem pair of
 // pseudo-terminals behind COM2 and COM3 (tests/windows/pty_pair.py): CModem holds COM2 and the test plays
 // the tool on COM3 through plain Windows calls.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <chrono>
@@ -52,7 +51,8 @@ public:
     bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
     bool Send(const std::vector<BYTE>& bytes) {
         DWORD done = 0;
-        return WriteFile(m_h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) && done == bytes.size();
+        return WriteFile(m_h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+               done == bytes.size();
     }
     // What arrives within the deadline, up to n bytes.
     std::vector<BYTE> Receive(std::size_t n, std::chrono::milliseconds deadline = 3s) {
@@ -241,7 +241,8 @@ TEST(ComPortDevice, ASecondOpenOfAHeldPortIsRefusedAsInUse) {
     CModem second;
     const bool opened = second.Open(kMode, kPort, 100);
     if (opened && UnderWine()) {
-        GTEST_SKIP() << "Wine allows a second CreateFile of a COM port opened with share mode 0; Windows refuses it";
+        GTEST_SKIP()
+            << "Wine allows a second CreateFile of a COM port opened with share mode 0; Windows refuses it";
     }
     EXPECT_FALSE(opened);
     EXPECT_EQ(second.GetLastOpenError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));

@@ -1,7 +1,7 @@
 #include "cli_connect.h"
 
-#include "platform/serial/port_holder.h"
 #include "ids/resource_ids.h"
+#include "platform/serial/port_holder.h"
 #include "serial/port_probe.h"
 
 namespace {
@@ -10,11 +10,16 @@ constexpr const char* kSpeeds[10] = {"1200",  "2400",  "4800",  "9600",  "14400"
 
 std::string Reason(DWORD error) {
     switch (error) {
-        case ERROR_FILE_NOT_FOUND: return "no such device";
-        case ERROR_ACCESS_DENIED: return "permission denied";
-        case ERROR_SHARING_VIOLATION: return "in use by another program";
-        case ERROR_NOT_SUPPORTED: return "not a serial device";
-        default: return "error " + std::to_string(error);
+        case ERROR_FILE_NOT_FOUND:
+            return "no such device";
+        case ERROR_ACCESS_DENIED:
+            return "permission denied";
+        case ERROR_SHARING_VIOLATION:
+            return "in use by another program";
+        case ERROR_NOT_SUPPORTED:
+            return "not a serial device";
+        default:
+            return "error " + std::to_string(error);
     }
 }
 
@@ -32,7 +37,8 @@ std::unique_ptr<CModem> OpenExplicit(int port, CCliConsole& console) {
         if (!node.strGroup.empty()) why += "; join the group " + node.strGroup;
     }
     if (modem->GetLastOpenError() == ERROR_SHARING_VIOLATION) {
-        if (const std::optional<PortHolder> holder = FindPortHolder(path)) why = "busy: " + DescribePortHolder(*holder);
+        if (const std::optional<PortHolder> holder = FindPortHolder(path))
+            why = "busy: " + DescribePortHolder(*holder);
     }
     console.Error("COM" + std::to_string(port) + " (" + path + ") would not open: " + why);
     return nullptr;
@@ -61,8 +67,9 @@ std::string ModeForSpeedIndex(int speedIndex) {
 }
 
 std::unique_ptr<CModem> OpenChosenPort(const PortChoice& choice, CCliConsole& console) {
-    std::unique_ptr<CModem> port =
-        choice.explicitPort ? OpenExplicit(*choice.explicitPort, console) : OpenProbed(choice.presetPort, console);
-    if (port) port->SetMode(ModeForSpeedIndex(choice.speedIndex).c_str());  // result ignored, as in the dialog
+    std::unique_ptr<CModem> port = choice.explicitPort ? OpenExplicit(*choice.explicitPort, console)
+                                                       : OpenProbed(choice.presetPort, console);
+    if (port)
+        port->SetMode(ModeForSpeedIndex(choice.speedIndex).c_str());  // result ignored, as in the dialog
     return port;
 }

@@ -17,12 +17,18 @@ std::string Root(const char* variable, const char* fallback) {
 
 const char* ProblemOf(DWORD openError) {
     switch (openError) {
-        case 0: return "";
-        case ERROR_FILE_NOT_FOUND: return "no_hardware";
-        case ERROR_ACCESS_DENIED: return "permission_denied";
-        case ERROR_SHARING_VIOLATION: return "busy";
-        case ERROR_NOT_SUPPORTED: return "not_a_tty";
-        default: return "error";
+        case 0:
+            return "";
+        case ERROR_FILE_NOT_FOUND:
+            return "no_hardware";
+        case ERROR_ACCESS_DENIED:
+            return "permission_denied";
+        case ERROR_SHARING_VIOLATION:
+            return "busy";
+        case ERROR_NOT_SUPPORTED:
+            return "not_a_tty";
+        default:
+            return "error";
     }
 }
 
@@ -71,8 +77,8 @@ std::vector<DoctorGroup> GroupsToCheck(const std::vector<DoctorPort>& ports) {
 
 int DoctorReport::PortsThatOpen() const {
     // Only a port with a COM number can be chosen in Quarvel: a device without one does not count.
-    return static_cast<int>(std::count_if(ports.begin(), ports.end(),
-                                          [](const DoctorPort& p) { return p.nCom > 0 && p.strProblem.empty(); }));
+    return static_cast<int>(std::count_if(
+        ports.begin(), ports.end(), [](const DoctorPort& p) { return p.nCom > 0 && p.strProblem.empty(); }));
 }
 
 std::vector<std::string> DoctorReport::Advice() const {
@@ -89,18 +95,21 @@ std::vector<std::string> DoctorReport::Advice() const {
         }
     }
     if (bModemManagerRunning) {
-        advice.push_back("ModemManager probes new serial devices as if they were modems; on a machine without a "
-                         "modem: sudo systemctl disable --now ModemManager");
+        advice.push_back(
+            "ModemManager probes new serial devices as if they were modems; on a machine without a "
+            "modem: sudo systemctl disable --now ModemManager");
     }
     if (bBrlttyInstalled) {
-        advice.push_back("brltty (the Braille display service) grabs some USB serial chips (CH340, FTDI); without "
-                         "a Braille display: sudo apt remove brltty");
+        advice.push_back(
+            "brltty (the Braille display service) grabs some USB serial chips (CH340, FTDI); without "
+            "a Braille display: sudo apt remove brltty");
     }
     for (const DoctorPort& port : ports) {
         if (port.holder) {
-            advice.push_back(port.facts.strPath + " is held by " + port.holder->strProgram +
-                             (port.holder->nPid > 0 ? " (pid " + std::to_string(port.holder->nPid) + ")" : "") +
-                             ": close that program.");
+            advice.push_back(
+                port.facts.strPath + " is held by " + port.holder->strProgram +
+                (port.holder->nPid > 0 ? " (pid " + std::to_string(port.holder->nPid) + ")" : "") +
+                ": close that program.");
         }
     }
     std::string mapped = portsVariable ? *portsVariable : std::string();
@@ -110,14 +119,17 @@ std::vector<std::string> DoctorReport::Advice() const {
         while (freeCom <= PortTable::kLastPort && usedComs.count(freeCom) != 0) ++freeCom;
         if (freeCom > PortTable::kLastPort) break;
         mapped += (mapped.empty() ? "" : ",") + std::to_string(freeCom++) + "=" + port.facts.strPath;
-        advice.push_back(port.facts.strPath + " has no COM number, so Quarvel does not offer it: map it, for example "
-                         "QUARVEL_PORTS=" + mapped);
+        advice.push_back(port.facts.strPath +
+                         " has no COM number, so Quarvel does not offer it: map it, for example "
+                         "QUARVEL_PORTS=" +
+                         mapped);
     }
     if (ports.empty()) {
-        advice.push_back(bLinuxChecks ? "No serial device found: check the cable, and that the adapter appears in "
-                                        "'sudo dmesg | tail' when you plug it in."
-                                      : "No serial device found: check the cable, and that the adapter appears "
-                                        "under Ports (COM & LPT) in the Device Manager when you plug it in.");
+        advice.push_back(bLinuxChecks
+                             ? "No serial device found: check the cable, and that the adapter appears in "
+                               "'sudo dmesg | tail' when you plug it in."
+                             : "No serial device found: check the cable, and that the adapter appears "
+                               "under Ports (COM & LPT) in the Device Manager when you plug it in.");
     }
     return advice;
 }

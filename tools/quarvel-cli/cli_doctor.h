@@ -19,7 +19,8 @@ struct DoctorPort {
     std::string strById;
     NodeAccess access;
     std::optional<PortHolder> holder;
-    std::string strProblem;   // empty when it would open; "missing", "no_hardware", "permission_denied", "busy", ...
+    std::string
+        strProblem;  // empty when it would open; "missing", "no_hardware", "permission_denied", "busy", ...
     std::optional<bool> lowLatency;  // nothing: the driver has no such setting, or the port did not open
 };
 
@@ -30,7 +31,7 @@ struct DoctorGroup {
 
 struct DoctorReport {
     std::string strUser;
-    bool bSuperUser = false;  // root needs no group
+    bool bSuperUser = false;   // root needs no group
     bool bLinuxChecks = true;  // groups, ModemManager and brltty were checked (not on Windows)
     std::vector<DoctorPort> ports;
     std::vector<DoctorGroup> groups;

@@ -7,7 +7,9 @@ namespace {
 
 using nlohmann::ordered_json;
 
-ordered_json TextOrNull(const std::string& text) { return text.empty() ? ordered_json(nullptr) : ordered_json(text); }
+ordered_json TextOrNull(const std::string& text) {
+    return text.empty() ? ordered_json(nullptr) : ordered_json(text);
+}
 
 std::string Explain(const DoctorPort& port) {
     const std::string& p = port.strProblem;
@@ -17,7 +19,8 @@ std::string Explain(const DoctorPort& port) {
     if (p == "busy") return "no: held by another program";
     if (p == "not_a_tty") return "no: not a serial device";
     if (p == "permission_denied") {
-        return "no: permission denied" + (port.access.strGroup.empty() ? "" : "; join the group " + port.access.strGroup);
+        return "no: permission denied" +
+               (port.access.strGroup.empty() ? "" : "; join the group " + port.access.strGroup);
     }
     return "no: it would not open";
 }
@@ -31,7 +34,8 @@ std::string FormatDoctorText(const DoctorReport& report) {
     if (report.ports.empty()) out += "No serial device nodes found.\n";
     for (const DoctorPort& port : report.ports) {
         const SerialNodeFacts& f = port.facts;
-        out += (port.nCom > 0 ? "COM" + std::to_string(port.nCom) : std::string("(no COM number)")) + "  " + f.strPath + "\n";
+        out += (port.nCom > 0 ? "COM" + std::to_string(port.nCom) : std::string("(no COM number)")) + "  " +
+               f.strPath + "\n";
         if (!port.strById.empty()) out += "  by-id:         " + port.strById + "\n";
         if (!f.strDriver.empty()) out += "  driver:        " + f.strDriver + "\n";
         if (!f.strUsbVendor.empty()) {
@@ -41,7 +45,8 @@ std::string FormatDoctorText(const DoctorReport& report) {
             out += "\n";
         }
         if (port.lowLatency || f.latencyTimerMs) {
-            out += "  low latency:   " + (port.lowLatency ? std::string(*port.lowLatency ? "on" : "off") : "unknown");
+            out += "  low latency:   " +
+                   (port.lowLatency ? std::string(*port.lowLatency ? "on" : "off") : "unknown");
             if (f.latencyTimerMs) out += "  (latency timer " + std::to_string(*f.latencyTimerMs) + " ms)";
             out += "\n";
         }
@@ -62,8 +67,8 @@ std::string FormatDoctorText(const DoctorReport& report) {
     }
     if (report.bLinuxChecks) {
         out += "  ModemManager running: " + YesNo(report.bModemManagerRunning) + "\n";
-        out += "  brltty installed: " + YesNo(report.bBrlttyInstalled) + (report.bBrlttyRunning ? " (running)" : "") +
-               "\n";
+        out += "  brltty installed: " + YesNo(report.bBrlttyInstalled) +
+               (report.bBrlttyRunning ? " (running)" : "") + "\n";
     }
     const std::vector<std::string> advice = report.Advice();
     if (!advice.empty()) out += "\nAdvice\n";
@@ -94,11 +99,13 @@ std::string FormatDoctorJson(const DoctorReport& report) {
         j["would_open"] = port.strProblem.empty();
         j["problem"] = TextOrNull(port.strProblem);
         j["group"] = TextOrNull(port.access.strGroup);
-        j["join_group"] = port.strProblem == "permission_denied" ? TextOrNull(port.access.strGroup) : ordered_json(nullptr);
-        j["holder"] = port.holder ? ordered_json{{"program", port.holder->strProgram},
-                                                 {"pid", port.holder->nPid > 0 ? ordered_json(port.holder->nPid)
-                                                                               : ordered_json(nullptr)}}
-                                  : ordered_json(nullptr);
+        j["join_group"] =
+            port.strProblem == "permission_denied" ? TextOrNull(port.access.strGroup) : ordered_json(nullptr);
+        j["holder"] = port.holder
+                          ? ordered_json{{"program", port.holder->strProgram},
+                                         {"pid", port.holder->nPid > 0 ? ordered_json(port.holder->nPid)
+                                                                       : ordered_json(nullptr)}}
+                          : ordered_json(nullptr);
         ports.push_back(std::move(j));
     }
     ordered_json groups = ordered_json::array();

@@ -13,7 +13,8 @@
 namespace {
 int Serviced(const CliOptions& options, CHistoryStore& store, CCliConsole& console) {
     bool found = false;
-    const HistoryStatus status = store.AddServiceVisit(*options.tool, options.note.value_or(""), HistoryNow(), &found);
+    const HistoryStatus status =
+        store.AddServiceVisit(*options.tool, options.note.value_or(""), HistoryNow(), &found);
     if (!status.ok) {
         console.Error("history: " + status.message);
         return kExitHistory;
@@ -51,14 +52,16 @@ int RunHistoryCommand(const CliOptions& options, CCliConsole& console) {
 
     std::vector<HistoryRow> rows;
     const std::string since = options.since.value_or("");
-    const HistoryStatus status = options.tool ? store.Tool(*options.tool, since, settings.ServiceInterval, rows)
-                                              : store.Fleet(since, settings.ServiceInterval, rows);
+    const HistoryStatus status = options.tool
+                                     ? store.Tool(*options.tool, since, settings.ServiceInterval, rows)
+                                     : store.Fleet(since, settings.ServiceInterval, rows);
     if (!status.ok) {
         console.Error("history: " + status.message);
         return kExitHistory;
     }
     if (!store.SetAsideName().empty()) {
-        console.Error("history: the damaged file was renamed to " + store.SetAsideName() + "; a new one was started");
+        console.Error("history: the damaged file was renamed to " + store.SetAsideName() +
+                      "; a new one was started");
     }
     const std::string text = FormatHistory(rows, options.format);
     if (options.outputPath) return Output(*options.outputPath, text, console);

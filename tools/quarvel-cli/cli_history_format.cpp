@@ -2,12 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "record/tool_quantities.h"
 #include "cli_output.h"
 #include "history/history_fields.h"
 #include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
+#include "record/tool_quantities.h"
 
 namespace {
 std::string Label(UINT id) { return Utf16ToUtf8(LoadStringW(id)); }
@@ -27,8 +27,10 @@ std::string Json(const std::vector<HistoryRow>& rows) {
             std::visit(
                 [&, key = name](const auto& v) {
                     using T = std::decay_t<decltype(v)>;
-                    if constexpr (std::is_same_v<T, std::monostate>) object[key] = nullptr;
-                    else object[key] = v;
+                    if constexpr (std::is_same_v<T, std::monostate>)
+                        object[key] = nullptr;
+                    else
+                        object[key] = v;
                 },
                 value);
         }
@@ -39,19 +41,18 @@ std::string Json(const std::vector<HistoryRow>& rows) {
 
 std::string Text(const std::vector<HistoryRow>& rows) {
     std::vector<std::vector<std::string>> table;
-    table.push_back({Label(IDS_HISTORY_COL_DATE), Label(IDS_HISTORY_COL_TOOL_SERIAL), Label(IDS_HISTORY_COL_CONTROLLER),
-                     Label(IDS_HISTORY_COL_MODEL), Label(IDS_HISTORY_COL_FIRMWARE), Label(IDS_HISTORY_COL_CYCLES),
-                     Label(IDS_HISTORY_COL_TOTAL), Label(IDS_HISTORY_COL_RESULT),
-                     Label(IDS_HISTORY_COL_SINCE_PREVIOUS), Label(IDS_HISTORY_COL_SINCE_SERVICE),
-                     Label(IDS_HISTORY_COL_DUE)});
+    table.push_back(
+        {Label(IDS_HISTORY_COL_DATE), Label(IDS_HISTORY_COL_TOOL_SERIAL), Label(IDS_HISTORY_COL_CONTROLLER),
+         Label(IDS_HISTORY_COL_MODEL), Label(IDS_HISTORY_COL_FIRMWARE), Label(IDS_HISTORY_COL_CYCLES),
+         Label(IDS_HISTORY_COL_TOTAL), Label(IDS_HISTORY_COL_RESULT), Label(IDS_HISTORY_COL_SINCE_PREVIOUS),
+         Label(IDS_HISTORY_COL_SINCE_SERVICE), Label(IDS_HISTORY_COL_DUE)});
     const std::string due = Label(IDS_HISTORY_DUE);
     for (const HistoryRow& row : rows) {
         const HistoryRead& r = row.read;
         const auto shown = ShowControlCharacters;  // the tool's texts must not steer the terminal
         table.push_back({r.readAt, shown(r.toolSerial), shown(r.controllerSerial), shown(r.toolModel),
-                         shown(r.firmwareVersion),
-                         std::to_string(r.cycleCounter), std::to_string(r.totalCounter),
-                         Label(ResultStringId(r.cycleFlags)),
+                         shown(r.firmwareVersion), std::to_string(r.cycleCounter),
+                         std::to_string(r.totalCounter), Label(ResultStringId(r.cycleFlags)),
                          row.cyclesSincePrevious ? std::to_string(*row.cyclesSincePrevious) : "-",
                          std::to_string(row.cyclesSinceService), row.serviceDue ? due : ""});
     }

@@ -24,7 +24,8 @@ public:
 
     CliParse Run() {
         CliParse parse;
-        if (m_args.empty()) return Fail("missing command (ports, read, watch, doctor or history); see --help");
+        if (m_args.empty())
+            return Fail("missing command (ports, read, watch, doctor or history); see --help");
         for (const auto& arg : m_args) {
             if (arg == "--help" || arg == "-h") return Done(CliCommand::Help);
             if (arg == "--version") return Done(CliCommand::Version);
@@ -74,7 +75,8 @@ private:
     bool CheckHistoryOptions() {
         const bool history = m_options.command == CliCommand::History;
         for (const std::string& name : m_seen) {
-            const bool historyOption = name == "--tool" || name == "--note" || name == "--since" || name == "--output";
+            const bool historyOption =
+                name == "--tool" || name == "--note" || name == "--since" || name == "--output";
             if (historyOption && !history) return Error("'" + name + "' applies to 'history' only");
             if (!history || historyOption || name == "--format") continue;
             return Error("'" + name + "' does not apply to 'history'");
@@ -83,7 +85,8 @@ private:
         if (m_options.serviced) {
             if (!m_options.tool) return Error("'history serviced' needs '--tool SERIAL'");
             for (const std::string& name : m_seen)
-                if (name != "--tool" && name != "--note") return Error("'" + name + "' does not apply to 'history serviced'");
+                if (name != "--tool" && name != "--note")
+                    return Error("'" + name + "' does not apply to 'history serviced'");
         } else if (m_options.note) {
             return Error("'--note' applies to 'history serviced' only");
         }
@@ -148,7 +151,8 @@ private:
             m_options.port = static_cast<int>(number);
         } else if (name == "--speed") {
             // An index 0 to 9, or a speed of the list in bit/s (9600): the two never overlap.
-            static constexpr long long kSpeeds[] = {1200, 2400, 4800, 9600, 14400, 19200, 21600, 38400, 57600, 115200};
+            static constexpr long long kSpeeds[] = {1200,  2400,  4800,  9600,  14400,
+                                                    19200, 21600, 38400, 57600, 115200};
             if (!ParseInt(value, 0, 115200, &number)) {
                 return Error("'--speed " + value + "': expected an index 0 to 9 or a speed of the list");
             }
@@ -168,21 +172,29 @@ private:
         } else if (name == "--report-dir") {
             if (value.empty()) return Error("'--report-dir' needs a folder");
             CString wide;
-            if (!Utf8ToUtf16(value, wide)) return Error("'--report-dir " + value + "': not a UTF-8 folder name");
+            if (!Utf8ToUtf16(value, wide))
+                return Error("'--report-dir " + value + "': not a UTF-8 folder name");
             m_options.reportDir = value;
         } else if (name == "--tool" || name == "--note" || name == "--output") {
             CString wide;
             if (!Utf8ToUtf16(value, wide)) return Error("'" + name + " " + value + "': not UTF-8 text");
             if (name != "--note" && value.empty()) return Error("'" + name + "' needs a value");
-            (name == "--tool" ? m_options.tool : name == "--note" ? m_options.note : m_options.outputPath) = value;
+            (name == "--tool"   ? m_options.tool
+             : name == "--note" ? m_options.note
+                                : m_options.outputPath) = value;
         } else if (name == "--since") {
-            if (!IsHistoryDate(value)) return Error("'--since " + value + "': expected YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS");
+            if (!IsHistoryDate(value))
+                return Error("'--since " + value + "': expected YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS");
             m_options.since = value;
         } else if (name == "--format") {
-            if (value == "text") m_options.format = CliFormat::Text;
-            else if (value == "csv") m_options.format = CliFormat::Csv;
-            else if (value == "json") m_options.format = CliFormat::Json;
-            else return Error("'--format " + value + "': expected text, csv or json");
+            if (value == "text")
+                m_options.format = CliFormat::Text;
+            else if (value == "csv")
+                m_options.format = CliFormat::Csv;
+            else if (value == "json")
+                m_options.format = CliFormat::Json;
+            else
+                return Error("'--format " + value + "': expected text, csv or json");
         } else {
             if (!ParseInt(value, 1, 600000, &number)) {
                 return Error("'--reply-timeout " + value + "': expected 1 to 600000 ms");

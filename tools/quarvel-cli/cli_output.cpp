@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "record/tool_quantities.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
+#include "record/tool_quantities.h"
 #include "report/report_format.h"
 #include "report/report_layouts.h"
 

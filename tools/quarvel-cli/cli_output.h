@@ -3,8 +3,8 @@
 // main thread only.
 #include <string>
 
-#include "record/tool_record.h"
 #include "cli_options.h"
+#include "record/tool_record.h"
 
 // Text and csv: the report layouts, piece for piece, converted to UTF-8; in the text layout a control
 // character of a tool's text is shown escaped (see ShowControlCharacters). Json: one object with stable

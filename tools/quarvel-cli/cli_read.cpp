@@ -7,15 +7,15 @@
 #include "cli_connect.h"
 #include "cli_exit.h"
 #include "cli_output.h"
+#include "cli_report.h"
 #include "cli_session.h"
 #include "history/history_store.h"
-#include "platform/resources/resource_module.h"
-#include "platform/threads/stop_signal.h"
-#include "platform/text/utf8.h"
 #include "ids/resource_ids.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/utf8.h"
+#include "platform/threads/stop_signal.h"
 #include "protocol/protocol_codes.h"
 #include "serial/port_probe.h"
-#include "cli_report.h"
 #include "trace_link.h"
 
 namespace {
@@ -32,7 +32,8 @@ constexpr DWORD kReconnectReplyTimeoutMs = 1000;
 constexpr std::chrono::milliseconds kRetryPause(1000);
 
 DWORD ReplyTimeoutFor(const CliOptions& options) {
-    return options.reconnect ? std::min(options.replyTimeoutMs, kReconnectReplyTimeoutMs) : options.replyTimeoutMs;
+    return options.reconnect ? std::min(options.replyTimeoutMs, kReconnectReplyTimeoutMs)
+                             : options.replyTimeoutMs;
 }
 
 class CReadCommand {
@@ -78,7 +79,8 @@ private:
         m_portPath = modem->GetDevicePath();
         m_speed = HistorySpeedOfIndex(m_options.speedIndex.value_or(m_app.SpeedIndex));
         if (m_options.trace) {
-            m_app.Port = new CTraceLink(std::move(modem), [this](const std::string& line) { m_console.ErrLine(line); });
+            m_app.Port = new CTraceLink(std::move(modem),
+                                        [this](const std::string& line) { m_console.ErrLine(line); });
         } else {
             m_app.Port = modem.release();
         }
@@ -96,7 +98,8 @@ private:
     int AwaitSessionStatus() {
         const auto deadline = std::chrono::steady_clock::now() + SessionDeadline(m_options.replyTimeoutMs);
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             const auto message = m_window.Wait(left.count() > 0 ? left : std::chrono::milliseconds(0));
             if (!message) {
                 m_console.Error("the session did not end in time");
@@ -132,13 +135,16 @@ private:
         const ToolRecord record = m_app.SnapshotRecord();
         KeepInHistory(record);
         // A stream of records: json one object per line, the other layouts a blank line apart.
-        const bool printed = m_console.Out(FormatToolRecord(record, m_options.format, m_options.reconnect) +
-                                           (m_options.reconnect && m_options.format != CliFormat::Json ? "\n" : ""));
+        const bool printed =
+            m_console.Out(FormatToolRecord(record, m_options.format, m_options.reconnect) +
+                          (m_options.reconnect && m_options.format != CliFormat::Json ? "\n" : ""));
         int exit = printed ? kExitOk : kExitOutput;
-        if (m_options.reportPath && SaveCliReport(*m_options.reportPath, record, m_console) != kExitOk && printed) {
+        if (m_options.reportPath && SaveCliReport(*m_options.reportPath, record, m_console) != kExitOk &&
+            printed) {
             exit = kExitSessionFailed;
         }
-        if (m_options.reportDir && SaveCliReportInDir(*m_options.reportDir, record, m_console) != kExitOk && printed) {
+        if (m_options.reportDir && SaveCliReportInDir(*m_options.reportDir, record, m_console) != kExitOk &&
+            printed) {
             exit = kExitSessionFailed;
         }
         return exit;
@@ -151,9 +157,11 @@ private:
         CHistoryStore store;
         const HistoryStatus status = store.Insert(HistoryReadFromRecord(record, m_portPath, m_speed));
         if (!store.SetAsideName().empty()) {
-            m_console.Error("history: the damaged file was renamed to " + store.SetAsideName() + "; a new one was started");
+            m_console.Error("history: the damaged file was renamed to " + store.SetAsideName() +
+                            "; a new one was started");
         }
-        if (!status.ok) m_console.Error(Utf16ToUtf8(LoadStringW(IDS_HISTORY_NOT_KEPT)) + " (" + status.message + ")");
+        if (!status.ok)
+            m_console.Error(Utf16ToUtf8(LoadStringW(IDS_HISTORY_NOT_KEPT)) + " (" + status.message + ")");
     }
 
     // watch: hold the link until it is lost or the user stops.
@@ -205,8 +213,8 @@ private:
     int AwaitQuietly(int last) {
         const auto deadline = std::chrono::steady_clock::now() + SessionDeadline(ReplyTimeoutFor(m_options));
         for (;;) {
-            const auto message = m_window.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero())));
+            const auto message = m_window.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(std::max(
+                deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero())));
             if (!message) return kExitSessionFailed;
             if (message->message == WM_CLI_STOP) OnStop(message->wParam);
             if (message->message == WM_LINK_LOST) m_app.DropLink();
@@ -222,9 +230,8 @@ private:
             }
             const int outcome = ExitOf(reaction);
             if (outcome == kExitLinkLost || outcome != last) {
-                m_console.Message(CQuarvelSession::MessageOf(outcome == kExitLinkLost
-                                                                 ? CQuarvelSession::StatusReaction::ShowClosed
-                                                                 : reaction));
+                m_console.Message(CQuarvelSession::MessageOf(
+                    outcome == kExitLinkLost ? CQuarvelSession::StatusReaction::ShowClosed : reaction));
             }
             return outcome;
         }
@@ -234,7 +241,8 @@ private:
     bool PauseUnlessStopped() {
         const auto end = std::chrono::steady_clock::now() + kRetryPause;
         for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
-            const auto message = m_window.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(end - now));
+            const auto message =
+                m_window.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(end - now));
             if (message && message->message == WM_CLI_STOP) {
                 OnStop(message->wParam);
                 return false;
@@ -278,9 +286,12 @@ private:
     // The exit status of a session that did not show a record.
     static int ExitOf(CQuarvelSession::StatusReaction reaction) {
         switch (reaction) {
-            case CQuarvelSession::StatusReaction::ShowUnknown: return kExitUnknownDevice;
-            case CQuarvelSession::StatusReaction::ShowFailed: return kExitSessionFailed;
-            default: return kExitLinkLost;  // the link was lost while the session read
+            case CQuarvelSession::StatusReaction::ShowUnknown:
+                return kExitUnknownDevice;
+            case CQuarvelSession::StatusReaction::ShowFailed:
+                return kExitSessionFailed;
+            default:
+                return kExitLinkLost;  // the link was lost while the session read
         }
     }
 

@@ -4,10 +4,10 @@
 #include <system_error>
 
 #include "cli_exit.h"
-#include "platform/files/file.h"
-#include "platform/text/local_time.h"
-#include "platform/resources/resource_module.h"
 #include "ids/resource_ids.h"
+#include "platform/files/file.h"
+#include "platform/resources/resource_module.h"
+#include "platform/text/local_time.h"
 #include "platform/text/utf8.h"
 #include "report/report_file.h"
 #include "report/report_format.h"
@@ -16,12 +16,21 @@ std::string OpenFailureText(const std::string& path, const CFileException& error
     std::string why;
     std::error_code ec;
     switch (std::filesystem::status(path, ec).type()) {
-        case std::filesystem::file_type::directory: why = "it is a folder"; break;
-        case std::filesystem::file_type::fifo: why = "it is a FIFO (a named pipe), not a file"; break;
-        case std::filesystem::file_type::socket: why = "it is a socket, not a file"; break;
-        case std::filesystem::file_type::character: why = "it is a terminal or a device, not a file"; break;
+        case std::filesystem::file_type::directory:
+            why = "it is a folder";
+            break;
+        case std::filesystem::file_type::fifo:
+            why = "it is a FIFO (a named pipe), not a file";
+            break;
+        case std::filesystem::file_type::socket:
+            why = "it is a socket, not a file";
+            break;
+        case std::filesystem::file_type::character:
+            why = "it is a terminal or a device, not a file";
+            break;
         default:
-            if (error.m_lOsError != 0) why = std::system_category().message(static_cast<int>(error.m_lOsError));
+            if (error.m_lOsError != 0)
+                why = std::system_category().message(static_cast<int>(error.m_lOsError));
     }
     const std::string message = Utf16ToUtf8(error.GetErrorMessage());
     return why.empty() ? message : message + " (" + why + ")";
@@ -35,9 +44,11 @@ int SaveCliReport(const std::string& path, const ToolRecord& record, CCliConsole
     }
     try {
         CFileException openError;
-        if (SaveReportToPath(widePath, FileExtension(widePath), record, &openError) == ReportOutcome::OpenFailed) {
+        if (SaveReportToPath(widePath, FileExtension(widePath), record, &openError) ==
+            ReportOutcome::OpenFailed) {
             // The design's message, then which file and why, in the same language.
-            console.ErrLine(Utf16ToUtf8(LoadStringW(IDS_OUTPUT_NOT_OPENED)) + " " + OpenFailureText(path, openError));
+            console.ErrLine(Utf16ToUtf8(LoadStringW(IDS_OUTPUT_NOT_OPENED)) + " " +
+                            OpenFailureText(path, openError));
             return kExitSessionFailed;
         }
     } catch (const CFileException& e) {
@@ -51,8 +62,8 @@ namespace {
 std::string FileNamePart(const std::string& serial) {
     std::string part;
     for (const char c : serial) {
-        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
-                           c == '.' || static_cast<unsigned char>(c) >= 0x80;
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           c == '-' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
         part += plain ? c : '_';
     }
     if (part.empty() || part[0] == '.') part = "unknown" + part;
@@ -65,8 +76,8 @@ bool PrepareReportDir(const std::string& dir, CCliConsole& console) {
     if (!std::filesystem::is_directory(dir, error)) {
         std::filesystem::create_directories(dir, error);
         if (error || !std::filesystem::is_directory(dir)) {
-            console.Error("the report folder " + dir + " cannot be made: " +
-                          (error ? error.message() : std::string("not a folder")));
+            console.Error("the report folder " + dir +
+                          " cannot be made: " + (error ? error.message() : std::string("not a folder")));
             return false;
         }
     }
@@ -76,7 +87,8 @@ bool PrepareReportDir(const std::string& dir, CCliConsole& console) {
     CFile file;
     CFileException openError;
     if (!file.Open(probe, CFile::modeCreate | CFile::modeWrite, &openError)) {
-        console.Error("the report folder " + dir + " cannot be written: " + OpenFailureText(Utf16ToUtf8(probe), openError));
+        console.Error("the report folder " + dir +
+                      " cannot be written: " + OpenFailureText(Utf16ToUtf8(probe), openError));
         return false;
     }
     file.Abort();
@@ -85,8 +97,8 @@ bool PrepareReportDir(const std::string& dir, CCliConsole& console) {
 }
 
 int SaveCliReportInDir(const std::string& dir, const ToolRecord& record, CCliConsole& console) {
-    const std::string stem =
-        dir + "/" + FileNamePart(Utf16ToUtf8(TextOf(record.ToolSerial))) + "_" + LocalTimeText("%Y%m%d-%H%M%S");
+    const std::string stem = dir + "/" + FileNamePart(Utf16ToUtf8(TextOf(record.ToolSerial))) + "_" +
+                             LocalTimeText("%Y%m%d-%H%M%S");
     std::string path = stem + ".txt";
     std::error_code error;
     for (int n = 2; std::filesystem::exists(path, error); ++n) path = stem + "-" + std::to_string(n) + ".txt";

@@ -2,9 +2,9 @@
 // --report FILE: the report file exactly as Save writes it. Main thread.
 #include <string>
 
-#include "record/tool_record.h"
 #include "cli_console.h"
 #include "platform/files/file.h"
+#include "record/tool_record.h"
 
 // What to tell when a file we were to write could not be opened: the framework's file message (it names
 // the file) and what the path really is when that is the reason (a folder, a FIFO, a socket, a terminal),

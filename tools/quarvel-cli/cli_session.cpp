@@ -4,4 +4,6 @@
 
 CCliSession::~CCliSession() = default;
 
-CHSProtocolApp* CCliSession::CreateEngine(CInterface* port) { return new CHSProtocolApp(port, m_nReplyTimeout); }
+CHSProtocolApp* CCliSession::CreateEngine(CInterface* port) {
+    return new CHSProtocolApp(port, m_nReplyTimeout);
+}

@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWidget>
-
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -19,8 +18,8 @@
 #include "framework/afx.h"
 #include "framework/list_ctrl.h"
 #include "framework/qt_string.h"
-#include "serial/dialog/sel_com_dlg.h"
 #include "ids/resource_requirements.h"
+#include "serial/dialog/sel_com_dlg.h"
 
 namespace {
 
@@ -54,9 +53,10 @@ private:
         } else if (m_id == IDD_QUARVEL_DIALOG) {
             SetWindowText(u"Quarvel");
             const std::pair<int, const char16_t*> values[] = {
-                {IDC_TOOL_MODEL, u"RK-9"}, {IDC_TOOL_SERIAL, u"T-417"}, {IDC_CONTROLLER_SERIAL, u"C-981"},
-                {IDC_FIRMWARE_VERSION, u"1.04"}, {IDC_POSITION, u"2.71"}, {IDC_FORCE, u"0.45"},
-                {IDC_TOTAL_COUNTER, u"873"}, {IDC_CYCLE_COUNTER, u"152"}};
+                {IDC_TOOL_MODEL, u"RK-9"},         {IDC_TOOL_SERIAL, u"T-417"},
+                {IDC_CONTROLLER_SERIAL, u"C-981"}, {IDC_FIRMWARE_VERSION, u"1.04"},
+                {IDC_POSITION, u"2.71"},           {IDC_FORCE, u"0.45"},
+                {IDC_TOTAL_COUNTER, u"873"},       {IDC_CYCLE_COUNTER, u"152"}};
             for (const auto& [id, text] : values) SetDlgItemText(id, text);
             SetDlgItemText(IDC_RESULT, LoadStringW(IDS_RESULT_BREAKUP));
             SetDlgItemText(IDC_DIRECTION, LoadStringW(IDS_DIRECTION_FORWARD));
@@ -109,7 +109,8 @@ bool RenderAll(const QString& language, const QDir& out) {
         const QString file = out.filePath(QStringLiteral("%1-%2.png").arg(language).arg(id));
         SampleDialog dlg(id, file);
         if (dlg.DoModal() != IDOK || !dlg.ok()) {
-            std::fprintf(stderr, "render-dialogs: %s: dialog %d could not be drawn\n", qPrintable(language), id);
+            std::fprintf(stderr, "render-dialogs: %s: dialog %d could not be drawn\n", qPrintable(language),
+                         id);
             ok = false;
             continue;
         }
@@ -140,7 +141,8 @@ int main(int argc, char** argv) {
     const QDir packs(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(QUARVEL_LANG_SOURCE_DIR));
     for (const QString& name : packs.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         std::string error;
-        auto module = CResourceModule::LoadFile(packs.filePath(name).toStdString(), &error, QuarvelResourceRequirements());
+        auto module = CResourceModule::LoadFile(packs.filePath(name).toStdString(), &error,
+                                                QuarvelResourceRequirements());
         if (!module) {
             std::fprintf(stderr, "render-dialogs: %s refused: %s\n", qPrintable(name), error.c_str());
             ok = false;

@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     }
     // Before any other thread: the signals are then blocked everywhere and arrive on the watcher's thread.
     StopSignalWatcher watcher([&sim](int) { sim.Stop(); });
-    const bool opened = options.strDevice.empty() ? sim.OpenPty(&error) : sim.OpenDevice(options.strDevice, &error);
+    const bool opened =
+        options.strDevice.empty() ? sim.OpenPty(&error) : sim.OpenDevice(options.strDevice, &error);
     if (!opened) {
         std::fprintf(stderr, "rk9-sim: %s\n", error.c_str());
         return 1;
@@ -58,8 +59,10 @@ int main(int argc, char** argv) {
                     sim.DevicePath().c_str());
     } else {
         // The tool's own end of a pair or cable: Quarvel opens the other end, which only the user knows.
-        std::printf("rk9-sim ready: %s is the tool's end; give Quarvel the other end of the pair or cable, "
-                    "for example QUARVEL_PORTS=%d=/tmp/com1\n", sim.DevicePath().c_str(), options.nCom);
+        std::printf(
+            "rk9-sim ready: %s is the tool's end; give Quarvel the other end of the pair or cable, "
+            "for example QUARVEL_PORTS=%d=/tmp/com1\n",
+            sim.DevicePath().c_str(), options.nCom);
     }
     std::fflush(stdout);
     sim.Run();

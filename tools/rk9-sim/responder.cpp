@@ -40,7 +40,8 @@ std::vector<BYTE> Responder::Payload(BYTE code, bool& known) const {
             return info;
         }
         case 'A':
-        case 'H': return {};
+        case 'H':
+            return {};
         case 'a': {
             std::vector<BYTE> data(18, 0);
             Put16(data, 0, m_profile.nCycleCounter);
@@ -52,11 +53,17 @@ std::vector<BYTE> Responder::Payload(BYTE code, bool& known) const {
             Put16(data, 16, m_profile.nForceFactor);
             return data;
         }
-        case 'c': return TextPayload(m_profile.strControllerSerial, code);
-        case 'e': return TextPayload(m_profile.strToolSerial, code);
-        case 'g': return TextPayload(m_profile.strFirmwareVersion, code);
-        case 'h': return TextPayload(m_profile.strToolModel, code);
-        default: known = false; return {};
+        case 'c':
+            return TextPayload(m_profile.strControllerSerial, code);
+        case 'e':
+            return TextPayload(m_profile.strToolSerial, code);
+        case 'g':
+            return TextPayload(m_profile.strFirmwareVersion, code);
+        case 'h':
+            return TextPayload(m_profile.strToolModel, code);
+        default:
+            known = false;
+            return {};
     }
 }
 

@@ -16,9 +16,9 @@ inline constexpr BYTE kUnknownCommandStatus = 0xA7;
 inline constexpr BYTE kBadRequestStatus = 0xA6;
 
 struct ReplyPlan {
-    bool bSilent = false;       // send nothing
-    bool bHangUp = false;       // close the device instead of answering
-    std::vector<BYTE> bytes;    // what to send: any garbage and notifications, then the reply frame
+    bool bSilent = false;            // send nothing
+    bool bHangUp = false;            // close the device instead of answering
+    std::vector<BYTE> bytes;         // what to send: any garbage and notifications, then the reply frame
     std::uint32_t nDelayMs = 0;      // before the first byte
     std::uint32_t nByteDelayUs = 0;  // > 0: between bytes
 };

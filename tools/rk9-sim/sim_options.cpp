@@ -82,30 +82,82 @@ using Handler = std::function<bool(const std::string&, SimOptions&)>;
 
 const std::map<std::string, Handler>& ValueOptions() {
     static const std::map<std::string, Handler> options = {
-        {"--com", [](const std::string& v, SimOptions& o) { return Number(v, o.nCom) && o.nCom >= 1 && o.nCom <= 256; }},
-        {"--device", [](const std::string& v, SimOptions& o) { o.strDevice = v; return !v.empty(); }},
+        {"--com", [](const std::string& v,
+                     SimOptions& o) { return Number(v, o.nCom) && o.nCom >= 1 && o.nCom <= 256; }},
+        {"--device",
+         [](const std::string& v, SimOptions& o) {
+             o.strDevice = v;
+             return !v.empty();
+         }},
         {"--profile", [](const std::string&, SimOptions&) { return true; }},  // loaded before the flags
-        {"--model", [](const std::string& v, SimOptions& o) { o.profile.strModel = v; return true; }},
-        {"--device-flags", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nDeviceFlags); }},
-        {"--info-bytes", [](const std::string& v, SimOptions& o) { return InfoBytes(v, o.profile.infoBytes); }},
-        {"--cycle-counter", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nCycleCounter); }},
-        {"--total-counter", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nTotalCounter); }},
-        {"--position", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nPositionCounts); }},
-        {"--position-counts", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nPositionCounts); }},
+        {"--model",
+         [](const std::string& v, SimOptions& o) {
+             o.profile.strModel = v;
+             return true;
+         }},
+        {"--device-flags",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nDeviceFlags); }},
+        {"--info-bytes",
+         [](const std::string& v, SimOptions& o) { return InfoBytes(v, o.profile.infoBytes); }},
+        {"--cycle-counter",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nCycleCounter); }},
+        {"--total-counter",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nTotalCounter); }},
+        {"--position",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nPositionCounts); }},
+        {"--position-counts",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nPositionCounts); }},
         {"--force", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceReading); }},
-        {"--force-reading", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceReading); }},
-        {"--force-factor", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceFactor); }},
-        {"--force-divisor", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceDivisor); }},
-        {"--cycle-flags", [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nCycleFlags); }},
-        {"--controller-serial", [](const std::string& v, SimOptions& o) { o.profile.strControllerSerial = v; return true; }},
-        {"--tool-serial", [](const std::string& v, SimOptions& o) { o.profile.strToolSerial = v; return true; }},
-        {"--firmware", [](const std::string& v, SimOptions& o) { o.profile.strFirmwareVersion = v; return true; }},
-        {"--firmware-version", [](const std::string& v, SimOptions& o) { o.profile.strFirmwareVersion = v; return true; }},
-        {"--tool-model", [](const std::string& v, SimOptions& o) { o.profile.strToolModel = v; return true; }},
-        {"--silent-after", [](const std::string& v, SimOptions& o) { std::uint32_t n; return Number(v, n) && (o.faults.silentAfter = n, true); }},
-        {"--silent-code", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.silentCodes.insert(c).second | true; }},
-        {"--bad-checksum", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.badChecksumCodes.insert(c).second | true; }},
-        {"--bad-checksum-rate", [](const std::string& v, SimOptions& o) {
+        {"--force-reading",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceReading); }},
+        {"--force-factor",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceFactor); }},
+        {"--force-divisor",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nForceDivisor); }},
+        {"--cycle-flags",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.profile.nCycleFlags); }},
+        {"--controller-serial",
+         [](const std::string& v, SimOptions& o) {
+             o.profile.strControllerSerial = v;
+             return true;
+         }},
+        {"--tool-serial",
+         [](const std::string& v, SimOptions& o) {
+             o.profile.strToolSerial = v;
+             return true;
+         }},
+        {"--firmware",
+         [](const std::string& v, SimOptions& o) {
+             o.profile.strFirmwareVersion = v;
+             return true;
+         }},
+        {"--firmware-version",
+         [](const std::string& v, SimOptions& o) {
+             o.profile.strFirmwareVersion = v;
+             return true;
+         }},
+        {"--tool-model",
+         [](const std::string& v, SimOptions& o) {
+             o.profile.strToolModel = v;
+             return true;
+         }},
+        {"--silent-after",
+         [](const std::string& v, SimOptions& o) {
+             std::uint32_t n;
+             return Number(v, n) && (o.faults.silentAfter = n, true);
+         }},
+        {"--silent-code",
+         [](const std::string& v, SimOptions& o) {
+             BYTE c;
+             return ParseCode(v, c) && o.faults.silentCodes.insert(c).second | true;
+         }},
+        {"--bad-checksum",
+         [](const std::string& v, SimOptions& o) {
+             BYTE c;
+             return ParseCode(v, c) && o.faults.badChecksumCodes.insert(c).second | true;
+         }},
+        {"--bad-checksum-rate",
+         [](const std::string& v, SimOptions& o) {
              char* end = nullptr;
              const double rate = std::strtod(v.c_str(), &end);
              if (v.empty() || *end != '\0' || !(rate >= 0.0 && rate <= 1.0)) return false;
@@ -113,29 +165,57 @@ const std::map<std::string, Handler>& ValueOptions() {
              return true;
          }},
         {"--seed", [](const std::string& v, SimOptions& o) { return Number(v, o.faults.nSeed); }},
-        {"--fail", [](const std::string& v, SimOptions& o) {
+        {"--fail",
+         [](const std::string& v, SimOptions& o) {
              BYTE code = 0, status = 0;
              if (!CodeAndByte(v, code, status, false, 0) || status < 0xA5 || status > 0xB1) return false;
              o.faults.failStatus[code] = status;
              return true;
          }},
-        {"--garbage", [](const std::string& v, SimOptions& o) { return Number(v, o.faults.nGarbageBytes) && o.faults.nGarbageBytes <= 4096; }},
-        {"--notifications", [](const std::string& v, SimOptions& o) { return Number(v, o.faults.nNotifications) && o.faults.nNotifications <= 64; }},
-        {"--bad-type", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.badTypeCodes.insert(c).second | true; }},
-        {"--byte-delay-us", [](const std::string& v, SimOptions& o) { return Number(v, o.faults.nByteDelayUs); }},
-        {"--reply-delay-ms", [](const std::string& v, SimOptions& o) { return Number(v, o.faults.nReplyDelayMs); }},
-        {"--short", [](const std::string& v, SimOptions& o) {
+        {"--garbage",
+         [](const std::string& v, SimOptions& o) {
+             return Number(v, o.faults.nGarbageBytes) && o.faults.nGarbageBytes <= 4096;
+         }},
+        {"--notifications",
+         [](const std::string& v, SimOptions& o) {
+             return Number(v, o.faults.nNotifications) && o.faults.nNotifications <= 64;
+         }},
+        {"--bad-type",
+         [](const std::string& v, SimOptions& o) {
+             BYTE c;
+             return ParseCode(v, c) && o.faults.badTypeCodes.insert(c).second | true;
+         }},
+        {"--byte-delay-us",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.faults.nByteDelayUs); }},
+        {"--reply-delay-ms",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.faults.nReplyDelayMs); }},
+        {"--short",
+         [](const std::string& v, SimOptions& o) {
              BYTE code = 0, length = 0;
              if (!CodeAndByte(v, code, length, true, 4)) return false;
              o.faults.shortPayload[code] = length;
              return true;
          }},
-        {"--no-nul", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.noNulCodes.insert(c).second | true; }},
-        {"--stray-after", [](const std::string& v, SimOptions& o) { BYTE c; return ParseCode(v, c) && o.faults.strayAfterCodes.insert(c).second | true; }},
+        {"--no-nul",
+         [](const std::string& v, SimOptions& o) {
+             BYTE c;
+             return ParseCode(v, c) && o.faults.noNulCodes.insert(c).second | true;
+         }},
+        {"--stray-after",
+         [](const std::string& v, SimOptions& o) {
+             BYTE c;
+             return ParseCode(v, c) && o.faults.strayAfterCodes.insert(c).second | true;
+         }},
         {"--next-tool", [](const std::string&, SimOptions&) { return true; }},  // applied after the flags
-        {"--next-tool-after", [](const std::string& v, SimOptions& o) { return Number(v, o.nNextToolAfter); }},
-        {"--next-tool-silence-ms", [](const std::string& v, SimOptions& o) { return Number(v, o.nNextToolSilenceMs); }},
-        {"--hang-up-after", [](const std::string& v, SimOptions& o) { std::uint32_t n; return Number(v, n) && (o.faults.hangUpAfter = n, true); }},
+        {"--next-tool-after",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.nNextToolAfter); }},
+        {"--next-tool-silence-ms",
+         [](const std::string& v, SimOptions& o) { return Number(v, o.nNextToolSilenceMs); }},
+        {"--hang-up-after",
+         [](const std::string& v, SimOptions& o) {
+             std::uint32_t n;
+             return Number(v, n) && (o.faults.hangUpAfter = n, true);
+         }},
     };
     return options;
 }

@@ -12,8 +12,8 @@
 namespace rk9sim {
 
 struct SimOptions {
-    int nCom = 1;             // COM number printed in the QUARVEL_PORTS hint
-    std::string strDevice;    // serve this tty; empty: a new pseudo-terminal pair
+    int nCom = 1;           // COM number printed in the QUARVEL_PORTS hint
+    std::string strDevice;  // serve this tty; empty: a new pseudo-terminal pair
     ToolProfile profile;
     FaultPlan faults;
     // --next-tool: after nNextToolAfter requests, silent for nNextToolSilenceMs, then this tool.

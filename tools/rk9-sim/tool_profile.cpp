@@ -13,8 +13,9 @@ bool TakeNumber(const Json& object, const char* key, T& out, std::string* error)
     const auto it = object.find(key);
     if (it == object.end()) return true;
     if (!it->is_number_unsigned() || it->get<std::uint64_t>() > std::numeric_limits<T>::max()) {
-        if (error) *error = std::string("\"") + key + "\" must be a number from 0 to " +
-                            std::to_string(std::numeric_limits<T>::max());
+        if (error)
+            *error = std::string("\"") + key + "\" must be a number from 0 to " +
+                     std::to_string(std::numeric_limits<T>::max());
         return false;
     }
     out = static_cast<T>(it->get<std::uint64_t>());
@@ -74,7 +75,8 @@ bool ApplyProfileJson(const std::string& jsonText, ToolProfile& profile, std::st
     ToolProfile p = profile;
     const bool ok = TakeText(object, "model", p.strModel, error) &&
                     TakeNumber(object, "device_flags", p.nDeviceFlags, error) &&
-                    TakeBool(object, "keep_alive", p.nDeviceFlags, error) && TakeInfoBytes(object, p.infoBytes, error) &&
+                    TakeBool(object, "keep_alive", p.nDeviceFlags, error) &&
+                    TakeInfoBytes(object, p.infoBytes, error) &&
                     TakeNumber(object, "cycle_counter", p.nCycleCounter, error) &&
                     TakeNumber(object, "total_counter", p.nTotalCounter, error) &&
                     TakeNumber(object, "position_counts", p.nPositionCounts, error) &&

@@ -11,8 +11,8 @@ namespace rk9sim {
 inline constexpr BYTE kKeepAliveFlag = 0x20;  // device flags bit: the tool wants the keep-alive exchange
 
 struct ToolProfile {
-    std::string strModel = "RK-9";                    // 'D' bytes 0-7, NUL-terminated (at most 7 characters)
-    BYTE nDeviceFlags = kKeepAliveFlag;               // 'D' byte 14
+    std::string strModel = "RK-9";       // 'D' bytes 0-7, NUL-terminated (at most 7 characters)
+    BYTE nDeviceFlags = kKeepAliveFlag;  // 'D' byte 14
     std::array<BYTE, 7> infoBytes = {1, 4, 0, 0, 0, 0, 0};  // 'D' bytes 8-13 and 15, carried, not interpreted
     std::uint16_t nCycleCounter = 152;
     std::uint32_t nTotalCounter = 873;

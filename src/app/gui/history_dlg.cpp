@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "app/gui/quarvel_app.h"
-#include "record/tool_quantities.h"
 #include "framework/afx.h"
 #include "framework/list_ctrl.h"
 #include "history/history_export.h"
@@ -11,6 +10,7 @@
 #include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
+#include "record/tool_quantities.h"
 
 namespace {
 CString Wide(const std::string& utf8) {
@@ -78,8 +78,9 @@ void CHistoryDlg::OnViewReady(WPARAM number) {
     CListCtrl list(GetDlgItem(IDC_HISTORY_LIST));
     for (const HistoryRow& row : m_rows) {
         const HistoryRead& r = row.read;
-        list.AddItem({Wide(r.readAt), Wide(r.toolSerial), Wide(r.toolModel), Wide(std::to_string(r.cycleCounter)),
-                      Wide(std::to_string(r.totalCounter)), LoadStringW(ResultStringId(r.cycleFlags))});
+        list.AddItem({Wide(r.readAt), Wide(r.toolSerial), Wide(r.toolModel),
+                      Wide(std::to_string(r.cycleCounter)), Wide(std::to_string(r.totalCounter)),
+                      LoadStringW(ResultStringId(r.cycleFlags))});
     }
     list.FitColumns();
     list.SetCurSel(static_cast<int>(m_rows.size()) - 1);  // the newest read of the tool, or the last tool
@@ -94,13 +95,20 @@ namespace {
 // Why the history could not be used, in the module's language.
 CString CauseText(HistoryCause cause) {
     switch (cause) {
-        case HistoryCause::Locked: return LoadStringW(IDS_HISTORY_CAUSE_LOCKED);
-        case HistoryCause::Full: return LoadStringW(IDS_HISTORY_CAUSE_FULL);
-        case HistoryCause::ReadOnly: return LoadStringW(IDS_HISTORY_CAUSE_READ_ONLY);
-        case HistoryCause::Damaged: return LoadStringW(IDS_HISTORY_CAUSE_DAMAGED);
-        case HistoryCause::NotADatabase: return LoadStringW(IDS_HISTORY_CAUSE_NOT_DATABASE);
-        case HistoryCause::Newer: return LoadStringW(IDS_HISTORY_CAUSE_NEWER);
-        default: return LoadStringW(IDS_HISTORY_CAUSE_OTHER);
+        case HistoryCause::Locked:
+            return LoadStringW(IDS_HISTORY_CAUSE_LOCKED);
+        case HistoryCause::Full:
+            return LoadStringW(IDS_HISTORY_CAUSE_FULL);
+        case HistoryCause::ReadOnly:
+            return LoadStringW(IDS_HISTORY_CAUSE_READ_ONLY);
+        case HistoryCause::Damaged:
+            return LoadStringW(IDS_HISTORY_CAUSE_DAMAGED);
+        case HistoryCause::NotADatabase:
+            return LoadStringW(IDS_HISTORY_CAUSE_NOT_DATABASE);
+        case HistoryCause::Newer:
+            return LoadStringW(IDS_HISTORY_CAUSE_NEWER);
+        default:
+            return LoadStringW(IDS_HISTORY_CAUSE_OTHER);
     }
 }
 }  // namespace
@@ -110,7 +118,8 @@ CString CHistoryDlg::StatusText(const HistoryStatus& status, CString* detail) co
     // and why in the user's language; the tooltip holds the full English detail with the file's path.
     if (const std::string loss = m_app.HistoryWriter().LossMessage(); !loss.empty()) {
         *detail = Wide(loss);
-        return LoadStringW(IDS_HISTORY_NOT_KEPT) + u" (" + CauseText(m_app.HistoryWriter().LossCause()) + u")";
+        return LoadStringW(IDS_HISTORY_NOT_KEPT) + u" (" + CauseText(m_app.HistoryWriter().LossCause()) +
+               u")";
     }
     if (!status.ok) {
         *detail = Wide(status.message);
@@ -121,7 +130,8 @@ CString CHistoryDlg::StatusText(const HistoryStatus& status, CString* detail) co
     if (!aside.empty()) {
         // The line names the file; the tooltip gives its folder too.
         *detail = AfxFormatString2(LoadStringW(IDS_HISTORY_SET_ASIDE), Wide(aside));
-        return AfxFormatString2(LoadStringW(IDS_HISTORY_SET_ASIDE), Wide(std::filesystem::path(aside).filename().string()));
+        return AfxFormatString2(LoadStringW(IDS_HISTORY_SET_ASIDE),
+                                Wide(std::filesystem::path(aside).filename().string()));
     }
     if (!m_app.KeepHistory) return LoadStringW(IDS_HISTORY_OFF);
     if (m_rows.empty()) return LoadStringW(IDS_HISTORY_EMPTY);

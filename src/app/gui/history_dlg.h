@@ -3,7 +3,8 @@
 // counter, total counter, result) in one of two views: "This tool", every read of the current tool
 // (offered when a tool is connected or was read), or "All tools", the fleet's last reads. Export...
 // writes the current view's CSV through the Save-As dialog; the line under the list says when the
-// history is off, could not be read, lost a read, or set a damaged file aside. UI thread only; a local object of the command.
+// history is off, could not be read, lost a read, or set a damaged file aside. UI thread only; a local object
+// of the command.
 //
 // Each view is read on the dialog's query thread (CHistoryViewQuery, its own connection), so a long view
 // never stops the window: while it reads, the line under the list says so and Export waits. The rows come
@@ -52,6 +53,6 @@ private:
     std::vector<HistoryRow> m_rows;
     std::string m_setAside;  // a damaged file this dialog's own reading renamed
     bool m_reading = false;
-    std::uint64_t m_request = 0;  // the number of the view asked for last
+    std::uint64_t m_request = 0;                       // the number of the view asked for last
     CHistoryViewQuery m_query{WM_HISTORY_VIEW_READY};  // last member: its thread ends first
 };

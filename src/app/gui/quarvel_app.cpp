@@ -69,7 +69,7 @@ void CQuarvelApp::EndNow(int exitCode) {
 #ifdef _WIN32
     std::_Exit(exitCode);
 #else
-    std::quick_exit(exitCode);  // runs the quick-exit handlers (any lock file left goes)
+    std::quick_exit(exitCode);   // runs the quick-exit handlers (any lock file left goes)
 #endif
 }
 
@@ -115,7 +115,8 @@ void CQuarvelApp::Connect() {
         case StartOutcome::ThreadNotStarted:
             AfxMessageBox(IDS_LINK_NOT_ESTABLISHED, MB_OK);
             break;
-        case StartOutcome::Started:  // the outcome arrives as WM_SESSION_STATUS; the wait cursor says so meanwhile
+        case StartOutcome::Started:  // the outcome arrives as WM_SESSION_STATUS; the wait cursor says so
+                                     // meanwhile
             BeginWaitCursor();
             m_bReadWaitCursor = true;
             break;

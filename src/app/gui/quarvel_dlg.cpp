@@ -5,13 +5,13 @@
 #include "app/gui/about_dlg.h"
 #include "app/gui/program_info.h"
 #include "app/gui/quarvel_app.h"
-#include "record/tool_quantities.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
+#include "ids/resource_ids.h"
 #include "platform/text/code_page.h"
 #include "platform/text/local_time.h"
-#include "ids/resource_ids.h"
 #include "protocol/protocol_codes.h"
+#include "record/tool_quantities.h"
 #include "report/report_format.h"
 
 namespace {
@@ -20,9 +20,9 @@ constexpr UINT kMaxCycleCounter = 18001;
 constexpr UINT kLanguageCount = 4;
 
 // The fields that show a reading.
-constexpr int kDataFields[] = {IDC_TOOL_MODEL, IDC_TOOL_SERIAL,  IDC_CONTROLLER_SERIAL, IDC_FIRMWARE_VERSION,
-                               IDC_RESULT,     IDC_POSITION,     IDC_DIRECTION,         IDC_FORCE,
-                               IDC_TOTAL_COUNTER, IDC_CYCLE_COUNTER};
+constexpr int kDataFields[] = {
+    IDC_TOOL_MODEL, IDC_TOOL_SERIAL, IDC_CONTROLLER_SERIAL, IDC_FIRMWARE_VERSION, IDC_RESULT, IDC_POSITION,
+    IDC_DIRECTION,  IDC_FORCE,       IDC_TOTAL_COUNTER,     IDC_CYCLE_COUNTER};
 
 // Fills the whole buffer with NULs, then copies as many units of `text` as it holds before its NUL.
 template <std::size_t N>
@@ -34,14 +34,16 @@ void PutText(char16_t (&buffer)[N], const CString& text) {
 }  // namespace
 
 CQuarvelDlg::CQuarvelDlg(CQuarvelApp* app, CWnd* pParent)
-    : CDialog(IDD_QUARVEL_DIALOG, pParent), m_hIcon(AfxLoadIcon(IDR_MAINFRAME)),
+    : CDialog(IDD_QUARVEL_DIALOG, pParent),
+      m_hIcon(AfxLoadIcon(IDR_MAINFRAME)),
       m_pApp(app != nullptr ? app : CQuarvelApp::Current()) {
     MapCommand(IDC_CONNECT, [this] { OnConnect(); });
     MapCommand(IDC_SAVE, [this] { OnSave(); });
     MapMessage(WM_SESSION_STATUS, [this](WPARAM w, LPARAM l) { return OnSessionStatus(w, l); });
     MapMessage(WM_LINK_LOST, [this](WPARAM w, LPARAM l) { return OnLinkLost(w, l); });
     // Ended from outside: a stop signal, or Windows ending the session (log-off, shut-down).
-    MapMessage(WM_QUARVEL_STOP, [this](WPARAM signal, LPARAM) -> LRESULT { m_pApp->EndNow(128 + static_cast<int>(signal)); });
+    MapMessage(WM_QUARVEL_STOP,
+               [this](WPARAM signal, LPARAM) -> LRESULT { m_pApp->EndNow(128 + static_cast<int>(signal)); });
     MapMessage(WM_QUERYENDSESSION, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
     MapMessage(WM_ENDSESSION, [this](WPARAM ending, LPARAM) -> LRESULT {
         if (ending) m_pApp->EndNow(0);
@@ -114,7 +116,8 @@ void CQuarvelDlg::ShowState(Shown shown) {
     }
     CString caption = kProgramName;
     if (shown == Shown::NotRead) caption += u" - " + LoadStringW(IDS_CAPTION_NOT_READ);
-    if (shown == Shown::Earlier) caption += u" - " + AfxFormatString2(LoadStringW(IDS_CAPTION_EARLIER_READ), m_strReadAt);
+    if (shown == Shown::Earlier)
+        caption += u" - " + AfxFormatString2(LoadStringW(IDS_CAPTION_EARLIER_READ), m_strReadAt);
     SetWindowText(caption);
 }
 
@@ -216,7 +219,8 @@ ToolRecord CQuarvelDlg::RecordForReport() {
 }
 
 LRESULT CQuarvelDlg::OnSessionStatus(WPARAM wParam, LPARAM) {
-    if (wParam != SESSION_CLOSED) m_pApp->EndReadWaitCursor();  // a reading session's status: the read is over
+    if (wParam != SESSION_CLOSED)
+        m_pApp->EndReadWaitCursor();  // a reading session's status: the read is over
     const auto reaction = m_pApp->HandleSessionStatus(wParam);
     switch (reaction) {
         case CQuarvelSession::StatusReaction::ShowRecord:

@@ -11,10 +11,10 @@
 // values asks first.
 #include <string>
 
-#include "record/tool_record.h"
 #include "framework/dialog.h"
 #include "framework/icon.h"
 #include "framework/menu.h"
+#include "record/tool_record.h"
 
 class CQuarvelApp;
 

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/threads/main_window.h"
 #include "ids/resource_ids.h"
+#include "platform/threads/main_window.h"
 #include "platform/threads/thread.h"
 #include "protocol/hs_protocol_app.h"
 #include "protocol/interface.h"
@@ -75,7 +75,8 @@ WPARAM CQuarvelSession::Run() {
     if (WantsKeepAlive(current)) engine.StartKeepAlive(kKeepAliveIntervalMs);
 
     DWORD v[7] = {};
-    if (engine.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) != STATUS_OK) return SESSION_FAILED;
+    if (engine.GetCycleData(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]) != STATUS_OK)
+        return SESSION_FAILED;
     Store([&](ToolRecord& r) {
         r.CycleCounter = v[0];
         r.TotalCounter = v[1];
@@ -148,10 +149,14 @@ CQuarvelSession::StatusReaction CQuarvelSession::HandleSessionStatus(WPARAM code
 
 UINT CQuarvelSession::MessageOf(StatusReaction reaction) {
     switch (reaction) {
-        case StatusReaction::ShowFailed: return IDS_LINK_NOT_ESTABLISHED;
-        case StatusReaction::ShowUnknown: return IDS_UNKNOWN_DEVICE;
-        case StatusReaction::ShowClosed: return IDS_DISCONNECTED;
-        default: return 0;
+        case StatusReaction::ShowFailed:
+            return IDS_LINK_NOT_ESTABLISHED;
+        case StatusReaction::ShowUnknown:
+            return IDS_UNKNOWN_DEVICE;
+        case StatusReaction::ShowClosed:
+            return IDS_DISCONNECTED;
+        default:
+            return 0;
     }
 }
 
@@ -194,7 +199,8 @@ void CQuarvelSession::MarkSessionThreadDone() {
 
 bool CQuarvelSession::WaitSessionThreadFor(DWORD timeoutMs) {
     std::unique_lock lock(m_threadMutex);
-    return m_threadCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_threadActive; });
+    return m_threadCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                               [this] { return !m_threadActive; });
 }
 
 void CQuarvelSession::WaitSessionThreadDone() {

@@ -10,8 +10,8 @@
 #include <mutex>
 
 #include "app/session/session_status.h"
-#include "record/tool_record.h"
 #include "app/settings/app_core.h"
+#include "record/tool_record.h"
 
 class CHSProtocolApp;
 class CInterface;
@@ -57,11 +57,11 @@ public:
 
     // What handling a status means for the owner's display.
     enum class StatusReaction {
-        ShowRecord,     // SESSION_OK: now Connected; show the record
-        ShowFailed,     // message 102; the link is already released
-        ShowUnknown,    // message 134; the link is already released
-        ShowClosed,     // message 106; the link is already gone
-        Nothing,        // a code this system does not post, or an OK overtaken by a lost link
+        ShowRecord,   // SESSION_OK: now Connected; show the record
+        ShowFailed,   // message 102; the link is already released
+        ShowUnknown,  // message 134; the link is already released
+        ShowClosed,   // message 106; the link is already gone
+        Nothing,      // a code this system does not post, or an OK overtaken by a lost link
     };
     // The state changes on WM_SESSION_STATUS: SessionRunning becomes false; Connected follows the code. A
     // failed or refused read releases the link here, before its message is shown: the port and its lock

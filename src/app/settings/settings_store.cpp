@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/settings/key_store.h"
-#include "platform/resources/resource_module.h"
 #include "ids/resource_requirements.h"
+#include "platform/resources/resource_module.h"
+#include "platform/settings/key_store.h"
 
 namespace {
 // One open handle on the settings key, closed when it goes out of scope.
@@ -32,8 +32,8 @@ public:
             DWORD nameLen = static_cast<DWORD>(nameBuffer.size());
             DWORD dataLen = static_cast<DWORD>(data.size());
             DWORD type = 0;
-            if (RegEnumValueA(m_key, index, nameBuffer.data(), &nameLen, nullptr, &type, data.data(), &dataLen) !=
-                ERROR_SUCCESS)
+            if (RegEnumValueA(m_key, index, nameBuffer.data(), &nameLen, nullptr, &type, data.data(),
+                              &dataLen) != ERROR_SUCCESS)
                 return false;
             if (std::string(nameBuffer.data(), nameLen) != name) continue;
             const auto* bytes = reinterpret_cast<const char*>(data.data());
@@ -83,7 +83,8 @@ void LoadLanguage(CQuarvelAppCore& app) {
         if (app.Language != 0) haveFile = key.FindText("Language" + stored, maxNameLen, maxDataLen, fileName);
     }
     if (app.Language == 0 || !haveFile) return;
-    std::shared_ptr<const CResourceModule> pack = CResourceModule::LoadFile(fileName, nullptr, QuarvelResourceRequirements());
+    std::shared_ptr<const CResourceModule> pack =
+        CResourceModule::LoadFile(fileName, nullptr, QuarvelResourceRequirements());
     if (pack) AfxSetResourceHandle(std::move(pack));
 }
 
@@ -116,7 +117,8 @@ void LoadHistorySettings(CQuarvelAppCore& app) {
     DWORD maxNameLen = 0, maxDataLen = 0;
     if (RegQueryInfoKeyA(key.Handle(), nullptr, &maxNameLen, &maxDataLen) != ERROR_SUCCESS) return;
     std::string text;
-    if (key.FindText("History", maxNameLen, maxDataLen, text)) app.KeepHistory = ReadSettingsNumber(text.c_str()) != 0;
+    if (key.FindText("History", maxNameLen, maxDataLen, text))
+        app.KeepHistory = ReadSettingsNumber(text.c_str()) != 0;
     if (key.FindText("ServiceInterval", maxNameLen, maxDataLen, text)) {
         app.ServiceInterval = std::max(0, ReadSettingsNumber(text.c_str()));
     }

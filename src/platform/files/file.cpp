@@ -1,21 +1,34 @@
 // The parts of the file classes that do not touch the operating system.
+#include "platform/files/file.h"
+
 #include <algorithm>
 
-#include "platform/text/code_page.h"
-#include "platform/files/file.h"
 #include "platform/files/file_strings.h"
 #include "platform/resources/resource_module.h"
+#include "platform/text/code_page.h"
 
 CString CFileException::GetErrorMessage() const {
     UINT id;
     switch (m_cause) {
-        case fileNotFound: id = IDS_FW_FILE_NOT_FOUND; break;
-        case badPath: id = IDS_FW_FILE_BAD_PATH; break;
-        case accessDenied: id = IDS_FW_FILE_ACCESS_DENIED; break;
+        case fileNotFound:
+            id = IDS_FW_FILE_NOT_FOUND;
+            break;
+        case badPath:
+            id = IDS_FW_FILE_BAD_PATH;
+            break;
+        case accessDenied:
+            id = IDS_FW_FILE_ACCESS_DENIED;
+            break;
         case sharingViolation:
-        case lockViolation: id = IDS_FW_FILE_SHARING; break;
-        case diskFull: id = IDS_FW_FILE_DISK_FULL; break;
-        default: id = IDS_FW_FILE_GENERIC; break;
+        case lockViolation:
+            id = IDS_FW_FILE_SHARING;
+            break;
+        case diskFull:
+            id = IDS_FW_FILE_DISK_FULL;
+            break;
+        default:
+            id = IDS_FW_FILE_GENERIC;
+            break;
     }
     return AfxFormatString2(LoadStringW(id), m_strFileName);
 }

@@ -41,7 +41,7 @@ public:
     CString GetErrorMessage() const;
 
     int m_cause = none;
-    long m_lOsError = 0;     // errno (Windows: GetLastError) of the failed call; 0 when not an OS error
+    long m_lOsError = 0;    // errno (Windows: GetLastError) of the failed call; 0 when not an OS error
     CString m_strFileName;  // full path of the file
 };
 
@@ -51,8 +51,9 @@ public:
         modeRead = 0x0000,
         modeWrite = 0x0001,
         modeReadWrite = 0x0002,
-        shareCompat = 0x0000,     // as shareExclusive
-        shareExclusive = 0x0010,  // no other opener may hold the file (POSIX: advisory lock; Windows: share mode)
+        shareCompat = 0x0000,  // as shareExclusive
+        shareExclusive =
+            0x0010,  // no other opener may hold the file (POSIX: advisory lock; Windows: share mode)
         shareDenyWrite = 0x0020,  // other readers may share it
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,

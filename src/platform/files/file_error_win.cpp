@@ -5,8 +5,10 @@
 
 int CFileException::OsErrorToCause(long osError) {
     switch (static_cast<DWORD>(osError)) {
-        case NO_ERROR: return none;
-        case ERROR_FILE_NOT_FOUND: return fileNotFound;
+        case NO_ERROR:
+            return none;
+        case ERROR_FILE_NOT_FOUND:
+            return fileNotFound;
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
         case ERROR_BAD_PATHNAME:
@@ -14,28 +16,40 @@ int CFileException::OsErrorToCause(long osError) {
         case ERROR_INVALID_DRIVE:
         case ERROR_BAD_NETPATH:
         case ERROR_BAD_NET_NAME:
-        case ERROR_DIRECTORY: return badPath;
-        case ERROR_TOO_MANY_OPEN_FILES: return tooManyOpenFiles;
+        case ERROR_DIRECTORY:
+            return badPath;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return tooManyOpenFiles;
         case ERROR_ACCESS_DENIED:
         case ERROR_WRITE_PROTECT:
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS:
-        case ERROR_CANNOT_MAKE: return accessDenied;
-        case ERROR_INVALID_HANDLE: return invalidFile;
-        case ERROR_CURRENT_DIRECTORY: return removeCurrentDir;
-        case ERROR_SHARING_VIOLATION: return sharingViolation;
-        case ERROR_LOCK_VIOLATION: return lockViolation;
+        case ERROR_CANNOT_MAKE:
+            return accessDenied;
+        case ERROR_INVALID_HANDLE:
+            return invalidFile;
+        case ERROR_CURRENT_DIRECTORY:
+            return removeCurrentDir;
+        case ERROR_SHARING_VIOLATION:
+            return sharingViolation;
+        case ERROR_LOCK_VIOLATION:
+            return lockViolation;
         case ERROR_HANDLE_DISK_FULL:
-        case ERROR_DISK_FULL: return diskFull;
-        case ERROR_HANDLE_EOF: return endOfFile;
+        case ERROR_DISK_FULL:
+            return diskFull;
+        case ERROR_HANDLE_EOF:
+            return endOfFile;
         case ERROR_SEEK:
         case ERROR_NEGATIVE_SEEK:
-        case ERROR_SEEK_ON_DEVICE: return badSeek;
+        case ERROR_SEEK_ON_DEVICE:
+            return badSeek;
         case ERROR_CRC:
         case ERROR_READ_FAULT:
         case ERROR_WRITE_FAULT:
-        case ERROR_GEN_FAILURE: return hardIO;
-        default: return genericException;
+        case ERROR_GEN_FAILURE:
+            return hardIO;
+        default:
+            return genericException;
     }
 }
 

@@ -1,4 +1,6 @@
 // CFile and CStdioFile over POSIX descriptors and stdio streams.
+#include "platform/files/file.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,7 +9,6 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "platform/files/file.h"
 #include "platform/text/utf8.h"
 
 namespace {
@@ -22,9 +23,12 @@ CString FullPath(const CString& fileName) {
 
 int LockFor(UINT flags) {
     switch (flags & 0x70) {
-        case CFile::shareDenyNone: return 0;
-        case CFile::shareDenyWrite: return LOCK_SH;
-        default: return LOCK_EX;  // shareCompat, shareExclusive, shareDenyRead
+        case CFile::shareDenyNone:
+            return 0;
+        case CFile::shareDenyWrite:
+            return LOCK_SH;
+        default:
+            return LOCK_EX;  // shareCompat, shareExclusive, shareDenyRead
     }
 }
 
@@ -57,8 +61,10 @@ BOOL CFile::Open(const CString& fileName, UINT openFlags, CFileException* error)
         return FALSE;
     };
     int access = O_RDONLY;
-    if (openFlags & modeReadWrite) access = O_RDWR;
-    else if (openFlags & modeWrite) access = O_WRONLY;
+    if (openFlags & modeReadWrite)
+        access = O_RDWR;
+    else if (openFlags & modeWrite)
+        access = O_WRONLY;
     // Without blocking: a FIFO with no one at its other end would otherwise hold the caller in open().
     int flags = access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     if (openFlags & modeCreate) flags |= O_CREAT;
@@ -80,8 +86,8 @@ BOOL CFile::Open(const CString& fileName, UINT openFlags, CFileException* error)
         if (rc != 0) return fail(errno == EWOULDBLOCK ? EWOULDBLOCK : errno);
     }
     // Truncate only once the lock is ours, so a refused opening never empties someone else's file.
-    if ((openFlags & modeCreate) && !(openFlags & modeNoTruncate) && access != O_RDONLY && S_ISREG(st.st_mode) &&
-        ftruncate(m_hFile, 0) != 0)
+    if ((openFlags & modeCreate) && !(openFlags & modeNoTruncate) && access != O_RDONLY &&
+        S_ISREG(st.st_mode) && ftruncate(m_hFile, 0) != 0)
         return fail(errno);
     return TRUE;
 }
@@ -169,7 +175,8 @@ BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* e
 ULONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
     if (!m_pStream) ThrowCause(CFileException::invalidFile, EBADF);
     const int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
-    if (fseeko(m_pStream, static_cast<off_t>(offset), whence) != 0) ThrowCause(CFileException::badSeek, errno);
+    if (fseeko(m_pStream, static_cast<off_t>(offset), whence) != 0)
+        ThrowCause(CFileException::badSeek, errno);
     return GetPosition();
 }
 

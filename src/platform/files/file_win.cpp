@@ -1,12 +1,13 @@
 // CFile and CStdioFile over Windows file handles (CreateFileW with the share modes the flags ask for) and
 // C runtime streams on the same handle. The object keeps the C runtime's descriptor of the handle, so the
 // stream of CStdioFile and the handle share one position.
+#include "platform/files/file.h"
+
 #include <fcntl.h>
 #include <io.h>
 
 #include <string>
 
-#include "platform/files/file.h"
 #include "platform/files/file_os_error.h"
 #include "platform/win32_api.h"
 
@@ -23,10 +24,14 @@ CString FullPath(const CString& fileName) {
 
 DWORD ShareModeFor(UINT flags) {
     switch (flags & 0x70) {
-        case CFile::shareDenyNone: return FILE_SHARE_READ | FILE_SHARE_WRITE;
-        case CFile::shareDenyWrite: return FILE_SHARE_READ;
-        case CFile::shareDenyRead: return FILE_SHARE_WRITE;
-        default: return 0;  // shareCompat, shareExclusive
+        case CFile::shareDenyNone:
+            return FILE_SHARE_READ | FILE_SHARE_WRITE;
+        case CFile::shareDenyWrite:
+            return FILE_SHARE_READ;
+        case CFile::shareDenyRead:
+            return FILE_SHARE_WRITE;
+        default:
+            return 0;  // shareCompat, shareExclusive
     }
 }
 
@@ -60,9 +65,9 @@ BOOL CFile::Open(const CString& fileName, UINT openFlags, CFileException* error)
         crtFlags = _O_BINARY | _O_WRONLY;
     }
     // Without a security descriptor the handle is never inherited, so modeNoInherit holds for every file.
-    const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(m_strFileName.c_str()), access,
-                                      ShareModeFor(openFlags), nullptr, CreationFor(openFlags),
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t*>(m_strFileName.c_str()), access, ShareModeFor(openFlags),
+                    nullptr, CreationFor(openFlags), FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const long err = LastFileError();
         if (error) *error = CFileException(CFileException::OsErrorToCause(err), err, m_strFileName);
@@ -71,7 +76,9 @@ BOOL CFile::Open(const CString& fileName, UINT openFlags, CFileException* error)
     m_hFile = _open_osfhandle(reinterpret_cast<intptr_t>(handle), crtFlags);
     if (m_hFile < 0) {
         CloseHandle(handle);
-        if (error) *error = CFileException(CFileException::tooManyOpenFiles, ERROR_TOO_MANY_OPEN_FILES, m_strFileName);
+        if (error)
+            *error =
+                CFileException(CFileException::tooManyOpenFiles, ERROR_TOO_MANY_OPEN_FILES, m_strFileName);
         return FALSE;
     }
     return TRUE;
@@ -97,7 +104,8 @@ void CFile::Write(const void* buffer, UINT count) {
     UINT done = 0;
     while (done < count) {
         DWORD n = 0;
-        if (!WriteFile(HandleOf(m_hFile), static_cast<const char*>(buffer) + done, count - done, &n, nullptr)) {
+        if (!WriteFile(HandleOf(m_hFile), static_cast<const char*>(buffer) + done, count - done, &n,
+                       nullptr)) {
             Throw(LastFileError());
         }
         if (n == 0) ThrowCause(CFileException::diskFull, ERROR_DISK_FULL);  // nothing more was stored
@@ -158,7 +166,9 @@ BOOL CStdioFile::Open(const CString& fileName, UINT openFlags, CFileException* e
     m_pStream = _fdopen(m_hFile, StreamMode(openFlags));
     if (!m_pStream) {
         CFile::Abort();
-        if (error) *error = CFileException(CFileException::tooManyOpenFiles, ERROR_TOO_MANY_OPEN_FILES, m_strFileName);
+        if (error)
+            *error =
+                CFileException(CFileException::tooManyOpenFiles, ERROR_TOO_MANY_OPEN_FILES, m_strFileName);
         return FALSE;
     }
     return TRUE;

@@ -1,9 +1,8 @@
 // CStdioFile's calls that are the same C library calls on every system: only the error code differs
 // (errno, or on Windows GetLastError's), which LastFileError gives.
-#include "platform/files/file.h"
-
 #include <string>
 
+#include "platform/files/file.h"
 #include "platform/files/file_os_error.h"
 
 CStdioFile::~CStdioFile() { CStdioFile::Abort(); }

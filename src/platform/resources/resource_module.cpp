@@ -74,8 +74,10 @@ std::unique_ptr<CResourceModule> CResourceModule::LoadFile(const std::string& pa
 const CResourceModule& CResourceModule::BuiltIn() {
     static const CResourceModule* const module = [] {
         std::string why;
-        const std::string_view text(reinterpret_cast<const char*>(kQuarvelBuiltinModule), kQuarvelBuiltinModuleSize);
-        std::unique_ptr<CResourceModule> parsed = Parse(text, &why, ResourceRequirements{});  // checked by tests
+        const std::string_view text(reinterpret_cast<const char*>(kQuarvelBuiltinModule),
+                                    kQuarvelBuiltinModuleSize);
+        std::unique_ptr<CResourceModule> parsed =
+            Parse(text, &why, ResourceRequirements{});  // checked by tests
         if (!parsed) {
             // Only a broken build gets here; the programs still run, with empty texts.
             std::fprintf(stderr, "quarvel: the built-in resource module is invalid: %s\n", why.c_str());

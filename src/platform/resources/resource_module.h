@@ -2,8 +2,8 @@
 // Resource modules: one data-only JSON file supplies every string, dialog template and icon.
 // Exactly one module is current at a time (the built-in English one, or a loaded language pack); it
 // supplies every dialog and icon, and every string its loader required (the application's table). Only a
-// string beyond that, which a pack made for an earlier release lacks, comes from the built-in module. Lookups may run on any thread; the current module is
-// switched only at start-up, before worker threads exist.
+// string beyond that, which a pack made for an earlier release lacks, comes from the built-in module. Lookups
+// may run on any thread; the current module is switched only at start-up, before worker threads exist.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,26 +16,27 @@
 
 // One control of a dialog template. Rectangles are in dialog units.
 struct ControlTemplate {
-    int id = -1;            // -1 for controls without an id (labels, group boxes)
-    std::string kind;       // "button", "defbutton", "edit", "static", "groupbox", "combobox", "listbox", "icon"
-    CString text;           // caption; for "icon" controls the decimal icon id
+    int id = -1;       // -1 for controls without an id (labels, group boxes)
+    std::string kind;  // "button", "defbutton", "edit", "static", "groupbox", "combobox", "listbox", "icon"
+    CString text;      // caption; for "icon" controls the decimal icon id
     int x = 0, y = 0, cx = 0, cy = 0;
-    std::vector<std::string> styles;  // e.g. "tabstop", "border", "readonly", "vscroll", "autohscroll", "notify"
+    std::vector<std::string>
+        styles;  // e.g. "tabstop", "border", "readonly", "vscroll", "autohscroll", "notify"
 };
 
 struct DialogTemplate {
     int id = 0;
     CString caption;
-    int cx = 0, cy = 0;     // size in dialog units
+    int cx = 0, cy = 0;  // size in dialog units
     CString fontName;
-    int fontSize = 8;       // points
-    std::vector<std::string> styles;  // e.g. "popup", "caption", "sysmenu", "modalframe", "minimizebox"
+    int fontSize = 8;                       // points
+    std::vector<std::string> styles;        // e.g. "popup", "caption", "sysmenu", "modalframe", "minimizebox"
     std::vector<ControlTemplate> controls;  // in template order, which is also the tab order
 };
 
 struct IconImage {
-    int size = 0;                    // width = height in pixels
-    std::vector<std::uint8_t> png;   // the PNG file's bytes
+    int size = 0;                   // width = height in pixels
+    std::vector<std::uint8_t> png;  // the PNG file's bytes
 };
 
 // What a module must carry for its user to run on it: strings (present and not empty), dialogs with the
@@ -69,7 +70,7 @@ public:
 private:
     friend struct ResourceModuleParser;
     std::string m_language;
-    std::vector<std::pair<UINT, CString>> m_strings;   // sorted by id
+    std::vector<std::pair<UINT, CString>> m_strings;  // sorted by id
     std::vector<DialogTemplate> m_dialogs;
     std::vector<std::pair<int, std::vector<IconImage>>> m_icons;
 };

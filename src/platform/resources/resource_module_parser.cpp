@@ -18,9 +18,12 @@ int NestingDepth(std::string_view text) {
     bool inString = false, escaped = false;
     for (char c : text) {
         if (inString) {
-            if (escaped) escaped = false;
-            else if (c == '\\') escaped = true;
-            else if (c == '"') inString = false;
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '{' || c == '[') {
@@ -90,7 +93,8 @@ bool Base64Decode(const std::string& in, std::vector<std::uint8_t>& out) {
 // A PNG whose header chunk says it is size x size pixels.
 bool IsSquarePng(const std::vector<std::uint8_t>& png, int size) {
     static const std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (png.size() < 33 || !std::equal(std::begin(kSignature), std::end(kSignature), png.begin())) return false;
+    if (png.size() < 33 || !std::equal(std::begin(kSignature), std::end(kSignature), png.begin()))
+        return false;
     if (!std::equal(png.begin() + 12, png.begin() + 16, "IHDR")) return false;
     auto be32 = [&](std::size_t at) {
         return (std::uint32_t(png[at]) << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3];
@@ -102,11 +106,12 @@ bool IsStyleName(const json& v) {
     if (!v.is_string()) return false;
     const auto& s = v.get_ref<const std::string&>();
     if (s.empty() || s.size() > 32) return false;
-    return std::all_of(s.begin(), s.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
 }
 
-const std::set<std::string> kControlKinds = {"button",  "defbutton", "edit",     "static",      "groupbox",
-                                             "combobox", "listbox",  "listview", "radiobutton", "icon"};
+const std::set<std::string> kControlKinds = {"button",   "defbutton", "edit",     "static",      "groupbox",
+                                             "combobox", "listbox",   "listview", "radiobutton", "icon"};
 
 }  // namespace
 
@@ -157,7 +162,8 @@ struct ResourceModuleParser {
         if (!c.is_object()) return Fail(where + ": not an object");
         if (c.contains("id") && !IntIn(c["id"], -1, 0xFFFF, out.id)) return Fail(where + ": bad id");
         if (out.id == 0) return Fail(where + ": id 0");
-        if (!c.contains("kind") || !c["kind"].is_string() || !kControlKinds.count(c["kind"].get<std::string>()))
+        if (!c.contains("kind") || !c["kind"].is_string() ||
+            !kControlKinds.count(c["kind"].get<std::string>()))
             return Fail(where + ": bad kind");
         out.kind = c["kind"].get<std::string>();
         if (c.contains("text") && !Text(c["text"], out.text, where + " text")) return false;
@@ -223,7 +229,8 @@ struct ResourceModuleParser {
                 return Fail(where + ": image size out of 1..1024");
             if (!image.contains("png") || !image["png"].is_string()) return Fail(where + ": png missing");
             const auto& text = image["png"].get_ref<const std::string&>();
-            if (text.size() > ResourceLimits::kMaxPngBytes / 3 * 4 + 4) return Fail(where + ": png too large");
+            if (text.size() > ResourceLimits::kMaxPngBytes / 3 * 4 + 4)
+                return Fail(where + ": png too large");
             if (!Base64Decode(text, img.png)) return Fail(where + ": png is not base64");
             if (!IsSquarePng(img.png, img.size)) return Fail(where + ": png does not match its size");
             out.push_back(std::move(img));
@@ -254,7 +261,8 @@ struct ResourceModuleParser {
                 const bool present = std::any_of(dlg->controls.begin(), dlg->controls.end(),
                                                  [id](const ControlTemplate& c) { return c.id == id; });
                 if (!present)
-                    return Fail("dialog " + std::to_string(dialogId) + ": control " + std::to_string(id) + " missing");
+                    return Fail("dialog " + std::to_string(dialogId) + ": control " + std::to_string(id) +
+                                " missing");
             }
         }
         for (const int icon : required.icons) {
@@ -277,13 +285,14 @@ struct ResourceModuleParser {
             if (!IntIn(root["format"], 1, 1, format)) return Fail("unknown format");
         }
         if (!root.contains("language") || !root["language"].is_string() ||
-            root["language"].get_ref<const std::string&>().size() > 16 ||
-            !IsStyleName(root["language"]))
+            root["language"].get_ref<const std::string&>().size() > 16 || !IsStyleName(root["language"]))
             return Fail("language: must be a short lower-case tag");
         m.m_language = root["language"].get<std::string>();
         if (root.contains("strings") && !Strings(root["strings"])) return false;
-        if (!root.contains("dialogs") || !Dialogs(root["dialogs"])) return error.empty() ? Fail("dialogs missing") : false;
-        if (!root.contains("icons") || !Icons(root["icons"])) return error.empty() ? Fail("icons missing") : false;
+        if (!root.contains("dialogs") || !Dialogs(root["dialogs"]))
+            return error.empty() ? Fail("dialogs missing") : false;
+        if (!root.contains("icons") || !Icons(root["icons"]))
+            return error.empty() ? Fail("icons missing") : false;
         return Complete(required);
     }
 };

@@ -1,10 +1,10 @@
+#include "platform/serial/directory_watch.h"
+
 #include <sys/inotify.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-
-#include "platform/serial/directory_watch.h"
 
 DirectoryWatch::DirectoryWatch() : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
@@ -14,8 +14,8 @@ DirectoryWatch::~DirectoryWatch() {
 
 bool DirectoryWatch::Add(const std::string& folder) {
     if (m_fd < 0) return false;
-    const int wd = inotify_add_watch(m_fd, folder.c_str(),
-                                     IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_TO | IN_MOVED_FROM | IN_ONLYDIR);
+    const int wd = inotify_add_watch(
+        m_fd, folder.c_str(), IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_TO | IN_MOVED_FROM | IN_ONLYDIR);
     if (wd < 0) return false;
     for (const auto& entry : m_folders) {
         if (entry.first == wd) return true;  // the same folder under another name

@@ -37,16 +37,35 @@ bool ParseBaud(std::string_view text, std::uint32_t& baud) {
     std::uint32_t value = 0;
     if (!ParseUnsigned(text, value)) return false;
     switch (value) {  // the old MODE abbreviations
-        case 11: value = 110; break;
-        case 15: value = 150; break;
-        case 30: value = 300; break;
-        case 60: value = 600; break;
-        case 12: value = 1200; break;
-        case 24: value = 2400; break;
-        case 48: value = 4800; break;
-        case 96: value = 9600; break;
-        case 19: value = 19200; break;
-        default: break;
+        case 11:
+            value = 110;
+            break;
+        case 15:
+            value = 150;
+            break;
+        case 30:
+            value = 300;
+            break;
+        case 60:
+            value = 600;
+            break;
+        case 12:
+            value = 1200;
+            break;
+        case 24:
+            value = 2400;
+            break;
+        case 48:
+            value = 4800;
+            break;
+        case 96:
+            value = 9600;
+            break;
+        case 19:
+            value = 19200;
+            break;
+        default:
+            break;
     }
     if (value == 0 || value > kMaxBaud) return false;
     baud = value;
@@ -56,12 +75,23 @@ bool ParseBaud(std::string_view text, std::uint32_t& baud) {
 bool ParseParity(std::string_view text, char& parity) {
     if (text.size() != 1) return false;
     switch (text[0]) {
-        case 'n': parity = 'N'; return true;
-        case 'e': parity = 'E'; return true;
-        case 'o': parity = 'O'; return true;
-        case 'm': parity = 'M'; return true;
-        case 's': parity = 'S'; return true;
-        default: return false;
+        case 'n':
+            parity = 'N';
+            return true;
+        case 'e':
+            parity = 'E';
+            return true;
+        case 'o':
+            parity = 'O';
+            return true;
+        case 'm':
+            parity = 'M';
+            return true;
+        case 's':
+            parity = 'S';
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -73,10 +103,14 @@ bool ParseDataBits(std::string_view text, std::uint8_t& bits) {
 }
 
 bool ParseStopBits(std::string_view text, StopBits& stop) {
-    if (text == "1") stop = StopBits::One;
-    else if (text == "1.5") stop = StopBits::OnePointFive;
-    else if (text == "2") stop = StopBits::Two;
-    else return false;
+    if (text == "1")
+        stop = StopBits::One;
+    else if (text == "1.5")
+        stop = StopBits::OnePointFive;
+    else if (text == "2")
+        stop = StopBits::Two;
+    else
+        return false;
     return true;
 }
 
@@ -104,18 +138,24 @@ std::vector<std::string_view> Split(std::string_view text, bool (*isSeparator)(c
 
 bool ParseKeyValueForm(std::string_view text, LineSettings& line) {
     bool any = false;
-    for (std::string_view token : Split(text, [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; })) {
+    for (std::string_view token :
+         Split(text, [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; })) {
         if (token.empty()) continue;
         const std::size_t eq = token.find('=');
         if (eq == std::string_view::npos) return false;
         const std::string_view key = token.substr(0, eq);
         const std::string_view value = token.substr(eq + 1);
         bool ok = false;
-        if (key == "baud") ok = ParseBaud(value, line.nBaud);
-        else if (key == "parity") ok = ParseParity(value, line.cParity);
-        else if (key == "data") ok = ParseDataBits(value, line.nDataBits);
-        else if (key == "stop") ok = ParseStopBits(value, line.eStopBits);
-        else ok = IsIgnoredKey(key, value);
+        if (key == "baud")
+            ok = ParseBaud(value, line.nBaud);
+        else if (key == "parity")
+            ok = ParseParity(value, line.cParity);
+        else if (key == "data")
+            ok = ParseDataBits(value, line.nDataBits);
+        else if (key == "stop")
+            ok = ParseStopBits(value, line.eStopBits);
+        else
+            ok = IsIgnoredKey(key, value);
         if (!ok) return false;
         any = true;
     }
@@ -133,10 +173,18 @@ bool ParseShortForm(std::string_view text, LineSettings& line) {
         }
         bool ok = false;
         switch (i) {
-            case 0: ok = ParseBaud(part, line.nBaud); break;
-            case 1: ok = ParseParity(part, line.cParity); break;
-            case 2: ok = ParseDataBits(part, line.nDataBits); break;
-            default: ok = ParseStopBits(part, line.eStopBits); break;
+            case 0:
+                ok = ParseBaud(part, line.nBaud);
+                break;
+            case 1:
+                ok = ParseParity(part, line.cParity);
+                break;
+            case 2:
+                ok = ParseDataBits(part, line.nDataBits);
+                break;
+            default:
+                ok = ParseStopBits(part, line.eStopBits);
+                break;
         }
         if (!ok) return false;
     }
@@ -161,7 +209,7 @@ bool ParseModeString(const char* mode, LineSettings& line) {
     if (text.empty()) return false;
     LineSettings parsed = line;
     const bool ok = text.find('=') != std::string_view::npos ? ParseKeyValueForm(text, parsed)
-                                                              : ParseShortForm(text, parsed);
+                                                             : ParseShortForm(text, parsed);
     if (!ok) return false;
     line = parsed;
     return true;

@@ -39,8 +39,8 @@ PortChangeWatch::PortChangeWatch(void* window, unsigned message) {
         try {
             m_thread = std::thread([this, window, message, ready] {
                 // The first notice is armed before the constructor returns: no change after it is missed.
-                m_bWatching = RegNotifyChangeKeyValue(static_cast<HKEY>(m_key), TRUE, kFilter, m_changed, TRUE) ==
-                              ERROR_SUCCESS;
+                m_bWatching = RegNotifyChangeKeyValue(static_cast<HKEY>(m_key), TRUE, kFilter, m_changed,
+                                                      TRUE) == ERROR_SUCCESS;
                 SetEvent(ready);
                 if (m_bWatching) Run(window, message);
             });
@@ -67,8 +67,8 @@ void PortChangeWatch::Run(void* window, unsigned message) {
     const HANDLE waits[2] = {m_stop, m_changed};
     while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
         // Armed again before the post: a change while the window reads the key is told once more.
-        const bool armed =
-            RegNotifyChangeKeyValue(static_cast<HKEY>(m_key), TRUE, kFilter, m_changed, TRUE) == ERROR_SUCCESS;
+        const bool armed = RegNotifyChangeKeyValue(static_cast<HKEY>(m_key), TRUE, kFilter, m_changed,
+                                                   TRUE) == ERROR_SUCCESS;
         PostMessageW(static_cast<HWND>(window), message, 0, 0);
         if (!armed) return;
     }
@@ -77,7 +77,8 @@ void PortChangeWatch::Run(void* window, unsigned message) {
 std::set<int> PresentComPorts() {
     std::set<int> ports;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSerialComm, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return ports;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSerialComm, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return ports;
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
         DWORD nameLength = 256;

@@ -3,10 +3,11 @@
 // through /proc, as fuser does), or a UUCP lock file whose pid is alive. Processes of other users are not
 // visible without privileges, so a holder among them is found only through a lock file or, once the device
 // is opened, through its flock or TIOCEXCL. The calling process itself is never a holder. Any thread.
+#include <sys/types.h>
+
 #include <map>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 struct PortHolder {
     int nPid = 0;  // 0 when the holder's pid is unknown

@@ -1,5 +1,7 @@
 // Finding another process that holds a device: its UUCP lock first (a few file reads), then every other
 // process's descriptors under /proc, compared by device number as fuser does.
+#include "platform/serial/port_holder.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +9,6 @@
 
 #include <cstdlib>
 
-#include "platform/serial/port_holder.h"
 #include "platform/serial/uucp_lock.h"
 
 namespace {

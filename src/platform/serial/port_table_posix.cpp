@@ -1,7 +1,7 @@
 // The port table of a POSIX system: the usual device names, or what QUARVEL_PORTS says.
-#include <cstdlib>
-
 #include "platform/serial/port_table.h"
+
+#include <cstdlib>
 
 namespace {
 struct DefaultRange {

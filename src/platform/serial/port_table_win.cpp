@@ -4,7 +4,8 @@
 
 PortTable PortTable::Default() {
     PortTable table;
-    for (int port = kFirstPort; port <= kLastPort; ++port) table.m_paths[port] = "\\\\.\\COM" + std::to_string(port);
+    for (int port = kFirstPort; port <= kLastPort; ++port)
+        table.m_paths[port] = "\\\\.\\COM" + std::to_string(port);
     return table;
 }
 

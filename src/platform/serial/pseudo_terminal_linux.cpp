@@ -1,3 +1,5 @@
+#include "platform/serial/pseudo_terminal.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -10,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/serial/pseudo_terminal.h"
 #include "platform/serial/serial_line.h"
 
 namespace {
@@ -28,7 +29,8 @@ bool MakeRaw(int fd) {
 std::string Reason(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 long long NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -69,7 +71,8 @@ bool PseudoTerminal::Create(std::string* error) {
     if (reason.empty() && !MakeRaw(master)) reason = Reason("raw mode");
     // Watched from before the first open, so that no open is ever missed.
     const int watch = reason.empty() ? inotify_init1(IN_CLOEXEC | IN_NONBLOCK) : -1;
-    if (reason.empty() && (watch < 0 || inotify_add_watch(watch, name, IN_OPEN) < 0)) reason = Reason("inotify");
+    if (reason.empty() && (watch < 0 || inotify_add_watch(watch, name, IN_OPEN) < 0))
+        reason = Reason("inotify");
     if (!reason.empty()) {
         if (watch >= 0) ::close(watch);
         if (master >= 0) ::close(master);

@@ -27,7 +27,8 @@ PseudoTerminal::~PseudoTerminal() {
 bool PseudoTerminal::IsOpen() const { return m_port != nullptr; }
 
 bool PseudoTerminal::Create(std::string* error) {
-    if (error != nullptr) *error = "Windows has no pseudo-terminals: serve a COM port of a null-modem pair (Attach)";
+    if (error != nullptr)
+        *error = "Windows has no pseudo-terminals: serve a COM port of a null-modem pair (Attach)";
     return false;
 }
 

@@ -1,6 +1,8 @@
 // The serial device over a POSIX tty: poll() on the device and an eventfd for reads and their cancel, a
 // small read-ahead block so that one read() serves the receiver's several small reads of a frame, a
 // non-blocking descriptor with a queue and a lazily started drain thread for writes.
+#include "platform/serial/serial_device.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -22,10 +24,9 @@
 
 #include "platform/platform_config.h"
 #include "platform/serial/port_holder.h"
-#include "platform/serial/serial_device.h"
 #include "platform/serial/serial_line.h"
-#include "platform/serial/uucp_lock.h"
 #include "platform/serial/serial_low_latency.h"
+#include "platform/serial/uucp_lock.h"
 
 namespace {
 
@@ -45,12 +46,16 @@ DWORD OpenErrorFromErrno(int error) {
         case ENOENT:
         case ENXIO:
         case ENODEV:
-        case EIO: return ERROR_FILE_NOT_FOUND;  // no node, or a node with no hardware behind it
+        case EIO:
+            return ERROR_FILE_NOT_FOUND;  // no node, or a node with no hardware behind it
         case EACCES:
-        case EPERM: return ERROR_ACCESS_DENIED;
+        case EPERM:
+            return ERROR_ACCESS_DENIED;
         case EBUSY:
-        case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
-        default: return ERROR_GEN_FAILURE;
+        case EWOULDBLOCK:
+            return ERROR_SHARING_VIOLATION;
+        default:
+            return ERROR_GEN_FAILURE;
     }
 }
 
@@ -130,8 +135,8 @@ private:
     int m_cancelFd = -1;  // CancelRead signals it; Read polls it beside the device
     int m_drainWakeFd = -1;
     SavedTerminal m_saved;
-    UucpLock m_lock;  // announces the hold to other programs while open
-    std::atomic<bool> m_bGone{false};  // the device hung up or failed
+    UucpLock m_lock;                            // announces the hold to other programs while open
+    std::atomic<bool> m_bGone{false};           // the device hung up or failed
     std::atomic<bool> m_bCancelPending{false};  // set by CancelRead, taken by the Read it ends
 
     // Bytes the driver handed over beyond what a Read asked for; the next Reads take them first, exactly
@@ -162,7 +167,8 @@ DWORD PosixSerialDevice::Open(const std::string& path) {
         CloseFd(m_drainWakeFd);
         return ERROR_NOT_ENOUGH_MEMORY;
     }
-    const int fd = RetryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    const int fd =
+        RetryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     DWORD error = fd < 0 ? OpenErrorFromErrno(errno) : 0;
     if (error == 0 && !isatty(fd)) error = ERROR_NOT_SUPPORTED;
     // Opening changes nothing on a device that another program holds; everything after this does, so
@@ -347,8 +353,8 @@ bool PosixSerialDevice::StartDrainLocked() {
 // Writes what the driver takes now. False when the device has failed (the queue is then dropped).
 bool PosixSerialDevice::WriteQueueLocked() {
     while (m_nQueueHead < m_queue.size()) {
-        const ssize_t k =
-            RetryEintr([&] { return ::write(m_fd, m_queue.data() + m_nQueueHead, m_queue.size() - m_nQueueHead); });
+        const ssize_t k = RetryEintr(
+            [&] { return ::write(m_fd, m_queue.data() + m_nQueueHead, m_queue.size() - m_nQueueHead); });
         if (k < 0) {
             if (errno == EAGAIN) break;
             FailWritesLocked();

@@ -7,12 +7,12 @@
 // overlapped read of a serial port whose handle is associated with a completion port completes at once
 // with 0 bytes, while the same read waited on its event returns the reply. Both forms are correct on
 // Windows, so the one that also runs under Wine is used.
+#include "platform/serial/serial_device.h"
+
 #include <cstdio>
 #include <list>
 #include <memory>
 #include <vector>
-
-#include "platform/serial/serial_device.h"
 
 #include "platform/serial/raw_line_win.h"
 #include "platform/win32_api.h"
@@ -30,24 +30,33 @@ DWORD OpenError(DWORD error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_BAD_UNIT:
-        case ERROR_DEV_NOT_EXIST: return ERROR_FILE_NOT_FOUND;
+        case ERROR_DEV_NOT_EXIST:
+            return ERROR_FILE_NOT_FOUND;
         // A COM port that another program holds refuses a second opener with ERROR_ACCESS_DENIED; Windows
         // has no other reason to refuse a port to a user.
         case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION: return ERROR_SHARING_VIOLATION;
+        case ERROR_SHARING_VIOLATION:
+            return ERROR_SHARING_VIOLATION;
         case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY: return ERROR_NOT_ENOUGH_MEMORY;
-        default: return ERROR_GEN_FAILURE;
+        case ERROR_OUTOFMEMORY:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        default:
+            return ERROR_GEN_FAILURE;
     }
 }
 
 char ParityLetter(BYTE parity) {
     switch (parity) {
-        case EVENPARITY: return 'E';
-        case ODDPARITY: return 'O';
-        case MARKPARITY: return 'M';
-        case SPACEPARITY: return 'S';
-        default: return 'N';
+        case EVENPARITY:
+            return 'E';
+        case ODDPARITY:
+            return 'O';
+        case MARKPARITY:
+            return 'M';
+        case SPACEPARITY:
+            return 'S';
+        default:
+            return 'N';
     }
 }
 
@@ -78,7 +87,7 @@ private:
     COMMTIMEOUTS m_savedTimeouts{};
     bool m_bSaved = false;
     DWORD m_nReadTimeout = INFINITE;  // what COMMTIMEOUTS holds now (INFINITE: not yet set)
-    bool m_bGone = false;              // the device failed; touched by the reading and writing threads
+    bool m_bGone = false;             // the device failed; touched by the reading and writing threads
     volatile LONG m_nCancelPending = 0;
     std::list<std::unique_ptr<PendingWrite>> m_writes;  // the writing thread's, oldest first
 };
@@ -102,7 +111,8 @@ DWORD WinSerialDevice::Open(const std::string& path) {
     m_hPort = port;
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (GetFileType(port) != FILE_TYPE_CHAR || !GetCommState(port, &dcb) || !GetCommTimeouts(port, &m_savedTimeouts)) {
+    if (GetFileType(port) != FILE_TYPE_CHAR || !GetCommState(port, &dcb) ||
+        !GetCommTimeouts(port, &m_savedTimeouts)) {
         Close();
         return ERROR_NOT_SUPPORTED;
     }
@@ -129,9 +139,9 @@ bool WinSerialDevice::GetLine(LineSettings& line) {
     line.nBaud = dcb.BaudRate;
     line.cParity = ParityLetter(dcb.Parity);
     line.nDataBits = dcb.ByteSize;
-    line.eStopBits = dcb.StopBits == TWOSTOPBITS       ? StopBits::Two
+    line.eStopBits = dcb.StopBits == TWOSTOPBITS    ? StopBits::Two
                      : dcb.StopBits == ONE5STOPBITS ? StopBits::OnePointFive
-                                                      : StopBits::One;
+                                                    : StopBits::One;
     return true;
 }
 
@@ -140,10 +150,13 @@ bool WinSerialDevice::SetLine(const LineSettings& line) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!IsOpen() || !GetCommState(m_hPort, &dcb)) return false;
-    const char* stop = line.eStopBits == StopBits::Two ? "2" : line.eStopBits == StopBits::OnePointFive ? "1.5" : "1";
+    const char* stop = line.eStopBits == StopBits::Two            ? "2"
+                       : line.eStopBits == StopBits::OnePointFive ? "1.5"
+                                                                  : "1";
     char mode[80];
-    std::snprintf(mode, sizeof mode, "baud=%lu parity=%c data=%u stop=%s", static_cast<unsigned long>(line.nBaud),
-                  line.cParity, static_cast<unsigned>(line.nDataBits), stop);
+    std::snprintf(mode, sizeof mode, "baud=%lu parity=%c data=%u stop=%s",
+                  static_cast<unsigned long>(line.nBaud), line.cParity, static_cast<unsigned>(line.nDataBits),
+                  stop);
     const DCB before = dcb;
     if (!BuildCommDCBA(mode, &dcb)) return false;
     // BuildCommDCBA may touch the flow-control fields; the port never uses flow control.

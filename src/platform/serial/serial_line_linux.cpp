@@ -1,12 +1,13 @@
 // termios2 lives in the kernel's headers, which cannot be mixed with <termios.h>; this file therefore
 // includes only those (or only <termios.h> when the build has no termios2).
-#include "platform/platform_config.h"
 #include "platform/serial/serial_line.h"
 
 #include <sys/ioctl.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/platform_config.h"
 
 #if QUARVEL_HAVE_TERMIOS2
 #include <asm/termbits.h>
@@ -25,10 +26,10 @@ struct StandardSpeed {
     unsigned nCode;
 };
 constexpr StandardSpeed kStandardSpeeds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
 bool FindStandardSpeed(unsigned baud, unsigned& code) {
@@ -109,10 +110,18 @@ bool ReadLineSettings(int fd, LineSettings& line) {
     if (!GetState(fd, state)) return false;
     line.nBaud = GetSpeed(state);
     switch (state.c_cflag & CSIZE) {
-        case CS5: line.nDataBits = 5; break;
-        case CS6: line.nDataBits = 6; break;
-        case CS7: line.nDataBits = 7; break;
-        default: line.nDataBits = 8; break;
+        case CS5:
+            line.nDataBits = 5;
+            break;
+        case CS6:
+            line.nDataBits = 6;
+            break;
+        case CS7:
+            line.nDataBits = 7;
+            break;
+        default:
+            line.nDataBits = 8;
+            break;
     }
     if (!(state.c_cflag & PARENB)) {
         line.cParity = 'N';
@@ -140,11 +149,20 @@ bool ApplyLineSettings(int fd, const LineSettings& line) {
     state.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
     state.c_cflag |= kSizes[line.nDataBits < 5 || line.nDataBits > 8 ? 3 : line.nDataBits - 5];
     switch (line.cParity) {
-        case 'E': state.c_cflag |= PARENB; break;
-        case 'O': state.c_cflag |= PARENB | PARODD; break;
-        case 'M': state.c_cflag |= PARENB | CMSPAR | PARODD; break;
-        case 'S': state.c_cflag |= PARENB | CMSPAR; break;
-        default: break;
+        case 'E':
+            state.c_cflag |= PARENB;
+            break;
+        case 'O':
+            state.c_cflag |= PARENB | PARODD;
+            break;
+        case 'M':
+            state.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case 'S':
+            state.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
     }
     // Linux makes 1.5 stop bits out of CSTOPB with 5 data bits, as the UARTs do.
     if (line.eStopBits != StopBits::One) state.c_cflag |= CSTOPB;

@@ -7,9 +7,9 @@
 #include <vector>
 
 struct SerialNodeFacts {
-    std::string strName;      // the tty's name, "ttyUSB0"; empty when sysfs has no tty for the path
-    std::string strPath;      // the device node, "/dev/ttyUSB0"
-    std::string strDriver;    // "ftdi_sio", "cp210x", "cdc_acm", "serial8250" ...; empty when unknown
+    std::string strName;        // the tty's name, "ttyUSB0"; empty when sysfs has no tty for the path
+    std::string strPath;        // the device node, "/dev/ttyUSB0"
+    std::string strDriver;      // "ftdi_sio", "cp210x", "cdc_acm", "serial8250" ...; empty when unknown
     std::string strUsbVendor;   // "0403"; empty when not a USB device
     std::string strUsbProduct;  // "6001"
     std::string strProduct;     // the USB product name

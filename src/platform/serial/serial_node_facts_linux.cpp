@@ -1,3 +1,5 @@
+#include "platform/serial/serial_node_facts.h"
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -7,8 +9,6 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
-
-#include "platform/serial/serial_node_facts.h"
 
 namespace fs = std::filesystem;
 
@@ -34,7 +34,8 @@ std::pair<std::string, int> Family(const std::string& name) {
         const std::string prefix = kind;
         if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) continue;
         const std::string digits = name.substr(prefix.size());
-        if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        if (digits.size() > 4 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             continue;
         }
         return {prefix, std::stoi(digits)};
@@ -49,7 +50,8 @@ void AddUsbFacts(const fs::path& device, const fs::path& root, SerialNodeFacts& 
     std::error_code ec;
     const fs::path top = fs::canonical(root, ec);
     if (ec) return;
-    for (fs::path dir = fs::canonical(device, ec); !ec && !dir.empty() && dir != top; dir = dir.parent_path()) {
+    for (fs::path dir = fs::canonical(device, ec); !ec && !dir.empty() && dir != top;
+         dir = dir.parent_path()) {
         const std::string text = dir.string();
         if (text.compare(0, top.string().size(), top.string()) != 0 || dir == dir.parent_path()) return;
         if (!fs::exists(dir / "idVendor")) continue;
@@ -68,7 +70,8 @@ SerialNodeFacts FactsForTty(const std::string& name, const std::string& sysfsRoo
     const fs::path device = fs::path(sysfsRoot) / "class" / "tty" / name / "device";
     facts.strDriver = LinkName(device / "driver");
     const std::string latency = ReadLine(device / "latency_timer");
-    if (!latency.empty() && std::all_of(latency.begin(), latency.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+    if (!latency.empty() &&
+        std::all_of(latency.begin(), latency.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
         latency.size() < 6) {
         facts.latencyTimerMs = std::stoi(latency);
     }
@@ -91,10 +94,12 @@ bool HasHardware(const std::string& name, const std::string& kind, const std::st
 std::vector<SerialNodeFacts> ListSerialNodes(const std::string& sysfsRoot) {
     std::vector<std::pair<std::pair<int, int>, std::string>> names;
     std::error_code ec;
-    for (fs::directory_iterator it(fs::path(sysfsRoot) / "class" / "tty", ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(fs::path(sysfsRoot) / "class" / "tty", ec), end; !ec && it != end;
+         it.increment(ec)) {
         const std::string name = it->path().filename().string();
         const auto [kind, number] = Family(name);
-        if (!kind.empty() && HasHardware(name, kind, sysfsRoot)) names.push_back({{FamilyOrder(kind), number}, name});
+        if (!kind.empty() && HasHardware(name, kind, sysfsRoot))
+            names.push_back({{FamilyOrder(kind), number}, name});
     }
     std::sort(names.begin(), names.end());
     std::vector<SerialNodeFacts> nodes;
@@ -139,7 +144,8 @@ bool IsTerminalNode(const std::string& path, const std::string& sysfsRoot, const
     const unsigned major = ::major(st.st_rdev);
     const unsigned minor = ::minor(st.st_rdev);
     // sysfs knows most devices by number; pseudo-terminals are not among them.
-    const fs::path node = fs::path(sysfsRoot) / "dev" / "char" / (std::to_string(major) + ":" + std::to_string(minor));
+    const fs::path node =
+        fs::path(sysfsRoot) / "dev" / "char" / (std::to_string(major) + ":" + std::to_string(minor));
     std::error_code ec;
     if (fs::exists(node, ec)) return LinkName(node / "subsystem") == "tty";
     // /proc/devices names the driver of each character major ("1 mem", "136 pts", "188 ttyUSB").
@@ -154,7 +160,8 @@ bool IsTerminalNode(const std::string& path, const std::string& sysfsRoot, const
         std::string name;
         if (!(fields >> number >> name) || number != major) continue;
         listed = true;
-        if (name == "pts" || name == "rfcomm" || name.rfind("tty", 0) == 0 || name.rfind("/dev/tty", 0) == 0) return true;
+        if (name == "pts" || name == "rfcomm" || name.rfind("tty", 0) == 0 || name.rfind("/dev/tty", 0) == 0)
+            return true;
     }
     return !listed;
 }

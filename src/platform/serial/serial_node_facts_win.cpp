@@ -1,10 +1,10 @@
 // Windows has no sysfs: the serial devices are the COM names the system's device map holds, each with the
 // kernel device it stands for ("\Device\Serial0", "\Device\VCP0" for many USB adapters) as its driver.
+#include "platform/serial/serial_node_facts.h"
+
 #include <windows.h>
 
 #include <string>
-
-#include "platform/serial/serial_node_facts.h"
 
 namespace {
 std::string DosDeviceTarget(const std::string& name) {

@@ -1,4 +1,6 @@
 // UUCP lock files: reading another program's lock, writing and removing this process's own.
+#include "platform/serial/uucp_lock.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-
-#include "platform/serial/uucp_lock.h"
 
 namespace {
 

@@ -36,7 +36,8 @@ bool Unescape(std::string_view in, bool equalsAllowed, std::string& out) {
         } else if (i + 1 < in.size() && in[i + 1] == '\\') {
             out += '\\';
             ++i;
-        } else if (i + 3 < in.size() && in[i + 1] == 'x' && HexDigit(in[i + 2]) >= 0 && HexDigit(in[i + 3]) >= 0) {
+        } else if (i + 3 < in.size() && in[i + 1] == 'x' && HexDigit(in[i + 2]) >= 0 &&
+                   HexDigit(in[i + 3]) >= 0) {
             out += static_cast<char>(HexDigit(in[i + 2]) * 16 + HexDigit(in[i + 3]));
             i += 3;
         } else {
@@ -54,7 +55,8 @@ bool ParseLine(std::string_view line, KeyValue& value) {
     const std::string_view rest = line.substr(colon + 1);
     const auto equals = rest.find('=');
     if (equals == std::string_view::npos) return false;
-    if (!Unescape(rest.substr(0, equals), false, value.name) || !Unescape(rest.substr(equals + 1), true, value.data))
+    if (!Unescape(rest.substr(0, equals), false, value.name) ||
+        !Unescape(rest.substr(equals + 1), true, value.data))
         return false;
     if (type == "sz") {
         value.type = 1;
@@ -94,7 +96,8 @@ std::vector<KeyFileLine> ParseKeyFileLines(std::string_view text) {
         if (end == std::string_view::npos) end = text.size();  // a last line without its LF
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // CR LF (and CR CR LF) end lines too
+        while (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);  // CR LF (and CR CR LF) end lines too
         KeyFileLine entry{std::string(line), false, {}};
         if (ParseLine(line, entry.value)) {
             bool seen = false;
@@ -153,7 +156,8 @@ bool KeyRelativePath(std::string_view subKey, std::string* path) {
         for (std::size_t i = 0; i < part.size(); ++i) {
             auto c = static_cast<unsigned char>(part[i]);
             if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
-            if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || (c == '.' && i > 0)) {
+            if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+                (c == '.' && i > 0)) {
                 mapped += static_cast<char>(c);
             } else {
                 mapped += '%';

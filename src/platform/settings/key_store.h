@@ -13,8 +13,8 @@
 
 // Number of values, longest value name (in characters, without a NUL) and longest data (in bytes).
 inline LONG RegQueryInfoKeyA(HKEY key, DWORD* values, DWORD* maxValueNameLen, DWORD* maxValueLen) {
-    return ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, values, maxValueNameLen,
-                              maxValueLen, nullptr, nullptr);
+    return ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, values,
+                              maxValueNameLen, maxValueLen, nullptr, nullptr);
 }
 #else
 #include <cstdint>
@@ -52,8 +52,8 @@ inline constexpr DWORD ERROR_KEY_DELETED = 1018;
 LONG RegOpenKeyExA(HKEY root, const char* subKey, DWORD options, REGSAM access, HKEY* result);
 
 // Opens the key, creating it (empty) first when it is missing. Only the installer's step uses this.
-LONG RegCreateKeyExA(HKEY root, const char* subKey, DWORD reserved, char* keyClass, DWORD options, REGSAM access,
-                     void* security, HKEY* result, DWORD* disposition);
+LONG RegCreateKeyExA(HKEY root, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
+                     REGSAM access, void* security, HKEY* result, DWORD* disposition);
 
 // Number of values, longest value name (in bytes, without a NUL) and longest data (in bytes).
 // Any output pointer may be null.
@@ -63,8 +63,8 @@ LONG RegQueryInfoKeyA(HKEY key, DWORD* values, DWORD* maxValueNameLen, DWORD* ma
 // name's length without NUL on return; *dataLen the data buffer's size and then the data's length.
 // ERROR_NO_MORE_ITEMS (259) past the last value; ERROR_MORE_DATA (234) when a buffer is too small (then
 // *dataLen holds the size needed). `reserved`, `type`, `data` and `dataLen` may be null.
-LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD* reserved, DWORD* type, BYTE* data,
-                   DWORD* dataLen);
+LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD* reserved, DWORD* type,
+                   BYTE* data, DWORD* dataLen);
 
 // Stores `size` bytes of data under `name` (for REG_SZ the size counts the terminating NUL). A new name
 // goes after the existing ones; an existing one keeps its place. ERROR_ACCESS_DENIED without

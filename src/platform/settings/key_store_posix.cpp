@@ -3,6 +3,8 @@
 // under an exclusive flock on a lock file beside it, so concurrent writers in any number of processes
 // never lose a value, and every line a person added stays as it was. A key file that is a symbolic link
 // is read through; its target is what gets replaced (the temporary and lock files go beside the target).
+#include "platform/settings/key_store.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -11,9 +13,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -21,7 +23,6 @@
 #include <vector>
 
 #include "platform/settings/key_file.h"
-#include "platform/settings/key_store.h"
 
 struct RegistryKey {
     std::string path;
@@ -46,15 +47,21 @@ bool IsOpen(HKEY key) {
 
 LONG ErrnoToError(int err) {
     switch (err) {
-        case ENOENT: return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
         case EACCES:
         case EPERM:
-        case EROFS: return ERROR_ACCESS_DENIED;
+        case EROFS:
+            return ERROR_ACCESS_DENIED;
         case ENOSPC:
-        case EDQUOT: return ERROR_HANDLE_DISK_FULL;
-        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-        default: return ERROR_GEN_FAILURE;
+        case EDQUOT:
+            return ERROR_HANDLE_DISK_FULL;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        default:
+            return ERROR_GEN_FAILURE;
     }
 }
 
@@ -78,7 +85,8 @@ LONG ResolveKeyFile(const std::string& path, std::string& target) {
     if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? ERROR_SUCCESS : ErrnoToError(errno);
     if (!S_ISLNK(st.st_mode)) return ERROR_SUCCESS;
     char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrnoToError(errno);
+    if (!realpath(path.c_str(), resolved))
+        return errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrnoToError(errno);
     target = resolved;
     return ERROR_SUCCESS;
 }
@@ -192,7 +200,8 @@ private:
 };
 
 LONG MakeDirectories(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
         const std::string dir = path.substr(0, slash);
         if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return ErrnoToError(errno);
     }
@@ -302,8 +311,11 @@ LONG RegSetValueExA(HKEY key, const char* name, DWORD, DWORD type, const BYTE* d
     if (!IsOpen(key)) return ERROR_INVALID_HANDLE;
     if (!(key->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     const std::string valueName = name ? name : "";
-    if (valueName.size() > kMaxNameLen || size > kMaxDataLen || (size && !data)) return ERROR_INVALID_PARAMETER;
-    auto deleted = [](LONG error) { return error == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_KEY_DELETED) : error; };
+    if (valueName.size() > kMaxNameLen || size > kMaxDataLen || (size && !data))
+        return ERROR_INVALID_PARAMETER;
+    auto deleted = [](LONG error) {
+        return error == ERROR_FILE_NOT_FOUND ? static_cast<LONG>(ERROR_KEY_DELETED) : error;
+    };
     std::string file;
     if (const LONG error = ResolveKeyFile(key->path, file)) return deleted(error);
     KeyLock lock(file);
@@ -313,8 +325,8 @@ LONG RegSetValueExA(HKEY key, const char* name, DWORD, DWORD type, const BYTE* d
     if (const LONG error = ReadFile(file, text, &cut)) return deleted(error);
     if (cut) return ERROR_INVALID_DATA;  // replacing it would lose what lies past the part read
     std::vector<KeyFileLine> lines = ParseKeyFileLines(text);
-    SetKeyFileValue(lines,
-                    {valueName, type, size ? std::string(reinterpret_cast<const char*>(data), size) : std::string()});
+    SetKeyFileValue(lines, {valueName, type,
+                            size ? std::string(reinterpret_cast<const char*>(data), size) : std::string()});
     if (const LONG error = ReplaceFile(file, SerializeKeyFileLines(lines))) return error;
     key->values = KeyFileValues(lines);
     return ERROR_SUCCESS;

@@ -1,3 +1,5 @@
+#include "platform/system/system_facts.h"
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -8,8 +10,6 @@
 #include <fstream>
 #include <system_error>
 #include <vector>
-
-#include "platform/system/system_facts.h"
 
 namespace {
 
@@ -36,7 +36,8 @@ bool GroupId(const std::string& name, gid_t& gid) {
     std::vector<char> scratch(65536);
     group entry{};
     group* found = nullptr;
-    if (getgrnam_r(name.c_str(), &entry, scratch.data(), scratch.size(), &found) != 0 || found == nullptr) return false;
+    if (getgrnam_r(name.c_str(), &entry, scratch.data(), scratch.size(), &found) != 0 || found == nullptr)
+        return false;
     gid = found->gr_gid;
     return true;
 }
@@ -63,7 +64,8 @@ GroupMembership CheckGroupMembership(const std::string& name) {
     std::vector<gid_t> session(static_cast<std::size_t>(std::max(getgroups(0, nullptr), 0)) + 1);
     const int count = getgroups(static_cast<int>(session.size()), session.data());
     session.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
-    membership.bInSession = getegid() == gid || std::find(session.begin(), session.end(), gid) != session.end();
+    membership.bInSession =
+        getegid() == gid || std::find(session.begin(), session.end(), gid) != session.end();
     const UserEntry user = ThisUser();
     if (user.bFound) {
         int n = 64;
@@ -82,7 +84,8 @@ bool IsProgramRunning(const std::string& name, const std::string& procRoot) {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(procRoot, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string pid = it->path().filename().string();
-        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
         std::ifstream comm(it->path() / "comm");
         std::string line;
         if (std::getline(comm, line) && line == name) return true;

@@ -1,11 +1,12 @@
 // Windows keeps no device groups: whoever may log on may open a COM port that no other program holds, so
 // the user counts as one who opens any device, and the Linux services the diagnosis looks for never run.
+#include "platform/system/system_facts.h"
+
 #include <windows.h>
 
 #include <string>
 
 #include "platform/serial/serial_node_facts.h"
-#include "platform/system/system_facts.h"
 
 std::string CurrentUserName() {
     char name[256] = {};

@@ -24,13 +24,14 @@ UINT GetACP();
 // byte the page leaves undefined (0x81 in 1252, 0x98 in 1251) becomes the code point of its own value; in
 // a multi-byte one (UTF-8, 932, 936, ...) each invalid or cut-short sequence becomes one U+FFFD and the
 // bytes after it are decoded afresh. Returns 0 for an unknown code page or a destination too small.
-int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcBytes, char16_t* dst, int dstUnits);
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcBytes, char16_t* dst,
+                        int dstUnits);
 
 // The reverse direction. A code point that stands for an undefined byte of a single-byte page (U+0081
 // in 1252) goes back to that byte; any other character the code page cannot hold becomes `defaultChar`
 // (or '?', Windows' default character) and sets *usedDefaultChar. Same size and failure rules as above.
-int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcUnits, char* dst, int dstBytes,
-                        const char* defaultChar, BOOL* usedDefaultChar);
+int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcUnits, char* dst,
+                        int dstBytes, const char* defaultChar, BOOL* usedDefaultChar);
 
 // Whole-string helpers over the thread's ANSI code page; an unknown code page gives an empty text.
 CString AnsiToWide(const std::string& text);

@@ -12,7 +12,9 @@
 namespace {
 constexpr UINT kDefaultCodePage = 1252;
 
-UINT Resolve(UINT codePage) { return (codePage == CP_ACP || codePage == CP_THREAD_ACP) ? GetACP() : codePage; }
+UINT Resolve(UINT codePage) {
+    return (codePage == CP_ACP || codePage == CP_THREAD_ACP) ? GetACP() : codePage;
+}
 
 std::string IconvName(UINT codePage) {
     if (codePage == CP_UTF8) return "UTF-8";
@@ -112,8 +114,8 @@ size_t InvalidSequenceLength(iconv_t cv, char* in, size_t inLeft) {
         char* out = units;
         size_t outLeft = sizeof units;
         (void)iconv(cv, nullptr, nullptr, nullptr, nullptr);
-        const bool incomplete = iconv(cv, &probe, &probeLeft, &out, &outLeft) == static_cast<size_t>(-1) &&
-                                errno == EINVAL;
+        const bool incomplete =
+            iconv(cv, &probe, &probeLeft, &out, &outLeft) == static_cast<size_t>(-1) && errno == EINVAL;
         if (!incomplete) break;
         length = k;
     }
@@ -171,7 +173,8 @@ bool ToUtf16(UINT codePage, const char* src, int n, std::u16string& out) {
 // Converts UTF-16 to the code page; a code point below 256 that stands for an undefined byte of a
 // single-byte page goes back to that byte, anything else the page cannot hold becomes `replacement`.
 // False for an unknown code page.
-bool FromUtf16(UINT codePage, const char16_t* src, int n, char replacement, std::string& out, bool& replaced) {
+bool FromUtf16(UINT codePage, const char16_t* src, int n, char replacement, std::string& out,
+               bool& replaced) {
     out.clear();
     replaced = false;
     if (n == 0) return true;

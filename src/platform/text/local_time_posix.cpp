@@ -1,6 +1,6 @@
-#include <ctime>
-
 #include "platform/text/local_time.h"
+
+#include <ctime>
 
 std::string LocalTimeText(const char* format) {
     const std::time_t now = std::time(nullptr);

@@ -1,10 +1,10 @@
+#include "platform/threads/futex.h"
+
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <ctime>
-
-#include "platform/threads/futex.h"
 
 static_assert(sizeof(FutexWord) == sizeof(std::uint32_t) && FutexWord::is_always_lock_free,
               "the kernel waits on the atomic's own 32 bits");

@@ -12,8 +12,9 @@
 //
 // With `watchOutput`, a standard output whose reader has gone (the other end of a pipe or socket closed, a
 // terminal hung up) is a stop too, reported as kOutputClosedSignal, even while the program writes
-// nothing (it starts no force grace: the program is not stuck, only without a reader); on POSIX systems SIGPIPE is then ignored, so a write to it fails (EPIPE) instead of killing the
-// process. On Windows a write to a closed pipe fails by itself; the closing is only seen at that write.
+// nothing (it starts no force grace: the program is not stuck, only without a reader); on POSIX systems
+// SIGPIPE is then ignored, so a write to it fails (EPIPE) instead of killing the process. On Windows a write
+// to a closed pipe fails by itself; the closing is only seen at that write.
 #include <chrono>
 #include <functional>
 #include <thread>

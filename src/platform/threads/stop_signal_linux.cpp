@@ -1,3 +1,5 @@
+#include "platform/threads/stop_signal.h"
+
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
@@ -9,7 +11,6 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "platform/threads/stop_signal.h"
 #include "platform/serial/uucp_lock.h"
 
 namespace {
@@ -57,8 +58,8 @@ void StopSignalWatcher::Run() {
     for (;;) {
         int timeout = -1;
         if (forcing && first != 0) {
-            timeout = static_cast<int>(
-                std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(forceAt - Clock::now()).count()));
+            timeout = static_cast<int>(std::max<long long>(
+                0, std::chrono::ceil<std::chrono::milliseconds>(forceAt - Clock::now()).count()));
         }
         // Standard output is polled for nothing but its errors: a pipe whose reader closed reports POLLERR,
         // a hung-up terminal or socket POLLHUP; a file or /dev/null never reports anything. Once seen, the
@@ -74,7 +75,8 @@ void StopSignalWatcher::Run() {
         int signal = 0;
         if (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             outputWatched = false;
-            if (fds[2].revents & POLLNVAL) continue;  // no standard output at all: its writes fail by themselves
+            if (fds[2].revents & POLLNVAL)
+                continue;  // no standard output at all: its writes fail by themselves
             signal = kOutputClosedSignal;
         } else {
             signalfd_siginfo info{};

@@ -2,10 +2,11 @@
 // reach a console control handler (SetConsoleCtrlHandler) on a thread the system starts for it. The handler
 // only sets an event; the watcher's own thread makes the call, as on POSIX. The handler is process-wide,
 // so the one watcher of the process keeps its events in this file.
+#include "platform/threads/stop_signal.h"
+
 #include <csignal>
 #include <mutex>
 
-#include "platform/threads/stop_signal.h"
 #include "platform/win32_api.h"
 
 namespace {

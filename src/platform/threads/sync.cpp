@@ -5,7 +5,8 @@
 
 namespace {
 template <class Pred>
-bool WaitWithTimeout(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, DWORD timeoutMs, Pred pred) {
+bool WaitWithTimeout(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, DWORD timeoutMs,
+                     Pred pred) {
     if (timeoutMs == INFINITE) {
         cv.wait(lock, pred);
         return true;
@@ -32,8 +33,9 @@ bool BinarySemaphore::WaitUnless(const std::atomic<bool>& cancel, DWORD timeoutM
 // being what was seen: a Release or WakeWaiters after that look changes the word, so the sleep does not start
 // (or ends at once), and no wake-up is lost between the check and the sleep.
 bool BinarySemaphore::WaitFor(const std::atomic<bool>* cancel, DWORD timeoutMs) {
-    const Clock::time_point deadline =
-        timeoutMs == INFINITE ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Clock::time_point deadline = timeoutMs == INFINITE
+                                           ? Clock::time_point::max()
+                                           : Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         std::uint32_t seen = m_word.load();
         if (cancel != nullptr && cancel->load()) {
@@ -42,7 +44,8 @@ bool BinarySemaphore::WaitFor(const std::atomic<bool>* cancel, DWORD timeoutMs) 
             return false;
         }
         if ((seen & kSignalled) != 0) {
-            if (m_word.compare_exchange_weak(seen, seen & ~kSignalled, std::memory_order_acquire)) return true;
+            if (m_word.compare_exchange_weak(seen, seen & ~kSignalled, std::memory_order_acquire))
+                return true;
             continue;
         }
         DWORD left = INFINITE;
@@ -72,7 +75,8 @@ void BinarySemaphore::WakeWaiters() {
 bool BinarySemaphore::IsSignalled() const { return (m_word.load() & kSignalled) != 0; }
 
 // Every notify below happens with the mutex held: a waiter that wakes may destroy the object (a
-// thread's owner frees it once the finished flag is set), and must not do so while the notifier still uses it.
+// thread's owner frees it once the finished flag is set), and must not do so while the notifier still uses
+// it.
 void ManualResetEvent::Set() {
     std::lock_guard lock(m_mutex);
     m_signalled = true;

@@ -12,10 +12,10 @@
 // A semaphore with maximum count 1. Releasing it while it is already signalled is a no-op
 // (Windows refuses such a release and the design ignores the refusal).
 // It lives on one futex word: taking and releasing it without contention are single atomic operations, a
-// waiter sleeps in the kernel only while the word is unchanged, and Release wakes exactly one sleeper, and only
-// when there is one. A waiter that leaves on its cancel flag while the count is there passes the wake-up on.
-// Release and WakeWaiters touch the object after a waiter may already have passed, so it is destroyed only
-// once no thread is inside any call on it (the protocol engine's semaphores go after its threads have
+// waiter sleeps in the kernel only while the word is unchanged, and Release wakes exactly one sleeper, and
+// only when there is one. A waiter that leaves on its cancel flag while the count is there passes the wake-up
+// on. Release and WakeWaiters touch the object after a waiter may already have passed, so it is destroyed
+// only once no thread is inside any call on it (the protocol engine's semaphores go after its threads have
 // finished); to free an object as soon as a wait on it returns, use FinishedFlag.
 class BinarySemaphore {
 public:

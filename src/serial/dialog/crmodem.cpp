@@ -2,7 +2,8 @@
 
 #include "serial/dialog/sel_com_dlg.h"
 
-Crmodem::Crmodem(int speedIndex, int& portNumber, CModem*& port, int& appSpeedIndex, SerialDeviceFactory factory) {
+Crmodem::Crmodem(int speedIndex, int& portNumber, CModem*& port, int& appSpeedIndex,
+                 SerialDeviceFactory factory) {
     if (speedIndex >= 10 || speedIndex < 0) speedIndex = 9;
     CSelComDlg dlg(portNumber, speedIndex, portNumber, port, appSpeedIndex, std::move(factory));
     if (dlg.DoModal() == -1) {

@@ -12,7 +12,8 @@ public:
     // port: out, the chosen port, open at the chosen speed and owned by the caller from now on; null after
     //   Cancel or when no port opened.
     // appSpeedIndex: the application's SpeedIndex, which OK sets to the chosen entry; Cancel leaves it.
-    Crmodem(int speedIndex, int& portNumber, CModem*& port, int& appSpeedIndex, SerialDeviceFactory factory = {});
+    Crmodem(int speedIndex, int& portNumber, CModem*& port, int& appSpeedIndex,
+            SerialDeviceFactory factory = {});
     virtual ~Crmodem();
     Crmodem(const Crmodem&) = delete;
     Crmodem& operator=(const Crmodem&) = delete;

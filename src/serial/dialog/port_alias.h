@@ -4,7 +4,8 @@
 #include <QString>
 
 // The by-id link name that resolves to `devicePath`, or empty when there is none.
-QString SerialByIdName(const QString& devicePath, const QString& byIdDir = QStringLiteral("/dev/serial/by-id"));
+QString SerialByIdName(const QString& devicePath,
+                       const QString& byIdDir = QStringLiteral("/dev/serial/by-id"));
 
 // "COM3: /dev/ttyUSB0 (usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0)" style text for a tooltip.
 QString PortTooltip(int portNumber, const QString& devicePath,

@@ -7,7 +7,8 @@ QString SerialByIdName(const QString& devicePath, const QString& byIdDir) {
     if (devicePath.isEmpty()) return {};
     const QString target = QFileInfo(devicePath).canonicalFilePath();
     if (target.isEmpty()) return {};
-    const QFileInfoList links = QDir(byIdDir).entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList links =
+        QDir(byIdDir).entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& link : links) {
         if (link.isSymLink() && link.canonicalFilePath() == target) return link.fileName();
     }

@@ -2,8 +2,8 @@
 
 #include "framework/data_exchange.h"
 #include "framework/message_box.h"
-#include "platform/text/code_page.h"
 #include "platform/serial/directory_watch.h"
+#include "platform/text/code_page.h"
 #ifdef _WIN32
 #include "platform/serial/port_change_watch.h"
 #endif
@@ -15,8 +15,13 @@ const char16_t* const CSelComDlg::kSpeeds[10] = {u"1200",  u"2400",  u"4800",  u
 
 CSelComDlg::CSelComDlg(int presetPort, int speedIndex, int& portNumber, CModem*& port, int& appSpeedIndex,
                        SerialDeviceFactory factory, CWnd* pParentWnd)
-    : CDialog(IDD, pParentWnd), m_nPresetPort(presetPort), m_rPortNumber(portNumber), m_rPort(port),
-      m_nSpeedIndex(speedIndex), m_rAppSpeedIndex(appSpeedIndex), m_factory(std::move(factory)) {
+    : CDialog(IDD, pParentWnd),
+      m_nPresetPort(presetPort),
+      m_rPortNumber(portNumber),
+      m_rPort(port),
+      m_nSpeedIndex(speedIndex),
+      m_rAppSpeedIndex(appSpeedIndex),
+      m_factory(std::move(factory)) {
     // Focus leaving the Port list, or its list closing, reads the selection into the port position.
     MapNotify(IDC_PORT_LIST, CBN_KILLFOCUS, [this] { UpdateData(TRUE); });
     MapNotify(IDC_PORT_LIST, CBN_CLOSEUP, [this] { UpdateData(TRUE); });
@@ -55,8 +60,9 @@ CString RefusalLine(const PortRefusal& refusal) {
                                      AnsiToWide(std::to_string(refusal.holder->nPid)))
                   : LoadStringW(IDS_PORT_HELD);
     } else {
-        why = refusal.strGroup.empty() ? LoadStringW(IDS_PORT_DENIED)
-                                       : AfxFormatString2(LoadStringW(IDS_PORT_DENIED_GROUP), AnsiToWide(refusal.strGroup));
+        why = refusal.strGroup.empty()
+                  ? LoadStringW(IDS_PORT_DENIED)
+                  : AfxFormatString2(LoadStringW(IDS_PORT_DENIED_GROUP), AnsiToWide(refusal.strGroup));
     }
     return AnsiToWide("COM" + std::to_string(refusal.nPort) + " (" + refusal.strPath + "): ") + why;
 }
@@ -115,7 +121,8 @@ CString CSelComDlg::SelectedSpeedText(int index) {
     const LRESULT length = SendDlgItemMessage(IDC_SPEED_LIST, LB_GETTEXTLEN, static_cast<WPARAM>(index));
     if (length < 0) return {};
     CString text(static_cast<std::size_t>(length) + 1, u'\0');
-    SendDlgItemMessage(IDC_SPEED_LIST, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    SendDlgItemMessage(IDC_SPEED_LIST, LB_GETTEXT, static_cast<WPARAM>(index),
+                       reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(length));
     return text;
 }
@@ -133,7 +140,8 @@ void CSelComDlg::OnOK() {
     UpdateData(TRUE);
     const std::size_t chosenAt =
         m_nPortPosition > 0 && static_cast<std::size_t>(m_nPortPosition) < m_ports.size()
-            ? static_cast<std::size_t>(m_nPortPosition) : 0;
+            ? static_cast<std::size_t>(m_nPortPosition)
+            : 0;
     CModem* chosen = m_ports[chosenAt].release();
     m_rPort = chosen;
     m_rPortNumber = chosen->GetPortNumber();

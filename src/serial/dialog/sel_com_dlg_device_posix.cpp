@@ -10,6 +10,7 @@ void CSelComDlg::ShowPortDevice(int position, const CModem& modem) {
     CWnd* list = GetDlgItem(IDC_PORT_LIST);
     auto* combo = qobject_cast<QComboBox*>(list != nullptr ? list->GetSafeHwnd() : nullptr);
     if (combo == nullptr) return;
-    combo->setItemData(position, PortTooltip(modem.GetPortNumber(), QString::fromStdString(modem.GetDevicePath())),
+    combo->setItemData(position,
+                       PortTooltip(modem.GetPortNumber(), QString::fromStdString(modem.GetDevicePath())),
                        Qt::ToolTipRole);
 }

@@ -32,7 +32,7 @@ void CSelComDlg::UnlistPort(int port) {
         m_vanished.insert(port);
         return;
     }
-    if (!RemovePortEntry(at)) return;  // no list to take it from: the port stays with the others
+    if (!RemovePortEntry(at)) return;     // no list to take it from: the port stays with the others
     m_ports.erase(m_ports.begin() + at);  // closed, break first, as every unchosen port
     m_vanished.erase(port);
     if (at < m_nPortPosition) --m_nPortPosition;

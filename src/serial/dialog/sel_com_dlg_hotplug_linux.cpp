@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
-
 #include <filesystem>
 
 #include "platform/serial/directory_watch.h"
@@ -31,8 +30,10 @@ void CSelComDlg::StartWatching() {
     }
     if (m_pWatch->Descriptor() < 0) return;  // without inotify the list stays as the probe left it
     m_pWatchContext = std::make_unique<QObject>();
-    auto* notifier = new QSocketNotifier(m_pWatch->Descriptor(), QSocketNotifier::Read, m_pWatchContext.get());
-    QObject::connect(notifier, &QSocketNotifier::activated, m_pWatchContext.get(), [this] { OnDirectoryEvents(); });
+    auto* notifier =
+        new QSocketNotifier(m_pWatch->Descriptor(), QSocketNotifier::Read, m_pWatchContext.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, m_pWatchContext.get(),
+                     [this] { OnDirectoryEvents(); });
 }
 
 void CSelComDlg::StopWatching() {

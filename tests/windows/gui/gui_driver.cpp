@@ -6,7 +6,8 @@
 // Usage: gui_driver session QUARVEL.EXE REPORT.TXT REPORT.CSV
 //        gui_driver linklost QUARVEL.EXE
 //        gui_driver hotplug QUARVEL.EXE FOLDER (COM7 comes and goes, see WatchPortComeAndGo)
-//        gui_driver pose main|connection|about QUARVEL.EXE   (opens that dialog and holds it 15 s, for a screenshot)
+//        gui_driver pose main|connection|about QUARVEL.EXE   (opens that dialog and holds it 15 s, for a
+//        screenshot)
 // <windows.h> before the headers that build on it
 // clang-format off
 #include <windows.h>
@@ -36,8 +37,8 @@ int g_failures = 0;
 
 std::string Narrow(const std::wstring& text) {
     if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
+                                           0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr,
                           nullptr);
@@ -62,8 +63,8 @@ std::wstring TextOf(HWND window) {
     if (window == nullptr) return L"<no window>";
     wchar_t buffer[1024] = {};
     DWORD_PTR copied = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
-                               &copied)) {
+    if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                               5000, &copied)) {
         return L"<no answer>";
     }
     return buffer;
@@ -83,7 +84,8 @@ std::vector<HWND> ProgramWindows() {
         [](HWND window, LPARAM param) -> BOOL {
             DWORD pid = 0;
             ::GetWindowThreadProcessId(window, &pid);
-            if (pid == g_pid && ::IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+            if (pid == g_pid && ::IsWindowVisible(window))
+                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&found));
@@ -129,11 +131,13 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs
 }
 
 void Press(HWND dialog, int id) {
-    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
 HWND MessageBoxOf(HWND owner) {
-    return WaitForDialog([owner](HWND w) { return w != owner && ::GetDlgItem(w, kMessageBoxText) != nullptr; });
+    return WaitForDialog(
+        [owner](HWND w) { return w != owner && ::GetDlgItem(w, kMessageBoxText) != nullptr; });
 }
 
 // The number as the Linux report's "%f" prints it, from the text the edit shows.
@@ -170,7 +174,8 @@ int PositionOf(HWND ports, const std::wstring& name) {
 
 std::string Listed(HWND ports) {
     std::string listed;
-    for (const std::wstring& entry : PortEntries(ports)) listed += (listed.empty() ? "" : ",") + Narrow(entry);
+    for (const std::wstring& entry : PortEntries(ports))
+        listed += (listed.empty() ? "" : ",") + Narrow(entry);
     return listed;
 }
 
@@ -209,7 +214,8 @@ void WatchPortComeAndGo(HWND main, const std::wstring& folder) {
     const int after = static_cast<int>(::SendMessageW(ports, CB_GETCURSEL, 0, 0));
     wchar_t entry[64] = {};
     if (after >= 0) ::SendMessageW(ports, CB_GETLBTEXT, after, reinterpret_cast<LPARAM>(entry));
-    Check("the selection stays on COM1", selected == PositionOf(ports, L"COM1") && std::wstring(entry) == L"COM1",
+    Check("the selection stays on COM1",
+          selected == PositionOf(ports, L"COM1") && std::wstring(entry) == L"COM1",
           "(" + Narrow(entry) + ")");
     Signal(folder, L"listed");
     const bool went = WaitUntil([ports] { return PositionOf(ports, L"COM7") < 0; });
@@ -220,7 +226,8 @@ void WatchPortComeAndGo(HWND main, const std::wstring& folder) {
 
 // The main dialog: its caption is "Quarvel", with what the fields show after it before a read.
 HWND WaitForMainDialog() {
-    return WaitForDialog([](HWND w) { return TextOf(w).rfind(L"Quarvel", 0) == 0 && ::GetDlgItem(w, kConnect) != nullptr; });
+    return WaitForDialog(
+        [](HWND w) { return TextOf(w).rfind(L"Quarvel", 0) == 0 && ::GetDlgItem(w, kConnect) != nullptr; });
 }
 
 // Connect, the Connection dialog with COM1, OK, and the record shown: the main dialog's edits in the
@@ -261,7 +268,8 @@ void SaveAs(HWND main, const std::wstring& path, const char* what) {
     ::DeleteFileW(path.c_str());
     Press(main, kSave);
     HWND save = WaitForDialog([main](HWND w) {
-        return w != main && (::GetDlgItem(w, kFileNameCombo) != nullptr || ::GetDlgItem(w, kFileNameEdit) != nullptr);
+        return w != main &&
+               (::GetDlgItem(w, kFileNameCombo) != nullptr || ::GetDlgItem(w, kFileNameEdit) != nullptr);
     });
     Check((std::string("Save opens the Save-As dialog for ") + what).c_str(), save != nullptr);
     if (save == nullptr) return;
@@ -270,7 +278,8 @@ void SaveAs(HWND main, const std::wstring& path, const char* what) {
     ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     ::PostMessageW(save, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     const bool closed = WaitUntil([save] { return !::IsWindow(save) || !::IsWindowVisible(save); });
-    const bool written = WaitUntil([&path] { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    const bool written =
+        WaitUntil([&path] { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; });
     Check((std::string("the ") + what + " report is written").c_str(), closed && written, Narrow(path));
     // The write ends before the handler returns; a reply to a sent message shows the handler is done.
     TextOf(main);
@@ -280,12 +289,14 @@ void SaveAs(HWND main, const std::wstring& path, const char* what) {
 // program as the Linux build's does, the version line below; OK closes it.
 void CheckAboutBox(HWND main) {
     ::PostMessageW(main, WM_SYSCOMMAND, kAboutCommand, 0);
-    HWND about = WaitForDialog([main](HWND w) { return w != main && ::GetDlgItem(w, kAboutVersion) != nullptr; });
+    HWND about =
+        WaitForDialog([main](HWND w) { return w != main && ::GetDlgItem(w, kAboutVersion) != nullptr; });
     Check("the system menu's About opens the About box", about != nullptr);
     if (about == nullptr) return;
     wchar_t caption[256] = {};
     ::GetWindowTextW(about, caption, 256);
-    Check("the About box's caption reads Quarvel", std::wstring(caption) == L"Quarvel", "(" + Narrow(caption) + ")");
+    Check("the About box's caption reads Quarvel", std::wstring(caption) == L"Quarvel",
+          "(" + Narrow(caption) + ")");
     const std::wstring version = ItemText(about, kAboutVersion);
     Check("the About box shows Quarvel 1.2", version == L"Quarvel 1.2", "(" + Narrow(version) + ")");
     Press(about, IDOK);
@@ -304,12 +315,15 @@ void CheckCommonControls(HANDLE process) {
             ::K32GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
             std::wstring lower = path;
             for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-            if (lower.size() >= 12 && lower.compare(lower.size() - 12, 12, L"comctl32.dll") == 0) found = Narrow(lower);
+            if (lower.size() >= 12 && lower.compare(lower.size() - 12, 12, L"comctl32.dll") == 0)
+                found = Narrow(lower);
         }
     }
-    const bool v6 = found.find("winsxs") != std::string::npos && found.find("common-controls") != std::string::npos &&
+    const bool v6 = found.find("winsxs") != std::string::npos &&
+                    found.find("common-controls") != std::string::npos &&
                     found.find("_6.0.") != std::string::npos;
-    Check("quarvel.exe runs on the common controls 6", v6, "(" + (found.empty() ? "no comctl32.dll" : found) + ")");
+    Check("quarvel.exe runs on the common controls 6", v6,
+          "(" + (found.empty() ? "no comctl32.dll" : found) + ")");
 }
 
 bool EndProgram(HWND main, HANDLE process) {
@@ -335,10 +349,13 @@ void EndTheWindowsSession(HWND main, HANDLE process) {
     const bool ended = ::WaitForSingleObject(process, kWaitMs) == WAIT_OBJECT_0;
     DWORD code = 1;
     ::GetExitCodeProcess(process, &code);
-    Check("the end of the session ends quarvel.exe with 0", ended && code == 0, "(exit code " + std::to_string(code) + ")");
+    Check("the end of the session ends quarvel.exe with 0", ended && code == 0,
+          "(exit code " + std::to_string(code) + ")");
     if (!ended) ::TerminateProcess(process, 1);
-    const HANDLE port = ::CreateFileW(L"\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    Check("the COM port was released", port != INVALID_HANDLE_VALUE, "(error " + std::to_string(::GetLastError()) + ")");
+    const HANDLE port =
+        ::CreateFileW(L"\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Check("the COM port was released", port != INVALID_HANDLE_VALUE,
+          "(error " + std::to_string(::GetLastError()) + ")");
     if (port != INVALID_HANDLE_VALUE) ::CloseHandle(port);
 }
 
@@ -346,15 +363,17 @@ void EndTheWindowsSession(HWND main, HANDLE process) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: gui_driver session|linklost|hotplug|endsession QUARVEL.EXE [REPORT.TXT REPORT.CSV | FOLDER]\n");
+        std::fprintf(stderr,
+                     "usage: gui_driver session|linklost|hotplug|endsession QUARVEL.EXE [REPORT.TXT "
+                     "REPORT.CSV | FOLDER]\n");
         return 2;
     }
     const std::string mode = argv[1];
     const bool pose = mode == "pose" && argc == 4;
     const std::string posed = pose ? argv[2] : "";
     if (pose) argv[2] = argv[3];
-    if ((mode != "session" || argc != 5) && (mode != "linklost" || argc != 3) && (mode != "hotplug" || argc != 4) &&
-        (mode != "endsession" || argc != 3) && !pose) {
+    if ((mode != "session" || argc != 5) && (mode != "linklost" || argc != 3) &&
+        (mode != "hotplug" || argc != 4) && (mode != "endsession" || argc != 3) && !pose) {
         std::fprintf(stderr, "gui_driver: bad arguments\n");
         return 2;
     }
@@ -362,7 +381,8 @@ int main(int argc, char** argv) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info)) {
         std::printf("FAIL quarvel.exe starts (error %lu)\n", ::GetLastError());
         return 1;
     }
@@ -390,7 +410,8 @@ int main(int argc, char** argv) {
         Check("the dialog opens", shown != nullptr);
         RECT box{};
         if (shown != nullptr) {
-            ::Sleep(1000);  // a virtual desktop of Wine's may leave a new owned window unpainted: paint it anew
+            ::Sleep(
+                1000);  // a virtual desktop of Wine's may leave a new owned window unpainted: paint it anew
             ::RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
             ::GetWindowRect(shown, &box);
         }
@@ -424,10 +445,12 @@ int main(int argc, char** argv) {
                     return w != main && w != confirm && ::GetDlgItem(w, kMessageBoxText) != nullptr;
                 });
                 const std::wstring text = closed ? ItemText(closed, kMessageBoxText) : L"";
-                Check("Yes disconnects: Disconnected is shown", text == L"Disconnected", "(" + Narrow(text) + ")");
+                Check("Yes disconnects: Disconnected is shown", text == L"Disconnected",
+                      "(" + Narrow(text) + ")");
                 if (closed != nullptr) Press(closed, IDOK);
                 const bool back = WaitUntil([main] { return ItemText(main, kConnect) == L"Connect"; });
-                Check("Yes disconnects: the button reads Connect", back, "(" + Narrow(ItemText(main, kConnect)) + ")");
+                Check("Yes disconnects: the button reads Connect", back,
+                      "(" + Narrow(ItemText(main, kConnect)) + ")");
             }
         } else {
             HWND lost = MessageBoxOf(main);
@@ -436,7 +459,8 @@ int main(int argc, char** argv) {
             if (lost != nullptr) {
                 Press(lost, IDOK);
                 const bool back = WaitUntil([main] { return ItemText(main, kConnect) == L"Connect"; });
-                Check("after the loss the button reads Connect", back, "(" + Narrow(ItemText(main, kConnect)) + ")");
+                Check("after the loss the button reads Connect", back,
+                      "(" + Narrow(ItemText(main, kConnect)) + ")");
             }
         }
     }
