@@ -16,9 +16,16 @@
 //                      the same devices directly; with P, idle processes are started first until at least P
 //                      processes exist, each with a few descriptors open, for the probe to look through
 //   growth N           resident memory before and after N exchanges over an in-memory link
+//   placement N        in one run, taking turns: 'H' round trips and sessions through an engine whose
+//                      three threads start on one processor (COM1), through one whose threads the
+//                      system places (QUARVEL_NO_AFFINITY=1, COM3), and through the first with the caller
+//                      kept beside them; the CPU per exchange of both; then both again while a busy
+//                      loop of another process holds the first engine's processor
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -32,6 +39,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -40,6 +48,7 @@
 #include <vector>
 
 #include "platform/serial/port_table.h"
+#include "platform/threads/placement.h"
 #include "protocol/hs_protocol_app.h"
 #include "record/tool_record.h"
 #include "responder.h"
@@ -141,6 +150,155 @@ int RoundTrip(int n) {
 }
 
 double CpuSeconds();
+
+std::unique_ptr<CModem> OpenCom(int com) {
+    auto port = std::make_unique<CModem>();
+    if (!port->Open("baud=115200 parity=N data=8 stop=1", com, 2000)) return nullptr;
+    return port;
+}
+
+// The calling thread on `processor` only (the bench's own caller and busy loop, not the engine's threads).
+void PinThisThread(int processor) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(processor, &set);
+    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+}
+
+// A thread of its own kept on one processor that runs the calls it is given, one at a time: the caller
+// placed beside the engine's threads.
+class PlacedCaller {
+public:
+    explicit PlacedCaller(int processor)
+        : m_thread([this, processor] {
+              PinThisThread(processor);
+              std::unique_lock lock(m_mutex);
+              for (;;) {
+                  m_cv.wait(lock, [this] { return m_stop || m_work; });
+                  if (m_stop) return;
+                  m_work();
+                  m_work = nullptr;
+                  m_cv.notify_all();
+              }
+          }) {}
+    ~PlacedCaller() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_cv.notify_all();
+        m_thread.join();
+    }
+    void Run(std::function<void()> work) {
+        std::unique_lock lock(m_mutex);
+        m_work = std::move(work);
+        m_cv.notify_all();
+        m_cv.wait(lock, [this] { return !m_work; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::function<void()> m_work;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+int RunSessionOnce(CHSProtocolApp& e);
+
+// Another process that spins on `processor` until it is killed.
+pid_t StartBusyLoop(int processor) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        PinThisThread(processor);
+        volatile unsigned long spins = 0;
+        for (;;) spins += 1;
+    }
+    return pid;
+}
+
+int Placement(int n) {
+    auto portTogether = OpenCom(1), portFree = OpenCom(3);
+    if (!portTogether || !portFree) return 1;
+    auto together = std::make_unique<CHSProtocolApp>(portTogether.get());
+    setenv("QUARVEL_NO_AFFINITY", "1", 1);
+    auto loose = std::make_unique<CHSProtocolApp>(portFree.get());
+    unsetenv("QUARVEL_NO_AFFINITY");
+    const int processor = together->WorkerProcessor();
+    if (processor < 0 || loose->WorkerProcessor() >= 0) {
+        std::fprintf(stderr, "placement: the engines' threads were not placed as asked\n");
+        return 1;
+    }
+    PlacedCaller beside(processor);
+    const auto roundTrip = [](CHSProtocolApp& e) { return e.SendCommand(CMD_KEEP_ALIVE) == STATUS_OK; };
+    const auto session = [](CHSProtocolApp& e) { return RunSessionOnce(e) == 0; };
+    bool ok = true;
+    for (int i = 0; i < kWarmUp; ++i) ok = ok && roundTrip(*together) && roundTrip(*loose);
+    if (!ok) return 1;
+    // Samples of the three ways in blocks that take turns, so that the machine's load hits them alike.
+    const auto measure = [&](const auto& exchange, int samples, std::vector<double>& t,
+                             std::vector<double>& f, std::vector<double>* placed) {
+        const int block = 50;
+        for (int done = 0; done < samples && ok; done += block) {
+            for (int i = 0; i < block && ok; ++i) {
+                auto start = Clock::now();
+                ok = exchange(*together);
+                t.push_back(Us(Clock::now() - start));
+            }
+            for (int i = 0; i < block && ok; ++i) {
+                auto start = Clock::now();
+                ok = exchange(*loose);
+                f.push_back(Us(Clock::now() - start));
+            }
+            if (placed == nullptr) continue;
+            beside.Run([&] {
+                for (int i = 0; i < block && ok; ++i) {
+                    auto start = Clock::now();
+                    ok = exchange(*together);
+                    placed->push_back(Us(Clock::now() - start));
+                }
+            });
+        }
+    };
+    std::vector<double> rtT, rtF, rtP, sT, sF, sP, busyT, busyF;
+    measure(roundTrip, n, rtT, rtF, &rtP);
+    measure(session, std::max(n / 7, 50), sT, sF, &sP);
+    // CPU per exchange, in alternating blocks.
+    std::vector<double> cpuT, cpuF;
+    for (int done = 0; done < n && ok; done += 100) {
+        double c = CpuSeconds();
+        for (int i = 0; i < 100 && ok; ++i) ok = roundTrip(*together);
+        cpuT.push_back((CpuSeconds() - c) * 1e6 / 100);
+        c = CpuSeconds();
+        for (int i = 0; i < 100 && ok; ++i) ok = roundTrip(*loose);
+        cpuF.push_back((CpuSeconds() - c) * 1e6 / 100);
+    }
+    // The processor the placed threads started on is busy with another program's loop.
+    const pid_t busy = StartBusyLoop(processor);
+    if (busy > 0) {
+        measure(roundTrip, n / 2, busyT, busyF, nullptr);
+        kill(busy, SIGKILL);
+        waitpid(busy, nullptr, 0);
+    }
+    together.reset();
+    loose.reset();
+    if (!ok || busy <= 0) return 1;
+    const double t = Percentile(rtT, 0.5), f = Percentile(rtF, 0.5);
+    Figure("roundtrip_threads_together_median", t, "us", "threads placed by the system", f, "<= 1x");
+    Figure("roundtrip_threads_together_p99", Percentile(rtT, 0.99), "us", "threads placed by the system",
+           Percentile(rtF, 0.99), "-");
+    Figure("roundtrip_caller_beside_median", Percentile(rtP, 0.5), "us", "caller not placed", t, "-");
+    Figure("session_threads_together_median", Percentile(sT, 0.5), "us", "threads placed by the system",
+           Percentile(sF, 0.5), "<= 1x");
+    Figure("session_caller_beside_median", Percentile(sP, 0.5), "us", "caller not placed",
+           Percentile(sT, 0.5), "-");
+    Figure("cpu_per_exchange_together", Percentile(cpuT, 0.5), "us of CPU", "threads placed by the system",
+           Percentile(cpuF, 0.5), "-");
+    Figure("roundtrip_busy_processor_together_median", Percentile(busyT, 0.5), "us",
+           "threads placed by the system, same busy loop", Percentile(busyF, 0.5), "-");
+    return 0;
+}
 
 // The CPU time (user and system, every thread of this process) that one 'H' exchange costs through the
 // engine, and through the floor. Unlike the round-trip times this hardly depends on how busy the machine
@@ -423,15 +581,16 @@ int Growth(int n) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(
-            stderr,
-            "usage: bench_figures roundtrip|session|cpu_exchange|cpu|teardown|probe|growth N [processes]\n");
+        std::fprintf(stderr,
+                     "usage: bench_figures "
+                     "roundtrip|session|cpu_exchange|cpu|teardown|probe|growth|placement N [processes]\n");
         return 2;
     }
     const std::string what = argv[1];
     const int n = std::atoi(argv[2]);
     int rc = 2;
     if (what == "roundtrip") rc = RoundTrip(n);
+    if (what == "placement") rc = Placement(n);
     if (what == "session") rc = Session(n);
     if (what == "cpu_exchange") rc = CpuPerExchange(n);
     if (what == "cpu") rc = Cpu(n);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/threads/placement.h"
 #include "platform/threads/thread.h"
 #include "protocol/hs_handler.h"
 #include "protocol/hs_protocol.h"
@@ -42,6 +43,8 @@ bool CHSListener::Start() {
 UINT CHSListener::ReceiveThread(void* param) {
     if (param == nullptr) return static_cast<UINT>(-1);
     auto* self = static_cast<CHSListener*>(param);
+    // Beside the engine thread it hands its frames to.
+    if (CThreadGroupPlacement* placement = self->m_pProtocol->m_placement.get()) placement->Join();
     self->m_bRunning.store(true);
     self->Run();
     self->m_bFinished.Set();  // last act: the destructor may free the listener right after

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/threads/main_window.h"
+#include "platform/threads/placement.h"
 #include "platform/threads/thread.h"
 #include "protocol/hs_listener.h"
 #include "protocol/interface.h"
@@ -44,6 +45,9 @@ void CHSProtocol::StartWorkers() {
     if (m_bStartAttempted) return;
     m_bStartAttempted = true;
     bool started = m_pListener != nullptr && m_pListener->m_bReady && m_pTransmit != nullptr;
+    // The three workers hand every exchange on to each other: they start on the processor the starting
+    // thread runs on now (unless placement is off); the starting thread itself is left where it is.
+    m_placement.reset(new (std::nothrow) CThreadGroupPlacement());  // none: the workers run anywhere
     if (started) {
         // All three starts are attempted; whichever did start is stopped again below.
         const bool receiver = m_pListener->Start();
@@ -138,6 +142,7 @@ void CHSProtocol::CancelCallers() {
 UINT CHSProtocol::EngineThread(void* param) {
     if (param == nullptr) return static_cast<UINT>(-1);
     auto* self = static_cast<CHSProtocol*>(param);
+    if (self->m_placement) self->m_placement->Join();
     self->m_bEngineRunning.store(true);
     self->RunEngine();
     self->m_bEngineFinished.Set();  // last act
@@ -214,6 +219,7 @@ bool CHSProtocol::WaitForReply(std::uint64_t replyFrom) {
 UINT CHSProtocol::KeepAliveThread(void* param) {
     if (param == nullptr) return static_cast<UINT>(-1);
     auto* self = static_cast<CHSProtocol*>(param);
+    if (self->m_placement) self->m_placement->Join();
     self->m_bKeepAliveRunning.store(true);
     self->RunKeepAlive();
     self->m_bKeepAliveFinished.Set();  // last act

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/threads/placement.h"
 #include "platform/threads/sync.h"
 #include "platform/win_types.h"
 #include "protocol/buffer.h"
@@ -54,6 +55,8 @@ public:
 
     // All three workers were started; read by the owner after construction.
     std::atomic<bool> m_bStarted{false};
+    // The processor the workers started together on; -1 when the system placed them from the start.
+    int WorkerProcessor() const { return m_placement ? m_placement->Processor() : -1; }
 
 protected:
     struct DeferStart {};
@@ -92,7 +95,10 @@ protected:
     std::atomic<std::uint64_t> m_nBytesReceived{0};
     const DWORD m_nTimeout;           // reply time-out, milliseconds
     CHSHandler* m_pHandlers[8] = {};  // notification handlers, not owned; fixed before the workers start
-    DWORD m_nKeepAliveInterval = 0;   // guarded by m_csKeepAlive
+    // Where the workers start together (the scheduler keeps them there while it is free); made before they
+    // start.
+    std::unique_ptr<CThreadGroupPlacement> m_placement;
+    DWORD m_nKeepAliveInterval = 0;  // guarded by m_csKeepAlive
     CriticalSection m_csKeepAlive;
     ManualResetEvent m_evKeepAlive;  // set by StartKeepAlive or Shutdown, never reset
     std::atomic<bool> m_bKeepAliveRunning{false};

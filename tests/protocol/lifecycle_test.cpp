@@ -3,8 +3,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "engine_probe.h"
+#include "platform/threads/placement.h"
 #include "platform/threads/thread.h"
 #include "support/deadline.h"
 #include "support/scripted_link.h"
@@ -63,6 +68,47 @@ TEST(EngineStart, StartedEngineLeavesNoThreadAfterDestruction) {
         EXPECT_GE(CountThreads(), before + 3);
     }
     EXPECT_TRUE(WaitForThreadCountAtMost(before, 5000));
+}
+
+// The receive, engine and keep-alive threads are kept on the processor the starting thread runs on (the
+// starting thread itself is not placed); QUARVEL_NO_AFFINITY=1 leaves all of them to the system.
+TEST(EngineStart, TheThreeWorkersShareOneProcessorUnlessPlacementIsOff) {
+    for (const bool off : {false, true}) {
+        SCOPED_TRACE(off ? "QUARVEL_NO_AFFINITY=1" : "placement on");
+#ifdef _WIN32
+        _putenv_s("QUARVEL_NO_AFFINITY", off ? "1" : "");
+#else
+        off ? setenv("QUARVEL_NO_AFFINITY", "1", 1) : unsetenv("QUARVEL_NO_AFFINITY");
+#endif
+        std::mutex mutex;
+        std::vector<std::pair<int, bool>> placed;
+        SetThreadPlacementObserver([&](int processor, bool granted) {
+            std::lock_guard lock(mutex);
+            placed.emplace_back(processor, granted);
+        });
+        {
+            // Each worker places itself as its first act; the teardown waits for all three to finish.
+            ScriptedLink link;
+            CHSProtocol engine(&link, 300);
+            ASSERT_TRUE(engine.m_bStarted);
+        }
+        SetThreadPlacementObserver({});
+        if (off) {
+            EXPECT_TRUE(placed.empty()) << placed.size() << " placements";
+        } else {
+            ASSERT_EQ(placed.size(), 3u);
+            for (const auto& [processor, granted] : placed) {
+                EXPECT_EQ(processor, placed[0].first);
+                EXPECT_GE(processor, 0);
+                EXPECT_TRUE(granted);
+            }
+        }
+    }
+#ifdef _WIN32
+    _putenv_s("QUARVEL_NO_AFFINITY", "");
+#else
+    unsetenv("QUARVEL_NO_AFFINITY");
+#endif
 }
 
 TEST(EngineTeardown, IdleEngineStopsPromptlyDespiteALongReadTimeOut) {
