@@ -19,6 +19,7 @@
 #include "history/history_store.h"
 #include "history/history_writer.h"
 #include "history/read_statement.h"
+#include "history/record_uuid.h"
 
 namespace fs = std::filesystem;
 
@@ -44,6 +45,7 @@ void Figure(const char* name, double value, const char* unit, const char* versus
 
 HistoryRead Sample(int tool, std::uint32_t total) {
     HistoryRead r;
+    r.uuid = NewRecordUuid(std::chrono::system_clock::now());  // in the order the samples are made
     r.readAt = "2026-12-09T15:41:49Z";
     r.toolModel = "RK-9 Crimp 6mm2";
     r.toolSerial = "T-" + std::to_string(100000 + tool);
@@ -72,7 +74,7 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("quarvel-bench-history-" + std::to_string(::getpid()));
     fs::remove_all(folder);
     const std::string path = (folder / "history.sqlite3").string();
-    HistoryStoreOptions options{path, 2000, 0};
+    HistoryStoreOptions options{path, 2000, 0, "", ""};
 
     // The store creates the file and its schema; the reads go in through one transaction.
     if (!CHistoryStore(options).Insert(Sample(0, 0)).ok) return 1;
@@ -81,7 +83,7 @@ int main(int argc, char** argv) {
         if (db.Open(path, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
         SqliteStatement s(db, kInsertReadSql);
         for (int i = 1; i < reads; ++i) {
-            BindRead(s, Sample(i % tools, static_cast<std::uint32_t>(i / tools) * 250));
+            BindRead(s, Sample(i % tools, static_cast<std::uint32_t>(i / tools) * 250), false);
             if (s.Step() != 101 /* SQLITE_DONE */) return 1;
             s.Reset();
         }
@@ -119,7 +121,7 @@ int main(int argc, char** argv) {
     // One tool read 10,000 times with a service visit after each read: the view must stay linear.
     {
         const std::string busyPath = (folder / "busy-tool.sqlite3").string();
-        HistoryStoreOptions busy{busyPath, 2000, 0};
+        HistoryStoreOptions busy{busyPath, 2000, 0, "", ""};
         if (!CHistoryStore(busy).Insert(Sample(0, 0)).ok) return 1;
         SqliteDb db;
         if (db.Open(busyPath, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
@@ -127,10 +129,11 @@ int main(int argc, char** argv) {
         SqliteStatement visit(
             db,
             "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at,"
-            " total_counter, note) VALUES(?1, ?2, ?3, ?4, ?5, '')");
+            " total_counter, note, uuid, read_uuid) VALUES(?1, ?2, ?3, ?4, ?5, '', ?6, ?7)");
         const HistoryRead first = Sample(0, 0);
         for (int i = 1; i <= 10000; ++i) {
-            BindRead(s, Sample(0, static_cast<std::uint32_t>(i) * 100));
+            const HistoryRead read = Sample(0, static_cast<std::uint32_t>(i) * 100);
+            BindRead(s, read, false);
             if (s.Step() != 101) return 1;
             s.Reset();
             visit.Bind(1, first.toolSerial);
@@ -138,6 +141,8 @@ int main(int argc, char** argv) {
             visit.Bind(3, static_cast<std::int64_t>(i + 1));
             visit.Bind(4, first.readAt);
             visit.Bind(5, static_cast<std::int64_t>(i) * 100);
+            visit.Bind(6, NewRecordUuid(std::chrono::system_clock::now()));
+            visit.Bind(7, read.uuid);
             if (visit.Step() != 101) return 1;
             visit.Reset();
         }
@@ -167,8 +172,10 @@ int main(int argc, char** argv) {
             if (!store.Insert(read).ok) return 1;
             mine.push_back(Ms(Clock::now() - t0));
             SqliteStatement s(db, kInsertReadSql);
+            HistoryRead again = read;
+            again.uuid = NewRecordUuid(std::chrono::system_clock::now());
             t0 = Clock::now();
-            BindRead(s, read);
+            BindRead(s, again, false);
             if (s.Step() != 101) return 1;
             floor.push_back(Ms(Clock::now() - t0));
         }

@@ -76,6 +76,8 @@ HistoryFieldList HistoryFields(const HistoryRow& row) {
         {"cycles_since_previous", sincePrevious},
         {"cycles_since_service", row.cyclesSinceService},
         {"service_due", row.serviceDue},
+        {"technician", r.technician},
+        {"id", r.uuid},
     };
 }
 

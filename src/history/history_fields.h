@@ -1,8 +1,9 @@
 #pragma once
 // The named values of one history row, in output order: the names and values of `quarvel-cli read
-// --format json`, with read_at first and port, cycles_since_previous, cycles_since_service and
-// service_due last. The CSV export and the CLI's json both render these. Pure apart from the string
-// table (the result and direction texts in the current language); any thread.
+// --format json`, with read_at first and port, cycles_since_previous, cycles_since_service,
+// service_due, technician and id (the record's UUID) last. The CSV export and the CLI's json both render
+// these. Pure apart from the string table (the result and direction texts in the current language); any
+// thread.
 #include <cstdint>
 #include <string>
 #include <utility>

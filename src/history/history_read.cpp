@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "history/record_uuid.h"
 #include "platform/text/utf8.h"
 
 namespace {
@@ -20,9 +21,11 @@ bool Digits(const std::string& text, std::size_t from, std::size_t count) {
 }
 }  // namespace
 
-std::string HistoryNow() {
+std::string HistoryNow() { return HistoryTime(std::chrono::system_clock::now()); }
+
+std::string HistoryTime(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
-    const auto now = floor<seconds>(system_clock::now());
+    const auto now = floor<seconds>(when);
     const auto day = floor<days>(now);
     const year_month_day date{day};
     const hh_mm_ss time{now - day};
@@ -46,7 +49,9 @@ bool IsHistoryDate(const std::string& t) {
 
 HistoryRead HistoryReadFromRecord(const ToolRecord& r, const std::string& port, std::uint32_t speed) {
     HistoryRead read;
-    read.readAt = HistoryNow();
+    const auto now = std::chrono::system_clock::now();
+    read.uuid = NewRecordUuid(now);
+    read.readAt = HistoryTime(now);
     read.toolModel = Text(r.ToolModel);
     read.toolSerial = Text(r.ToolSerial);
     read.controllerSerial = Text(r.ControllerSerial);

@@ -1,5 +1,6 @@
 #pragma once
 // One stored read of a tool and one row of a history view: plain values, any thread.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,6 +8,8 @@
 #include "record/tool_record.h"
 
 struct HistoryRead {
+    std::string
+        uuid;  // the read's id everywhere (see record_uuid.h); made with readAt, from one clock reading
     std::string readAt;  // UTC, ISO 8601 to the second: "2026-12-09T15:41:49Z"
     std::string toolModel, toolSerial, controllerSerial, firmwareVersion;  // UTF-8
     std::uint32_t cycleCounter = 0, totalCounter = 0, positionCounts = 0, forceReading = 0;
@@ -14,6 +17,15 @@ struct HistoryRead {
     std::string deviceInfo;   // the 16 bytes of the 'D' reply
     std::string port;         // the device path, e.g. /dev/ttyUSB0
     std::uint32_t speed = 0;  // bits per second
+    // Who read the tool and on which machine (MachineId); the store fills them in when they are empty.
+    std::string technician, machine;
+};
+
+// A service visit: the tool's cycles are counted afresh from the total counter of the read `readUuid`.
+struct HistoryVisit {
+    std::string uuid, toolSerial, controllerSerial, readUuid, servicedAt;
+    std::int64_t totalCounter = 0;
+    std::string note, technician, machine;
 };
 
 // A read as a view shows it, with what is derived from the reads and service visits before it.
@@ -29,9 +41,11 @@ struct HistoryRow {
 
 // The current time as HistoryRead::readAt writes it.
 std::string HistoryNow();
+// `when` as HistoryRead::readAt writes it.
+std::string HistoryTime(std::chrono::system_clock::time_point when);
 // True for "YYYY-MM-DD" and "YYYY-MM-DDTHH:MM:SS" with an optional "Z": the forms --since takes.
 bool IsHistoryDate(const std::string& text);
 // Bits per second of a speed index 0..9 (1200 ... 115200); 0 outside.
 std::uint32_t HistorySpeedOfIndex(int speedIndex);
-// A read of the record taken now on `port` at `speed`.
+// A read of the record taken now on `port` at `speed`, with its id (technician and machine left empty).
 HistoryRead HistoryReadFromRecord(const ToolRecord& record, const std::string& port, std::uint32_t speed);

@@ -6,11 +6,20 @@
 
 class SqliteDb;
 
-// 1: the reads table. 2: service visits, and the index by tool that the views use.
-inline constexpr int kHistorySchemaVersion = 2;
+// 1: the reads table. 2: service visits, and the index by tool that the views use. 3: records that
+// travel to a team's server: each read and visit has an id (a UUID), its technician and machine and
+// whether the server has it; the views order by id; the last read of each tool is kept in its own table;
+// the sync's cursor and status.
+inline constexpr int kHistorySchemaVersion = 3;
 extern const char* const kHistorySchemaSteps[kHistorySchemaVersion];
+
+// Who the rows kept before version 3 are put down to: the technician and machine of the laptop that
+// brings its file up to date.
+struct HistoryIdentity {
+    std::string technician, machine;
+};
 
 // Brings the open database to kHistorySchemaVersion inside one write transaction; the result code.
 // A file of a later version is left alone and reported as SQLITE_MISMATCH (*fileVersion tells which).
 // A step that fails is rolled back; *error then holds SQLite's message for it.
-int MigrateHistorySchema(SqliteDb& db, int* fileVersion, std::string* error);
+int MigrateHistorySchema(SqliteDb& db, const HistoryIdentity& who, int* fileVersion, std::string* error);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -9,8 +10,10 @@
 
 #include "history/history_schema.h"
 #include "history/read_statement.h"
+#include "history/record_uuid.h"
 #include "platform/files/file_identity.h"
 #include "platform/files/state_dir.h"
+#include "platform/system/identity.h"
 
 namespace fs = std::filesystem;
 
@@ -20,38 +23,40 @@ namespace {
 #define HISTORY_COLUMNS                                                                      \
     "r.id, r.read_at, r.tool_model, r.tool_serial, r.controller_serial, r.firmware_version," \
     " r.cycle_counter, r.total_counter, r.position_counts, r.force_reading, r.force_factor," \
-    " r.force_divisor, r.cycle_flags, r.device_info, r.port, r.speed"
-#define HISTORY_SERVICE_TOTAL                                                           \
-    "(SELECT s.total_counter FROM service_visits s WHERE s.tool_serial = r.tool_serial" \
-    " AND s.controller_serial = r.controller_serial AND s.read_id <= r.id ORDER BY s.id DESC LIMIT 1)"
+    " r.force_divisor, r.cycle_flags, r.device_info, r.port, r.speed, r.uuid, r.technician, r.machine"
 
+// Reads and visits are ordered by their ids, which sort in the order they were made (record_uuid.h).
+// A read counts from the visit tied to the latest read at or before it (of those, the last made).
 constexpr const char* kFleetSql =
     "SELECT " HISTORY_COLUMNS
     ","
     " (SELECT p.total_counter FROM reads p WHERE p.tool_serial = r.tool_serial"
-    "  AND p.controller_serial = r.controller_serial AND p.id < r.id ORDER BY p.id DESC LIMIT 1),"
-    " " HISTORY_SERVICE_TOTAL
-    " FROM (SELECT MAX(id) AS last_id FROM reads GROUP BY tool_serial, controller_serial) m"
-    " JOIN reads r ON r.id = m.last_id WHERE r.read_at >= ?1"
-    " ORDER BY r.tool_serial, r.controller_serial";
+    "  AND p.controller_serial = r.controller_serial AND p.uuid < r.uuid ORDER BY p.uuid DESC LIMIT 1),"
+    " (SELECT s.total_counter FROM service_visits s WHERE s.tool_serial = r.tool_serial"
+    "  AND s.controller_serial = r.controller_serial AND s.read_uuid <= r.uuid"
+    "  ORDER BY s.read_uuid DESC, s.uuid DESC LIMIT 1)"
+    " FROM tool_last t JOIN reads r ON r.uuid = t.uuid WHERE r.read_at >= ?1"
+    " ORDER BY t.tool_serial, t.controller_serial";
 
 // One tool's reads with the previous read's total counter of the same controller; the service visits are
-// merged in by ToolRows in one pass (a subquery per read grew with reads x visits).
+// merged in by Tool in one pass (a subquery per read grew with reads x visits).
 constexpr const char* kToolSql =
     "SELECT " HISTORY_COLUMNS
     ","
-    " LAG(r.total_counter) OVER (PARTITION BY r.controller_serial ORDER BY r.id), NULL"
-    " FROM reads r WHERE r.tool_serial = ?1 ORDER BY r.id";
+    " LAG(r.total_counter) OVER (PARTITION BY r.controller_serial ORDER BY r.uuid), NULL"
+    " FROM reads r WHERE r.tool_serial = ?1 ORDER BY r.uuid";
 
 // The tool's visits in the order they take effect: each from the read it counts from on.
 constexpr const char* kToolVisitsSql =
-    "SELECT controller_serial, read_id, total_counter FROM service_visits WHERE tool_serial = ?1"
-    " ORDER BY read_id, id";
+    "SELECT controller_serial, read_uuid, total_counter FROM service_visits WHERE tool_serial = ?1"
+    " ORDER BY read_uuid, uuid";
 
 constexpr const char* kVisitSql =
-    "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at, total_counter, note)"
-    " SELECT tool_serial, controller_serial, id, ?2, total_counter, ?3 FROM reads WHERE tool_serial = ?1"
-    " ORDER BY id DESC LIMIT 1";
+    "INSERT INTO service_visits(tool_serial, controller_serial, read_id, read_uuid, serviced_at, "
+    "total_counter,"
+    " note, uuid, technician, machine)"
+    " SELECT tool_serial, controller_serial, id, uuid, ?2, total_counter, ?3, ?4, ?5, ?6 FROM reads"
+    " WHERE tool_serial = ?1 ORDER BY uuid DESC LIMIT 1";
 
 HistoryRow RowFrom(const SqliteStatement& s, std::int64_t interval) {
     HistoryRow row;
@@ -72,9 +77,12 @@ HistoryRow RowFrom(const SqliteStatement& s, std::int64_t interval) {
     r.deviceInfo = s.Text(13);
     r.port = s.Text(14);
     r.speed = static_cast<std::uint32_t>(s.Int(15));
+    r.uuid = s.Text(16);
+    r.technician = s.Text(17);
+    r.machine = s.Text(18);
     const std::int64_t total = r.totalCounter;
-    if (!s.IsNull(16)) row.cyclesSincePrevious = total - s.Int(16);
-    row.cyclesSinceService = s.IsNull(17) ? total : total - s.Int(17);
+    if (!s.IsNull(19)) row.cyclesSincePrevious = total - s.Int(19);
+    row.cyclesSinceService = s.IsNull(20) ? total : total - s.Int(20);
     row.serviceDue = interval > 0 && row.cyclesSinceService >= interval;
     return row;
 }
@@ -115,6 +123,8 @@ std::string DefaultHistoryPath() {
 
 CHistoryStore::CHistoryStore(HistoryStoreOptions options) : m_options(std::move(options)) {
     if (m_options.path.empty()) m_options.path = DefaultHistoryPath();
+    if (m_options.technician.empty()) m_options.technician = AccountDisplayName();
+    if (m_options.machine.empty()) m_options.machine = MachineId();
 }
 
 HistoryStatus CHistoryStore::Failure(const std::string& what, int code) {
@@ -148,7 +158,7 @@ HistoryStatus CHistoryStore::OpenOnce(bool create, int* code) {
     m_db.Exec("PRAGMA synchronous = NORMAL");
     int version = 0;
     std::string why;
-    *code = MigrateHistorySchema(m_db, &version, &why);
+    *code = MigrateHistorySchema(m_db, {m_options.technician, m_options.machine}, &version, &why);
     if (*code == SQLITE_MISMATCH) return VersionRefused(version);
     if (*code != SQLITE_OK && !why.empty()) {
         m_db.Close();
@@ -235,11 +245,18 @@ HistoryStatus CHistoryStore::SetAside() {
     return {};
 }
 
-HistoryStatus CHistoryStore::Insert(const HistoryRead& read) {
+HistoryStatus CHistoryStore::Insert(const HistoryRead& read, HistoryRead* kept) {
+    HistoryRead row = read;
+    if (row.uuid.empty()) row.uuid = NewRecordUuid(std::chrono::system_clock::now());
+    if (row.technician.empty()) row.technician = m_options.technician;
+    if (row.machine.empty()) row.machine = m_options.machine;
     for (int attempt = 0;; ++attempt) {
         if (HistoryStatus status = EnsureOpen(true); !status.ok) return status;
-        const int code = InsertRow(read);
-        if (code == SQLITE_DONE) return {};
+        const int code = InsertRow(row);
+        if (code == SQLITE_DONE) {
+            if (kept) *kept = std::move(row);
+            return {};
+        }
         // A file found damaged only now (a page the open did not read) is set aside once.
         if (attempt == 0 && IsDamagedCode(code)) {
             if (HistoryStatus aside = SetAside(); !aside.ok) return aside;
@@ -254,7 +271,7 @@ int CHistoryStore::InsertRow(const HistoryRead& read) {
     SqliteStatement s(m_db, kInsertReadSql);
     const int code = s.PrepareCode();
     if (code != SQLITE_OK) return code;
-    BindRead(s, read);
+    BindRead(s, read, false);
     return s.Step();
 }
 
@@ -268,6 +285,9 @@ HistoryStatus CHistoryStore::AddServiceVisit(const std::string& toolSerial, cons
         s.Bind(1, toolSerial);
         s.Bind(2, servicedAt);
         s.Bind(3, note);
+        s.Bind(4, NewRecordUuid(std::chrono::system_clock::now()));
+        s.Bind(5, m_options.technician);
+        s.Bind(6, m_options.machine);
         code = s.Step();
     }
     if (code != SQLITE_DONE) return Failure("cannot write", code);
@@ -330,7 +350,8 @@ HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::stri
         std::map<std::string, std::int64_t> lastVisitTotal;  // by controller serial
         pending = code == SQLITE_OK && (code = visits.Step()) == SQLITE_ROW;
         for (HistoryRow& row : rows) {
-            for (; pending && visits.Int(1) <= row.id; pending = (code = visits.Step()) == SQLITE_ROW) {
+            for (; pending && visits.Text(1) <= row.read.uuid;
+                 pending = (code = visits.Step()) == SQLITE_ROW) {
                 lastVisitTotal[visits.Text(0)] = visits.Int(2);
             }
             const auto visit = lastVisitTotal.find(row.read.controllerSerial);

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "history/history_read.h"
 #include "history/sqlite_db.h"
+#include "history/sync_state.h"
 #include "platform/files/file_identity.h"
 
 // Why the history could not be used, for a message in the user's language.
@@ -27,6 +29,9 @@ struct HistoryStoreOptions {
     std::string path;               // the file; empty: DefaultHistoryPath()
     int busyTimeoutMs = 2000;       // the longest wait for another connection's write lock
     std::int64_t maxPageCount = 0;  // tests only: a store that is full after this many pages
+    // Put on each read and visit kept here; empty: the account's name (AccountDisplayName) and MachineId.
+    std::string technician;
+    std::string machine;
 };
 
 // $XDG_STATE_HOME/quarvel/history.sqlite3 (see platform/state_dir.h); empty without a home folder.
@@ -36,7 +41,9 @@ class CHistoryStore {
 public:
     explicit CHistoryStore(HistoryStoreOptions options = {});
 
-    HistoryStatus Insert(const HistoryRead& read);
+    // Keeps the read; its id, technician and machine are filled in where empty (`kept`, when given, gets
+    // the row as stored).
+    HistoryStatus Insert(const HistoryRead& read, HistoryRead* kept = nullptr);
     // A service visit of the tool with this serial at its last read's total counter. `found` false (and
     // the status ok) when the history has no read of that tool.
     HistoryStatus AddServiceVisit(const std::string& toolSerial, const std::string& note,
@@ -49,7 +56,27 @@ public:
     HistoryStatus Tool(const std::string& toolSerial, const std::string& since, std::int64_t serviceInterval,
                        std::vector<HistoryRow>& rows);
 
+    // The records the team's server does not have yet (see src/team), oldest first: up to `limit` reads,
+    // then visits up to the same limit in all. A missing file has none.
+    HistoryStatus Unsent(std::size_t limit, std::vector<HistoryRead>& reads,
+                         std::vector<HistoryVisit>& visits);
+    // Notes, in one transaction, that the server has these reads and visits (by id).
+    HistoryStatus MarkSent(const std::vector<HistoryRead>& reads, const std::vector<HistoryVisit>& visits);
+    // How many reads and visits wait for the server.
+    HistoryStatus UnsentCount(std::int64_t* count);
+    // Keeps records pulled from the server (those already here are skipped) and, in the same transaction,
+    // the sync values (the pull's cursor); *added: how many were new here.
+    HistoryStatus KeepPulled(const std::vector<HistoryRead>& reads, const std::vector<HistoryVisit>& visits,
+                             const std::vector<std::pair<std::string, std::string>>& values,
+                             std::size_t* added);
+    // The sync's own values (cursor, last success, last error); "" when never set or with no file.
+    HistoryStatus SyncValue(const std::string& name, std::string* value);
+    HistoryStatus SetSyncValues(const std::vector<std::pair<std::string, std::string>>& values);
+    // The outcome of the last sync round and how many records wait (all empty with no file).
+    HistoryStatus SyncState(HistorySyncState* state);
+
     const std::string& Path() const { return m_options.path; }
+    const HistoryStoreOptions& Options() const { return m_options; }
     // The name the last damaged file was renamed to; empty when none was.
     const std::string& SetAsideName() const { return m_setAside; }
 
@@ -62,9 +89,12 @@ private:
     HistoryStatus OpenForReading(bool* exists);
     HistoryStatus VersionRefused(int version);
     HistoryStatus ReadFailure(int code);
-    int InsertRow(const HistoryRead& read);
+    int InsertRow(const HistoryRead& read);  // read complete
     HistoryStatus SetAside();
     HistoryStatus Failure(const std::string& what, int code);
+    // Runs `body` inside BEGIN IMMEDIATE ... COMMIT on the writing connection; a failed body rolls back.
+    template <typename Body>
+    HistoryStatus InTransaction(const char* what, Body body);
     HistoryStatus Query(const char* sql, const std::vector<std::string>& texts, std::int64_t interval,
                         std::vector<HistoryRow>& rows);
 

@@ -1,12 +1,16 @@
 #include "history/read_statement.h"
 
-const char* const kInsertReadSql =
-    "INSERT INTO reads(read_at, tool_model, tool_serial, controller_serial, firmware_version,"
-    " cycle_counter, total_counter, position_counts, force_reading, force_factor, force_divisor,"
-    " cycle_flags, device_info, port, speed) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-    "?14, ?15)";
+#define READ_COLUMNS_AND_VALUES                                                                              \
+    "reads(read_at, tool_model, tool_serial, controller_serial, firmware_version,"                           \
+    " cycle_counter, total_counter, position_counts, force_reading, force_factor, force_divisor,"            \
+    " cycle_flags, device_info, port, speed, uuid, technician, machine, synced) VALUES(?1, ?2, ?3, ?4, ?5, " \
+    "?6,"                                                                                                    \
+    " ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)"
 
-void BindRead(SqliteStatement& s, const HistoryRead& read) {
+const char* const kInsertReadSql = "INSERT INTO " READ_COLUMNS_AND_VALUES;
+const char* const kInsertPulledReadSql = "INSERT OR IGNORE INTO " READ_COLUMNS_AND_VALUES;
+
+void BindRead(SqliteStatement& s, const HistoryRead& read, bool synced) {
     s.Bind(1, read.readAt);
     s.Bind(2, read.toolModel);
     s.Bind(3, read.toolSerial);
@@ -19,4 +23,8 @@ void BindRead(SqliteStatement& s, const HistoryRead& read) {
     s.BindBlob(13, read.deviceInfo);
     s.Bind(14, read.port);
     s.Bind(15, static_cast<std::int64_t>(read.speed));
+    s.Bind(16, read.uuid);
+    s.Bind(17, read.technician);
+    s.Bind(18, read.machine);
+    s.Bind(19, std::int64_t{synced ? 1 : 0});
 }

@@ -600,7 +600,7 @@ public:
 // Two tools read twice each, one service visit between: the views' numbers in all three formats, and
 // the CSV as Python's csv module reads it.
 TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
-    WriteSettings("sz:ServiceInterval=3000\n");
+    WriteSettings("sz:ServiceInterval=3000\nsz:Technician= Ann Lee \n");
     const std::vector<std::string> a = {"--tool-serial", "T-417",        "--controller-serial",
                                         "C-981",         "--tool-model", "RK-9 \"6,0\""};
     const std::vector<std::string> b = {"--tool-serial", "T-520", "--controller-serial", "C-990"};
@@ -630,6 +630,8 @@ TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
     EXPECT_EQ(fleet[1]["cycles_since_service"], 15500);  // never serviced: since new
     EXPECT_EQ(fleet[1]["service_due"], true);
     EXPECT_EQ(fleet[1]["port"].get<std::string>().rfind("/dev/pts/", 0), 0u) << fleet[1]["port"];
+    EXPECT_EQ(fleet[1]["technician"], "Ann Lee");  // the settings value, trimmed
+    EXPECT_EQ(fleet[1]["id"].get<std::string>().size(), 36u) << fleet[1]["id"];
     for (const char* field :
          {"read_at", "tool_model", "controller_serial", "firmware_version", "cycle_counter",
           "stop_position_mm", "force_kn", "result", "direction", "device_info", "keep_alive"})
@@ -647,6 +649,7 @@ TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
     EXPECT_NE(r.out.find("Since previous"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Mechanical breakup  Ann Lee  "), std::string::npos) << r.out;
     const std::string second = r.out.substr(r.out.find("T-520"));
     EXPECT_EQ(second.substr(second.find('\n') - 4), " due\n") << r.out;
 

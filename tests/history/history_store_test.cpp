@@ -15,6 +15,7 @@
 #include "history/history_schema.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
+#include "history/record_uuid.h"
 #include "support/temp_config_home.h"
 
 namespace fs = std::filesystem;
@@ -80,7 +81,7 @@ TEST_F(HistoryStore, AVersionOneFileIsMigratedWithItsReads) {
                           " 5, 700, 0, 0, 0, 0, 1, x'00', '/dev/ttyS0', 9600)"),
                   0);
     }
-    CHistoryStore store;
+    CHistoryStore store(HistoryStoreOptions{Path(), 2000, 0, "Ann Lee", "0123456789abcdef0123456789abcdef"});
     ASSERT_TRUE(store.Insert(Read("T-1", 1000)).ok);
     bool found = false;
     ASSERT_TRUE(store.AddServiceVisit("T-1", "", HistoryNow(), &found).ok);
@@ -90,6 +91,12 @@ TEST_F(HistoryStore, AVersionOneFileIsMigratedWithItsReads) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].read.readAt, "2026-01-01T00:00:00Z");
     EXPECT_EQ(rows[0].read.port, "/dev/ttyS0");
+    // The old row got an id of its own time (sorting before the new read's), and this laptop's names.
+    EXPECT_TRUE(IsRecordUuid(rows[0].read.uuid)) << rows[0].read.uuid;
+    EXPECT_EQ(rows[0].read.uuid.substr(0, 15), "019b76da-a800-7");  // 2026-01-01T00:00:00Z in ms
+    EXPECT_LT(rows[0].read.uuid, rows[1].read.uuid);
+    EXPECT_EQ(rows[0].read.technician, "Ann Lee");
+    EXPECT_EQ(rows[0].read.machine, "0123456789abcdef0123456789abcdef");
     EXPECT_EQ(rows[1].cyclesSincePrevious, 300);
     EXPECT_EQ(rows[1].cyclesSinceService, 0);
     EXPECT_EQ(Count(), 2);
@@ -211,12 +218,13 @@ TEST_F(HistoryStore, TwoProcessesWritingAtOnceLoseNothing) {
 
 TEST_F(HistoryStore, AStoreThatCannotBeWrittenReportsEachLostRow) {
     std::ofstream(home.Path() + "/file") << "x";
-    CHistoryStore unreachable(HistoryStoreOptions{home.Path() + "/file/quarvel/history.sqlite3", 100, 0});
+    CHistoryStore unreachable(
+        HistoryStoreOptions{home.Path() + "/file/quarvel/history.sqlite3", 100, 0, "", ""});
     const HistoryStatus status = unreachable.Insert(Read("T-1", 1));
     EXPECT_FALSE(status.ok);
     EXPECT_NE(status.message.find("cannot create"), std::string::npos) << status.message;
 
-    CHistoryStore full(HistoryStoreOptions{Path(), 100, 8});
+    CHistoryStore full(HistoryStoreOptions{Path(), 100, 24, "", ""});
     HistoryStatus last;
     int written = 0;
     while ((last = full.Insert(Read(std::string(200, 'T'), 1))).ok && written < 10000) ++written;
@@ -260,6 +268,64 @@ TEST_F(HistoryStore, TheFleetShowsEachToolsLastReadWithItsServiceState) {
     EXPECT_TRUE(rows[3].serviceDue);
 }
 
+// Records pulled from the team's server arrive in any order: each takes its place by its id (its time),
+// one already here is skipped, and only what was kept here waits to be sent, until marked sent.
+TEST_F(HistoryStore, PulledRecordsTakeTheirPlaceInTimeAndOnlyLocalOnesWaitToBeSent) {
+    CHistoryStore store(HistoryStoreOptions{Path(), 2000, 0, "Ann", "aa"});
+    const auto now = std::chrono::system_clock::now();
+    HistoryRead older = Read("T-1", 100);
+    older.uuid = NewRecordUuid(now - std::chrono::hours(2));
+    older.technician = "Bob";
+    older.machine = "bb";
+    HistoryRead newer = Read("T-1", 900);
+    ASSERT_TRUE(store.Insert(Read("T-1", 500)).ok);  // read here an hour after `older`, before `newer`
+    newer.uuid = NewRecordUuid(now + std::chrono::hours(1));
+    newer.technician = "Bob";
+    const HistoryVisit visit{
+        NewRecordUuid(now), "T-1", "C-1", older.uuid, HistoryNow(), 100, "die", "Bob", "bb"};
+
+    std::size_t added = 0;
+    ASSERT_TRUE(store.KeepPulled({older}, {visit}, {{"cursor", "7"}}, &added).ok);
+    EXPECT_EQ(added, 2u);
+    std::vector<HistoryRow> rows;
+    ASSERT_TRUE(store.Fleet("", 0, rows).ok);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].read.totalCounter, 500u);  // still the last read: the pulled one is older
+    EXPECT_EQ(rows[0].read.technician, "Ann");
+    EXPECT_EQ(rows[0].cyclesSincePrevious, 400);
+    EXPECT_EQ(rows[0].cyclesSinceService, 400);  // from the visit tied to the older read
+
+    ASSERT_TRUE(store.KeepPulled({older, newer}, {visit}, {{"cursor", "9"}}, &added).ok);
+    EXPECT_EQ(added, 1u);  // only `newer` was new
+    ASSERT_TRUE(store.Fleet("", 0, rows).ok);
+    EXPECT_EQ(rows[0].read.totalCounter, 900u);
+    EXPECT_EQ(rows[0].read.technician, "Bob");
+    ASSERT_TRUE(store.Tool("T-1", "", 0, rows).ok);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].read.uuid, older.uuid);
+    EXPECT_EQ(rows[2].cyclesSincePrevious, 400);
+    std::string cursor;
+    ASSERT_TRUE(store.SyncValue("cursor", &cursor).ok);
+    EXPECT_EQ(cursor, "9");
+
+    bool found = false;
+    ASSERT_TRUE(store.AddServiceVisit("T-1", "", HistoryNow(), &found).ok);
+    std::vector<HistoryRead> reads;
+    std::vector<HistoryVisit> visits;
+    ASSERT_TRUE(store.Unsent(10, reads, visits).ok);
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].totalCounter, 500u);
+    ASSERT_EQ(visits.size(), 1u);
+    EXPECT_EQ(visits[0].readUuid, newer.uuid);  // the new visit counts from the last read, pulled or not
+    EXPECT_EQ(visits[0].technician, "Ann");
+    std::int64_t waiting = 0;
+    ASSERT_TRUE(store.UnsentCount(&waiting).ok);
+    EXPECT_EQ(waiting, 2);
+    ASSERT_TRUE(store.MarkSent(reads, visits).ok);
+    ASSERT_TRUE(store.Unsent(10, reads, visits).ok);
+    EXPECT_TRUE(reads.empty() && visits.empty());
+}
+
 TEST_F(HistoryStore, TheWriterThreadWritesInOrderAndKeepsTheFirstLoss) {
     {
         CHistoryWriter writer;
@@ -271,7 +337,7 @@ TEST_F(HistoryStore, TheWriterThreadWritesInOrderAndKeepsTheFirstLoss) {
     EXPECT_EQ(Count(), 6);
 
     std::ofstream(home.Path() + "/file") << "x";
-    CHistoryWriter broken(HistoryStoreOptions{home.Path() + "/file/history.sqlite3", 100, 0});
+    CHistoryWriter broken(HistoryStoreOptions{home.Path() + "/file/history.sqlite3", 100, 0, "", ""});
     ASSERT_TRUE(broken.Start());
     broken.Submit(Read("T-1", 1));
     broken.Submit(Read("T-1", 2));

@@ -5,6 +5,7 @@
 #include "cli_exit.h"
 #include "cli_history_format.h"
 #include "cli_report.h"
+#include "cli_team.h"
 #include "history/history_export.h"
 #include "history/history_store.h"
 #include "ids/resource_ids.h"
@@ -47,7 +48,7 @@ int RunHistoryCommand(const CliOptions& options, CCliConsole& console) {
     CQuarvelAppCore settings;
     LoadLanguage(settings);
     LoadHistorySettings(settings);
-    CHistoryStore store;
+    CHistoryStore store(CliStoreOptions(settings));
     if (options.serviced) return Serviced(options, store, console);
 
     std::vector<HistoryRow> rows;

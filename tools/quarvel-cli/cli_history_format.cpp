@@ -41,11 +41,12 @@ std::string Json(const std::vector<HistoryRow>& rows) {
 
 std::string Text(const std::vector<HistoryRow>& rows) {
     std::vector<std::vector<std::string>> table;
-    table.push_back(
-        {Label(IDS_HISTORY_COL_DATE), Label(IDS_HISTORY_COL_TOOL_SERIAL), Label(IDS_HISTORY_COL_CONTROLLER),
-         Label(IDS_HISTORY_COL_MODEL), Label(IDS_HISTORY_COL_FIRMWARE), Label(IDS_HISTORY_COL_CYCLES),
-         Label(IDS_HISTORY_COL_TOTAL), Label(IDS_HISTORY_COL_RESULT), Label(IDS_HISTORY_COL_SINCE_PREVIOUS),
-         Label(IDS_HISTORY_COL_SINCE_SERVICE), Label(IDS_HISTORY_COL_DUE)});
+    table.push_back({Label(IDS_HISTORY_COL_DATE), Label(IDS_HISTORY_COL_TOOL_SERIAL),
+                     Label(IDS_HISTORY_COL_CONTROLLER), Label(IDS_HISTORY_COL_MODEL),
+                     Label(IDS_HISTORY_COL_FIRMWARE), Label(IDS_HISTORY_COL_CYCLES),
+                     Label(IDS_HISTORY_COL_TOTAL), Label(IDS_HISTORY_COL_RESULT),
+                     Label(IDS_HISTORY_COL_TECHNICIAN), Label(IDS_HISTORY_COL_SINCE_PREVIOUS),
+                     Label(IDS_HISTORY_COL_SINCE_SERVICE), Label(IDS_HISTORY_COL_DUE)});
     const std::string due = Label(IDS_HISTORY_DUE);
     for (const HistoryRow& row : rows) {
         const HistoryRead& r = row.read;
@@ -53,6 +54,7 @@ std::string Text(const std::vector<HistoryRow>& rows) {
         table.push_back({r.readAt, shown(r.toolSerial), shown(r.controllerSerial), shown(r.toolModel),
                          shown(r.firmwareVersion), std::to_string(r.cycleCounter),
                          std::to_string(r.totalCounter), Label(ResultStringId(r.cycleFlags)),
+                         shown(r.technician),
                          row.cyclesSincePrevious ? std::to_string(*row.cyclesSincePrevious) : "-",
                          std::to_string(row.cyclesSinceService), row.serviceDue ? due : ""});
     }

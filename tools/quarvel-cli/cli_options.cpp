@@ -25,7 +25,7 @@ public:
     CliParse Run() {
         CliParse parse;
         if (m_args.empty())
-            return Fail("missing command (ports, read, watch, doctor or history); see --help");
+            return Fail("missing command (ports, read, watch, doctor, history, sync or server); see --help");
         for (const auto& arg : m_args) {
             if (arg == "--help" || arg == "-h") return Done(CliCommand::Help);
             if (arg == "--version") return Done(CliCommand::Version);
@@ -41,10 +41,16 @@ public:
             m_options.command = CliCommand::Doctor;
         } else if (command == "history") {
             m_options.command = CliCommand::History;
+        } else if (command == "sync") {
+            m_options.command = CliCommand::Sync;
+        } else if (command == "server") {
+            if (m_args.size() < 2 || m_args[1] != "init") return Fail("'server' needs 'init'; see --help");
+            m_options.command = CliCommand::ServerInit;
         } else {
-            return Fail("unknown command '" + command + "'; expected ports, read, watch, doctor or history");
+            return Fail("unknown command '" + command +
+                        "'; expected ports, read, watch, doctor, history, sync or server");
         }
-        m_next = 1;
+        m_next = m_options.command == CliCommand::ServerInit ? 2 : 1;
         if (m_options.command == CliCommand::History && m_args.size() > 1 && m_args[1] == "serviced") {
             m_options.serviced = true;
             m_next = 2;
@@ -65,15 +71,31 @@ public:
             return Fail("'--reconnect' applies to 'watch' only");
         }
         if (!CheckHistoryOptions()) return Fail(m_error);
+        if (!CheckServerOptions()) return Fail(m_error);
         parse.ok = true;
         parse.options = m_options;
         return parse;
     }
 
 private:
+    // sync and server init take --server alone; no other command takes it.
+    bool CheckServerOptions() {
+        const bool team =
+            m_options.command == CliCommand::Sync || m_options.command == CliCommand::ServerInit;
+        for (const std::string& name : m_seen) {
+            if (name == "--server" && !team)
+                return Error("'--server' applies to 'sync' and 'server init' only");
+            if (name != "--server" && team)
+                return Error("'" + name + "' does not apply to '" +
+                             (m_options.command == CliCommand::Sync ? "sync" : "server init") + "'");
+        }
+        return true;
+    }
+
     // The history options apply to history alone, and history takes none of the port options.
     bool CheckHistoryOptions() {
         const bool history = m_options.command == CliCommand::History;
+        if (m_options.command == CliCommand::Sync || m_options.command == CliCommand::ServerInit) return true;
         for (const std::string& name : m_seen) {
             const bool historyOption =
                 name == "--tool" || name == "--note" || name == "--since" || name == "--output";
@@ -124,7 +146,7 @@ private:
         }
         if (name != "--port" && name != "--speed" && name != "--report" && name != "--format" &&
             name != "--reply-timeout" && name != "--report-dir" && name != "--tool" && name != "--note" &&
-            name != "--since" && name != "--output") {
+            name != "--since" && name != "--output" && name != "--server") {
             return Error("unknown option '" + name + "'");
         }
         m_seen.push_back(name);
@@ -182,6 +204,9 @@ private:
             (name == "--tool"   ? m_options.tool
              : name == "--note" ? m_options.note
                                 : m_options.outputPath) = value;
+        } else if (name == "--server") {
+            if (value.empty()) return Error("'--server' needs a connection string");
+            m_options.server = value;
         } else if (name == "--since") {
             if (!IsHistoryDate(value))
                 return Error("'--since " + value + "': expected YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS");
@@ -257,6 +282,15 @@ Commands:
   history serviced --tool SERIAL [--note TEXT]
              Record a service visit of that tool at its last read total counter.
 
+  sync       One round with the team's history server (the settings value HistoryServer, or
+             --server): push every read and visit the server does not have yet, then pull what
+             the other technicians kept since the last pull. Prints what it pushed and pulled.
+             Exits 6 when the server cannot be reached or refuses.
+  server init
+             Make the team's history in the database the connection string names (or bring it
+             up to date), then print the SQL for the owner's and the technicians' roles. Run it
+             as the owner: --server 'host=... dbname=quarvel user=quarvel_owner'.
+
 Options for read and watch:
   --port N          COM port number 1 to 256 (also COMn). Default: the port saved by Quarvel;
                     without one, the ports are probed and the first that opens is used.
@@ -285,6 +319,11 @@ Options for history:
   --output FILE     Write the view to FILE instead of standard output.
   --note TEXT       A note kept with the service visit.
 
+Options for sync and server init:
+  --server CONNINFO The server's libpq connection string (keyword=value, or a postgresql:// URI;
+                    several hosts with target_session_attrs=read-write for a replicated server).
+                    Passwords come from libpq's password file (~/.pgpass) or PGPASSWORD.
+
 Other:
   --help            This text.
   --version         Print the version.
@@ -308,12 +347,16 @@ Exit status:
   3  no port, or the port would not open (doctor: no port with a COM number would open)
   4  link lost
   5  unknown device
-  6  history: the file could not be read or written, or the serviced tool has no reads
+  6  history: the file could not be read or written, or the serviced tool has no reads;
+     sync, server init: the server could not be reached or refused (or none is set)
   7  standard output could not be written (a full disk, a closed pipe or terminal, no output);
      a record read meanwhile is still kept in the history
   130, 143, 129  read stopped by Ctrl-C, SIGTERM or SIGHUP (the session is cut short, the port
      released); a second signal, or one that cannot be acted on within 2 s, ends any command
      at once with the same status
 A read whose row cannot be kept in the history still succeeds; one line on standard error says so.
+With a history server set, read and watch also push each read they kept (waiting at most a few
+seconds to connect); when that fails one line on standard error says so, the exit status is the
+read's, and the next sync sends it.
 )";
 }

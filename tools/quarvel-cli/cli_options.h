@@ -6,7 +6,7 @@
 
 #include "platform/win_types.h"
 
-enum class CliCommand { Help, Version, Ports, Read, Watch, Doctor, History };
+enum class CliCommand { Help, Version, Ports, Read, Watch, Doctor, History, ServerInit, Sync };
 enum class CliFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -24,6 +24,8 @@ struct CliOptions {
     std::optional<std::string> note;
     std::optional<std::string> since;       // YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS[Z], UTC
     std::optional<std::string> outputPath;  // the view goes to this file instead of standard output
+    // server init, sync: the team's history server instead of the settings value HistoryServer.
+    std::optional<std::string> server;
     // For tests only: the engine's reply time-out in milliseconds (the tool's is 4000).
     DWORD replyTimeoutMs = 4000;
 };

@@ -9,6 +9,7 @@
 #include "cli_output.h"
 #include "cli_report.h"
 #include "cli_session.h"
+#include "cli_team.h"
 #include "history/history_store.h"
 #include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
@@ -154,14 +155,17 @@ private:
     // on one line; the read itself has succeeded all the same.
     void KeepInHistory(const ToolRecord& record) {
         if (!m_app.KeepHistory) return;
-        CHistoryStore store;
-        const HistoryStatus status = store.Insert(HistoryReadFromRecord(record, m_portPath, m_speed));
+        CHistoryStore store(CliStoreOptions(m_app));
+        HistoryRead kept;
+        const HistoryStatus status = store.Insert(HistoryReadFromRecord(record, m_portPath, m_speed), &kept);
         if (!store.SetAsideName().empty()) {
             m_console.Error("history: the damaged file was renamed to " + store.SetAsideName() +
                             "; a new one was started");
         }
         if (!status.ok)
             m_console.Error(Utf16ToUtf8(LoadStringW(IDS_HISTORY_NOT_KEPT)) + " (" + status.message + ")");
+        else
+            m_teamPush.Push(kept);
     }
 
     // watch: hold the link until it is lost or the user stops.
@@ -263,6 +267,7 @@ private:
     CCliMainWindow& m_window;
     CCliConsole& m_console;
     CCliSession m_app;
+    CCliTeamPush m_teamPush{m_app, m_console};  // after m_app: it reads the settings m_app loads
     // A stop signal or a closed output (WM_CLI_STOP). A signal cuts a session still reading short, its
     // port released at once; a closed output lets it finish, so the read is kept in the history before
     // its printing fails. The first stop decides the exit status.

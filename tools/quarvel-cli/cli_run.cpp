@@ -6,6 +6,7 @@
 #include "cli_options.h"
 #include "cli_ports.h"
 #include "cli_read.h"
+#include "cli_team.h"
 
 namespace {
 int RunCommand(const std::vector<std::string>& args, CCliMainWindow& window, CCliConsole& console) {
@@ -31,6 +32,10 @@ int RunCommand(const std::vector<std::string>& args, CCliMainWindow& window, CCl
             return RunReadCommand(parse.options, window, console);
         case CliCommand::History:
             return RunHistoryCommand(parse.options, console);
+        case CliCommand::Sync:
+            return RunSyncCommand(parse.options, console);
+        case CliCommand::ServerInit:
+            return RunServerInitCommand(parse.options, console);
     }
     return kExitUsage;
 }

@@ -60,7 +60,7 @@ void CHistoryDlg::ShowView(bool allTools) {
     ShowStatus(LoadStringW(IDS_HISTORY_READING), {});
 
     HistoryViewRequest request;
-    request.store = HistoryStoreOptions{m_app.HistoryWriter().Path(), kWriterWaitMs, 0};
+    request.store = HistoryStoreOptions{m_app.HistoryWriter().Path(), kWriterWaitMs, 0, "", ""};
     request.allTools = allTools;
     request.toolSerial = Utf16ToUtf8(m_toolSerial);
     request.serviceInterval = m_app.ServiceInterval;

@@ -8,8 +8,15 @@
 #include "ids/resource_requirements.h"
 #include "platform/resources/resource_module.h"
 #include "platform/settings/key_store.h"
+#include "platform/system/identity.h"
 
 namespace {
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 // One open handle on the settings key, closed when it goes out of scope.
 class SettingsKey {
 public:
@@ -122,6 +129,23 @@ void LoadHistorySettings(CQuarvelAppCore& app) {
     if (key.FindText("ServiceInterval", maxNameLen, maxDataLen, text)) {
         app.ServiceInterval = std::max(0, ReadSettingsNumber(text.c_str()));
     }
+    if (key.FindText("HistoryServer", maxNameLen, maxDataLen, text)) app.HistoryServer = Trimmed(text);
+    if (key.FindText("Technician", maxNameLen, maxDataLen, text)) app.Technician = Trimmed(text);
+}
+
+int SaveTeamSettings(const std::string& server, const std::string& technician) {
+    for (const std::string* text : {&server, &technician})
+        for (unsigned char c : *text)
+            if (c < 0x20 || c == 0x7F) return ERROR_INVALID_DATA;
+    SettingsKey key;
+    if (key.Error() != ERROR_SUCCESS) return key.Error();
+    const LONG result = key.SetText("HistoryServer", Trimmed(server));
+    if (result != ERROR_SUCCESS) return result;
+    return key.SetText("Technician", Trimmed(technician));
+}
+
+std::string TechnicianName(const CQuarvelAppCore& app) {
+    return app.Technician.empty() ? AccountDisplayName() : app.Technician;
 }
 
 int SavePortSettings(int portNumber, CQuarvelAppCore& app) {

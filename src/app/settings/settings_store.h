@@ -1,6 +1,8 @@
 #pragma once
 // The per-user settings: language, last port and speed under the key "Software\Kordane\Quarvel".
 // UI thread only (start-up and command handlers); keeps no state of its own.
+#include <string>
+
 #include "app/settings/app_core.h"
 
 inline constexpr const char* kSettingsKey = "Software\\Kordane\\Quarvel";
@@ -16,9 +18,16 @@ void LoadPortSettings(CQuarvelAppCore& app, int& portNumber);
 // or the key store's code.
 int SavePortSettings(int portNumber, CQuarvelAppCore& app);
 
-// Sets app.KeepHistory from "History" (a number other than 0 keeps reads) and app.ServiceInterval from
-// "ServiceInterval" (negative counts as 0). Missing values leave the defaults.
+// Sets app.KeepHistory from "History" (a number other than 0 keeps reads), app.ServiceInterval from
+// "ServiceInterval" (negative counts as 0), app.HistoryServer from "HistoryServer" and app.Technician from
+// "Technician" (each text up to its first NUL, surrounding white space removed). Missing values leave the
+// defaults.
 void LoadHistorySettings(CQuarvelAppCore& app);
+// Stores "HistoryServer" and "Technician". 0, 13 for a text with a line break or another control
+// character, or the key store's code.
+int SaveTeamSettings(const std::string& server, const std::string& technician);
+// The name on this laptop's records: app.Technician, or the account's full name, else its login.
+std::string TechnicianName(const CQuarvelAppCore& app);
 
 // The number at the start of `text` as the settings read it: leading white space, an optional sign, then
 // digits up to the first other character; 0 without digits; saturates instead of overflowing.

@@ -1,0 +1,21 @@
+#pragma once
+// The team's history on the server: its tables, their version, the roles that use them. The schema is
+// made and brought up to date by `quarvel-cli server init` (the owner's role), in code, never by hand;
+// the sync only checks the version. Any thread, on the caller's connection.
+#include <string>
+
+#include "team/pg_connection.h"
+
+// 1: reads and service visits, each with its id, technician and machine, and the pull cursor's columns.
+inline constexpr int kTeamSchemaVersion = 1;
+
+// Makes the schema in the connection's database, or brings an older one up to date, in one transaction;
+// *before: the version found (0: none). A newer schema is left alone (NewerSchema).
+TeamError InitTeamSchema(CPgConnection& connection, int* before);
+
+// The server's version against this program's: None when equal, else NoSchema, OlderSchema or NewerSchema.
+TeamError CheckTeamSchema(CPgConnection& connection);
+
+// The SQL that makes the two roles (shown by `quarvel-cli server init`; run by a database superuser): an
+// owner that makes the schema, and technicians that may only read and add records.
+std::string TeamRolesSql();

@@ -1,0 +1,298 @@
+#include "team/team_sync.h"
+
+#include <cstdio>
+
+#include "team/team_schema.h"
+
+// The pull's cursor. Rows are numbered by a sequence (`seq`) as they are inserted, but transactions
+// commit in any order, so a row with a lower number may become visible after one with a higher number
+// was pulled: a cursor on `seq` alone would skip it for ever. Each row therefore also carries the id of
+// the transaction that added it (`tx`), and a pull takes only rows whose transaction is older than every
+// transaction still running (pg_snapshot_xmin of the current snapshot): those rows are all visible and no
+// more can appear among them. Ordered by (tx, seq), the last row pulled is the cursor; rows of a
+// transaction still running are taken by a later pull.
+namespace {
+
+constexpr const char* kReadColumns =
+    "id, read_at, tool_model, tool_serial, controller_serial, firmware_version, cycle_counter, total_counter,"
+    " position_counts, force_reading, force_factor, force_divisor, cycle_flags, device_info, port, speed,"
+    " technician, machine";
+constexpr int kReadParams = 18;
+constexpr const char* kVisitColumns =
+    "id, tool_serial, controller_serial, read_id, serviced_at, total_counter, note, technician, machine";
+constexpr int kVisitParams = 9;
+
+constexpr const char* kPullReadsSql =
+    "SELECT tx::text, seq, id::text, to_char(read_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'),"
+    " tool_model, tool_serial, controller_serial, firmware_version, cycle_counter, total_counter,"
+    " position_counts, force_reading, force_factor, force_divisor, cycle_flags, encode(device_info, 'hex'), "
+    "port,"
+    " speed, technician, machine FROM reads"
+    " WHERE (tx, seq) > ($1::xid8, $2::bigint) AND tx < pg_snapshot_xmin(pg_current_snapshot())"
+    " ORDER BY tx, seq LIMIT $3";
+constexpr const char* kPullVisitsSql =
+    "SELECT tx::text, seq, id::text, tool_serial, controller_serial, read_id::text,"
+    " to_char(serviced_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), total_counter, note, "
+    "technician,"
+    " machine FROM service_visits"
+    " WHERE (tx, seq) > ($1::xid8, $2::bigint) AND tx < pg_snapshot_xmin(pg_current_snapshot())"
+    " ORDER BY tx, seq LIMIT $3";
+
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex = "\\x";
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex;
+}
+
+std::string Unhex(const std::string& hex) {
+    auto value = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<char>(value(hex[i]) * 16 + value(hex[i + 1])));
+    return bytes;
+}
+
+// "INSERT INTO table(columns) VALUES($1, ...), (...) ON CONFLICT (id) DO NOTHING" for `rows` rows.
+std::string InsertSql(const char* table, const char* columns, int params, std::size_t rows,
+                      const char* const* casts) {
+    std::string sql = std::string("INSERT INTO ") + table + "(" + columns + ") VALUES";
+    int n = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        sql += r ? ",(" : "(";
+        for (int p = 0; p < params; ++p) {
+            sql += (p ? ",$" : "$") + std::to_string(++n) + casts[p];
+        }
+        sql += ")";
+    }
+    return sql + " ON CONFLICT (id) DO NOTHING";
+}
+
+const char* const kReadCasts[kReadParams] = {
+    "::uuid",   "::timestamptz", "",         "",         "",        "", "::bigint", "::bigint", "::bigint",
+    "::bigint", "::bigint",      "::bigint", "::bigint", "::bytea", "", "::bigint", "",         ""};
+const char* const kVisitCasts[kVisitParams] = {"::uuid",   "", "", "::uuid", "::timestamptz",
+                                               "::bigint", "", "", ""};
+
+void AddReadParams(const HistoryRead& r, std::vector<std::string>& p) {
+    for (const std::string& text :
+         {r.uuid, r.readAt, r.toolModel, r.toolSerial, r.controllerSerial, r.firmwareVersion})
+        p.push_back(text);
+    for (std::uint32_t n : {r.cycleCounter, r.totalCounter, r.positionCounts, r.forceReading, r.forceFactor,
+                            r.forceDivisor, r.cycleFlags})
+        p.push_back(std::to_string(n));
+    p.push_back(Hex(r.deviceInfo));
+    p.push_back(r.port);
+    p.push_back(std::to_string(r.speed));
+    p.push_back(r.technician);
+    p.push_back(r.machine);
+}
+
+void AddVisitParams(const HistoryVisit& v, std::vector<std::string>& p) {
+    for (const std::string& text : {v.uuid, v.toolSerial, v.controllerSerial, v.readUuid, v.servicedAt})
+        p.push_back(text);
+    p.push_back(std::to_string(v.totalCounter));
+    p.push_back(v.note);
+    p.push_back(v.technician);
+    p.push_back(v.machine);
+}
+
+TeamError LocalFailure(const HistoryStatus& status) { return {TeamProblem::LocalStore, status.message}; }
+
+// Sends one batch in one transaction; the rows the server did not have yet are added to *added.
+TeamError PushBatch(CPgConnection& server, const std::vector<HistoryRead>& reads,
+                    const std::vector<HistoryVisit>& visits, std::size_t* added) {
+    if (TeamError e = server.Exec("BEGIN"); e.Failed()) return e;
+    TeamError error;
+    CPgResult result;
+    if (!reads.empty()) {
+        std::vector<std::string> params;
+        params.reserve(reads.size() * kReadParams);
+        for (const HistoryRead& r : reads) AddReadParams(r, params);
+        error = server.Exec(InsertSql("reads", kReadColumns, kReadParams, reads.size(), kReadCasts), params,
+                            &result);
+        if (!error.Failed()) *added += static_cast<std::size_t>(result.Affected());
+    }
+    if (!error.Failed() && !visits.empty()) {
+        std::vector<std::string> params;
+        for (const HistoryVisit& v : visits) AddVisitParams(v, params);
+        error =
+            server.Exec(InsertSql("service_visits", kVisitColumns, kVisitParams, visits.size(), kVisitCasts),
+                        params, &result);
+        if (!error.Failed()) *added += static_cast<std::size_t>(result.Affected());
+    }
+    if (!error.Failed()) error = server.Exec("COMMIT");
+    if (error.Failed() && server.IsOpen()) server.Exec("ROLLBACK");
+    return error;
+}
+
+// A batch is marked sent only once the server has committed it: a round cut off before that sends the
+// same records again, which the server skips.
+TeamError PushAll(CPgConnection& server, CHistoryStore& store, std::size_t batch, TeamSyncCounts* counts) {
+    for (;;) {
+        std::vector<HistoryRead> reads;
+        std::vector<HistoryVisit> visits;
+        if (HistoryStatus s = store.Unsent(batch, reads, visits); !s.ok) return LocalFailure(s);
+        if (reads.empty() && visits.empty()) return {};
+        if (TeamError e = PushBatch(server, reads, visits, &counts->pushedNew); e.Failed()) return e;
+        if (HistoryStatus s = store.MarkSent(reads, visits); !s.ok) return LocalFailure(s);
+        counts->pushed += reads.size() + visits.size();
+    }
+}
+
+struct Cursor {
+    std::string tx = "0";
+    std::string seq = "0";
+};
+
+Cursor ReadCursor(CHistoryStore& store, const char* name) {
+    std::string value;
+    store.SyncValue(name, &value);
+    const std::size_t colon = value.find(':');
+    if (colon == std::string::npos) return {};
+    return {value.substr(0, colon), value.substr(colon + 1)};
+}
+
+HistoryRead PulledRead(const CPgResult& r, int row) {
+    HistoryRead read;
+    read.uuid = r.Text(row, 2);
+    read.readAt = r.Text(row, 3);
+    read.toolModel = r.Text(row, 4);
+    read.toolSerial = r.Text(row, 5);
+    read.controllerSerial = r.Text(row, 6);
+    read.firmwareVersion = r.Text(row, 7);
+    std::uint32_t* numbers[] = {&read.cycleCounter, &read.totalCounter, &read.positionCounts,
+                                &read.forceReading, &read.forceFactor,  &read.forceDivisor,
+                                &read.cycleFlags};
+    for (int i = 0; i < 7; ++i)
+        *numbers[i] = static_cast<std::uint32_t>(std::stoull("0" + r.Text(row, 8 + i)));
+    read.deviceInfo = Unhex(r.Text(row, 15));
+    read.port = r.Text(row, 16);
+    read.speed = static_cast<std::uint32_t>(std::stoull("0" + r.Text(row, 17)));
+    read.technician = r.Text(row, 18);
+    read.machine = r.Text(row, 19);
+    return read;
+}
+
+HistoryVisit PulledVisit(const CPgResult& r, int row) {
+    return {r.Text(row, 2), r.Text(row, 3), r.Text(row, 4),
+            r.Text(row, 5), r.Text(row, 6), std::stoll("0" + r.Text(row, 7)),
+            r.Text(row, 8), r.Text(row, 9), r.Text(row, 10)};
+}
+
+// Pulls one table until it has nothing new; each page is kept here with its cursor in one transaction.
+template <typename Convert>
+TeamError PullTable(CPgConnection& server, CHistoryStore& store, const char* sql, const char* cursorName,
+                    std::size_t batch, Convert convert, TeamSyncCounts* counts) {
+    Cursor cursor = ReadCursor(store, cursorName);
+    for (;;) {
+        CPgResult page;
+        if (TeamError e = server.Exec(sql, {cursor.tx, cursor.seq, std::to_string(batch)}, &page); e.Failed())
+            return e;
+        if (page.Rows() == 0) return {};
+        std::vector<HistoryRead> reads;
+        std::vector<HistoryVisit> visits;
+        for (int row = 0; row < page.Rows(); ++row) convert(page, row, reads, visits);
+        cursor = {page.Text(page.Rows() - 1, 0), page.Text(page.Rows() - 1, 1)};
+        std::size_t added = 0;
+        const HistoryStatus kept =
+            store.KeepPulled(reads, visits, {{cursorName, cursor.tx + ":" + cursor.seq}}, &added);
+        if (!kept.ok) return LocalFailure(kept);
+        counts->pulled += static_cast<std::size_t>(page.Rows());
+        counts->pulledNew += added;
+        if (static_cast<std::size_t>(page.Rows()) < batch) return {};
+    }
+}
+
+TeamError Connect(CPgConnection& server, const PgConnectOptions& options) {
+    if (TeamError e = server.Connect(options); e.Failed()) return e;
+    return CheckTeamSchema(server);
+}
+
+// Keeps the round's outcome in the store; a store that cannot take it changes nothing of the outcome.
+void NoteOutcome(CHistoryStore& store, const TeamError& error) {
+    const std::string now = HistoryNow();
+    std::vector<std::pair<std::string, std::string>> values = {
+        {kSyncLastAttempt, now},
+        {kSyncLastProblem, TeamProblemName(error.problem)},
+        {kSyncLastError, error.detail}};
+    if (!error.Failed()) values.emplace_back(kSyncLastSuccess, now);
+    store.SetSyncValues(values);
+}
+}  // namespace
+
+TeamError RunTeamSync(const TeamSyncOptions& options, TeamSyncCounts* counts) {
+    *counts = {};
+    CHistoryStore store(options.store);
+    CPgConnection server;
+    TeamError error = Connect(server, options.connect);
+    if (!error.Failed()) error = PushAll(server, store, options.pushBatch, counts);
+    if (!error.Failed()) {
+        error = PullTable(
+            server, store, kPullReadsSql, kSyncReadCursor, options.pullBatch,
+            [](const CPgResult& page, int row, std::vector<HistoryRead>& reads, std::vector<HistoryVisit>&) {
+                reads.push_back(PulledRead(page, row));
+            },
+            counts);
+    }
+    if (!error.Failed()) {
+        error = PullTable(
+            server, store, kPullVisitsSql, kSyncVisitCursor, options.pullBatch,
+            [](const CPgResult& page, int row, std::vector<HistoryRead>&, std::vector<HistoryVisit>& visits) {
+                visits.push_back(PulledVisit(page, row));
+            },
+            counts);
+    }
+    server.Close();
+    if (error.problem != TeamProblem::Stopped) NoteOutcome(store, error);
+    store.UnsentCount(&counts->waiting);
+    return error;
+}
+
+TeamError PushTeamReads(const TeamSyncOptions& options, const std::vector<HistoryRead>& reads,
+                        TeamSyncCounts* counts) {
+    *counts = {};
+    if (reads.empty()) return {};
+    CHistoryStore store(options.store);
+    CPgConnection server;
+    TeamError error = Connect(server, options.connect);
+    for (std::size_t at = 0; !error.Failed() && at < reads.size(); at += options.pushBatch) {
+        const std::vector<HistoryRead> batch(
+            reads.begin() + static_cast<std::ptrdiff_t>(at),
+            reads.begin() + static_cast<std::ptrdiff_t>(std::min(reads.size(), at + options.pushBatch)));
+        error = PushBatch(server, batch, {}, &counts->pushedNew);
+        if (!error.Failed()) {
+            if (HistoryStatus s = store.MarkSent(batch, {}); !s.ok) error = LocalFailure(s);
+            counts->pushed += batch.size();
+        }
+    }
+    server.Close();
+    return error;
+}
+
+TeamError TestTeamServer(const PgConnectOptions& options, std::string* summary) {
+    summary->clear();
+    CPgConnection server;
+    if (TeamError e = Connect(server, options); e.Failed()) return e;
+    CPgResult result;
+    TeamError error = server.Exec(
+        "SELECT has_table_privilege('reads', 'INSERT') AND has_table_privilege('service_visits', 'INSERT'),"
+        " (SELECT COUNT(*) FROM reads), (SELECT COUNT(DISTINCT (tool_serial, controller_serial)) FROM reads)",
+        {}, &result);
+    if (error.Failed()) return error;
+    if (result.Text(0, 0) != "t")
+        return {TeamProblem::Refused,
+                "this user may not add records (grant it the quarvel_technicians role)"};
+    *summary =
+        server.ServerAddress() + ", " + result.Text(0, 1) + " reads of " + result.Text(0, 2) + " tools";
+    return {};
+}
+
+TeamError LastTeamError(const HistorySyncState& state) {
+    const TeamProblem problem = TeamProblemFromName(state.lastProblem);
+    if (problem == TeamProblem::None) return {};
+    return {problem, state.lastError};
+}
