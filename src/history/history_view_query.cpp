@@ -59,6 +59,7 @@ void CHistoryViewQuery::Run() {
                             ? store.Fleet("", request.serviceInterval, result.rows)
                             : store.Tool(request.toolSerial, "", request.serviceInterval, result.rows);
         result.setAside = store.SetAsideName();
+        if (request.syncState && result.status.ok) store.SyncState(&result.sync);
         {
             std::lock_guard lock(m_mutex);
             if (m_stop || number != m_latest) continue;  // overtaken: the newer request follows

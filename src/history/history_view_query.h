@@ -25,12 +25,14 @@ struct HistoryViewRequest {
     std::string toolSerial;
     std::int64_t serviceInterval = 0;
     std::function<void()> before;  // runs on the query's thread first (the dialog waits for the writer there)
+    bool syncState = false;        // also read the team sync's state (HistoryViewResult::sync)
 };
 
 struct HistoryViewResult {
     HistoryStatus status;
     std::vector<HistoryRow> rows;
     std::string setAside;  // a damaged file the query renamed; empty when none
+    HistorySyncState sync;
 };
 
 class CHistoryViewQuery {

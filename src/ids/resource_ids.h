@@ -91,11 +91,12 @@ inline constexpr UINT IDS_TEAM_OLDER_SCHEMA = 185;
 inline constexpr UINT IDS_TEAM_REFUSED = 186;
 inline constexpr UINT IDS_TEAM_BAD_SETTINGS = 187;
 inline constexpr UINT IDS_TEAM_LOCAL = 188;
-inline constexpr UINT IDS_TEAM_SYNCING = 189;    // a round in progress
-inline constexpr UINT IDS_TEAM_CONNECTED = 190;  // Test connection succeeded; %1 what it found
-inline constexpr UINT IDS_TEAM_NO_SERVER = 191;  // no server is set
-inline constexpr UINT IDS_TEAM_NOT_SAVED = 192;  // the settings could not be saved; %1 the code
-inline constexpr UINT IDS_TEAM_SYNCED = 193;     // Sync now succeeded; %1 pushed, %2 pulled
+inline constexpr UINT IDS_TEAM_SYNCING = 189;     // a round in progress
+inline constexpr UINT IDS_TEAM_CONNECTED = 190;   // Test connection succeeded; %1 what it found
+inline constexpr UINT IDS_TEAM_NO_SERVER = 191;   // no server is set
+inline constexpr UINT IDS_TEAM_NOT_SAVED = 192;   // the settings could not be saved; %1 the code
+inline constexpr UINT IDS_TEAM_SYNCED = 193;      // Sync now succeeded; %1 pushed, %2 pulled
+inline constexpr UINT IDS_TEAM_CONNECTING = 194;  // Test connection in progress
 
 // ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
 inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."
@@ -154,6 +155,7 @@ inline constexpr int IDC_TEAM_SYNC = 7204;
 inline constexpr int IDC_TEAM_RESULT = 7205;
 inline constexpr UINT IDM_ABOUTBOX = 0x0010;
 inline constexpr UINT IDM_HISTORY = 0x0020;
+inline constexpr UINT IDM_TEAM = 0x0030;
 inline constexpr UINT IDM_LANGUAGE_ENGLISH = 1501;
 inline constexpr UINT IDM_LANGUAGE_FRENCH = 1502;
 inline constexpr UINT IDM_LANGUAGE_ITALIAN = 1503;

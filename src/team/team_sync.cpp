@@ -226,6 +226,7 @@ void NoteOutcome(CHistoryStore& store, const TeamError& error) {
 
 TeamError RunTeamSync(const TeamSyncOptions& options, TeamSyncCounts* counts) {
     *counts = {};
+    if (options.beforeRound) options.beforeRound();
     CHistoryStore store(options.store);
     CPgConnection server;
     TeamError error = Connect(server, options.connect);

@@ -8,6 +8,7 @@
 // of the server's cursor (see team_sync.cpp), kept here with the cursor in one local transaction.
 // The caller's thread; each round opens its own connection and its own store.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,9 @@
 struct TeamSyncOptions {
     PgConnectOptions connect;
     HistoryStoreOptions store;
-    std::size_t pushBatch = 1000;  // records per pushed transaction
-    std::size_t pullBatch = 5000;  // rows per pulled query
+    std::size_t pushBatch = 1000;       // records per pushed transaction
+    std::size_t pullBatch = 5000;       // rows per pulled query
+    std::function<void()> beforeRound;  // runs first on the round's thread (the window: its writer's queue)
 };
 
 struct TeamSyncCounts {

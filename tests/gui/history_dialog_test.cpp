@@ -1,5 +1,6 @@
 // The History dialog from the window menu: its two views of the reads kept, Export through the Save-As
 // dialog, the keyboard, and what it says when the history is switched off, damaged, or cannot keep a read.
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,7 +10,9 @@
 #include "ids/resource_requirements.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
+#include "support/pg_test_cluster.h"
 #include "support/source_path.h"
+#include "team/team_schema.h"
 
 namespace {
 struct HistoryView {
@@ -199,4 +202,74 @@ TEST_F(GuiTest, ALostReadIsSaidInTheDialog) {
     EXPECT_EQ(view.rows, 0);
     EXPECT_TRUE(view.thisToolEnabled && view.thisToolChecked);
     EXPECT_TRUE(StartsWith(view.status, LoadStringW(IDS_HISTORY_NOT_KEPT))) << view.status;
+}
+
+// The team's history from the window: the Team history dialog tests a server (naming a refused password),
+// keeps the server and the technician's name in the settings, the sync thread sends a read as soon as it
+// is kept, and the History dialog shows the technician and the sync's state. Against the private cluster
+// of the pgserver fixture, in a database of this test's own.
+TEST_F(GuiTest, TheTeamDialogKeepsTheServerAndTheHistoryShowsTheSync) {
+    const std::string database =
+        "gui_team_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 100000000);
+    {
+        CPgConnection owner;
+        ASSERT_FALSE(owner.Connect({testsupport::PgConninfo("quarvel_owner", "postgres")}).Failed());
+        ASSERT_FALSE(owner.Exec("CREATE DATABASE " + database).Failed());
+        ASSERT_FALSE(owner.Connect({testsupport::PgConninfo("quarvel_owner", database)}).Failed());
+        int before = 0;
+        ASSERT_FALSE(InitTeamSchema(owner, &before).Failed());
+    }
+    const auto onServer = [&] {
+        CPgConnection admin;
+        CPgResult result;
+        if (admin.Connect({testsupport::PgConninfo("postgres", database)}).Failed()) return std::string("?");
+        admin.Exec("SELECT COUNT(*) FROM reads", {}, &result);
+        return result.Text(0, 0);
+    };
+    const std::string server = testsupport::PgConninfo("ann", database);
+    const std::string wrong = server.substr(0, server.find(" password=")) + " password=wrong sslmode=disable";
+    MakeKey();
+    StartTool();
+    std::string refused, connected, technicianShown, syncLine;
+    HistoryView view;
+    RunMainDialog([&](TestWindow) {
+        WhenModal([&](TestWindow modal) {
+            EXPECT_EQ(WindowCaption(modal), u"Team history");
+            EXPECT_EQ(Narrow(ControlText(modal, IDC_TEAM_RESULT)), Narrow(LoadStringW(IDS_TEAM_NO_SERVER)));
+            const auto test = [&](const std::string& conninfo) {
+                TypeText(modal, IDC_TEAM_SERVER, CString(conninfo.begin(), conninfo.end()));
+                Click(modal, IDC_TEAM_TEST);
+                EXPECT_TRUE(WaitUntil(
+                    [&] { return ControlText(modal, IDC_TEAM_RESULT) != LoadStringW(IDS_TEAM_CONNECTING); },
+                    30000));
+                return Utf16ToUtf8(ControlText(modal, IDC_TEAM_RESULT));
+            };
+            refused = test(wrong);
+            connected = test(server);
+            TypeText(modal, IDC_TEAM_TECHNICIAN, u"Ann Lee");
+            Click(modal, IDOK);
+        });
+        m_dlg->SendMessage(WM_SYSCOMMAND, IDM_TEAM, 0);
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(WaitForButton("Disconnect"));
+        EXPECT_TRUE(WaitUntil([&] { return onServer() == "1"; }, 30000))
+            << "the kept read never reached the server";
+        WhenModal([&](TestWindow modal) {
+            view = Look(modal);
+            technicianShown = Utf16ToUtf8(ListCell(modal, IDC_HISTORY_LIST, 0, 6));
+            WaitUntil([&] { return ControlText(modal, IDC_HISTORY_SYNC).find(u"; 0 ") != CString::npos; },
+                      10000);
+            syncLine = Utf16ToUtf8(ControlText(modal, IDC_HISTORY_SYNC));
+            PressEscape(modal);
+        });
+        m_dlg->SendMessage(WM_SYSCOMMAND, IDM_HISTORY, 0);
+    });
+    EXPECT_EQ(refused.rfind("The history server refused the user name or password: ", 0), 0u) << refused;
+    EXPECT_EQ(connected.rfind("Connected: 127.0.0.1:", 0), 0u) << connected;
+    EXPECT_EQ(Stored("HistoryServer"), server);
+    EXPECT_EQ(Stored("Technician"), "Ann Lee");
+    EXPECT_EQ(view.rows, 1);
+    EXPECT_EQ(technicianShown, "Ann Lee");
+    EXPECT_EQ(syncLine.rfind("Team history: last sync 20", 0), 0u) << syncLine;
+    EXPECT_NE(syncLine.find("; 0 records waiting to be sent."), std::string::npos) << syncLine;
 }

@@ -68,8 +68,8 @@ TEST_F(GuiTest, SystemMenuCarriesAboutAndTheLanguagePopupWithTheCheckOnTheStored
     ASSERT_EQ(m_app->Language, 2);
     RunMainDialog([&](TestWindow) {
         const auto items = SystemMenu();
-        ASSERT_GE(items.size(), 5u);
-        const std::size_t n = items.size();
+        ASSERT_GE(items.size(), 6u);
+        const std::size_t n = items.size() - 1;  // the last: Team history
         EXPECT_EQ(items[n - 4].flags, MF_SEPARATOR);
         EXPECT_EQ(items[n - 3].id, IDM_ABOUTBOX);
         EXPECT_EQ(items[n - 3].text, u"&About Quarvel...");
@@ -77,6 +77,8 @@ TEST_F(GuiTest, SystemMenuCarriesAboutAndTheLanguagePopupWithTheCheckOnTheStored
         EXPECT_EQ(items[n - 2].text, u"Language");
         EXPECT_EQ(items[n - 1].id, IDM_HISTORY);  // after the Language submenu
         EXPECT_EQ(items[n - 1].text, u"History...");
+        EXPECT_EQ(items[n].id, IDM_TEAM);
+        EXPECT_EQ(items[n].text, u"Team history...");
 
         const auto popup = SystemMenu(LanguagePosition(items));
         ASSERT_EQ(popup.size(), 4u);

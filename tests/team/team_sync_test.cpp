@@ -16,34 +16,20 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 
 #include "history/history_store.h"
 #include "history/record_uuid.h"
 #include "platform/net/socket_wait.h"
+#include "support/pg_test_cluster.h"
 #include "support/temp_dir.h"
 #include "team/team_schema.h"
 #include "team/team_sync.h"
 #include "team/team_sync_thread.h"
 
 namespace {
-// The fixture's cluster: its folder (a Linux path; Wine reaches it through drive Z:), port and password.
-std::string ClusterPath(const char* name) {
-    const char* dir = std::getenv("QUARVEL_TEST_PG_DIR");
-    std::string path = std::string(dir ? dir : "") + "/" + name;
-#ifdef _WIN32
-    path = "Z:" + path;
-#endif
-    return path;
-}
-
-std::string ClusterFile(const char* name) {
-    std::ifstream in(ClusterPath(name));
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
+using testsupport::PgClusterPath;
+using testsupport::PgClusterValue;
 
 HistoryRead Read(const std::string& tool, std::uint32_t total) {
     HistoryRead r;
@@ -63,8 +49,8 @@ HistoryRead Read(const std::string& tool, std::uint32_t total) {
 class TeamSync : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_port = ClusterFile("port");
-        m_password = ClusterFile("password");
+        m_port = PgClusterValue("port");
+        m_password = PgClusterValue("password");
         ASSERT_FALSE(m_port.empty()) << "no cluster: QUARVEL_TEST_PG_DIR (the pgserver fixture)";
         static std::atomic<int> counter{0};
         m_database =
@@ -81,8 +67,7 @@ protected:
     }
 
     std::string Conninfo(const std::string& user, const std::string& database = "") const {
-        return "host=127.0.0.1 port=" + m_port + " dbname=" + (database.empty() ? m_database : database) +
-               " user=" + user + " password=" + m_password + " sslmode=disable";
+        return testsupport::PgConninfo(user, database.empty() ? m_database : database);
     }
 
     TeamSyncOptions Laptop(const TempDir& dir, const std::string& user, const std::string& machine) const {
@@ -220,7 +205,7 @@ TEST_F(TeamSync, EachProblemIsNamedAndLocalReadsGoOn) {
     const std::string tls = "host=localhost port=" + m_port + " dbname=" + m_database +
                             " user=ann password=" + m_password + " sslmode=verify-full sslrootcert=";
     EXPECT_EQ(problem(tls + "no-such-root.crt"), TeamProblem::Tls);
-    EXPECT_EQ(problem(tls + ClusterPath("server.crt")), TeamProblem::None);  // the server's own certificate
+    EXPECT_EQ(problem(tls + PgClusterPath("server.crt")), TeamProblem::None);  // the server's own certificate
     EXPECT_EQ(problem(server + " user=ann password=" + m_password + " sslmode=require"), TeamProblem::None);
 
     // A database without the history, and one of a newer program: refused, and the reads stay here.

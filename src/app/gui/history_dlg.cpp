@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/gui/quarvel_app.h"
+#include "app/gui/team_text.h"
 #include "framework/afx.h"
 #include "framework/list_ctrl.h"
 #include "history/history_export.h"
@@ -28,10 +29,18 @@ CHistoryDlg::CHistoryDlg(CQuarvelApp& app, CString toolSerial, CWnd* pParent)
         OnViewReady(number);
         return 0;
     });
+    // A sync round ended: the team's records it brought and its state are shown.
+    MapMessage(WM_TEAM_SYNC_DONE, [this](WPARAM, LPARAM) -> LRESULT {
+        if (!m_reading) ShowView(m_allTools);
+        return 0;
+    });
 }
 
 CHistoryDlg::~CHistoryDlg() {
-    if (CWinApp* app = AfxGetApp()) app->RouteMessage(WM_HISTORY_VIEW_READY, nullptr);
+    if (CWinApp* app = AfxGetApp()) {
+        app->RouteMessage(WM_HISTORY_VIEW_READY, nullptr);
+        app->RouteMessage(WM_TEAM_SYNC_DONE, nullptr);
+    }
 }
 
 BOOL CHistoryDlg::OnInitDialog() {
@@ -39,11 +48,15 @@ BOOL CHistoryDlg::OnInitDialog() {
     CListCtrl list(GetDlgItem(IDC_HISTORY_LIST));
     list.SetColumns({LoadStringW(IDS_HISTORY_COL_DATE), LoadStringW(IDS_HISTORY_COL_TOOL_SERIAL),
                      LoadStringW(IDS_HISTORY_COL_MODEL), LoadStringW(IDS_HISTORY_COL_CYCLES),
-                     LoadStringW(IDS_HISTORY_COL_TOTAL), LoadStringW(IDS_HISTORY_COL_RESULT)});
+                     LoadStringW(IDS_HISTORY_COL_TOTAL), LoadStringW(IDS_HISTORY_COL_RESULT),
+                     LoadStringW(IDS_HISTORY_COL_TECHNICIAN)});
     if (m_toolSerial.empty()) {
         if (CWnd* thisTool = GetDlgItem(IDC_HISTORY_THIS_TOOL)) thisTool->EnableWindow(FALSE);
     }
-    if (CWinApp* app = AfxGetApp()) app->RouteMessage(WM_HISTORY_VIEW_READY, this);
+    if (CWinApp* app = AfxGetApp()) {
+        app->RouteMessage(WM_HISTORY_VIEW_READY, this);
+        app->RouteMessage(WM_TEAM_SYNC_DONE, this);
+    }
     ShowView(m_toolSerial.empty());
     if (CWnd* first = GetDlgItem(IDC_HISTORY_LIST)) first->SetFocus();
     return FALSE;
@@ -61,6 +74,7 @@ void CHistoryDlg::ShowView(bool allTools) {
 
     HistoryViewRequest request;
     request.store = HistoryStoreOptions{m_app.HistoryWriter().Path(), kWriterWaitMs, 0, "", ""};
+    request.syncState = !m_app.HistoryServer.empty();
     request.allTools = allTools;
     request.toolSerial = Utf16ToUtf8(m_toolSerial);
     request.serviceInterval = m_app.ServiceInterval;
@@ -80,7 +94,7 @@ void CHistoryDlg::OnViewReady(WPARAM number) {
         const HistoryRead& r = row.read;
         list.AddItem({Wide(r.readAt), Wide(r.toolSerial), Wide(r.toolModel),
                       Wide(std::to_string(r.cycleCounter)), Wide(std::to_string(r.totalCounter)),
-                      LoadStringW(ResultStringId(r.cycleFlags))});
+                      LoadStringW(ResultStringId(r.cycleFlags)), Wide(r.technician)});
     }
     list.FitColumns();
     list.SetCurSel(static_cast<int>(m_rows.size()) - 1);  // the newest read of the tool, or the last tool
@@ -89,6 +103,17 @@ void CHistoryDlg::OnViewReady(WPARAM number) {
     CString detail;
     const CString text = StatusText(result->status, &detail);
     ShowStatus(text, detail);
+    ShowSyncState(result->sync);
+}
+
+void CHistoryDlg::ShowSyncState(const HistorySyncState& state) {
+    // Only a laptop of a team (a server is set) has a sync to tell of; a round in progress says so.
+    CString text;
+    if (!m_app.HistoryServer.empty()) {
+        text = m_app.TeamSync().Status().running ? LoadStringW(IDS_TEAM_SYNCING) : TeamStateText(state);
+    }
+    SetDlgItemText(IDC_HISTORY_SYNC, text);
+    if (CWnd* line = GetDlgItem(IDC_HISTORY_SYNC)) line->SetToolTipText(text);
 }
 
 namespace {

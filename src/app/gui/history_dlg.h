@@ -3,8 +3,9 @@
 // counter, total counter, result) in one of two views: "This tool", every read of the current tool
 // (offered when a tool is connected or was read), or "All tools", the fleet's last reads. Export...
 // writes the current view's CSV through the Save-As dialog; the line under the list says when the
-// history is off, could not be read, lost a read, or set a damaged file aside. UI thread only; a local object
-// of the command.
+// history is off, could not be read, lost a read, or set a damaged file aside; with a team history server
+// set, the line beside the view buttons tells the last sync, the records waiting and the last problem, and
+// each sync round's end shows the view afresh. UI thread only; a local object of the command.
 //
 // Each view is read on the dialog's query thread (CHistoryViewQuery, its own connection), so a long view
 // never stops the window: while it reads, the line under the list says so and Export waits. The rows come
@@ -46,6 +47,8 @@ private:
     // The line under the list; *detail gets the full text for its tooltip (empty: the line itself).
     CString StatusText(const HistoryStatus& status, CString* detail) const;
     void ShowStatus(const CString& text, const CString& detail);
+    // The team history's line: last sync, records waiting, the last problem (empty without a server).
+    void ShowSyncState(const HistorySyncState& state);
 
     CQuarvelApp& m_app;
     CString m_toolSerial;

@@ -4,6 +4,7 @@
 
 #include "app/gui/history_dlg.h"
 #include "app/gui/quarvel_dlg.h"
+#include "app/gui/team_dlg.h"
 #include "app/settings/settings_store.h"
 #include "framework/afx.h"
 #include "ids/resource_ids.h"
@@ -28,6 +29,7 @@ BOOL CQuarvelApp::InitInstance() {
     AfxEnableControlContainer();
     LoadPortSettings(*this, PortNumber);
     LoadHistorySettings(*this);
+    StartTeamSync();
 
     {
         CQuarvelDlg dlg(this);
@@ -53,12 +55,13 @@ bool CQuarvelApp::ReleaseAtExit(DWORD deadlineMs) {
     // (which finds no window and is dropped) and ends. The deadline is for a thread that never would.
     EndReadWaitCursor();
     AbortSession();
+    const bool syncEnded = m_teamSync.Stop();
     if (!WaitSessionThreadFor(deadlineMs)) return false;
     ReleaseLink();
     SessionRunning = false;
     Connected = false;
     m_history.Stop();
-    return true;
+    return syncEnded;
 }
 
 void CQuarvelApp::EndNow(int exitCode) {
@@ -83,13 +86,36 @@ void CQuarvelApp::KeepInHistory(const ToolRecord& record) {
     if (!KeepHistory) return;
     const auto* modem = dynamic_cast<const CModem*>(Port);
     m_history.Start();
-    m_history.Submit(HistoryReadFromRecord(record, modem ? modem->GetDevicePath() : std::string(),
-                                           HistorySpeedOfIndex(SpeedIndex)));
+    HistoryRead read = HistoryReadFromRecord(record, modem ? modem->GetDevicePath() : std::string(),
+                                             HistorySpeedOfIndex(SpeedIndex));
+    read.technician = TechnicianName(*this);
+    m_history.Submit(std::move(read));
+    m_teamSync.Wake();
 }
 
 void CQuarvelApp::ShowHistory(const CString& toolSerial) {
     CHistoryDlg dialog(*this, toolSerial);
     dialog.DoModal();
+}
+
+void CQuarvelApp::ShowTeam() {
+    CTeamDlg dialog(*this);
+    dialog.DoModal();
+}
+
+void CQuarvelApp::StartTeamSync() {
+    if (HistoryServer.empty()) {
+        m_teamSync.Stop();
+        return;
+    }
+    TeamSyncOptions options;
+    options.connect.conninfo = HistoryServer;
+    options.store.path = m_history.Path();
+    options.store.technician = TechnicianName(*this);
+    options.store.busyTimeoutMs = 1000;
+    // A read kept a moment ago may still be on its way to the file: the round waits for it briefly.
+    options.beforeRound = [this] { m_history.WaitIdle(1000); };
+    m_teamSync.Start(std::move(options));
 }
 
 void CQuarvelApp::ToggleConnection() {

@@ -9,6 +9,11 @@
 #include "framework/win_app.h"
 #include "history/history_writer.h"
 #include "platform/win_types.h"
+#include "team/team_sync_thread.h"
+
+// Posted by the team sync thread after each round (wParam: 1 when records were pulled); routed to the
+// History or Team history dialog while one is open.
+inline constexpr UINT WM_TEAM_SYNC_DONE = 0x8012;
 
 class CQuarvelApp : public CWinApp, public CQuarvelSession {
 public:
@@ -38,7 +43,8 @@ public:
     // The end of the run: a session still reading is cut short (its exchanges end at once), then it waits
     // (with a deadline) until the session thread is done with the engine and releases Engine and Port.
     // Returns false when the deadline passed; the link is then left alone, since destroying it would pull
-    // it from under the running thread.
+    // it from under the running thread. The team sync thread is stopped first (about a second at most);
+    // false too when it was still in a host name lookup and left to end with the process.
     bool ReleaseAtExit(DWORD deadlineMs = kExitDeadlineMs);
 
     // A stop signal (SIGTERM, SIGINT, SIGHUP at a log-out) or the end of the Windows session: whatever
@@ -57,6 +63,13 @@ public:
     // The History command of the window menu: the dialog, on the current tool when one was read.
     void ShowHistory(const CString& toolSerial);
     CHistoryWriter& HistoryWriter() { return m_history; }
+    // The Team history command of the window menu.
+    void ShowTeam();
+
+    // The team's history: with a server set (HistoryServer), the sync thread runs (stopped and started
+    // again with the settings as they are now); without one it stops. After each kept read it is woken.
+    void StartTeamSync();
+    CTeamSyncThread& TeamSync() { return m_teamSync; }
 
     // Longer than any session can take: an exchange already in flight plus one that times out.
     static constexpr DWORD kExitDeadlineMs = 20000;
@@ -65,6 +78,8 @@ private:
     void Connect();
     // Started on first use, stopped by ReleaseAtExit (and the destructor), after the queued rows are written.
     CHistoryWriter m_history;
+    // Started by StartTeamSync at start-up and after the Team history dialog; stopped first by ReleaseAtExit.
+    CTeamSyncThread m_teamSync{WM_TEAM_SYNC_DONE};
     void ConfirmDisconnect();
 
     CString m_strReportFolder;  // the folder of the report saved last in this run; empty before

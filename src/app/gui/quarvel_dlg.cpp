@@ -93,6 +93,7 @@ BOOL CQuarvelDlg::OnInitDialog() {
         pSysMenu->AppendMenuW(MF_POPUP, reinterpret_cast<UINT_PTR>(m_menuLanguage.m_hMenu),
                               LoadStringW(IDS_LANGUAGE_MENU));
         pSysMenu->AppendMenuW(MF_STRING, IDM_HISTORY, LoadStringW(IDS_HISTORY_MENU));
+        pSysMenu->AppendMenuW(MF_STRING, IDM_TEAM, LoadStringW(IDS_TEAM_MENU));
     }
 
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -135,6 +136,8 @@ void CQuarvelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
         about.DoModal();
     } else if ((nID & 0xFFF0u) == IDM_HISTORY) {
         m_pApp->ShowHistory(TextOf(m_shown.ToolSerial));
+    } else if ((nID & 0xFFF0u) == IDM_TEAM) {
+        m_pApp->ShowTeam();
     } else if (nID >= IDM_LANGUAGE_ENGLISH && nID < IDM_LANGUAGE_ENGLISH + kLanguageCount) {
         OnLanguage(static_cast<int>(nID - IDM_LANGUAGE_ENGLISH));
     } else {
