@@ -56,26 +56,38 @@ std::string Unhex(const std::string& hex) {
     return bytes;
 }
 
-// "INSERT INTO table(columns) VALUES($1, ...), (...) ON CONFLICT (id) DO NOTHING" for `rows` rows.
-std::string InsertSql(const char* table, const char* columns, int params, std::size_t rows,
-                      const char* const* casts) {
-    std::string sql = std::string("INSERT INTO ") + table + "(" + columns + ") VALUES";
-    int n = 0;
-    for (std::size_t r = 0; r < rows; ++r) {
-        sql += r ? ",(" : "(";
-        for (int p = 0; p < params; ++p) {
-            sql += (p ? ",$" : "$") + std::to_string(++n) + casts[p];
-        }
-        sql += ")";
-    }
-    return sql + " ON CONFLICT (id) DO NOTHING";
+// "INSERT INTO table(columns) SELECT * FROM unnest($1::uuid[], $2::text[], ...) ON CONFLICT (id) DO
+// NOTHING": a batch as one array per column, so the statement has a handful of parameters however many
+// rows it carries (a VALUES list of thousands of parameters costs the server more to plan than to insert).
+std::string InsertSql(const char* table, const char* columns, int params, const char* const* types) {
+    std::string sql = std::string("INSERT INTO ") + table + "(" + columns + ") SELECT * FROM unnest(";
+    for (int p = 0; p < params; ++p)
+        sql += (p ? ", $" : "$") + std::to_string(p + 1) + "::" + types[p] + "[]";
+    return sql + ") ON CONFLICT (id) DO NOTHING";
 }
 
-const char* const kReadCasts[kReadParams] = {
-    "::uuid",   "::timestamptz", "",         "",         "",        "", "::bigint", "::bigint", "::bigint",
-    "::bigint", "::bigint",      "::bigint", "::bigint", "::bytea", "", "::bigint", "",         ""};
-const char* const kVisitCasts[kVisitParams] = {"::uuid",   "", "", "::uuid", "::timestamptz",
-                                               "::bigint", "", "", ""};
+// The rows' values (row after row, `params` each) as one array literal per column.
+std::vector<std::string> ColumnArrays(const std::vector<std::string>& values, int params) {
+    std::vector<std::string> arrays(static_cast<std::size_t>(params), "{");
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::string& array = arrays[i % static_cast<std::size_t>(params)];
+        if (array.size() > 1) array += ',';
+        array += '"';
+        for (char c : values[i]) {
+            if (c == '"' || c == '\\') array += '\\';
+            array += c;
+        }
+        array += '"';
+    }
+    for (std::string& array : arrays) array += '}';
+    return arrays;
+}
+
+const char* const kReadTypes[kReadParams] = {"uuid",   "timestamptz", "text",   "text",   "text",   "text",
+                                             "bigint", "bigint",      "bigint", "bigint", "bigint", "bigint",
+                                             "bigint", "bytea",       "text",   "bigint", "text",   "text"};
+const char* const kVisitTypes[kVisitParams] = {"uuid",   "text", "text", "uuid", "timestamptz",
+                                               "bigint", "text", "text", "text"};
 
 void AddReadParams(const HistoryRead& r, std::vector<std::string>& p) {
     for (const std::string& text :
@@ -109,19 +121,18 @@ TeamError PushBatch(CPgConnection& server, const std::vector<HistoryRead>& reads
     TeamError error;
     CPgResult result;
     if (!reads.empty()) {
-        std::vector<std::string> params;
-        params.reserve(reads.size() * kReadParams);
-        for (const HistoryRead& r : reads) AddReadParams(r, params);
-        error = server.Exec(InsertSql("reads", kReadColumns, kReadParams, reads.size(), kReadCasts), params,
-                            &result);
+        std::vector<std::string> values;
+        values.reserve(reads.size() * kReadParams);
+        for (const HistoryRead& r : reads) AddReadParams(r, values);
+        error = server.Exec(InsertSql("reads", kReadColumns, kReadParams, kReadTypes),
+                            ColumnArrays(values, kReadParams), &result);
         if (!error.Failed()) *added += static_cast<std::size_t>(result.Affected());
     }
     if (!error.Failed() && !visits.empty()) {
-        std::vector<std::string> params;
-        for (const HistoryVisit& v : visits) AddVisitParams(v, params);
-        error =
-            server.Exec(InsertSql("service_visits", kVisitColumns, kVisitParams, visits.size(), kVisitCasts),
-                        params, &result);
+        std::vector<std::string> values;
+        for (const HistoryVisit& v : visits) AddVisitParams(v, values);
+        error = server.Exec(InsertSql("service_visits", kVisitColumns, kVisitParams, kVisitTypes),
+                            ColumnArrays(values, kVisitParams), &result);
         if (!error.Failed()) *added += static_cast<std::size_t>(result.Affected());
     }
     if (!error.Failed()) error = server.Exec("COMMIT");
@@ -224,33 +235,50 @@ void NoteOutcome(CHistoryStore& store, const TeamError& error) {
 }
 }  // namespace
 
-TeamError RunTeamSync(const TeamSyncOptions& options, TeamSyncCounts* counts) {
+namespace {
+enum Steps { kPush = 1, kPull = 2 };
+
+TeamError PullAll(CPgConnection& server, CHistoryStore& store, std::size_t batch, TeamSyncCounts* counts) {
+    TeamError error = PullTable(
+        server, store, kPullReadsSql, kSyncReadCursor, batch,
+        [](const CPgResult& page, int row, std::vector<HistoryRead>& reads, std::vector<HistoryVisit>&) {
+            reads.push_back(PulledRead(page, row));
+        },
+        counts);
+    if (error.Failed()) return error;
+    return PullTable(
+        server, store, kPullVisitsSql, kSyncVisitCursor, batch,
+        [](const CPgResult& page, int row, std::vector<HistoryRead>&, std::vector<HistoryVisit>& visits) {
+            visits.push_back(PulledVisit(page, row));
+        },
+        counts);
+}
+
+TeamError Round(const TeamSyncOptions& options, int steps, TeamSyncCounts* counts) {
     *counts = {};
     if (options.beforeRound) options.beforeRound();
     CHistoryStore store(options.store);
     CPgConnection server;
     TeamError error = Connect(server, options.connect);
-    if (!error.Failed()) error = PushAll(server, store, options.pushBatch, counts);
-    if (!error.Failed()) {
-        error = PullTable(
-            server, store, kPullReadsSql, kSyncReadCursor, options.pullBatch,
-            [](const CPgResult& page, int row, std::vector<HistoryRead>& reads, std::vector<HistoryVisit>&) {
-                reads.push_back(PulledRead(page, row));
-            },
-            counts);
-    }
-    if (!error.Failed()) {
-        error = PullTable(
-            server, store, kPullVisitsSql, kSyncVisitCursor, options.pullBatch,
-            [](const CPgResult& page, int row, std::vector<HistoryRead>&, std::vector<HistoryVisit>& visits) {
-                visits.push_back(PulledVisit(page, row));
-            },
-            counts);
-    }
+    if (!error.Failed() && (steps & kPush)) error = PushAll(server, store, options.pushBatch, counts);
+    if (!error.Failed() && (steps & kPull)) error = PullAll(server, store, options.pullBatch, counts);
     server.Close();
     if (error.problem != TeamProblem::Stopped) NoteOutcome(store, error);
     store.UnsentCount(&counts->waiting);
     return error;
+}
+}  // namespace
+
+TeamError RunTeamSync(const TeamSyncOptions& options, TeamSyncCounts* counts) {
+    return Round(options, kPush | kPull, counts);
+}
+
+TeamError PushTeamRecords(const TeamSyncOptions& options, TeamSyncCounts* counts) {
+    return Round(options, kPush, counts);
+}
+
+TeamError PullTeamRecords(const TeamSyncOptions& options, TeamSyncCounts* counts) {
+    return Round(options, kPull, counts);
 }
 
 TeamError PushTeamReads(const TeamSyncOptions& options, const std::vector<HistoryRead>& reads,

@@ -35,6 +35,10 @@ struct TeamSyncCounts {
 // (time of the last success, or the last problem) is kept in the store's sync values for every view.
 TeamError RunTeamSync(const TeamSyncOptions& options, TeamSyncCounts* counts);
 
+// The two halves of a round, each on its own connection (the benchmark times them apart).
+TeamError PushTeamRecords(const TeamSyncOptions& options, TeamSyncCounts* counts);
+TeamError PullTeamRecords(const TeamSyncOptions& options, TeamSyncCounts* counts);
+
 // Pushes these reads only (quarvel-cli read and watch push what they kept) and marks them sent.
 TeamError PushTeamReads(const TeamSyncOptions& options, const std::vector<HistoryRead>& reads,
                         TeamSyncCounts* counts);

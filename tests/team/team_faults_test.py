@@ -11,7 +11,11 @@ folders), rk9-sim tools on pseudo-terminals and a private PostgreSQL cluster tha
 Afterwards the server holds exactly the union of every laptop's records, none twice, and every laptop's
 fleet view equals the server's. Prints the counts (bench/run runs it with --report and larger numbers).
 
-  team_faults_test.py --cli QUARVEL_CLI --sim RK9_SIM [--backlog N] [--cycles N] [--report]
+With --wine-cli QUARVEL_CLI_EXE a Windows laptop joins at the end (quarvel-cli.exe under Wine, through
+scripts/wine-run): it pulls the team's history from the same server, records a service visit of a tool the
+others read, and a Linux laptop's next sync counts that tool's cycles from the visit.
+
+  team_faults_test.py --cli QUARVEL_CLI --sim RK9_SIM [--backlog N] [--cycles N] [--report] [--wine-cli EXE]
 """
 import argparse
 import json
@@ -139,6 +143,27 @@ class Laptop:
         return ids
 
 
+def wine_laptop(exe, root, server, linux, server_fleet):
+    """quarvel-cli.exe under Wine as one more technician's laptop, on the same server."""
+    wine_run = os.path.join(HERE, "..", "..", "scripts", "wine-run")
+    state = os.path.join(root, "wine-laptop")
+    os.makedirs(state)
+    env = dict(os.environ, LOCALAPPDATA="Z:" + state.replace("/", "\\"), PGPASSWORD=PASSWORD)
+    conninfo = ["--server", server.conninfo("dora")]
+    result = run([wine_run, exe, "sync"] + conninfo, env=env, timeout=300)
+    fleet = json.loads(run([wine_run, exe, "history", "--format", "json"], env=env, timeout=300).stdout)
+    wine_fleet = ",".join(f"{r['tool_serial']}/{r['id']}" for r in fleet)
+    assert wine_fleet == server_fleet, "the Windows laptop's fleet differs from the server's"
+    tool = fleet[0]["tool_serial"]
+    run([wine_run, exe, "history", "serviced", "--tool", tool, "--note", "from Windows"], env=env, timeout=300)
+    pushed = run([wine_run, exe, "sync"] + conninfo, env=env, timeout=300).stdout
+    assert "pushed 1 records (1 new on the server)" in pushed, pushed
+    linux.sync()
+    mine = [r for r in linux.fleet() if r["tool_serial"] == tool][0]
+    assert mine["cycles_since_service"] == 0, mine
+    return {"wine_laptop_pulled_tools": len(fleet), "wine_visit_seen_on_linux": True}
+
+
 def wait_until(condition, seconds, what):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
@@ -155,6 +180,7 @@ def main():
     parser.add_argument("--backlog", type=int, default=3000)
     parser.add_argument("--cycles", type=int, default=3)
     parser.add_argument("--report", action="store_true")
+    parser.add_argument("--wine-cli")
     options = parser.parse_args()
     root = tempfile.mkdtemp(prefix="quarvel-team-faults-")
     os.chmod(root, 0o755)  # the server runs as the postgres account when this runs as root
@@ -249,6 +275,8 @@ def main():
         counts.update(fleet_tools=len(fleets[0]), fleets_equal_server=equal,
                       laptops_waiting=sum(t.waiting() for t in laptops))
         assert equal and counts["laptops_waiting"] == 0, counts
+        if options.wine_cli:
+            counts.update(wine_laptop(options.wine_cli, root, server, ann, server_fleet))
         print(json.dumps(counts) if options.report else f"team faults: {counts}")
         return 0
     finally:

@@ -24,9 +24,9 @@ CSocketWaker::~CSocketWaker() {
 
 void CSocketWaker::Wake() {
     if (m_wake == kNone) return;
-    const char byte = 1;
+    const char wake = 1;
     // A full pipe is already readable: the wake is in effect either way.
-    while (write(static_cast<int>(m_wake), &byte, 1) < 0 && errno == EINTR) {
+    while (write(static_cast<int>(m_wake), &wake, 1) < 0 && errno == EINTR) {
     }
 }
 

@@ -34,8 +34,8 @@ CSocketWaker::~CSocketWaker() {
 
 void CSocketWaker::Wake() {
     if (m_wake == kNone) return;
-    const char byte = 1;
-    send(static_cast<SOCKET>(m_wake), &byte, 1, 0);
+    const char wake = 1;
+    send(static_cast<SOCKET>(m_wake), &wake, 1, 0);
 }
 
 void CSocketWaker::Reset() {
