@@ -72,6 +72,10 @@ public:
     // The sync's own values (cursor, last success, last error); "" when never set or with no file.
     HistoryStatus SyncValue(const std::string& name, std::string* value);
     HistoryStatus SetSyncValues(const std::vector<std::pair<std::string, std::string>>& values);
+    // Starts over with another server's history (its id: `serverId`), in one transaction: every record
+    // waits to be sent again and the pull's cursors are forgotten, so the new server gets all of this
+    // laptop's records and this laptop all of the server's.
+    HistoryStatus ResetSync(const std::string& serverId);
     // The outcome of the last sync round and how many records wait (all empty with no file).
     HistoryStatus SyncState(HistorySyncState* state);
 

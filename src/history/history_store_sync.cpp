@@ -188,6 +188,20 @@ HistoryStatus CHistoryStore::SetSyncValues(const std::vector<std::pair<std::stri
     return InTransaction("cannot write", [&] { return SetValues(m_db, values); });
 }
 
+HistoryStatus CHistoryStore::ResetSync(const std::string& serverId) {
+    return InTransaction("cannot write", [&] {
+        for (const char* sql : {"UPDATE reads SET synced = 0 WHERE synced <> 0",
+                                "UPDATE service_visits SET synced = 0 WHERE synced <> 0"})
+            if (int code = m_db.Exec(sql); code != SQLITE_OK) return code;
+        SqliteStatement forget(m_db, "DELETE FROM sync_state WHERE name IN (?1, ?2)");
+        if (forget.PrepareCode() != SQLITE_OK) return forget.PrepareCode();
+        forget.Bind(1, std::string(kSyncReadCursor));
+        forget.Bind(2, std::string(kSyncVisitCursor));
+        if (forget.Step() != SQLITE_DONE) return sqlite3_errcode(m_db.Handle());
+        return SetValues(m_db, {{kSyncServerId, serverId}});
+    });
+}
+
 HistoryStatus CHistoryStore::SyncState(HistorySyncState* state) {
     *state = {};
     const std::pair<const char*, std::string*> values[] = {{kSyncLastSuccess, &state->lastSuccess},

@@ -4,21 +4,27 @@
 #include <mutex>
 #include <random>
 
+#include "platform/system/identity.h"
+
 namespace {
 std::mutex g_mutex;
 std::int64_t g_lastMs = -1;
 std::uint32_t g_counter = 0;  // the 12 bits after the time, counting up within one millisecond
 
 std::mt19937_64& Random() {
-    // Seeded once per process from the system's entropy and the time, so that two laptops (or two
-    // processes started in the same instant) draw different bits.
-    static std::mt19937_64 engine = [] {
+    // Seeded from the system's entropy and the time, so that two laptops (or two processes started in
+    // the same instant) draw different bits; again in a forked child, which would otherwise draw the very
+    // numbers its parent and its siblings draw.
+    static std::mt19937_64 engine;
+    static long seededIn = 0;
+    if (const long self = ProcessId(); self != seededIn) {
         std::random_device device;
         std::seed_seq seed{
             device(), device(), device(), device(),
             static_cast<unsigned>(std::chrono::high_resolution_clock::now().time_since_epoch().count())};
-        return std::mt19937_64(seed);
-    }();
+        engine.seed(seed);
+        seededIn = self;
+    }
     return engine;
 }
 

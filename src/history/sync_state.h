@@ -6,6 +6,7 @@
 
 inline constexpr const char* kSyncReadCursor = "pull_reads";     // "tx:seq" of the last read pulled
 inline constexpr const char* kSyncVisitCursor = "pull_visits";   // the same for service visits
+inline constexpr const char* kSyncServerId = "server_id";        // the history the cursors belong to
 inline constexpr const char* kSyncLastSuccess = "last_success";  // a history time
 inline constexpr const char* kSyncLastAttempt = "last_attempt";
 inline constexpr const char* kSyncLastProblem = "last_problem";  // the problem's name (team_error.h)

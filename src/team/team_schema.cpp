@@ -36,11 +36,13 @@ constexpr const char* kGrants =
     " END IF;"
     " END $$";
 
-TeamError ReadVersion(CPgConnection& connection, int* version) {
+TeamError ReadVersion(CPgConnection& connection, int* version, std::string* historyId = nullptr) {
     CPgResult result;
-    TeamError error = connection.Exec("SELECT COALESCE(MAX(version), 0) FROM quarvel_schema", {}, &result);
+    TeamError error = connection.Exec(
+        "SELECT version, history_id FROM quarvel_schema ORDER BY version DESC LIMIT 1", {}, &result);
     if (error.Failed()) return error;
     *version = result.Rows() > 0 ? std::atoi(result.Text(0, 0).c_str()) : 0;
+    if (historyId) *historyId = result.Rows() > 0 ? result.Text(0, 1) : std::string();
     return {};
 }
 
@@ -54,7 +56,9 @@ TeamError InitTeamSchema(CPgConnection& connection, int* before) {
     *before = 0;
     if (TeamError e = connection.Exec("BEGIN"); e.Failed()) return e;
     // One init at a time: the second waits for the first and then finds its work done.
-    TeamError error = connection.Exec("CREATE TABLE IF NOT EXISTS quarvel_schema(version integer NOT NULL)");
+    TeamError error = connection.Exec(
+        "CREATE TABLE IF NOT EXISTS quarvel_schema(version integer NOT NULL,"
+        " history_id uuid NOT NULL DEFAULT gen_random_uuid())");
     if (!error.Failed()) error = connection.Exec("LOCK TABLE quarvel_schema IN EXCLUSIVE MODE");
     if (!error.Failed()) error = ReadVersion(connection, before);
     if (!error.Failed() && *before > kTeamSchemaVersion)
@@ -62,10 +66,10 @@ TeamError InitTeamSchema(CPgConnection& connection, int* before) {
     for (int step = *before; !error.Failed() && step < kTeamSchemaVersion; ++step)
         error = connection.Exec(kSteps[step]);
     if (!error.Failed() && *before < kTeamSchemaVersion) {
-        error = connection.Exec("DELETE FROM quarvel_schema");
-        if (!error.Failed())
-            error = connection.Exec("INSERT INTO quarvel_schema(version) VALUES($1)",
-                                    {std::to_string(kTeamSchemaVersion)});
+        // The row keeps its history id across upgrades: laptops' cursors stay valid.
+        const std::string version = std::to_string(kTeamSchemaVersion);
+        error = *before == 0 ? connection.Exec("INSERT INTO quarvel_schema(version) VALUES($1)", {version})
+                             : connection.Exec("UPDATE quarvel_schema SET version = $1", {version});
     }
     if (!error.Failed()) error = connection.Exec(kGrants);
     if (!error.Failed()) error = connection.Exec("COMMIT");
@@ -73,9 +77,9 @@ TeamError InitTeamSchema(CPgConnection& connection, int* before) {
     return error;
 }
 
-TeamError CheckTeamSchema(CPgConnection& connection) {
+TeamError CheckTeamSchema(CPgConnection& connection, std::string* historyId) {
     int version = 0;
-    TeamError error = ReadVersion(connection, &version);
+    TeamError error = ReadVersion(connection, &version, historyId);
     if (error.problem == TeamProblem::NoSchema) return {TeamProblem::NoSchema, error.detail};
     if (error.Failed()) return error;
     if (version == 0) return {TeamProblem::NoSchema, "quarvel_schema holds no version"};

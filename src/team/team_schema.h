@@ -6,7 +6,8 @@
 
 #include "team/pg_connection.h"
 
-// 1: reads and service visits, each with its id, technician and machine, and the pull cursor's columns.
+// 1: reads and service visits, each with its id, technician and machine, and the pull cursor's columns;
+// the version row with the history's id.
 inline constexpr int kTeamSchemaVersion = 1;
 
 // Makes the schema in the connection's database, or brings an older one up to date, in one transaction;
@@ -14,7 +15,9 @@ inline constexpr int kTeamSchemaVersion = 1;
 TeamError InitTeamSchema(CPgConnection& connection, int* before);
 
 // The server's version against this program's: None when equal, else NoSchema, OlderSchema or NewerSchema.
-TeamError CheckTeamSchema(CPgConnection& connection);
+// *historyId: the id the schema got when it was made, which names this team's history (a server made
+// anew, or another server, has another; a restored backup keeps it).
+TeamError CheckTeamSchema(CPgConnection& connection, std::string* historyId);
 
 // The SQL that makes the two roles (shown by `quarvel-cli server init`; run by a database superuser): an
 // owner that makes the schema, and technicians that may only read and add records.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/text/utf8.h"
 #include "team/team_schema.h"
 
 // The pull's cursor. Rows are numbered by a sequence (`seq`) as they are inserted, but transactions
@@ -92,24 +93,24 @@ const char* const kVisitTypes[kVisitParams] = {"uuid",   "text", "text", "uuid",
 void AddReadParams(const HistoryRead& r, std::vector<std::string>& p) {
     for (const std::string& text :
          {r.uuid, r.readAt, r.toolModel, r.toolSerial, r.controllerSerial, r.firmwareVersion})
-        p.push_back(text);
+        p.push_back(ValidUtf8(text));
     for (std::uint32_t n : {r.cycleCounter, r.totalCounter, r.positionCounts, r.forceReading, r.forceFactor,
                             r.forceDivisor, r.cycleFlags})
         p.push_back(std::to_string(n));
     p.push_back(Hex(r.deviceInfo));
-    p.push_back(r.port);
+    p.push_back(ValidUtf8(r.port));
     p.push_back(std::to_string(r.speed));
-    p.push_back(r.technician);
-    p.push_back(r.machine);
+    p.push_back(ValidUtf8(r.technician));
+    p.push_back(ValidUtf8(r.machine));
 }
 
 void AddVisitParams(const HistoryVisit& v, std::vector<std::string>& p) {
     for (const std::string& text : {v.uuid, v.toolSerial, v.controllerSerial, v.readUuid, v.servicedAt})
-        p.push_back(text);
+        p.push_back(ValidUtf8(text));
     p.push_back(std::to_string(v.totalCounter));
-    p.push_back(v.note);
-    p.push_back(v.technician);
-    p.push_back(v.machine);
+    p.push_back(ValidUtf8(v.note));
+    p.push_back(ValidUtf8(v.technician));
+    p.push_back(ValidUtf8(v.machine));
 }
 
 TeamError LocalFailure(const HistoryStatus& status) { return {TeamProblem::LocalStore, status.message}; }
@@ -218,9 +219,18 @@ TeamError PullTable(CPgConnection& server, CHistoryStore& store, const char* sql
     }
 }
 
-TeamError Connect(CPgConnection& server, const PgConnectOptions& options) {
+// Connects and checks the schema. The pull's cursors and the sent marks belong to one server's history:
+// when the server's history is another than the one this laptop last synced with (a new server, a
+// history made anew), both start over, so nothing is skipped and nothing stays unsent.
+TeamError Connect(CPgConnection& server, const PgConnectOptions& options, CHistoryStore& store) {
     if (TeamError e = server.Connect(options); e.Failed()) return e;
-    return CheckTeamSchema(server);
+    std::string historyId;
+    if (TeamError e = CheckTeamSchema(server, &historyId); e.Failed()) return e;
+    std::string known;
+    if (HistoryStatus s = store.SyncValue(kSyncServerId, &known); !s.ok) return LocalFailure(s);
+    if (known == historyId) return {};
+    if (HistoryStatus s = store.ResetSync(historyId); !s.ok) return LocalFailure(s);
+    return {};
 }
 
 // Keeps the round's outcome in the store; a store that cannot take it changes nothing of the outcome.
@@ -259,7 +269,7 @@ TeamError Round(const TeamSyncOptions& options, int steps, TeamSyncCounts* count
     if (options.beforeRound) options.beforeRound();
     CHistoryStore store(options.store);
     CPgConnection server;
-    TeamError error = Connect(server, options.connect);
+    TeamError error = Connect(server, options.connect, store);
     if (!error.Failed() && (steps & kPush)) error = PushAll(server, store, options.pushBatch, counts);
     if (!error.Failed() && (steps & kPull)) error = PullAll(server, store, options.pullBatch, counts);
     server.Close();
@@ -287,7 +297,7 @@ TeamError PushTeamReads(const TeamSyncOptions& options, const std::vector<Histor
     if (reads.empty()) return {};
     CHistoryStore store(options.store);
     CPgConnection server;
-    TeamError error = Connect(server, options.connect);
+    TeamError error = Connect(server, options.connect, store);
     for (std::size_t at = 0; !error.Failed() && at < reads.size(); at += options.pushBatch) {
         const std::vector<HistoryRead> batch(
             reads.begin() + static_cast<std::ptrdiff_t>(at),
@@ -305,7 +315,9 @@ TeamError PushTeamReads(const TeamSyncOptions& options, const std::vector<Histor
 TeamError TestTeamServer(const PgConnectOptions& options, std::string* summary) {
     summary->clear();
     CPgConnection server;
-    if (TeamError e = Connect(server, options); e.Failed()) return e;
+    std::string historyId;
+    if (TeamError e = server.Connect(options); e.Failed()) return e;
+    if (TeamError e = CheckTeamSchema(server, &historyId); e.Failed()) return e;
     CPgResult result;
     TeamError error = server.Exec(
         "SELECT has_table_privilege('reads', 'INSERT') AND has_table_privilege('service_visits', 'INSERT'),"

@@ -211,6 +211,28 @@ TEST_F(Settings, SavesWriteTextWithItsNulAndRefuseOutOfRange) {
     EXPECT_EQ(std::make_tuple(next.Language, next.PortNumber, next.SpeedIndex), std::make_tuple(3, 256, 4));
 }
 
+// The team history's two texts are typed by people in any script: they come back exactly (on Windows
+// through the registry's wide calls), trimmed, and a line break is refused.
+TEST_F(Settings, TheTeamTextsKeepAnyScriptAndRefuseControlCharacters) {
+    MakeKey({});
+    const std::string server =
+        "host=db.example.com dbname=quarvel user=\xD0\xB6\xD0\xB5\xD0\xBB sslmode=verify-full";
+    const std::string technician =
+        "\xD0\x96\xD0\xB5\xD0\xBB\xD1\x8F\xD0\xB7\xD0\xBA\xD0\xBE \xC3\x89mile";  // Желязко Émile
+    EXPECT_EQ(SaveTeamSettings("  " + server + " ", technician), 0);
+    EXPECT_EQ(SaveTeamSettings("host=a\nhost=b", technician), 13);
+    EXPECT_EQ(SaveTeamSettings(server, "Ann\tLee"), 13);
+    CQuarvelAppCore loaded;
+    LoadHistorySettings(loaded);
+    EXPECT_EQ(loaded.HistoryServer, server);
+    EXPECT_EQ(loaded.Technician, technician);
+    EXPECT_EQ(TechnicianName(loaded), technician);
+    EXPECT_EQ(SaveTeamSettings("", ""), 0);
+    LoadHistorySettings(loaded = {});
+    EXPECT_TRUE(loaded.HistoryServer.empty());
+    EXPECT_FALSE(TechnicianName(loaded).empty());  // the account's own name
+}
+
 #ifndef _WIN32  // the key file is the settings store on POSIX systems; Windows keeps the registry
 TEST_F(Settings, SavingKeepsEveryLineOfAHandEditedKey) {
     MakeKey({});

@@ -15,7 +15,16 @@ TEST(Utf8, RefusesIllFormedInput) {
     for (const std::string bad : {"\x80", "\xC3", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
                                   "\xF4\x90\x80\x80", "\xFF", "ab\xE2\x82"}) {
         EXPECT_FALSE(Utf8ToUtf16(bad, wide)) << bad;
+        // What a strict reader must take: each byte that starts no character becomes U+FFFD.
+        const std::string valid = ValidUtf8(bad);
+        EXPECT_TRUE(Utf8ToUtf16(valid, wide)) << bad;
+        EXPECT_NE(valid.find("\xEF\xBF\xBD"), std::string::npos) << bad;
     }
+    EXPECT_EQ(ValidUtf8("ab\xE2\x82"), "ab\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(ValidUtf8(std::string("a\0b", 3)),
+              "a\xEF\xBF\xBD"
+              "b");  // no NUL reaches a server's text
+    EXPECT_EQ(ValidUtf8("A\xC3\xA9\xF0\x9F\x94\xA7"), "A\xC3\xA9\xF0\x9F\x94\xA7");
 }
 
 TEST(Utf8, UnpairedSurrogateBecomesReplacement) {

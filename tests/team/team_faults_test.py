@@ -18,6 +18,7 @@ others read, and a Linux laptop's next sync counts that tool's cycles from the v
   team_faults_test.py --cli QUARVEL_CLI --sim RK9_SIM [--backlog N] [--cycles N] [--report] [--wine-cli EXE]
 """
 import argparse
+import glob
 import json
 import os
 import random
@@ -51,6 +52,9 @@ class Server:
                  "CREATE ROLE quarvel_technicians NOLOGIN;"]
         roles += [f"CREATE ROLE {t} LOGIN PASSWORD '{PASSWORD}' IN ROLE quarvel_technicians;" for t in TECHNICIANS]
         self.sql("\n".join(roles), database="postgres")
+
+    def superuser_password(self):
+        return open(os.path.join(self.dir, "password")).read().strip()
 
     def conninfo(self, user):
         return f"host=127.0.0.1 port={self.port} dbname=quarvel user={user} connect_timeout=3"
@@ -128,6 +132,7 @@ class Laptop:
         db.commit()
         db.close()
         self.reads += count
+        return [row[15] for row in rows]
 
     def waiting(self):
         db = sqlite3.connect(self.store)
@@ -146,14 +151,18 @@ class Laptop:
 def wine_laptop(exe, root, server, linux, server_fleet):
     """quarvel-cli.exe under Wine as one more technician's laptop, on the same server."""
     wine_run = os.path.join(HERE, "..", "..", "scripts", "wine-run")
-    state = os.path.join(root, "wine-laptop")
-    os.makedirs(state)
-    env = dict(os.environ, LOCALAPPDATA="Z:" + state.replace("/", "\\"), PGPASSWORD=PASSWORD)
+    # Wine sets LOCALAPPDATA itself: the laptop's history is the prefix's, started afresh (the other Windows
+    # tests that keep history hold the same CTest resource lock).
+    prefix = os.environ.get("WINEPREFIX", "")
+    assert prefix, "WINEPREFIX: the Windows build's prefix"
+    for state in glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Local", "Quarvel")):
+        shutil.rmtree(state)
+    env = dict(os.environ, PGPASSWORD=PASSWORD)
     conninfo = ["--server", server.conninfo("dora")]
     result = run([wine_run, exe, "sync"] + conninfo, env=env, timeout=300)
     fleet = json.loads(run([wine_run, exe, "history", "--format", "json"], env=env, timeout=300).stdout)
     wine_fleet = ",".join(f"{r['tool_serial']}/{r['id']}" for r in fleet)
-    assert wine_fleet == server_fleet, "the Windows laptop's fleet differs from the server's"
+    assert wine_fleet == server_fleet, f"the Windows laptop's fleet differs from the server's: {result.stdout}"
     tool = fleet[0]["tool_serial"]
     run([wine_run, exe, "history", "serviced", "--tool", tool, "--note", "from Windows"], env=env, timeout=300)
     pushed = run([wine_run, exe, "sync"] + conninfo, env=env, timeout=300).stdout
@@ -182,6 +191,8 @@ def main():
     parser.add_argument("--report", action="store_true")
     parser.add_argument("--wine-cli")
     options = parser.parse_args()
+    if options.backlog < 2000:
+        parser.error("--backlog: at least 2000, so that the server is killed between two batches of 1000")
     root = tempfile.mkdtemp(prefix="quarvel-team-faults-")
     os.chmod(root, 0o755)  # the server runs as the postgres account when this runs as root
     server = None
@@ -213,14 +224,29 @@ def main():
         assert result.returncode == 6 and "newer" in result.stderr, result.stderr
         server.sql("UPDATE quarvel_schema SET version = 1")
 
-        # The server killed in the middle of a pushed backlog.
+        # The server killed in the middle of a pushed batch. So that the moment is certain, another session
+        # holds an uncommitted row with the id of a record of the second batch: that batch's INSERT waits for
+        # it (after the first batch's COMMIT), and the server is killed while it waits.
         dora.read("T-400", 100)
-        dora.backlog(options.backlog)
+        ids = dora.backlog(options.backlog)
+        blocker = subprocess.Popen(["psql", "-X", "-q", server.conninfo("postgres").replace(
+            "connect_timeout=3", f"password={server.superuser_password()}")], stdin=subprocess.PIPE,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, text=True)
+        blocker.stdin.write("BEGIN;\nINSERT INTO reads(id, read_at, tool_model, tool_serial, controller_serial,"
+                            " firmware_version, cycle_counter, total_counter, position_counts, force_reading,"
+                            " force_factor, force_divisor, cycle_flags, device_info, port, speed, technician, machine)"
+                            f" VALUES('{ids[1500]}', now(), '', '', '', '', 0, 0, 0, 0, 0, 0, 0, '\\x00', '', 0,"
+                            " 'blocker', '');\n")
+        blocker.stdin.flush()
+        wait_until(lambda: server.sql("SELECT COUNT(*) FROM pg_stat_activity WHERE application_name = 'psql'"
+                                      " AND state = 'idle in transaction'") == "1", 30, "the blocking session")
         sync = subprocess.Popen([options.cli, "sync"], env=dora.env, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, text=True)
-        wait_until(lambda: int(server.sql("SELECT COUNT(*) FROM reads WHERE technician = 'Dora'")) > 0, 60,
-                   "the first pushed batch")
+        wait_until(lambda: server.sql("SELECT COUNT(*) FROM pg_stat_activity WHERE application_name = 'quarvel'"
+                                      " AND wait_event_type = 'Lock'") == "1", 60, "the second batch waiting")
         server.stop("immediate")
+        blocker.stdin.close()
+        blocker.wait(timeout=30)
         out, err = sync.communicate(timeout=60)
         counts["killed_push_exit"] = sync.returncode
         assert sync.returncode == 6, f"sync exited {sync.returncode}: {out}{err}"

@@ -158,6 +158,48 @@ TEST_F(TeamSync, TwoLaptopsEndWithTheUnionAndARepeatedPushAddsNothing) {
     EXPECT_EQ(ServerCount("reads"), "5");
 }
 
+// The sent marks and the pull's cursors belong to one server's history: pointed at another (a new
+// server, a history made anew), a laptop sends everything it has and pulls everything that one holds.
+TEST_F(TeamSync, AnotherServersHistoryGetsEverythingAndGivesEverything) {
+    TeamSyncOptions ann = Laptop(m_a, "ann", "aaaa");
+    const TeamSyncOptions bob = Laptop(m_c, "bob", "cccc");
+    CHistoryStore annStore(ann.store);
+    for (std::uint32_t total : {100u, 200u}) ASSERT_TRUE(annStore.Insert(Read("T-1", total)).ok);
+    EXPECT_EQ(Sync(ann).pushedNew, 2u);
+    EXPECT_EQ(Sync(bob).pulledNew, 2u);
+
+    const std::string first = m_database;
+    m_database += "_b";
+    {
+        CPgConnection owner;
+        ASSERT_FALSE(owner.Connect({Conninfo("quarvel_owner", "postgres")}).Failed());
+        ASSERT_FALSE(owner.Exec("CREATE DATABASE " + m_database).Failed());
+        ASSERT_FALSE(owner.Connect({Conninfo("quarvel_owner")}).Failed());
+        int before = -1;
+        ASSERT_FALSE(InitTeamSchema(owner, &before).Failed());
+    }
+    TempDir third;
+    const TeamSyncOptions other = Laptop(third, "bob", "dddd");
+    ASSERT_TRUE(CHistoryStore(other.store).Insert(Read("T-9", 5)).ok);
+    EXPECT_EQ(Sync(other).pushedNew, 1u);
+
+    ann.connect.conninfo = Conninfo("ann");
+    TeamSyncCounts counts = Sync(ann);
+    EXPECT_EQ(counts.pushedNew, 2u);  // although the first server had them
+    EXPECT_EQ(counts.pulledNew, 1u);  // the other laptop's, whatever the first server's cursor said
+    EXPECT_EQ(ServerCount("reads"), "3");
+
+    // Back on the first server: that read goes there too, and ann's cursor starts again from its start.
+    ann.connect.conninfo = Conninfo("ann", first);
+    counts = Sync(ann);
+    EXPECT_EQ(counts.pushed, 3u);
+    EXPECT_EQ(counts.pushedNew, 1u);
+    EXPECT_EQ(counts.pulled, 3u);  // its pull starts again from the start
+    EXPECT_EQ(counts.pulledNew, 0u);
+    EXPECT_EQ(Sync(ann).pushed, 0u);  // and then it is in step again
+    EXPECT_EQ(Sync(bob).pulledNew, 1u);
+}
+
 // Rows are numbered as they are inserted but become visible as their transactions commit: a row numbered
 // earlier may appear after a later one was pulled. The pull must wait for it instead of skipping it.
 TEST_F(TeamSync, APullNeverSkipsTheRowsOfATransactionThatCommitsLate) {

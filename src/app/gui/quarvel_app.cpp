@@ -88,7 +88,7 @@ void CQuarvelApp::KeepInHistory(const ToolRecord& record) {
     m_history.Start();
     HistoryRead read = HistoryReadFromRecord(record, modem ? modem->GetDevicePath() : std::string(),
                                              HistorySpeedOfIndex(SpeedIndex));
-    read.technician = TechnicianName(*this);
+    read.technician = m_technician;
     m_history.Submit(std::move(read));
     m_teamSync.Wake();
 }
@@ -104,6 +104,7 @@ void CQuarvelApp::ShowTeam() {
 }
 
 void CQuarvelApp::StartTeamSync() {
+    m_technician = TechnicianName(*this);  // once: the account's name may take the system a while to look up
     if (HistoryServer.empty()) {
         m_teamSync.Stop();
         return;
@@ -111,7 +112,7 @@ void CQuarvelApp::StartTeamSync() {
     TeamSyncOptions options;
     options.connect.conninfo = HistoryServer;
     options.store.path = m_history.Path();
-    options.store.technician = TechnicianName(*this);
+    options.store.technician = m_technician;
     options.store.busyTimeoutMs = 1000;
     // A read kept a moment ago may still be on its way to the file: the round waits for it briefly.
     options.beforeRound = [this] { m_history.WaitIdle(1000); };

@@ -4,6 +4,7 @@
 // global built before main runs; tests build their own. UI thread only, except what CQuarvelSession allows
 // the session thread.
 #include <functional>
+#include <string>
 
 #include "app/session/quarvel_session.h"
 #include "framework/win_app.h"
@@ -80,6 +81,7 @@ private:
     CHistoryWriter m_history;
     // Started by StartTeamSync at start-up and after the Team history dialog; stopped first by ReleaseAtExit.
     CTeamSyncThread m_teamSync{WM_TEAM_SYNC_DONE};
+    std::string m_technician;  // the name on this laptop's records, as StartTeamSync found it
     void ConfirmDisconnect();
 
     CString m_strReportFolder;  // the folder of the report saved last in this run; empty before

@@ -8,6 +8,7 @@
 #include "ids/resource_requirements.h"
 #include "platform/resources/resource_module.h"
 #include "platform/settings/key_store.h"
+#include "platform/settings/key_text.h"
 #include "platform/system/identity.h"
 
 namespace {
@@ -129,8 +130,10 @@ void LoadHistorySettings(CQuarvelAppCore& app) {
     if (key.FindText("ServiceInterval", maxNameLen, maxDataLen, text)) {
         app.ServiceInterval = std::max(0, ReadSettingsNumber(text.c_str()));
     }
-    if (key.FindText("HistoryServer", maxNameLen, maxDataLen, text)) app.HistoryServer = Trimmed(text);
-    if (key.FindText("Technician", maxNameLen, maxDataLen, text)) app.Technician = Trimmed(text);
+    // Typed by a person, in any script: read as UTF-8 (on Windows through the registry's wide calls).
+    if (RegQueryTextUtf8(key.Handle(), "HistoryServer", text) == ERROR_SUCCESS)
+        app.HistoryServer = Trimmed(text);
+    if (RegQueryTextUtf8(key.Handle(), "Technician", text) == ERROR_SUCCESS) app.Technician = Trimmed(text);
 }
 
 int SaveTeamSettings(const std::string& server, const std::string& technician) {
@@ -139,9 +142,9 @@ int SaveTeamSettings(const std::string& server, const std::string& technician) {
             if (c < 0x20 || c == 0x7F) return ERROR_INVALID_DATA;
     SettingsKey key;
     if (key.Error() != ERROR_SUCCESS) return key.Error();
-    const LONG result = key.SetText("HistoryServer", Trimmed(server));
+    const LONG result = RegSetTextUtf8(key.Handle(), "HistoryServer", Trimmed(server));
     if (result != ERROR_SUCCESS) return result;
-    return key.SetText("Technician", Trimmed(technician));
+    return RegSetTextUtf8(key.Handle(), "Technician", Trimmed(technician));
 }
 
 std::string TechnicianName(const CQuarvelAppCore& app) {

@@ -9,3 +9,6 @@ std::string MachineId();
 
 // The account's full name, or its login name when it has none ("" when neither is known).
 std::string AccountDisplayName();
+
+// This process's id: a forked child gets another, which tells it to draw its own random numbers.
+long ProcessId();

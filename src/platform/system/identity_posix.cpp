@@ -40,3 +40,5 @@ std::string AccountDisplayName() {
     if (!full.empty()) return full;
     return entry->pw_name ? entry->pw_name : "";
 }
+
+long ProcessId() { return static_cast<long>(::getpid()); }

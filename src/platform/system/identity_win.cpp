@@ -35,3 +35,5 @@ std::string AccountDisplayName() {
         return Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(name), login - 1));
     return {};
 }
+
+long ProcessId() { return static_cast<long>(::GetCurrentProcessId()); }
