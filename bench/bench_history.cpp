@@ -97,11 +97,14 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 7; ++run) {
         std::vector<HistoryRow> rows;
         auto t0 = Clock::now();
-        if (!CHistoryStore(options).Fleet("", 100000, rows).ok || static_cast<int>(rows.size()) != tools)
+        if (!CHistoryStore(options).Fleet("", CyclesPlan(100000), rows).ok ||
+            static_cast<int>(rows.size()) != tools)
             return 1;
         fleet.push_back(Ms(Clock::now() - t0));
         t0 = Clock::now();
-        if (!CHistoryStore(options).Tool(Sample(run * 37 % tools, 0).toolSerial, "", 100000, rows).ok)
+        if (!CHistoryStore(options)
+                 .Tool(Sample(run * 37 % tools, 0).toolSerial, "", CyclesPlan(100000), rows)
+                 .ok)
             return 1;
         one.push_back(Ms(Clock::now() - t0));
         t0 = Clock::now();
@@ -151,7 +154,8 @@ int main(int argc, char** argv) {
         for (int run = 0; run < 5; ++run) {
             std::vector<HistoryRow> rows;
             const auto t0 = Clock::now();
-            if (!CHistoryStore(busy).Tool(first.toolSerial, "", 100000, rows).ok || rows.size() != 10001)
+            if (!CHistoryStore(busy).Tool(first.toolSerial, "", CyclesPlan(100000), rows).ok ||
+                rows.size() != 10001)
                 return 1;
             views.push_back(Ms(Clock::now() - t0));
         }

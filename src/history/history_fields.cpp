@@ -20,6 +20,21 @@ std::string Hex(const std::string& bytes) {
 
 std::string StringText(UINT id) { return Utf16ToUtf8(LoadStringW(id)); }
 
+// For machines: the same in every language.
+std::string ServiceStateName(ServiceState state) {
+    switch (state) {
+        case ServiceState::NotDue:
+            return "not_due";
+        case ServiceState::DueSoon:
+            return "due_soon";
+        case ServiceState::Due:
+            return "due";
+        case ServiceState::None:
+            break;
+    }
+    return "";
+}
+
 std::string CsvCell(const HistoryValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         // Our own texts (times, result names, hex, paths) never start like a formula; the tool's may.
@@ -78,6 +93,10 @@ HistoryFieldList HistoryFields(const HistoryRow& row) {
         {"service_due", row.serviceDue},
         {"technician", r.technician},
         {"id", r.uuid},
+        {"counter_reset", row.counterReset},
+        {"controller_before", r.controllerBefore},
+        {"days_since_service", row.daysSinceService},
+        {"service_state", ServiceStateName(row.standing.state)},
     };
 }
 

@@ -37,6 +37,15 @@ std::string HistoryTime(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+std::int64_t HistorySeconds(const std::string& at) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (std::sscanf(at.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &y, &mo, &d, &h, &mi, &s) != 6) return -1;
+    using namespace std::chrono;
+    const year_month_day date{year(y), month(static_cast<unsigned>(mo)), day(static_cast<unsigned>(d))};
+    if (!date.ok()) return -1;
+    return sys_days(date).time_since_epoch() / seconds(1) + h * 3600 + mi * 60 + s;
+}
+
 bool IsHistoryDate(const std::string& t) {
     const bool date =
         Digits(t, 0, 4) && t.size() >= 10 && t[4] == '-' && Digits(t, 5, 2) && t[7] == '-' && Digits(t, 8, 2);

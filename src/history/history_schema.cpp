@@ -38,6 +38,12 @@ const char* const kHistorySchemaSteps[kHistorySchemaVersion] = {
     "ALTER TABLE service_visits ADD COLUMN machine TEXT NOT NULL DEFAULT '';"
     "ALTER TABLE service_visits ADD COLUMN synced INTEGER NOT NULL DEFAULT 0;"
     "CREATE TABLE sync_state(name TEXT PRIMARY KEY, value TEXT NOT NULL);",
+    // Version 4: what each read found against the read before it (a counter reset, a controller change),
+    // and the index that finds a tool's resets for the cycles since service. Rows kept before get theirs
+    // from kFactsOfVersion4.
+    "ALTER TABLE reads ADD COLUMN reset_from INTEGER;"
+    "ALTER TABLE reads ADD COLUMN controller_before TEXT NOT NULL DEFAULT '';"
+    "CREATE INDEX reads_resets ON reads(tool_serial, controller_serial, uuid) WHERE reset_from IS NOT NULL;",
 };
 
 namespace {
@@ -61,6 +67,17 @@ constexpr const char* kIndexesOfVersion3 =
     " ON CONFLICT(tool_serial, controller_serial) DO UPDATE SET uuid = excluded.uuid"
     " WHERE excluded.uuid > tool_last.uuid;"
     " END;";
+
+// The facts of the reads kept before version 4, as a read kept now gets them (CHistoryStore::Insert).
+constexpr const char* kFactsOfVersion4 =
+    "WITH p AS (SELECT id,"
+    " LAG(total_counter) OVER (PARTITION BY tool_serial, controller_serial ORDER BY uuid) AS total_before,"
+    " LAG(controller_serial) OVER (PARTITION BY tool_serial ORDER BY uuid) AS controller_before FROM reads)"
+    " UPDATE reads SET"
+    " reset_from = CASE WHEN p.total_before > reads.total_counter THEN p.total_before END,"
+    " controller_before = CASE WHEN p.controller_before <> reads.controller_serial THEN p.controller_before"
+    " ELSE '' END"
+    " FROM p WHERE p.id = reads.id";
 
 // Gives every row kept before version 3 its id (in the order of the rows), technician and machine.
 int FillIds(SqliteDb& db, const HistoryIdentity& who) {
@@ -95,6 +112,7 @@ int RunStep(SqliteDb& db, int step, const HistoryIdentity& who) {
     int code = db.Exec(kHistorySchemaSteps[step]);
     if (code == SQLITE_OK && step == 2) code = FillIds(db, who);
     if (code == SQLITE_OK && step == 2) code = db.Exec(kIndexesOfVersion3);
+    if (code == SQLITE_OK && step == 3) code = db.Exec(kFactsOfVersion4);
     return code;
 }
 }  // namespace

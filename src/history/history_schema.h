@@ -9,8 +9,8 @@ class SqliteDb;
 // 1: the reads table. 2: service visits, and the index by tool that the views use. 3: records that
 // travel to a team's server: each read and visit has an id (a UUID), its technician and machine and
 // whether the server has it; the views order by id; the last read of each tool is kept in its own table;
-// the sync's cursor and status.
-inline constexpr int kHistorySchemaVersion = 3;
+// the sync's cursor and status. 4: each read's counter reset and controller change.
+inline constexpr int kHistorySchemaVersion = 4;
 extern const char* const kHistorySchemaSteps[kHistorySchemaVersion];
 
 // Who the rows kept before version 3 are put down to: the technician and machine of the laptop that

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -11,6 +12,7 @@
 #include "history/history_schema.h"
 #include "history/read_statement.h"
 #include "history/record_uuid.h"
+#include "history/service_plan.h"
 #include "platform/files/file_identity.h"
 #include "platform/files/state_dir.h"
 #include "platform/system/identity.h"
@@ -20,45 +22,59 @@ namespace fs = std::filesystem;
 namespace {
 // The columns every view selects, in the order RowFrom reads them, then the previous read's and the
 // last service visit's total counter.
-#define HISTORY_COLUMNS                                                                      \
-    "r.id, r.read_at, r.tool_model, r.tool_serial, r.controller_serial, r.firmware_version," \
-    " r.cycle_counter, r.total_counter, r.position_counts, r.force_reading, r.force_factor," \
-    " r.force_divisor, r.cycle_flags, r.device_info, r.port, r.speed, r.uuid, r.technician, r.machine"
+#define HISTORY_COLUMNS                                                                                 \
+    "r.id, r.read_at, r.tool_model, r.tool_serial, r.controller_serial, r.firmware_version,"            \
+    " r.cycle_counter, r.total_counter, r.position_counts, r.force_reading, r.force_factor,"            \
+    " r.force_divisor, r.cycle_flags, r.device_info, r.port, r.speed, r.uuid, r.technician, r.machine," \
+    " r.reset_from, r.controller_before"
 
 // Reads and visits are ordered by their ids, which sort in the order they were made (record_uuid.h).
-// A read counts from the visit tied to the latest read at or before it (of those, the last made).
+// A read counts from the visit tied to the latest read at or before it (of those, the last made): the
+// cycles since then are its total counter less the visit's, plus the counter before each reset since
+// (the index of resets finds them); the days count from the visit, or from the tool's first read.
 constexpr const char* kFleetSql =
     "SELECT " HISTORY_COLUMNS
     ","
     " (SELECT p.total_counter FROM reads p WHERE p.tool_serial = r.tool_serial"
     "  AND p.controller_serial = r.controller_serial AND p.uuid < r.uuid ORDER BY p.uuid DESC LIMIT 1),"
-    " (SELECT s.total_counter FROM service_visits s WHERE s.tool_serial = r.tool_serial"
-    "  AND s.controller_serial = r.controller_serial AND s.read_uuid <= r.uuid"
-    "  ORDER BY s.read_uuid DESC, s.uuid DESC LIMIT 1)"
-    " FROM tool_last t JOIN reads r ON r.uuid = t.uuid WHERE r.read_at >= ?1"
+    " v.total_counter,"
+    " (SELECT SUM(x.reset_from) FROM reads x WHERE x.tool_serial = r.tool_serial"
+    "  AND x.controller_serial = r.controller_serial AND x.reset_from IS NOT NULL"
+    "  AND x.uuid > COALESCE(v.read_uuid, '') AND x.uuid <= r.uuid),"
+    " COALESCE(v.serviced_at, (SELECT f.read_at FROM reads f WHERE f.tool_serial = r.tool_serial"
+    "  AND f.controller_serial = r.controller_serial ORDER BY f.uuid LIMIT 1))"
+    " FROM tool_last t JOIN reads r ON r.uuid = t.uuid"
+    " LEFT JOIN service_visits v ON v.uuid = (SELECT s.uuid FROM service_visits s"
+    "  WHERE s.tool_serial = r.tool_serial AND s.controller_serial = r.controller_serial"
+    "  AND s.read_uuid <= r.uuid ORDER BY s.read_uuid DESC, s.uuid DESC LIMIT 1)"
+    " WHERE r.read_at >= ?1"
     " ORDER BY t.tool_serial, t.controller_serial";
-
-// One tool's reads with the previous read's total counter of the same controller; the service visits are
-// merged in by Tool in one pass (a subquery per read grew with reads x visits).
+// One tool's reads with the previous read's total counter of the same controller; the service visits,
+// the resets and the days are merged in by Tool in one pass (a subquery per read grew with reads x visits).
 constexpr const char* kToolSql =
     "SELECT " HISTORY_COLUMNS
     ","
-    " LAG(r.total_counter) OVER (PARTITION BY r.controller_serial ORDER BY r.uuid), NULL"
+    " LAG(r.total_counter) OVER (PARTITION BY r.controller_serial ORDER BY r.uuid), NULL, NULL, NULL"
     " FROM reads r WHERE r.tool_serial = ?1 ORDER BY r.uuid";
-
 // The tool's visits in the order they take effect: each from the read it counts from on.
 constexpr const char* kToolVisitsSql =
-    "SELECT controller_serial, read_uuid, total_counter FROM service_visits WHERE tool_serial = ?1"
-    " ORDER BY read_uuid, uuid";
-
+    "SELECT controller_serial, read_uuid, total_counter, serviced_at FROM service_visits"
+    " WHERE tool_serial = ?1 ORDER BY read_uuid, uuid";
+// What a new read is compared with: the controller of the tool's read before it (from each controller's
+// last read), and the total counter of the read before it with the same controller.
+constexpr const char* kBeforeSql =
+    "SELECT (SELECT controller_serial FROM tool_last WHERE tool_serial = ?1 AND uuid < ?3"
+    "  ORDER BY uuid DESC LIMIT 1),"
+    " (SELECT total_counter FROM reads WHERE tool_serial = ?1 AND controller_serial = ?2 AND uuid < ?3"
+    "  ORDER BY uuid DESC LIMIT 1)";
 constexpr const char* kVisitSql =
     "INSERT INTO service_visits(tool_serial, controller_serial, read_id, read_uuid, serviced_at, "
     "total_counter,"
     " note, uuid, technician, machine)"
     " SELECT tool_serial, controller_serial, id, uuid, ?2, total_counter, ?3, ?4, ?5, ?6 FROM reads"
-    " WHERE tool_serial = ?1 ORDER BY uuid DESC LIMIT 1";
+    " WHERE tool_serial = ?1 AND controller_serial = ?7 ORDER BY uuid DESC LIMIT 1";
 
-HistoryRow RowFrom(const SqliteStatement& s, std::int64_t interval) {
+HistoryRow RowFrom(const SqliteStatement& s, const ServicePlan& plan) {
     HistoryRow row;
     row.id = s.Int(0);
     HistoryRead& r = row.read;
@@ -80,10 +96,16 @@ HistoryRow RowFrom(const SqliteStatement& s, std::int64_t interval) {
     r.uuid = s.Text(16);
     r.technician = s.Text(17);
     r.machine = s.Text(18);
+    if (!s.IsNull(19)) r.resetFrom = s.Int(19);
+    r.controllerBefore = s.Text(20);
     const std::int64_t total = r.totalCounter;
-    if (!s.IsNull(19)) row.cyclesSincePrevious = total - s.Int(19);
-    row.cyclesSinceService = s.IsNull(20) ? total : total - s.Int(20);
-    row.serviceDue = interval > 0 && row.cyclesSinceService >= interval;
+    // A counter lower than the previous read's is a reset even where none was noted (a read kept by a
+    // program before the facts were): never a negative number of cycles.
+    row.counterReset = r.resetFrom.has_value() || (!s.IsNull(21) && s.Int(21) > total);
+    if (!s.IsNull(21) && !row.counterReset) row.cyclesSincePrevious = total - s.Int(21);
+    row.cyclesSinceService = total - (s.IsNull(22) ? 0 : s.Int(22)) + (s.IsNull(23) ? 0 : s.Int(23));
+    row.serviceSince = s.IsNull(24) ? r.readAt : s.Text(24);
+    ApplyServicePlan(plan, row);
     return row;
 }
 
@@ -266,8 +288,23 @@ HistoryStatus CHistoryStore::Insert(const HistoryRead& read, HistoryRead* kept) 
     }
 }
 
-int CHistoryStore::InsertRow(const HistoryRead& read) {
-    // The statement is finalized when this returns, before a damaged file is set aside.
+int CHistoryStore::InsertRow(HistoryRead& read) {
+    // The statements are finalized when this returns, before a damaged file is set aside.
+    {
+        SqliteStatement before(m_db, kBeforeSql);
+        if (before.PrepareCode() != SQLITE_OK) return before.PrepareCode();
+        before.Bind(1, read.toolSerial);
+        before.Bind(2, read.controllerSerial);
+        before.Bind(3, read.uuid);
+        const int code = before.Step();
+        if (code != SQLITE_ROW) return code;
+        read.controllerBefore.clear();
+        if (!before.IsNull(0) && before.Text(0) != read.controllerSerial)
+            read.controllerBefore = before.Text(0);
+        read.resetFrom.reset();
+        if (!before.IsNull(1) && before.Int(1) > static_cast<std::int64_t>(read.totalCounter))
+            read.resetFrom = before.Int(1);
+    }
     SqliteStatement s(m_db, kInsertReadSql);
     const int code = s.PrepareCode();
     if (code != SQLITE_OK) return code;
@@ -275,28 +312,57 @@ int CHistoryStore::InsertRow(const HistoryRead& read) {
     return s.Step();
 }
 
-HistoryStatus CHistoryStore::AddServiceVisit(const std::string& toolSerial, const std::string& note,
-                                             const std::string& servicedAt, bool* found) {
-    *found = false;
+HistoryStatus CHistoryStore::AddServiceVisit(const std::string& toolSerial,
+                                             const std::string& controllerSerial, const std::string& note,
+                                             const std::string& servicedAt, HistoryVisitOutcome* outcome) {
+    *outcome = {};
     if (HistoryStatus status = EnsureOpen(true); !status.ok) return status;
-    SqliteStatement s(m_db, kVisitSql);
-    int code = s.PrepareCode();
-    if (code == SQLITE_OK) {
-        s.Bind(1, toolSerial);
-        s.Bind(2, servicedAt);
-        s.Bind(3, note);
-        s.Bind(4, NewRecordUuid(std::chrono::system_clock::now()));
-        s.Bind(5, m_options.technician);
-        s.Bind(6, m_options.machine);
-        code = s.Step();
+    int code = SQLITE_OK;
+    std::vector<std::int64_t> lastTotals;
+    {
+        SqliteStatement controllers(
+            m_db,
+            "SELECT t.controller_serial, r.total_counter FROM tool_last t"
+            " JOIN reads r ON r.uuid = t.uuid WHERE t.tool_serial = ?1 ORDER BY t.uuid DESC");
+        code = controllers.PrepareCode();
+        if (code == SQLITE_OK) controllers.Bind(1, toolSerial);
+        while (code == SQLITE_OK && (code = controllers.Step()) == SQLITE_ROW) {
+            outcome->controllers.push_back(controllers.Text(0));
+            lastTotals.push_back(controllers.Int(1));
+            code = SQLITE_OK;
+        }
+    }
+    if (code != SQLITE_DONE) return Failure("cannot read", code);
+    const auto& seen = outcome->controllers;
+    auto chosen = seen.end();
+    if (!controllerSerial.empty())
+        chosen = std::find(seen.begin(), seen.end(), controllerSerial);
+    else if (seen.size() == 1)
+        chosen = seen.begin();
+    if (chosen == seen.end()) return {};  // no such read, or several controllers to choose from
+    outcome->controller = *chosen;
+    outcome->totalCounter = lastTotals[static_cast<std::size_t>(chosen - seen.begin())];
+    {
+        SqliteStatement s(m_db, kVisitSql);
+        code = s.PrepareCode();
+        if (code == SQLITE_OK) {
+            s.Bind(1, toolSerial);
+            s.Bind(2, servicedAt);
+            s.Bind(3, note);
+            s.Bind(4, NewRecordUuid(std::chrono::system_clock::now()));
+            s.Bind(5, m_options.technician);
+            s.Bind(6, m_options.machine);
+            s.Bind(7, outcome->controller);
+            code = s.Step();
+        }
     }
     if (code != SQLITE_DONE) return Failure("cannot write", code);
-    *found = sqlite3_changes(m_db.Handle()) > 0;
+    outcome->found = sqlite3_changes(m_db.Handle()) > 0;
     return {};
 }
 
 HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::string>& texts,
-                                   std::int64_t interval, std::vector<HistoryRow>& rows) {
+                                   const ServicePlan& plan, std::vector<HistoryRow>& rows) {
     rows.clear();
     bool exists = true;
     if (HistoryStatus status = OpenForReading(&exists); !status.ok || !exists) return status;
@@ -309,7 +375,7 @@ HistoryStatus CHistoryStore::Query(const char* sql, const std::vector<std::strin
         for (std::size_t i = 0; code == SQLITE_OK && i < texts.size(); ++i)
             s.Bind(static_cast<int>(i + 1), texts[i]);
         while (code == SQLITE_OK && (code = s.Step()) == SQLITE_ROW) {
-            rows.push_back(RowFrom(s, interval));
+            rows.push_back(RowFrom(s, plan));
             code = SQLITE_OK;
         }
     }
@@ -330,35 +396,42 @@ HistoryStatus CHistoryStore::ReadFailure(int code) {
     return Failure("cannot read", code);
 }
 
-HistoryStatus CHistoryStore::Fleet(const std::string& since, std::int64_t interval,
+HistoryStatus CHistoryStore::Fleet(const std::string& since, const ServicePlan& plan,
                                    std::vector<HistoryRow>& rows) {
-    return Query(kFleetSql, {since}, interval, rows);
+    return Query(kFleetSql, {since}, plan, rows);
 }
 
 HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::string& since,
-                                  std::int64_t interval, std::vector<HistoryRow>& rows) {
-    if (HistoryStatus status = Query(kToolSql, {toolSerial}, interval, rows); !status.ok || rows.empty())
+                                  const ServicePlan& plan, std::vector<HistoryRow>& rows) {
+    if (HistoryStatus status = Query(kToolSql, {toolSerial}, plan, rows); !status.ok || rows.empty())
         return status;
     // The visits, in the order they take effect, merged into the reads (both ordered) in one pass: each
-    // read counts from the last visit of its controller made at or before it.
+    // read counts from the last visit of its controller made at or before it, plus the resets after it.
+    struct Count {
+        std::int64_t visitTotal = 0, resets = 0;
+        std::string since;  // the visit's time, or the first read's
+    };
+    std::map<std::string, Count> counts;  // by controller serial
     int code = SQLITE_OK;
     bool pending = false;
     {
         SqliteStatement visits(m_db, kToolVisitsSql);
         code = visits.PrepareCode();
         if (code == SQLITE_OK) visits.Bind(1, toolSerial);
-        std::map<std::string, std::int64_t> lastVisitTotal;  // by controller serial
         pending = code == SQLITE_OK && (code = visits.Step()) == SQLITE_ROW;
         for (HistoryRow& row : rows) {
+            const auto [at, first] = counts.try_emplace(row.read.controllerSerial);
+            if (first) at->second.since = row.read.readAt;
+            if (row.read.resetFrom) at->second.resets += *row.read.resetFrom;
             for (; pending && visits.Text(1) <= row.read.uuid;
                  pending = (code = visits.Step()) == SQLITE_ROW) {
-                lastVisitTotal[visits.Text(0)] = visits.Int(2);
+                counts[visits.Text(0)] = {visits.Int(2), 0, visits.Text(3)};
             }
-            const auto visit = lastVisitTotal.find(row.read.controllerSerial);
-            if (visit != lastVisitTotal.end()) {
-                row.cyclesSinceService = static_cast<std::int64_t>(row.read.totalCounter) - visit->second;
-                row.serviceDue = interval > 0 && row.cyclesSinceService >= interval;
-            }
+            const Count& count = counts[row.read.controllerSerial];
+            row.cyclesSinceService =
+                static_cast<std::int64_t>(row.read.totalCounter) - count.visitTotal + count.resets;
+            row.serviceSince = count.since;
+            ApplyServicePlan(plan, row);
         }
     }
     if (!pending && code != SQLITE_DONE && code != SQLITE_OK) {

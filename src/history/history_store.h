@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "history/history_read.h"
+#include "history/service_plan.h"
 #include "history/sqlite_db.h"
 #include "history/sync_state.h"
 #include "platform/files/file_identity.h"
@@ -23,6 +24,13 @@ struct HistoryStatus {
     bool ok = true;
     std::string message;  // English, with the file's path, for a log line or a tooltip; empty when ok
     HistoryCause cause = HistoryCause::None;  // when not ok: Other unless SQLite or the schema said more
+};
+
+struct HistoryVisitOutcome {
+    bool found = false;                    // the visit was kept
+    std::string controller;                // the controller it applies to
+    std::int64_t totalCounter = 0;         // the total counter it counts from (that read's)
+    std::vector<std::string> controllers;  // every controller the tool was read with
 };
 
 struct HistoryStoreOptions {
@@ -44,16 +52,18 @@ public:
     // Keeps the read; its id, technician and machine are filled in where empty (`kept`, when given, gets
     // the row as stored).
     HistoryStatus Insert(const HistoryRead& read, HistoryRead* kept = nullptr);
-    // A service visit of the tool with this serial at its last read's total counter. `found` false (and
-    // the status ok) when the history has no read of that tool.
-    HistoryStatus AddServiceVisit(const std::string& toolSerial, const std::string& note,
-                                  const std::string& servicedAt, bool* found);
+    // A service visit of the tool with this serial and controller at their last read's total counter;
+    // with no controller given, of the one controller the tool was read with. The status is ok and
+    // outcome->found false when there is no such read, or when the tool was read with several controllers
+    // and none was given (outcome->controllers lists them, the last read's first).
+    HistoryStatus AddServiceVisit(const std::string& toolSerial, const std::string& controllerSerial,
+                                  const std::string& note, const std::string& servicedAt,
+                                  HistoryVisitOutcome* outcome);
     // The fleet: each tool's last read (tools by tool and controller serial), ordered by serial; only
     // tools last read at or after `since` (empty: all). A missing file is an empty history.
-    HistoryStatus Fleet(const std::string& since, std::int64_t serviceInterval,
-                        std::vector<HistoryRow>& rows);
+    HistoryStatus Fleet(const std::string& since, const ServicePlan& plan, std::vector<HistoryRow>& rows);
     // Every read of the tool with this serial at or after `since`, oldest first.
-    HistoryStatus Tool(const std::string& toolSerial, const std::string& since, std::int64_t serviceInterval,
+    HistoryStatus Tool(const std::string& toolSerial, const std::string& since, const ServicePlan& plan,
                        std::vector<HistoryRow>& rows);
 
     // The records the team's server does not have yet (see src/team), oldest first: up to `limit` reads,
@@ -93,13 +103,13 @@ private:
     HistoryStatus OpenForReading(bool* exists);
     HistoryStatus VersionRefused(int version);
     HistoryStatus ReadFailure(int code);
-    int InsertRow(const HistoryRead& read);  // read complete
+    int InsertRow(HistoryRead& read);  // read complete but for its facts, which this fills in
     HistoryStatus SetAside();
     HistoryStatus Failure(const std::string& what, int code);
     // Runs `body` inside BEGIN IMMEDIATE ... COMMIT on the writing connection; a failed body rolls back.
     template <typename Body>
     HistoryStatus InTransaction(const char* what, Body body);
-    HistoryStatus Query(const char* sql, const std::vector<std::string>& texts, std::int64_t interval,
+    HistoryStatus Query(const char* sql, const std::vector<std::string>& texts, const ServicePlan& plan,
                         std::vector<HistoryRow>& rows);
 
     HistoryStoreOptions m_options;

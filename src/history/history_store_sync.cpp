@@ -10,7 +10,8 @@ namespace {
 constexpr const char* kUnsentReadsSql =
     "SELECT read_at, tool_model, tool_serial, controller_serial, firmware_version, cycle_counter,"
     " total_counter, position_counts, force_reading, force_factor, force_divisor, cycle_flags, device_info,"
-    " port, speed, uuid, technician, machine FROM reads WHERE synced = 0 ORDER BY id LIMIT ?1";
+    " port, speed, uuid, technician, machine, reset_from, controller_before FROM reads WHERE synced = 0"
+    " ORDER BY id LIMIT ?1";
 constexpr const char* kUnsentVisitsSql =
     "SELECT uuid, tool_serial, controller_serial, read_uuid, serviced_at, total_counter, note, technician,"
     " machine FROM service_visits WHERE synced = 0 ORDER BY id LIMIT ?1";
@@ -37,6 +38,8 @@ HistoryRead UnsentRead(const SqliteStatement& s) {
     r.uuid = s.Text(15);
     r.technician = s.Text(16);
     r.machine = s.Text(17);
+    if (!s.IsNull(18)) r.resetFrom = s.Int(18);
+    r.controllerBefore = s.Text(19);
     return r;
 }
 

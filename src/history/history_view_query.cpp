@@ -55,9 +55,10 @@ void CHistoryViewQuery::Run() {
         if (request.before) request.before();
         HistoryViewResult result;
         CHistoryStore store(request.store);
-        result.status = request.allTools
-                            ? store.Fleet("", request.serviceInterval, result.rows)
-                            : store.Tool(request.toolSerial, "", request.serviceInterval, result.rows);
+        ServicePlan plan = request.plan;
+        plan.now = std::chrono::system_clock::now();
+        result.status = request.allTools ? store.Fleet("", plan, result.rows)
+                                         : store.Tool(request.toolSerial, "", plan, result.rows);
         result.setAside = store.SetAsideName();
         if (request.syncState && result.status.ok) store.SyncState(&result.sync);
         {

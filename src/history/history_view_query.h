@@ -17,13 +17,14 @@
 #include <vector>
 
 #include "history/history_store.h"
+#include "history/service_plan.h"
 #include "platform/win_types.h"
 
 struct HistoryViewRequest {
     HistoryStoreOptions store;
     bool allTools = true;  // the fleet; otherwise every read of toolSerial
     std::string toolSerial;
-    std::int64_t serviceInterval = 0;
+    ServicePlan plan;              // its `now` is set when the view is read
     std::function<void()> before;  // runs on the query's thread first (the dialog waits for the writer there)
     bool syncState = false;        // also read the team sync's state (HistoryViewResult::sync)
 };

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <random>
 
+#include "history/history_read.h"
 #include "platform/system/identity.h"
 
 namespace {
@@ -39,15 +40,6 @@ std::string Format(std::uint64_t ms, std::uint32_t randA, std::uint64_t randB) {
     return text;
 }
 
-// Seconds since 1970 of "YYYY-MM-DDTHH:MM:SS..." (UTC); -1 when it is not such a time.
-std::int64_t SecondsOf(const std::string& at) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    if (std::sscanf(at.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &y, &mo, &d, &h, &mi, &s) != 6) return -1;
-    using namespace std::chrono;
-    const year_month_day date{year(y), month(static_cast<unsigned>(mo)), day(static_cast<unsigned>(d))};
-    if (!date.ok()) return -1;
-    return sys_days(date).time_since_epoch() / seconds(1) + h * 3600 + mi * 60 + s;
-}
 }  // namespace
 
 std::string NewRecordUuid(std::chrono::system_clock::time_point now) {
@@ -70,7 +62,7 @@ std::string NewRecordUuid(std::chrono::system_clock::time_point now) {
 }
 
 std::string UuidForOldRecord(const std::string& at, std::int64_t localId) {
-    const std::int64_t seconds = SecondsOf(at);
+    const std::int64_t seconds = HistorySeconds(at);
     const std::uint64_t ms = seconds < 0 ? 0 : static_cast<std::uint64_t>(seconds) * 1000;
     const auto id = static_cast<std::uint64_t>(localId);
     std::uint64_t randomBits;

@@ -94,6 +94,8 @@ void SqliteStatement::BindBlob(int index, const std::string& bytes) {
 
 void SqliteStatement::Bind(int index, std::int64_t value) { sqlite3_bind_int64(m_stmt, index, value); }
 
+void SqliteStatement::BindNull(int index) { sqlite3_bind_null(m_stmt, index); }
+
 int SqliteStatement::Step() { return m_stmt ? sqlite3_step(m_stmt) : m_prepare; }
 
 void SqliteStatement::Reset() {

@@ -53,6 +53,7 @@ public:
     void Bind(int index, const std::string& text);
     void BindBlob(int index, const std::string& bytes);
     void Bind(int index, std::int64_t value);
+    void BindNull(int index);
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int Step();
     // Ready to run again with new values.

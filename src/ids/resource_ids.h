@@ -97,6 +97,17 @@ inline constexpr UINT IDS_TEAM_NO_SERVER = 191;   // no server is set
 inline constexpr UINT IDS_TEAM_NOT_SAVED = 192;   // the settings could not be saved; %1 the code
 inline constexpr UINT IDS_TEAM_SYNCED = 193;      // Sync now succeeded; %1 pushed, %2 pulled
 inline constexpr UINT IDS_TEAM_CONNECTING = 194;  // Test connection in progress
+// The service plan's state of a tool (%1 cycles or days since service, %2 the limit), a counter reset
+// in the since-previous column, a controller change (%1 the controller, %2 the one before), and the
+// language's thousands separator for the numbers in them.
+inline constexpr UINT IDS_SERVICE_DUE_CYCLES = 195;
+inline constexpr UINT IDS_SERVICE_DUE_DAYS = 196;
+inline constexpr UINT IDS_SERVICE_SOON_CYCLES = 197;
+inline constexpr UINT IDS_SERVICE_SOON_DAYS = 198;
+inline constexpr UINT IDS_SERVICE_NOT_DUE = 199;
+inline constexpr UINT IDS_HISTORY_RESET = 200;
+inline constexpr UINT IDS_HISTORY_CONTROLLER_CHANGE = 201;
+inline constexpr UINT IDS_NUMBER_GROUP_SEPARATOR = 202;
 
 // ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
 inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."

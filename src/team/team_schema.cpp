@@ -23,6 +23,7 @@ const char* const kSteps[kTeamSchemaVersion] = {
     " serviced_at timestamptz NOT NULL, total_counter bigint NOT NULL, note text NOT NULL,"
     " technician text NOT NULL, machine text NOT NULL);"
     "CREATE INDEX service_visits_pull ON service_visits(tx, seq);",
+    "ALTER TABLE reads ADD COLUMN reset_from bigint, ADD COLUMN controller_before text NOT NULL DEFAULT '';",
 };
 
 // The technicians' role, when it exists, may read every table and add to the record tables.

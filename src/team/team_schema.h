@@ -7,8 +7,8 @@
 #include "team/pg_connection.h"
 
 // 1: reads and service visits, each with its id, technician and machine, and the pull cursor's columns;
-// the version row with the history's id.
-inline constexpr int kTeamSchemaVersion = 1;
+// the version row with the history's id. 2: each read's counter reset and controller change.
+inline constexpr int kTeamSchemaVersion = 2;
 
 // Makes the schema in the connection's database, or brings an older one up to date, in one transaction;
 // *before: the version found (0: none). A newer schema is left alone (NewerSchema).

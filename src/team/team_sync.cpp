@@ -17,8 +17,8 @@ namespace {
 constexpr const char* kReadColumns =
     "id, read_at, tool_model, tool_serial, controller_serial, firmware_version, cycle_counter, total_counter,"
     " position_counts, force_reading, force_factor, force_divisor, cycle_flags, device_info, port, speed,"
-    " technician, machine";
-constexpr int kReadParams = 18;
+    " technician, machine, reset_from, controller_before";
+constexpr int kReadParams = 20;
 constexpr const char* kVisitColumns =
     "id, tool_serial, controller_serial, read_id, serviced_at, total_counter, note, technician, machine";
 constexpr int kVisitParams = 9;
@@ -28,7 +28,7 @@ constexpr const char* kPullReadsSql =
     " tool_model, tool_serial, controller_serial, firmware_version, cycle_counter, total_counter,"
     " position_counts, force_reading, force_factor, force_divisor, cycle_flags, encode(device_info, 'hex'), "
     "port,"
-    " speed, technician, machine FROM reads"
+    " speed, technician, machine, COALESCE(reset_from::text, ''), controller_before FROM reads"
     " WHERE (tx, seq) > ($1::xid8, $2::bigint) AND tx < pg_snapshot_xmin(pg_current_snapshot())"
     " ORDER BY tx, seq LIMIT $3";
 constexpr const char* kPullVisitsSql =
@@ -67,12 +67,19 @@ std::string InsertSql(const char* table, const char* columns, int params, const 
     return sql + ") ON CONFLICT (id) DO NOTHING";
 }
 
+// A value that stands for NULL: no text sent is ever this, since texts are made valid UTF-8 first.
+const std::string kNullValue = "\xFF";
+
 // The rows' values (row after row, `params` each) as one array literal per column.
 std::vector<std::string> ColumnArrays(const std::vector<std::string>& values, int params) {
     std::vector<std::string> arrays(static_cast<std::size_t>(params), "{");
     for (std::size_t i = 0; i < values.size(); ++i) {
         std::string& array = arrays[i % static_cast<std::size_t>(params)];
         if (array.size() > 1) array += ',';
+        if (values[i] == kNullValue) {
+            array += "NULL";
+            continue;
+        }
         array += '"';
         for (char c : values[i]) {
             if (c == '"' || c == '\\') array += '\\';
@@ -84,9 +91,9 @@ std::vector<std::string> ColumnArrays(const std::vector<std::string>& values, in
     return arrays;
 }
 
-const char* const kReadTypes[kReadParams] = {"uuid",   "timestamptz", "text",   "text",   "text",   "text",
-                                             "bigint", "bigint",      "bigint", "bigint", "bigint", "bigint",
-                                             "bigint", "bytea",       "text",   "bigint", "text",   "text"};
+const char* const kReadTypes[kReadParams] = {
+    "uuid",   "timestamptz", "text",   "text",  "text", "text",   "bigint", "bigint", "bigint", "bigint",
+    "bigint", "bigint",      "bigint", "bytea", "text", "bigint", "text",   "text",   "bigint", "text"};
 const char* const kVisitTypes[kVisitParams] = {"uuid",   "text", "text", "uuid", "timestamptz",
                                                "bigint", "text", "text", "text"};
 
@@ -102,6 +109,8 @@ void AddReadParams(const HistoryRead& r, std::vector<std::string>& p) {
     p.push_back(std::to_string(r.speed));
     p.push_back(ValidUtf8(r.technician));
     p.push_back(ValidUtf8(r.machine));
+    p.push_back(r.resetFrom ? std::to_string(*r.resetFrom) : kNullValue);
+    p.push_back(ValidUtf8(r.controllerBefore));
 }
 
 void AddVisitParams(const HistoryVisit& v, std::vector<std::string>& p) {
@@ -186,6 +195,8 @@ HistoryRead PulledRead(const CPgResult& r, int row) {
     read.speed = static_cast<std::uint32_t>(std::stoull("0" + r.Text(row, 17)));
     read.technician = r.Text(row, 18);
     read.machine = r.Text(row, 19);
+    if (!r.Text(row, 20).empty()) read.resetFrom = std::stoll(r.Text(row, 20));
+    read.controllerBefore = r.Text(row, 21);
     return read;
 }
 

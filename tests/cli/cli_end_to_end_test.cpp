@@ -650,8 +650,10 @@ TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
     EXPECT_NE(r.out.find("Since previous"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Mechanical breakup  Ann Lee  "), std::string::npos) << r.out;
+    const std::string first = r.out.substr(r.out.find("T-417"));
+    EXPECT_EQ(first.substr(first.find('\n') - 9, 10), "  not due\n") << r.out;
     const std::string second = r.out.substr(r.out.find("T-520"));
-    EXPECT_EQ(second.substr(second.find('\n') - 4), " due\n") << r.out;
+    EXPECT_EQ(second.substr(second.find("  due")), "  due: 15,500 cycles since service\n") << r.out;
 
     const std::string csvPath = home.Path() + "/fleet.csv";
     r = Run({"history", "--format", "csv", "--output", csvPath});
@@ -683,6 +685,65 @@ TEST_F(CliHistory, ViewsShowCyclesSincePreviousAndServiceAndDueInEveryFormat) {
     r = Run({"history", "--since", "2999-01-01", "--format", "json"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "[]\n");
+}
+
+// The counters as a service manager needs them: a total counter that went back is a reset (never a
+// negative number of cycles, and the cycles since service count on from it), a tool read with another
+// controller says so, a visit names its controller (and asks for one when the tool had several), and
+// --due lists what is due, most overdue first.
+TEST_F(CliHistory, ResetsAndControllerChangesAreNamedAndTheDueListIsMostOverdueFirst) {
+    WriteSettings("sz:ServiceInterval=3000\n");
+    auto read = [&](const char* tool, const char* controller, const char* total) {
+        const CliResult r =
+            ReadTool({"--tool-serial", tool, "--controller-serial", controller, "--total-counter", total});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+    };
+    read("T-1", "C-1", "5000");
+    CliResult r = Run({"history", "serviced", "--tool", "T-1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "serviced: tool T-1 with controller C-1 at total counter 5000\n");
+    read("T-1", "C-1", "500");
+    read("T-1", "C-1", "3600");
+    r = Run({"history", "--tool", "T-1", "--format", "json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto reads = nlohmann::json::parse(r.out);
+    ASSERT_EQ(reads.size(), 3u);
+    EXPECT_TRUE(reads[1]["cycles_since_previous"].is_null());
+    EXPECT_EQ(reads[1]["counter_reset"], true);
+    EXPECT_EQ(reads[1]["cycles_since_service"], 500);
+    EXPECT_EQ(reads[2]["cycles_since_previous"], 3100);
+    EXPECT_EQ(reads[2]["counter_reset"], false);
+    EXPECT_EQ(reads[2]["cycles_since_service"], 3600);
+    EXPECT_EQ(reads[2]["service_due"], true);
+    EXPECT_EQ(reads[2]["service_state"], "due");
+
+    read("T-1", "C-2", "100");  // the tool moved to another controller
+    r = Run({"history", "--tool", "T-1"});
+    EXPECT_NE(r.out.find("C-2 (was C-1)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  reset  "), std::string::npos) << r.out;
+    r = Run({"history", "serviced", "--tool", "T-1"});
+    EXPECT_EQ(r.exitCode, 6);
+    EXPECT_NE(r.err.find("several controllers (C-2, C-1); say which with --controller"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Run({"history", "serviced", "--tool", "T-1", "--controller", "C-9"}).exitCode, 6);
+    r = Run({"history", "serviced", "--tool", "T-1", "--controller", "C-1", "--note", "recalibrated"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "serviced: tool T-1 with controller C-1 at total counter 3600\n");
+
+    read("T-2", "C-5", "2800");  // 93 % of the interval: due soon
+    read("T-3", "C-6", "9000");  // three intervals: the most overdue
+    read("T-4", "C-7", "3000");  // just reached
+    r = Run({"history", "--due"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(r.out.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[1].rfind("due: 9,000 cycles since service"), lines[1].size() - 31) << r.out;
+    EXPECT_NE(lines[2].find("T-4"), std::string::npos) << r.out;
+    EXPECT_NE(lines[3].find("due soon: 2,800 of 3,000 cycles"), std::string::npos) << r.out;
+    EXPECT_EQ(Run({"history", "--due", "--tool", "T-1"}).exitCode, 2);
+    EXPECT_EQ(Run({"history", "--controller", "C-1"}).exitCode, 2);
 }
 
 // A hostile tool: a serial a spreadsheet would run, a model that would clear and retitle the terminal. Every

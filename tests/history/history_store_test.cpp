@@ -16,6 +16,7 @@
 #include "history/history_store.h"
 #include "history/history_writer.h"
 #include "history/record_uuid.h"
+#include "history/service_plan.h"
 #include "support/temp_config_home.h"
 
 namespace fs = std::filesystem;
@@ -59,7 +60,7 @@ TEST_F(HistoryStore, FirstUseCreatesTheFolderAndTheLatestSchemaInWalMode) {
 #endif
     CHistoryStore store;
     std::vector<HistoryRow> rows;
-    ASSERT_TRUE(store.Fleet("", 0, rows).ok);
+    ASSERT_TRUE(store.Fleet("", CyclesPlan(0), rows).ok);
     EXPECT_FALSE(fs::exists(Path()));  // a view of no history creates nothing
     ASSERT_TRUE(store.Insert(Read("T-1", 10)).ok);
     SqliteDb db;
@@ -77,18 +78,37 @@ TEST_F(HistoryStore, AVersionOneFileIsMigratedWithItsReads) {
         ASSERT_EQ(db.Open(Path(), true, 1000), 0);
         ASSERT_EQ(db.Exec(kHistorySchemaSteps[0]), 0);
         ASSERT_EQ(db.Exec("PRAGMA user_version = 1"), 0);
+        // The second row's counter went back; the third is the tool on another controller.
         ASSERT_EQ(db.Exec("INSERT INTO reads VALUES(1, '2026-01-01T00:00:00Z', 'RK-9', 'T-1', 'C-1', '1.04',"
-                          " 5, 700, 0, 0, 0, 0, 1, x'00', '/dev/ttyS0', 9600)"),
+                          " 5, 700, 0, 0, 0, 0, 1, x'00', '/dev/ttyS0', 9600),"
+                          "(2, '2026-01-02T00:00:00Z', 'RK-9', 'T-1', 'C-1', '1.04', 5, 200, 0, 0, 0, 0, 1,"
+                          " x'00', '/dev/ttyS0', 9600),"
+                          "(3, '2026-01-03T00:00:00Z', 'RK-9', 'T-1', 'C-2', '1.04', 5, 50, 0, 0, 0, 0, 1,"
+                          " x'00', '/dev/ttyS0', 9600)"),
                   0);
     }
     CHistoryStore store(HistoryStoreOptions{Path(), 2000, 0, "Ann Lee", "0123456789abcdef0123456789abcdef"});
     ASSERT_TRUE(store.Insert(Read("T-1", 1000)).ok);
-    bool found = false;
-    ASSERT_TRUE(store.AddServiceVisit("T-1", "", HistoryNow(), &found).ok);
-    EXPECT_TRUE(found);
+    HistoryVisitOutcome visit;
+    ASSERT_TRUE(store.AddServiceVisit("T-1", "", "", HistoryNow(), &visit).ok);
+    EXPECT_FALSE(visit.found);  // two controllers: which one?
+    EXPECT_EQ(visit.controllers, (std::vector<std::string>{"C-1", "C-2"}));
+    ASSERT_TRUE(store.AddServiceVisit("T-1", "C-1", "", HistoryNow(), &visit).ok);
+    EXPECT_TRUE(visit.found);
+    EXPECT_EQ(visit.totalCounter, 1000);
     std::vector<HistoryRow> rows;
-    ASSERT_TRUE(store.Tool("T-1", "", 0, rows).ok);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_TRUE(store.Tool("T-1", "", CyclesPlan(0), rows).ok);
+    ASSERT_EQ(rows.size(), 4u);
+    // The old rows got their facts in the migration, the new one when it was kept.
+    EXPECT_EQ(rows[1].read.resetFrom, 700);
+    EXPECT_TRUE(rows[1].counterReset);
+    EXPECT_FALSE(rows[1].cyclesSincePrevious);
+    EXPECT_EQ(rows[1].cyclesSinceService, 900);  // 700 before the reset, 200 after
+    EXPECT_EQ(rows[2].read.controllerBefore, "C-1");
+    EXPECT_EQ(rows[3].read.controllerBefore, "C-2");
+    EXPECT_FALSE(rows[3].read.resetFrom);
+    EXPECT_EQ(rows[3].cyclesSincePrevious, 800);
+    rows.erase(rows.begin() + 1, rows.begin() + 3);
     EXPECT_EQ(rows[0].read.readAt, "2026-01-01T00:00:00Z");
     EXPECT_EQ(rows[0].read.port, "/dev/ttyS0");
     // The old row got an id of its own time (sorting before the new read's), and this laptop's names.
@@ -97,9 +117,8 @@ TEST_F(HistoryStore, AVersionOneFileIsMigratedWithItsReads) {
     EXPECT_LT(rows[0].read.uuid, rows[1].read.uuid);
     EXPECT_EQ(rows[0].read.technician, "Ann Lee");
     EXPECT_EQ(rows[0].read.machine, "0123456789abcdef0123456789abcdef");
-    EXPECT_EQ(rows[1].cyclesSincePrevious, 300);
     EXPECT_EQ(rows[1].cyclesSinceService, 0);
-    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(Count(), 4);
 }
 
 TEST_F(HistoryStore, AFileOfANewerSchemaIsLeftAlone) {
@@ -115,14 +134,15 @@ TEST_F(HistoryStore, AFileOfANewerSchemaIsLeftAlone) {
     EXPECT_NE(status.message.find("version 99"), std::string::npos) << status.message;
     EXPECT_TRUE(store.SetAsideName().empty());
     std::vector<HistoryRow> rows;
-    EXPECT_NE(store.Fleet("", 0, rows).message.find("newer than this program's"), std::string::npos);
+    EXPECT_NE(store.Fleet("", CyclesPlan(0), rows).message.find("newer than this program's"),
+              std::string::npos);
 
     {
         SqliteDb db;
         ASSERT_EQ(db.Open(Path(), false, 1000), 0);
         ASSERT_EQ(db.Exec("PRAGMA user_version = -3"), 0);
     }
-    const HistoryStatus negative = store.Fleet("", 0, rows);
+    const HistoryStatus negative = store.Fleet("", CyclesPlan(0), rows);
     EXPECT_NE(negative.message.find("invalid schema version -3"), std::string::npos) << negative.message;
 }
 
@@ -177,7 +197,7 @@ TEST_F(HistoryStore, AViewThatFindsTheFileDamagedSetsItAsideAndTheWriterFollows)
 #endif
     CHistoryStore view;
     std::vector<HistoryRow> rows;
-    const HistoryStatus status = view.Fleet("", 0, rows);
+    const HistoryStatus status = view.Fleet("", CyclesPlan(0), rows);
     EXPECT_TRUE(status.ok) << status.message;
     EXPECT_TRUE(rows.empty());
     ASSERT_FALSE(view.SetAsideName().empty());
@@ -210,7 +230,7 @@ TEST_F(HistoryStore, TwoProcessesWritingAtOnceLoseNothing) {
     }
     EXPECT_EQ(Count(), 1 + 2 * kEach);
     std::vector<HistoryRow> rows;
-    ASSERT_TRUE(CHistoryStore().Tool("T-2", "", 0, rows).ok);
+    ASSERT_TRUE(CHistoryStore().Tool("T-2", "", CyclesPlan(0), rows).ok);
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(kEach));
     for (int i = 0; i < kEach; ++i) EXPECT_EQ(rows[i].read.totalCounter, static_cast<std::uint32_t>(i));
 }
@@ -238,12 +258,13 @@ TEST_F(HistoryStore, TheFleetShowsEachToolsLastReadWithItsServiceState) {
     ASSERT_TRUE(store.Insert(Read("T-2", 100)).ok);
     ASSERT_TRUE(store.Insert(Read("T-1", 100)).ok);
     ASSERT_TRUE(store.Insert(Read("T-1", 100, "C-2")).ok);  // the same tool serial on another controller
-    bool found = false;
-    ASSERT_TRUE(store.AddServiceVisit("T-1", "die", HistoryNow(), &found).ok);  // the C-2 pair: the last read
+    HistoryVisitOutcome visit;
+    ASSERT_TRUE(
+        store.AddServiceVisit("T-1", "C-2", "die", HistoryNow(), &visit).ok);  // the C-2 pair: the last read
     ASSERT_TRUE(store.Insert(Read("T-1", 450)).ok);
     ASSERT_TRUE(store.Insert(Read("T-1", 900, "C-2")).ok);
     std::vector<HistoryRow> rows;
-    ASSERT_TRUE(store.Fleet("", 800, rows).ok);
+    ASSERT_TRUE(store.Fleet("", CyclesPlan(800), rows).ok);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].read.controllerSerial, "C-1");
     EXPECT_EQ(rows[0].cyclesSincePrevious, 350);
@@ -254,11 +275,11 @@ TEST_F(HistoryStore, TheFleetShowsEachToolsLastReadWithItsServiceState) {
     EXPECT_TRUE(rows[1].serviceDue);
     EXPECT_EQ(rows[2].read.toolSerial, "T-2");
     EXPECT_FALSE(rows[2].cyclesSincePrevious);
-    ASSERT_TRUE(store.Fleet("2999-01-01", 800, rows).ok);
+    ASSERT_TRUE(store.Fleet("2999-01-01", CyclesPlan(800), rows).ok);
     EXPECT_TRUE(rows.empty());
 
     // The tool's own view derives the same numbers, read by read, each controller on its own.
-    ASSERT_TRUE(store.Tool("T-1", "", 800, rows).ok);
+    ASSERT_TRUE(store.Tool("T-1", "", CyclesPlan(800), rows).ok);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].cyclesSinceService, 100);  // C-1, never serviced
     EXPECT_EQ(rows[1].cyclesSinceService, 0);    // C-2: the read the visit counts from
@@ -266,6 +287,79 @@ TEST_F(HistoryStore, TheFleetShowsEachToolsLastReadWithItsServiceState) {
     EXPECT_EQ(rows[2].cyclesSincePrevious, 350);
     EXPECT_EQ(rows[3].cyclesSinceService, 800);
     EXPECT_TRUE(rows[3].serviceDue);
+}
+
+// Due when either limit is reached, due soon past the share of either, the nearer one named; days count
+// from the last visit, or from the first read of a tool never serviced.
+TEST_F(HistoryStore, TheServicePlanSaysDueAndDueSoonByCyclesAndByDaysAtTheirBoundaries) {
+    struct Case {
+        std::int64_t cycles, days;  // since service
+        std::int64_t planCycles, planDays;
+        ServiceState state;
+        ServiceLimit limit;
+        const char* text;
+    } cases[] = {
+        {2699, 0, 3000, 0, ServiceState::NotDue, ServiceLimit::Cycles, "not due"},
+        {2700, 0, 3000, 0, ServiceState::DueSoon, ServiceLimit::Cycles, "due soon: 2,700 of 3,000 cycles"},
+        {2999, 0, 3000, 0, ServiceState::DueSoon, ServiceLimit::Cycles, "due soon: 2,999 of 3,000 cycles"},
+        {3000, 0, 3000, 0, ServiceState::Due, ServiceLimit::Cycles, "due: 3,000 cycles since service"},
+        {51200, 0, 3000, 365, ServiceState::Due, ServiceLimit::Cycles, "due: 51,200 cycles since service"},
+        {100, 328, 3000, 365, ServiceState::NotDue, ServiceLimit::Days, "not due"},
+        {100, 329, 3000, 365, ServiceState::DueSoon, ServiceLimit::Days, "due soon: 329 of 365 days"},
+        {2900, 340, 3000, 365, ServiceState::DueSoon, ServiceLimit::Cycles,
+         "due soon: 2,900 of 3,000 cycles"},
+        {2000, 365, 3000, 365, ServiceState::Due, ServiceLimit::Days, "due: 365 days since service"},
+        {2000, 400, 0, 365, ServiceState::Due, ServiceLimit::Days, "due: 400 days since service"},
+        {99999, 9999, 0, 0, ServiceState::None, ServiceLimit::Cycles, ""},
+        {-5, 0, 3000, 0, ServiceState::NotDue, ServiceLimit::Cycles, "not due"},
+    };
+    const auto now = std::chrono::system_clock::now();
+    for (const Case& c : cases) {
+        HistoryRow row;
+        row.cyclesSinceService = c.cycles;
+        row.serviceSince = HistoryTime(now - std::chrono::hours(24 * c.days) - std::chrono::minutes(1));
+        ServicePlan plan;
+        plan.cycles = c.planCycles;
+        plan.days = c.planDays;
+        plan.now = now;
+        ApplyServicePlan(plan, row);
+        EXPECT_EQ(row.daysSinceService, c.days);
+        EXPECT_EQ(row.standing.state, c.state) << c.text;
+        if (c.state != ServiceState::None) {
+            EXPECT_EQ(row.standing.limit, c.limit) << c.text;
+        }
+        EXPECT_EQ(ServiceStandingText(row.standing), c.text);
+        EXPECT_EQ(row.serviceDue, c.state == ServiceState::Due);
+    }
+
+    // From the store: a tool first read 200 days ago and never serviced, one serviced 10 days ago.
+    CHistoryStore store;
+    HistoryRead old = Read("T-1", 100);
+    old.readAt = HistoryTime(now - std::chrono::hours(24 * 200));
+    old.uuid = NewRecordUuid(now - std::chrono::hours(24 * 200));
+    ASSERT_TRUE(store.Insert(old).ok);
+    ASSERT_TRUE(store.Insert(Read("T-1", 200)).ok);
+    ASSERT_TRUE(store.Insert(Read("T-2", 5)).ok);
+    HistoryVisitOutcome visit;
+    ASSERT_TRUE(
+        store.AddServiceVisit("T-2", "", "", HistoryTime(now - std::chrono::hours(24 * 10)), &visit).ok);
+    ServicePlan plan;
+    plan.days = 210;
+    plan.now = now;
+    std::vector<HistoryRow> rows;
+    ASSERT_TRUE(store.Fleet("", plan, rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].daysSinceService, 200);
+    EXPECT_EQ(rows[0].standing.state, ServiceState::DueSoon);  // 200 of 210 days
+    EXPECT_EQ(rows[1].daysSinceService, 10);
+    EXPECT_EQ(rows[1].standing.state, ServiceState::NotDue);
+    ASSERT_TRUE(store.Tool("T-1", "", plan, rows).ok);
+    EXPECT_EQ(rows[1].daysSinceService, 200);  // the tool's own view counts the same
+    plan.days = 200;
+    ASSERT_TRUE(store.Fleet("", plan, rows).ok);
+    const std::vector<HistoryRow> due = DueRows(rows);
+    ASSERT_EQ(due.size(), 1u);
+    EXPECT_EQ(due[0].read.toolSerial, "T-1");
 }
 
 // Records pulled from the team's server arrive in any order: each takes its place by its id (its time),
@@ -288,7 +382,7 @@ TEST_F(HistoryStore, PulledRecordsTakeTheirPlaceInTimeAndOnlyLocalOnesWaitToBeSe
     ASSERT_TRUE(store.KeepPulled({older}, {visit}, {{"cursor", "7"}}, &added).ok);
     EXPECT_EQ(added, 2u);
     std::vector<HistoryRow> rows;
-    ASSERT_TRUE(store.Fleet("", 0, rows).ok);
+    ASSERT_TRUE(store.Fleet("", CyclesPlan(0), rows).ok);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].read.totalCounter, 500u);  // still the last read: the pulled one is older
     EXPECT_EQ(rows[0].read.technician, "Ann");
@@ -297,10 +391,10 @@ TEST_F(HistoryStore, PulledRecordsTakeTheirPlaceInTimeAndOnlyLocalOnesWaitToBeSe
 
     ASSERT_TRUE(store.KeepPulled({older, newer}, {visit}, {{"cursor", "9"}}, &added).ok);
     EXPECT_EQ(added, 1u);  // only `newer` was new
-    ASSERT_TRUE(store.Fleet("", 0, rows).ok);
+    ASSERT_TRUE(store.Fleet("", CyclesPlan(0), rows).ok);
     EXPECT_EQ(rows[0].read.totalCounter, 900u);
     EXPECT_EQ(rows[0].read.technician, "Bob");
-    ASSERT_TRUE(store.Tool("T-1", "", 0, rows).ok);
+    ASSERT_TRUE(store.Tool("T-1", "", CyclesPlan(0), rows).ok);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].read.uuid, older.uuid);
     EXPECT_EQ(rows[2].cyclesSincePrevious, 400);
@@ -308,8 +402,8 @@ TEST_F(HistoryStore, PulledRecordsTakeTheirPlaceInTimeAndOnlyLocalOnesWaitToBeSe
     ASSERT_TRUE(store.SyncValue("cursor", &cursor).ok);
     EXPECT_EQ(cursor, "9");
 
-    bool found = false;
-    ASSERT_TRUE(store.AddServiceVisit("T-1", "", HistoryNow(), &found).ok);
+    HistoryVisitOutcome outcome;
+    ASSERT_TRUE(store.AddServiceVisit("T-1", "", "", HistoryNow(), &outcome).ok);
     std::vector<HistoryRead> reads;
     std::vector<HistoryVisit> visits;
     ASSERT_TRUE(store.Unsent(10, reads, visits).ok);

@@ -218,11 +218,12 @@ def main():
         wrong = dict(bob.env, PGPASSWORD="wrong")
         result = run([options.cli, "sync"], env=wrong, check=False)
         assert result.returncode == 6 and "password" in result.stderr, result.stderr
+        version = server.sql("SELECT version FROM quarvel_schema")
         server.sql("UPDATE quarvel_schema SET version = 99")
         bob.read("T-200", 700)
         result = bob.sync(check=False)
         assert result.returncode == 6 and "newer" in result.stderr, result.stderr
-        server.sql("UPDATE quarvel_schema SET version = 1")
+        server.sql(f"UPDATE quarvel_schema SET version = {version}")
 
         # The server killed in the middle of a pushed batch. So that the moment is certain, another session
         # holds an uncommitted row with the id of a record of the second batch: that batch's INSERT waits for

@@ -90,7 +90,7 @@ protected:
 
     static std::vector<HistoryRow> Fleet(const TeamSyncOptions& options) {
         std::vector<HistoryRow> rows;
-        EXPECT_TRUE(CHistoryStore(options.store).Fleet("", 1000, rows).ok);
+        EXPECT_TRUE(CHistoryStore(options.store).Fleet("", CyclesPlan(1000), rows).ok);
         return rows;
     }
 
@@ -111,8 +111,8 @@ TEST_F(TeamSync, TwoLaptopsEndWithTheUnionAndARepeatedPushAddsNothing) {
     const TeamSyncOptions ann = Laptop(m_a, "ann", "aaaa"), bob = Laptop(m_b, "bob", "bbbb");
     CHistoryStore annStore(ann.store), bobStore(bob.store);
     for (std::uint32_t total : {100u, 200u, 300u}) ASSERT_TRUE(annStore.Insert(Read("T-1", total)).ok);
-    bool found = false;
-    ASSERT_TRUE(annStore.AddServiceVisit("T-1", "new die", HistoryNow(), &found).ok);
+    HistoryVisitOutcome visit;
+    ASSERT_TRUE(annStore.AddServiceVisit("T-1", "", "new die", HistoryNow(), &visit).ok);
     ASSERT_TRUE(bobStore.Insert(Read("T-2", 50)).ok);
     ASSERT_TRUE(bobStore.Insert(Read("T-1", 450)).ok);  // bob reads ann's tool later
 
@@ -156,6 +156,22 @@ TEST_F(TeamSync, TwoLaptopsEndWithTheUnionAndARepeatedPushAddsNothing) {
     EXPECT_EQ(technician.Exec("DELETE FROM reads").problem, TeamProblem::Refused);
     EXPECT_EQ(technician.Exec("UPDATE reads SET total_counter = 0").problem, TeamProblem::Refused);
     EXPECT_EQ(ServerCount("reads"), "5");
+
+    // What a read found (a counter reset, another controller) travels with it.
+    ASSERT_TRUE(annStore.Insert(Read("T-1", 10)).ok);  // after bob's 450
+    HistoryRead moved = Read("T-2", 60);
+    moved.controllerSerial = "C-2";
+    ASSERT_TRUE(annStore.Insert(moved).ok);
+    Sync(ann);
+    EXPECT_EQ(Sync(bob).pulledNew, 2u);
+    std::vector<HistoryRow> rows;
+    ASSERT_TRUE(CHistoryStore(bob.store).Tool("T-1", "", CyclesPlan(0), rows).ok);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back().read.resetFrom, 450);
+    EXPECT_EQ(rows.back().cyclesSinceService, 160);  // 150 after the visit at 300, then 10 after the reset
+    ASSERT_TRUE(CHistoryStore(bob.store).Tool("T-2", "", CyclesPlan(0), rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].read.controllerBefore, "C-1");
 }
 
 // The sent marks and the pull's cursors belong to one server's history: pointed at another (a new

@@ -8,23 +8,35 @@
 #include "cli_team.h"
 #include "history/history_export.h"
 #include "history/history_store.h"
+#include "history/service_plan.h"
 #include "ids/resource_ids.h"
 #include "platform/text/utf8.h"
 
 namespace {
 int Serviced(const CliOptions& options, CHistoryStore& store, CCliConsole& console) {
-    bool found = false;
-    const HistoryStatus status =
-        store.AddServiceVisit(*options.tool, options.note.value_or(""), HistoryNow(), &found);
+    HistoryVisitOutcome visit;
+    const HistoryStatus status = store.AddServiceVisit(*options.tool, options.controller.value_or(""),
+                                                       options.note.value_or(""), HistoryNow(), &visit);
     if (!status.ok) {
         console.Error("history: " + status.message);
         return kExitHistory;
     }
-    if (!found) {
-        console.Error("history: no read of tool '" + *options.tool + "'");
-        return kExitHistory;
+    if (visit.found) {
+        console.Out("serviced: tool " + *options.tool + " with controller " + visit.controller +
+                    " at total counter " + std::to_string(visit.totalCounter) + "\n");
+        return kExitOk;
     }
-    return kExitOk;
+    std::string seen;
+    for (const std::string& controller : visit.controllers) seen += (seen.empty() ? "" : ", ") + controller;
+    if (visit.controllers.empty())
+        console.Error("history: no read of tool '" + *options.tool + "'");
+    else if (options.controller)
+        console.Error("history: tool '" + *options.tool + "' was never read with controller '" +
+                      *options.controller + "' (only with " + seen + ")");
+    else
+        console.Error("history: tool '" + *options.tool + "' was read with several controllers (" + seen +
+                      "); say which with --controller");
+    return kExitHistory;
 }
 
 int Output(const std::string& path, const std::string& bytes, CCliConsole& console) {
@@ -53,9 +65,12 @@ int RunHistoryCommand(const CliOptions& options, CCliConsole& console) {
 
     std::vector<HistoryRow> rows;
     const std::string since = options.since.value_or("");
-    const HistoryStatus status = options.tool
-                                     ? store.Tool(*options.tool, since, settings.ServiceInterval, rows)
-                                     : store.Fleet(since, settings.ServiceInterval, rows);
+    ServicePlan plan;
+    plan.cycles = settings.ServiceInterval;
+    plan.days = settings.ServiceIntervalDays;
+    plan.dueSoonPercent = settings.ServiceDueSoonPercent;
+    const HistoryStatus status =
+        options.tool ? store.Tool(*options.tool, since, plan, rows) : store.Fleet(since, plan, rows);
     if (!status.ok) {
         console.Error("history: " + status.message);
         return kExitHistory;
@@ -64,6 +79,7 @@ int RunHistoryCommand(const CliOptions& options, CCliConsole& console) {
         console.Error("history: the damaged file was renamed to " + store.SetAsideName() +
                       "; a new one was started");
     }
+    if (options.due) rows = DueRows(std::move(rows));
     const std::string text = FormatHistory(rows, options.format);
     if (options.outputPath) return Output(*options.outputPath, text, console);
     console.Out(text);

@@ -4,6 +4,7 @@
 
 #include "cli_output.h"
 #include "history/history_fields.h"
+#include "history/service_plan.h"
 #include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
@@ -11,6 +12,12 @@
 
 namespace {
 std::string Label(UINT id) { return Utf16ToUtf8(LoadStringW(id)); }
+
+CString Wide(const std::string& utf8) {
+    CString text;
+    Utf8ToUtf16(utf8, text);
+    return text;
+}
 
 // Characters, not bytes, so that columns of non-Latin labels line up too.
 std::size_t Width(const std::string& text) {
@@ -47,16 +54,22 @@ std::string Text(const std::vector<HistoryRow>& rows) {
                      Label(IDS_HISTORY_COL_TOTAL), Label(IDS_HISTORY_COL_RESULT),
                      Label(IDS_HISTORY_COL_TECHNICIAN), Label(IDS_HISTORY_COL_SINCE_PREVIOUS),
                      Label(IDS_HISTORY_COL_SINCE_SERVICE), Label(IDS_HISTORY_COL_DUE)});
-    const std::string due = Label(IDS_HISTORY_DUE);
     for (const HistoryRow& row : rows) {
         const HistoryRead& r = row.read;
         const auto shown = ShowControlCharacters;  // the tool's texts must not steer the terminal
-        table.push_back({r.readAt, shown(r.toolSerial), shown(r.controllerSerial), shown(r.toolModel),
+        std::string controller = shown(r.controllerSerial);
+        if (!r.controllerBefore.empty()) {
+            controller = Utf16ToUtf8(AfxFormatString2(LoadStringW(IDS_HISTORY_CONTROLLER_CHANGE),
+                                                      Wide(controller), Wide(shown(r.controllerBefore))));
+        }
+        const std::string sincePrevious = row.counterReset          ? Label(IDS_HISTORY_RESET)
+                                          : row.cyclesSincePrevious ? std::to_string(*row.cyclesSincePrevious)
+                                                                    : "-";
+        table.push_back({r.readAt, shown(r.toolSerial), controller, shown(r.toolModel),
                          shown(r.firmwareVersion), std::to_string(r.cycleCounter),
                          std::to_string(r.totalCounter), Label(ResultStringId(r.cycleFlags)),
-                         shown(r.technician),
-                         row.cyclesSincePrevious ? std::to_string(*row.cyclesSincePrevious) : "-",
-                         std::to_string(row.cyclesSinceService), row.serviceDue ? due : ""});
+                         shown(r.technician), sincePrevious, std::to_string(row.cyclesSinceService),
+                         ServiceStandingText(row.standing)});
     }
     std::vector<std::size_t> widths(table[0].size(), 0);
     for (const auto& line : table)

@@ -97,8 +97,8 @@ private:
         const bool history = m_options.command == CliCommand::History;
         if (m_options.command == CliCommand::Sync || m_options.command == CliCommand::ServerInit) return true;
         for (const std::string& name : m_seen) {
-            const bool historyOption =
-                name == "--tool" || name == "--note" || name == "--since" || name == "--output";
+            const bool historyOption = name == "--tool" || name == "--note" || name == "--since" ||
+                                       name == "--output" || name == "--due" || name == "--controller";
             if (historyOption && !history) return Error("'" + name + "' applies to 'history' only");
             if (!history || historyOption || name == "--format") continue;
             return Error("'" + name + "' does not apply to 'history'");
@@ -107,10 +107,13 @@ private:
         if (m_options.serviced) {
             if (!m_options.tool) return Error("'history serviced' needs '--tool SERIAL'");
             for (const std::string& name : m_seen)
-                if (name != "--tool" && name != "--note")
+                if (name != "--tool" && name != "--note" && name != "--controller")
                     return Error("'" + name + "' does not apply to 'history serviced'");
-        } else if (m_options.note) {
-            return Error("'--note' applies to 'history serviced' only");
+        } else if (m_options.note || m_options.controller) {
+            return Error(std::string("'") + (m_options.note ? "--note" : "--controller") +
+                         "' applies to 'history serviced' only");
+        } else if (m_options.due && m_options.tool) {
+            return Error("'--due' lists the fleet: it does not go with '--tool'");
         }
         return true;
     }
@@ -135,6 +138,15 @@ private:
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
+        if (name == "--due") {
+            if (inlineValue) return Error("'--due' takes no value");
+            m_options.due = true;
+            m_seen.push_back(name);
+            m_sawReadOption = true;
+            m_readOptionName = name;
+            if (m_notForDoctor.empty()) m_notForDoctor = name;
+            return true;
+        }
         if (name == "--trace" || name == "--reconnect") {
             if (inlineValue) return Error("'" + name + "' takes no value");
             (name == "--trace" ? m_options.trace : m_options.reconnect) = true;
@@ -146,7 +158,7 @@ private:
         }
         if (name != "--port" && name != "--speed" && name != "--report" && name != "--format" &&
             name != "--reply-timeout" && name != "--report-dir" && name != "--tool" && name != "--note" &&
-            name != "--since" && name != "--output" && name != "--server") {
+            name != "--since" && name != "--output" && name != "--server" && name != "--controller") {
             return Error("unknown option '" + name + "'");
         }
         m_seen.push_back(name);
@@ -197,13 +209,14 @@ private:
             if (!Utf8ToUtf16(value, wide))
                 return Error("'--report-dir " + value + "': not a UTF-8 folder name");
             m_options.reportDir = value;
-        } else if (name == "--tool" || name == "--note" || name == "--output") {
+        } else if (name == "--tool" || name == "--note" || name == "--output" || name == "--controller") {
             CString wide;
             if (!Utf8ToUtf16(value, wide)) return Error("'" + name + " " + value + "': not UTF-8 text");
             if (name != "--note" && value.empty()) return Error("'" + name + "' needs a value");
-            (name == "--tool"   ? m_options.tool
-             : name == "--note" ? m_options.note
-                                : m_options.outputPath) = value;
+            (name == "--tool"         ? m_options.tool
+             : name == "--note"       ? m_options.note
+             : name == "--controller" ? m_options.controller
+                                      : m_options.outputPath) = value;
         } else if (name == "--server") {
             if (value.empty()) return Error("'--server' needs a connection string");
             m_options.server = value;
@@ -276,11 +289,19 @@ Commands:
 
   history    The service history: every read that read and watch printed and the window
              showed. Alone: the fleet, one line per tool (tool and controller serial) with its
-             last read, the cycles since the read before it and since its last service, and
-             "due" once those reach the settings value ServiceInterval.
-             With --tool SERIAL: every read of that tool, oldest first.
-  history serviced --tool SERIAL [--note TEXT]
-             Record a service visit of that tool at its last read total counter.
+             last read, the cycles since the read before it ("reset" when the total counter
+             went back) and since its last service, and its service state against the plan
+             of the settings values ServiceInterval (cycles) and ServiceIntervalDays (days
+             since the last visit or the first read), whichever comes first: "due: 51,200
+             cycles since service" once a limit is reached, "due soon: 340 of 365 days" past
+             ServiceDueSoonPercent of one (default 90), else "not due".
+             With --tool SERIAL: every read of that tool, oldest first; a read with another
+             controller than the read before it says so ("controller C-2, was C-1").
+  history --due
+             The tools due or due soon, most overdue first.
+  history serviced --tool SERIAL [--controller SERIAL] [--note TEXT]
+             Record a service visit of that tool at its last read total counter, and say which
+             controller it applies to. A tool read with several controllers needs --controller.
 
   sync       One round with the team's history server (the settings value HistoryServer, or
              --server): push every read and visit the server does not have yet, then pull what
@@ -315,9 +336,12 @@ Options for history:
   --since DATE      Only reads at or after DATE (UTC): YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS.
   --format F        text (default), csv (UTF-8 with a byte-order mark, for spreadsheets) or
                     json (the field names of read --format json plus read_at, port,
-                    cycles_since_previous, cycles_since_service and service_due).
+                    cycles_since_previous, cycles_since_service, service_due, technician, id,
+                    counter_reset, controller_before, days_since_service and service_state).
   --output FILE     Write the view to FILE instead of standard output.
   --note TEXT       A note kept with the service visit.
+  --controller SERIAL  The controller the service visit applies to (history serviced).
+  --due             Only the tools due or due soon, most overdue first.
 
 Options for sync and server init:
   --server CONNINFO The server's libpq connection string (keyword=value, or a postgresql:// URI;
@@ -347,7 +371,8 @@ Exit status:
   3  no port, or the port would not open (doctor: no port with a COM number would open)
   4  link lost
   5  unknown device
-  6  history: the file could not be read or written, or the serviced tool has no reads;
+  6  history: the file could not be read or written, or the serviced tool has no reads (or
+     was read with several controllers and --controller did not pick one);
      sync, server init: the server could not be reached or refused (or none is set)
   7  standard output could not be written (a full disk, a closed pipe or terminal, no output);
      a record read meanwhile is still kept in the history

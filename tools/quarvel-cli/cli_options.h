@@ -22,6 +22,8 @@ struct CliOptions {
     bool serviced = false;
     std::optional<std::string> tool;
     std::optional<std::string> note;
+    std::optional<std::string> controller;  // history serviced: the controller, when several were seen
+    bool due = false;                       // history --due: the tools due or due soon, most overdue first
     std::optional<std::string> since;       // YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS[Z], UTC
     std::optional<std::string> outputPath;  // the view goes to this file instead of standard output
     // server init, sync: the team's history server instead of the settings value HistoryServer.

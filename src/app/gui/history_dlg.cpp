@@ -77,7 +77,9 @@ void CHistoryDlg::ShowView(bool allTools) {
     request.syncState = !m_app.HistoryServer.empty();
     request.allTools = allTools;
     request.toolSerial = Utf16ToUtf8(m_toolSerial);
-    request.serviceInterval = m_app.ServiceInterval;
+    request.plan.cycles = m_app.ServiceInterval;
+    request.plan.days = m_app.ServiceIntervalDays;
+    request.plan.dueSoonPercent = m_app.ServiceDueSoonPercent;
     // Reads of a moment ago may still be on their way to the file.
     CHistoryWriter& writer = m_app.HistoryWriter();
     request.before = [&writer] { writer.WaitIdle(kWriterWaitMs); };

@@ -130,6 +130,12 @@ void LoadHistorySettings(CQuarvelAppCore& app) {
     if (key.FindText("ServiceInterval", maxNameLen, maxDataLen, text)) {
         app.ServiceInterval = std::max(0, ReadSettingsNumber(text.c_str()));
     }
+    if (key.FindText("ServiceIntervalDays", maxNameLen, maxDataLen, text))
+        app.ServiceIntervalDays = std::max(0, ReadSettingsNumber(text.c_str()));
+    if (key.FindText("ServiceDueSoonPercent", maxNameLen, maxDataLen, text)) {
+        const int percent = ReadSettingsNumber(text.c_str());
+        if (percent >= 1 && percent <= 100) app.ServiceDueSoonPercent = percent;
+    }
     // Typed by a person, in any script: read as UTF-8 (on Windows through the registry's wide calls).
     if (RegQueryTextUtf8(key.Handle(), "HistoryServer", text) == ERROR_SUCCESS)
         app.HistoryServer = Trimmed(text);

@@ -19,9 +19,10 @@ void LoadPortSettings(CQuarvelAppCore& app, int& portNumber);
 int SavePortSettings(int portNumber, CQuarvelAppCore& app);
 
 // Sets app.KeepHistory from "History" (a number other than 0 keeps reads), app.ServiceInterval from
-// "ServiceInterval" (negative counts as 0), app.HistoryServer from "HistoryServer" and app.Technician from
-// "Technician" (each text up to its first NUL, surrounding white space removed). Missing values leave the
-// defaults.
+// "ServiceInterval" and app.ServiceIntervalDays from "ServiceIntervalDays" (negative counts as 0),
+// app.ServiceDueSoonPercent from "ServiceDueSoonPercent" (1 to 100, else the default), app.HistoryServer from
+// "HistoryServer" and app.Technician from "Technician" (each text up to its first NUL, surrounding white
+// space removed). Missing values leave the defaults.
 void LoadHistorySettings(CQuarvelAppCore& app);
 // Stores "HistoryServer" and "Technician". 0, 13 for a text with a line break or another control
 // character, or the key store's code.
