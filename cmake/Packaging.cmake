@@ -80,7 +80,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "util-linux, libsqlite3-0")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "util-linux, libsqlite3-0, fonts-dejavu-core")
 # Qt's own texts (message-box buttons, the Save-As dialog) in the chosen language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

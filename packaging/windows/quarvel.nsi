@@ -1,5 +1,6 @@
 ; The Windows installer (NSIS 3, built on Linux by packaging/windows/make-installer).
-; Installs quarvel-cli.exe (and quarvel.exe when the build has it), the language packs and the manual pages
+; Installs quarvel-cli.exe (and quarvel.exe when the build has it), the language packs, the certificate's
+; fonts and the manual pages
 ; under Program Files, a Start-menu folder and an uninstaller registered for all users; then creates the
 ; installing user's key "Software\Kordane\Quarvel" with Language1..Language3 pointing at the installed
 ; French, Italian and Bulgarian packs. A value that already exists is never changed. The uninstaller removes
@@ -99,6 +100,8 @@ Section "Quarvel"
 !endif
   SetOutPath "$INSTDIR\lang"
   !insertmacro InstallPacks
+  SetOutPath "$INSTDIR\fonts"
+  !insertmacro InstallFonts
   SetOutPath "$INSTDIR\doc"
   !insertmacro InstallManuals
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -142,6 +145,8 @@ Section "Uninstall"
   Delete "$INSTDIR\quarvel.exe"
   !insertmacro RemovePacks
   RMDir "$INSTDIR\lang"
+  !insertmacro RemoveFonts
+  RMDir "$INSTDIR\fonts"
   !insertmacro RemoveManuals
   RMDir "$INSTDIR\doc"
   Delete "$INSTDIR\uninstall.exe"

@@ -349,7 +349,8 @@ HistoryStatus CHistoryStore::AddServiceVisit(const std::string& toolSerial,
             s.Bind(1, toolSerial);
             s.Bind(2, servicedAt);
             s.Bind(3, note);
-            s.Bind(4, NewRecordUuid(std::chrono::system_clock::now()));
+            outcome->uuid = NewRecordUuid(std::chrono::system_clock::now());
+            s.Bind(4, outcome->uuid);
             s.Bind(5, m_options.technician);
             s.Bind(6, m_options.machine);
             s.Bind(7, outcome->controller);
@@ -439,5 +440,29 @@ HistoryStatus CHistoryStore::Tool(const std::string& toolSerial, const std::stri
         return ReadFailure(code);
     }
     std::erase_if(rows, [&](const HistoryRow& row) { return row.read.readAt < since; });
+    return {};
+}
+
+HistoryStatus CHistoryStore::Visits(const std::string& toolSerial, std::vector<HistoryVisit>& visits) {
+    visits.clear();
+    bool exists = true;
+    if (HistoryStatus status = OpenForReading(&exists); !status.ok || !exists) return status;
+    int code = SQLITE_OK;
+    {
+        SqliteStatement s(m_db,
+                          "SELECT uuid, tool_serial, controller_serial, read_uuid, serviced_at, total_counter, note,"
+                          " technician, machine FROM service_visits WHERE tool_serial = ?1 ORDER BY read_uuid, uuid");
+        code = s.PrepareCode();
+        if (code == SQLITE_OK) s.Bind(1, toolSerial);
+        while (code == SQLITE_OK && (code = s.Step()) == SQLITE_ROW) {
+            visits.push_back(
+                {s.Text(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Int(5), s.Text(6), s.Text(7), s.Text(8)});
+            code = SQLITE_OK;
+        }
+    }
+    if (code != SQLITE_DONE) {
+        visits.clear();
+        return ReadFailure(code);
+    }
     return {};
 }

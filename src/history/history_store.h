@@ -28,6 +28,7 @@ struct HistoryStatus {
 
 struct HistoryVisitOutcome {
     bool found = false;                    // the visit was kept
+    std::string uuid;                      // its id
     std::string controller;                // the controller it applies to
     std::int64_t totalCounter = 0;         // the total counter it counts from (that read's)
     std::vector<std::string> controllers;  // every controller the tool was read with
@@ -65,6 +66,9 @@ public:
     // Every read of the tool with this serial at or after `since`, oldest first.
     HistoryStatus Tool(const std::string& toolSerial, const std::string& since, const ServicePlan& plan,
                        std::vector<HistoryRow>& rows);
+
+    // The tool's service visits in the order they take effect (by the read each counts from).
+    HistoryStatus Visits(const std::string& toolSerial, std::vector<HistoryVisit>& visits);
 
     // The records the team's server does not have yet (see src/team), oldest first: up to `limit` reads,
     // then visits up to the same limit in all. A missing file has none.

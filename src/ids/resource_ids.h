@@ -108,6 +108,22 @@ inline constexpr UINT IDS_SERVICE_NOT_DUE = 199;
 inline constexpr UINT IDS_HISTORY_RESET = 200;
 inline constexpr UINT IDS_HISTORY_CONTROLLER_CHANGE = 201;
 inline constexpr UINT IDS_NUMBER_GROUP_SEPARATOR = 202;
+// The service certificate (the report's labels 111..127 serve too); IDS_DATE_FORMAT is the language's
+// date as strftime writes it (only %a %A %b %B %d %H %I %j %m %M %p %S %y %Y).
+inline constexpr UINT IDS_CERT_TITLE = 203;
+inline constexpr UINT IDS_CERT_READING_TITLE = 204;  // a tool never serviced: the certificate of its last read
+inline constexpr UINT IDS_CERT_SINCE_PREVIOUS = 205;
+inline constexpr UINT IDS_CERT_TECHNICIAN = 206;
+inline constexpr UINT IDS_CERT_DATE = 207;
+inline constexpr UINT IDS_CERT_WORK = 208;
+inline constexpr UINT IDS_CERT_NEXT_DUE = 209;
+inline constexpr UINT IDS_CERT_DUE_CYCLES = 210;  // %1 the total counter
+inline constexpr UINT IDS_CERT_DUE_DATE = 211;    // %1 the date
+inline constexpr UINT IDS_CERT_DUE_BOTH = 212;    // %1 IDS_CERT_DUE_CYCLES, %2 IDS_CERT_DUE_DATE
+inline constexpr UINT IDS_CERT_NO_PLAN = 213;
+inline constexpr UINT IDS_CERT_SIGNATURE = 214;
+inline constexpr UINT IDS_CERT_CHART = 215;
+inline constexpr UINT IDS_DATE_FORMAT = 216;
 
 // ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
 inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."

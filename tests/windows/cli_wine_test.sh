@@ -71,6 +71,16 @@ head -c 3 fleet.csv | od -An -tx1 | grep -q "ef bb bf"; check "the CSV export st
 "$run" "$exe" history serviced --tool T-417 --note "new die" >/dev/null 2>hist.err
 check "history serviced records a visit" $? "($(cat hist.err))"
 
+# The certificate of that visit, through the same libharu (cross-built) and the fonts beside the program:
+# the same page as on Linux, field for field.
+"$run" "$exe" certificate --tool T-417 --output cert.pdf >/dev/null 2>cert.err
+check "certificate writes a PDF" $? "($(cat cert.err))"
+pdftotext -layout cert.pdf cert.txt 2>cert.err
+check "pdftotext reads the certificate" $? "($(cat cert.err))"
+for field in "Service certificate" "T-417" "Tool Serial Number" "Work done" "new die" "Next service due" "Signature"; do
+  grep -qF "$field" cert.txt; check "the certificate shows \"$field\"" $? "($(cat cert.txt))"
+done
+
 "$run" "$exe" ports >ports.out 2>ports.err
 grep -q "COM1" ports.out; check "ports lists COM1" $? "($(cat ports.out ports.err))"
 

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "history/history_read.h"
+#include "history/record_uuid.h"
 #include "platform/text/utf8.h"
 
 namespace {
@@ -41,6 +42,8 @@ public:
             m_options.command = CliCommand::Doctor;
         } else if (command == "history") {
             m_options.command = CliCommand::History;
+        } else if (command == "certificate") {
+            m_options.command = CliCommand::Certificate;
         } else if (command == "sync") {
             m_options.command = CliCommand::Sync;
         } else if (command == "server") {
@@ -48,7 +51,7 @@ public:
             m_options.command = CliCommand::ServerInit;
         } else {
             return Fail("unknown command '" + command +
-                        "'; expected ports, read, watch, doctor, history, sync or server");
+                        "'; expected ports, read, watch, doctor, history, certificate, sync or server");
         }
         m_next = m_options.command == CliCommand::ServerInit ? 2 : 1;
         if (m_options.command == CliCommand::History && m_args.size() > 1 && m_args[1] == "serviced") {
@@ -96,6 +99,15 @@ private:
     bool CheckHistoryOptions() {
         const bool history = m_options.command == CliCommand::History;
         if (m_options.command == CliCommand::Sync || m_options.command == CliCommand::ServerInit) return true;
+        if (m_options.command == CliCommand::Certificate) {
+            for (const std::string& name : m_seen)
+                if (name != "--tool" && name != "--visit" && name != "--output")
+                    return Error("'" + name + "' does not apply to 'certificate'");
+            if (!m_options.tool) return Error("'certificate' needs '--tool SERIAL'");
+            if (!m_options.outputPath) return Error("'certificate' needs '--output FILE.pdf'");
+            return true;
+        }
+        if (m_options.visit) return Error("'--visit' applies to 'certificate' only");
         for (const std::string& name : m_seen) {
             const bool historyOption = name == "--tool" || name == "--note" || name == "--since" ||
                                        name == "--output" || name == "--due" || name == "--controller";
@@ -158,7 +170,8 @@ private:
         }
         if (name != "--port" && name != "--speed" && name != "--report" && name != "--format" &&
             name != "--reply-timeout" && name != "--report-dir" && name != "--tool" && name != "--note" &&
-            name != "--since" && name != "--output" && name != "--server" && name != "--controller") {
+            name != "--since" && name != "--output" && name != "--server" && name != "--controller" &&
+            name != "--visit") {
             return Error("unknown option '" + name + "'");
         }
         m_seen.push_back(name);
@@ -209,6 +222,9 @@ private:
             if (!Utf8ToUtf16(value, wide))
                 return Error("'--report-dir " + value + "': not a UTF-8 folder name");
             m_options.reportDir = value;
+        } else if (name == "--visit") {
+            if (!IsRecordUuid(value)) return Error("'--visit " + value + "': expected a visit's id (a UUID)");
+            m_options.visit = value;
         } else if (name == "--tool" || name == "--note" || name == "--output" || name == "--controller") {
             CString wide;
             if (!Utf8ToUtf16(value, wide)) return Error("'" + name + " " + value + "': not UTF-8 text");
@@ -303,6 +319,14 @@ Commands:
              Record a service visit of that tool at its last read total counter, and say which
              controller it applies to. A tool read with several controllers needs --controller.
 
+  certificate --tool SERIAL [--visit ID] --output FILE.pdf
+             The service certificate of the tool's visit ID (history serviced prints it), by
+             default of its last visit, or of its last read when it was never serviced: one A4 page in
+             the language of the settings, with the settings value CertificateHeader (the
+             service company's name and address) at its top, the tool, its counters, its last
+             cycle, the technician, the date, the work done, the next service due, a chart of
+             its total counter over its reads and a signature line.
+
   sync       One round with the team's history server (the settings value HistoryServer, or
              --server): push every read and visit the server does not have yet, then pull what
              the other technicians kept since the last pull. Prints what it pushed and pulled.
@@ -371,7 +395,7 @@ Exit status:
   3  no port, or the port would not open (doctor: no port with a COM number would open)
   4  link lost
   5  unknown device
-  6  history: the file could not be read or written, or the serviced tool has no reads (or
+  6  history, certificate: the file could not be read or written, or the tool has no reads (or
      was read with several controllers and --controller did not pick one);
      sync, server init: the server could not be reached or refused (or none is set)
   7  standard output could not be written (a full disk, a closed pipe or terminal, no output);

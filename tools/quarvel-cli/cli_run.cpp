@@ -1,5 +1,6 @@
 #include "cli_run.h"
 
+#include "cli_certificate.h"
 #include "cli_doctor.h"
 #include "cli_exit.h"
 #include "cli_history.h"
@@ -32,6 +33,8 @@ int RunCommand(const std::vector<std::string>& args, CCliMainWindow& window, CCl
             return RunReadCommand(parse.options, window, console);
         case CliCommand::History:
             return RunHistoryCommand(parse.options, console);
+        case CliCommand::Certificate:
+            return RunCertificateCommand(parse.options, console);
         case CliCommand::Sync:
             return RunSyncCommand(parse.options, console);
         case CliCommand::ServerInit:

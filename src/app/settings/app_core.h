@@ -20,4 +20,7 @@ public:
     std::string HistoryServer;
     // "Technician": the name put on each read and service visit; empty: the account's name.
     std::string Technician;
+    // "CertificateHeader": the service company's name and address at the top of each certificate, its
+    // lines separated by "\n" (a backslash and an n); empty: none.
+    std::string CertificateHeader;
 };

@@ -140,6 +140,15 @@ void LoadHistorySettings(CQuarvelAppCore& app) {
     if (RegQueryTextUtf8(key.Handle(), "HistoryServer", text) == ERROR_SUCCESS)
         app.HistoryServer = Trimmed(text);
     if (RegQueryTextUtf8(key.Handle(), "Technician", text) == ERROR_SUCCESS) app.Technician = Trimmed(text);
+    if (RegQueryTextUtf8(key.Handle(), "CertificateHeader", text) == ERROR_SUCCESS) {
+        app.CertificateHeader.clear();
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const bool lineBreak = text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n';
+            app.CertificateHeader += lineBreak ? '\n' : text[i];
+            i += lineBreak ? 1 : 0;
+        }
+        app.CertificateHeader = Trimmed(app.CertificateHeader);
+    }
 }
 
 int SaveTeamSettings(const std::string& server, const std::string& technician) {

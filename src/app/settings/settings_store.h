@@ -20,7 +20,8 @@ int SavePortSettings(int portNumber, CQuarvelAppCore& app);
 
 // Sets app.KeepHistory from "History" (a number other than 0 keeps reads), app.ServiceInterval from
 // "ServiceInterval" and app.ServiceIntervalDays from "ServiceIntervalDays" (negative counts as 0),
-// app.ServiceDueSoonPercent from "ServiceDueSoonPercent" (1 to 100, else the default), app.HistoryServer from
+// app.ServiceDueSoonPercent from "ServiceDueSoonPercent" (1 to 100, else the default), app.CertificateHeader
+// from "CertificateHeader" ("\n" starts a new line), app.HistoryServer from
 // "HistoryServer" and app.Technician from "Technician" (each text up to its first NUL, surrounding white
 // space removed). Missing values leave the defaults.
 void LoadHistorySettings(CQuarvelAppCore& app);

@@ -1,11 +1,3 @@
 #include "platform/text/local_time.h"
 
-#include <ctime>
-
-std::string LocalTimeText(const char* format) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (localtime_s(&local, &now) != 0) return {};
-    char text[64] = {};
-    return std::strftime(text, sizeof text, format, &local) == 0 ? std::string() : std::string(text);
-}
+bool LocalCalendarTime(std::time_t when, std::tm* local) { return localtime_s(local, &when) == 0; }

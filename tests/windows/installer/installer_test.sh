@@ -60,10 +60,11 @@ check "the user's Language2 is there before" "$(same "$(value "$key" Language2)"
 wine "$setup" /S >"$work/setup.out" 2>&1
 check "silent install exits 0" $? "$(cat "$work/setup.out")"
 missing=""
-for f in quarvel-cli.exe lang/fr.json lang/it.json lang/bg.json doc/quarvel-cli.txt uninstall.exe; do
+for f in quarvel-cli.exe lang/fr.json lang/it.json lang/bg.json fonts/DejaVuSans.ttf fonts/DejaVuSans-Bold.ttf \
+  doc/quarvel-cli.txt uninstall.exe; do
   [ -f "$dir/$f" ] || missing+=" $f"
 done
-check "program, packs and manual under Program Files" "$([ -z "$missing" ]; echo $?)" "missing:$missing"
+check "program, packs, fonts and manual under Program Files" "$([ -z "$missing" ]; echo $?)" "missing:$missing"
 # The manual is Windows's own: no dialout group, no /dev paths, no QUARVEL_PORTS, no ~/.config.
 check "the manual is the Windows one" "$(! grep -qE 'dialout|/dev/tty|QUARVEL_PORTS|~/\.config' "$dir/doc/quarvel-cli.txt"; echo $?)"
 check "Start-menu entries" "$([ -f "$menu/Quarvel command line.lnk" ] && [ -f "$menu/Quarvel manual.lnk" ] \

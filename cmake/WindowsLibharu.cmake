@@ -1,0 +1,26 @@
+# libharu, the PDF library of the service certificate, for the Windows programs. Include this file in the
+# Windows cross build; target_link_libraries(<target> PRIVATE quarvel_libharu) is then all a library needs
+# (headers: <hpdf.h>). scripts/windows-deps libharu cross-builds it with mingw-w64, statically and with a
+# static zlib, from Debian's libharu and zlib source packages, and caches it in <build>/deps/libharu (about a
+# minute, once per build folder). Linked statically like SQLite and libpq: no DLL to ship or to find.
+include_guard(GLOBAL)
+if(NOT WIN32)
+  message(FATAL_ERROR "cmake/WindowsLibharu.cmake is for the Windows cross build (on Linux: libhpdf-dev)")
+endif()
+
+set(_haru_dir ${PROJECT_BINARY_DIR}/deps/libharu)
+if(NOT EXISTS ${_haru_dir}/versions.txt)
+  message(STATUS "Building libharu and zlib from Debian's libharu and zlib source packages (once)")
+  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows-deps libharu ${_haru_dir}
+                  RESULT_VARIABLE _rc)
+  if(NOT _rc EQUAL 0)
+    message(FATAL_ERROR "scripts/windows-deps libharu failed (${_rc}); its logs are in ${_haru_dir}/logs")
+  endif()
+endif()
+file(STRINGS ${_haru_dir}/versions.txt _haru_versions LIMIT_COUNT 1)
+message(STATUS "Windows libharu: ${_haru_versions}")
+
+add_library(quarvel_libharu INTERFACE IMPORTED GLOBAL)
+set_target_properties(quarvel_libharu PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES ${_haru_dir}/include
+  INTERFACE_LINK_LIBRARIES "${_haru_dir}/lib/libhpdf.a;${_haru_dir}/lib/libz.a")
