@@ -23,8 +23,8 @@ CertificateProblem LoadCertificate(CHistoryStore& store, const std::string& tool
     // The visit asked for, or the last one made; the certificate is of its controller's reads.
     std::optional<HistoryVisit> chosen;
     if (!visitId.empty()) {
-        const auto found =
-            std::find_if(visits.begin(), visits.end(), [&](const HistoryVisit& v) { return v.uuid == visitId; });
+        const auto found = std::find_if(visits.begin(), visits.end(),
+                                        [&](const HistoryVisit& v) { return v.uuid == visitId; });
         if (found == visits.end()) {
             *detail = "tool '" + toolSerial + "' has no service visit " + visitId;
             return CertificateProblem::NoVisit;
@@ -65,8 +65,8 @@ CertificateProblem LoadCertificate(CHistoryStore& store, const std::string& tool
     }
     if (plan.cycles > 0) data->nextDueCycles = dueAt + plan.cycles;
     if (const std::int64_t seconds = HistorySeconds(since); plan.days > 0 && seconds >= 0) {
-        data->nextDueDate =
-            HistoryTime(std::chrono::system_clock::time_point(std::chrono::seconds(seconds + plan.days * 86400)));
+        data->nextDueDate = HistoryTime(
+            std::chrono::system_clock::time_point(std::chrono::seconds(seconds + plan.days * 86400)));
     }
     data->reads = std::move(rows);
     data->visits = std::move(visits);

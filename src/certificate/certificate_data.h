@@ -12,9 +12,9 @@
 #include "history/service_plan.h"
 
 struct CertificateData {
-    std::string header;                   // the service company's name and address (lines); may be empty
-    HistoryRead read;                     // the read the visit counts from, or the tool's last read
-    std::optional<HistoryVisit> visit;    // none: a certificate of the read alone
+    std::string header;                 // the service company's name and address (lines); may be empty
+    HistoryRead read;                   // the read the visit counts from, or the tool's last read
+    std::optional<HistoryVisit> visit;  // none: a certificate of the read alone
     std::optional<std::int64_t> sincePreviousService;  // cycles since the visit before (or since new)
     std::optional<std::int64_t> nextDueCycles;         // the total counter the next service is due at
     std::optional<std::string> nextDueDate;            // a history time; the day the next one is due

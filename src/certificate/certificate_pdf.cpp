@@ -52,7 +52,8 @@ void OnError(HPDF_STATUS code, HPDF_STATUS detail, void* user) {
 // One page drawn top down; `y` is the baseline of the next line.
 class CPage {
 public:
-    CPage(HPDF_Page page, HPDF_Font regular, HPDF_Font bold) : m_page(page), m_regular(regular), m_bold(bold) {}
+    CPage(HPDF_Page page, HPDF_Font regular, HPDF_Font bold)
+        : m_page(page), m_regular(regular), m_bold(bold) {}
 
     void Line(const std::string& text, float size, bool bold = false, float x = kMargin) {
         Show(text, size, bold, x, m_y);
@@ -145,7 +146,8 @@ void DrawChart(CPage& page, const CertificateData& data, float top, float height
     std::int64_t high = 1;
     for (const HistoryRow& row : data.reads) high = std::max<std::int64_t>(high, row.read.totalCounter);
     const auto x = [&](std::size_t i) {
-        return n == 1 ? left + width / 2 : left + 8 + (width - 16) * static_cast<float>(i) / static_cast<float>(n - 1);
+        return n == 1 ? left + width / 2
+                      : left + 8 + (width - 16) * static_cast<float>(i) / static_cast<float>(n - 1);
     };
     const auto y = [&](std::int64_t total) {
         return bottom + 6 + (height - 24) * static_cast<float>(total) / static_cast<float>(high);
@@ -178,7 +180,8 @@ void DrawChart(CPage& page, const CertificateData& data, float top, float height
     }
     if (n > 1) HPDF_Page_Stroke(p);
     if (n <= 200) {
-        for (std::size_t i = 0; i < n; ++i) HPDF_Page_Circle(p, x(i), y(data.reads[i].read.totalCounter), 1.8f);
+        for (std::size_t i = 0; i < n; ++i)
+            HPDF_Page_Circle(p, x(i), y(data.reads[i].read.totalCounter), 1.8f);
         HPDF_Page_Fill(p);
     }
     HPDF_Page_SetRGBFill(p, 0, 0, 0);
@@ -205,12 +208,12 @@ void Compose(CPage& page, const CertificateData& data) {
     page.Gap(10);
     page.Line(Text(data.visit ? IDS_CERT_TITLE : IDS_CERT_READING_TITLE), 20, true);
     page.Gap(6);
-    page.ValueColumnAfter({Text(IDS_REPORT_TOOL), Text(IDS_REPORT_TOOL_SERIAL), Text(IDS_REPORT_CONTROLLER_SERIAL),
-                           Text(IDS_REPORT_FIRMWARE), Text(IDS_REPORT_TOTAL_COUNTER), Text(IDS_REPORT_CYCLE_COUNTER),
-                           Text(IDS_CERT_SINCE_PREVIOUS), Text(IDS_REPORT_STOP_CONDITIONS),
-                           Text(IDS_REPORT_STOP_POSITION), Text(IDS_REPORT_LAST_FORCE), Text(IDS_REPORT_DIRECTION),
-                           Text(IDS_CERT_TECHNICIAN), Text(IDS_CERT_DATE), Text(IDS_CERT_WORK),
-                           Text(IDS_CERT_NEXT_DUE)});
+    page.ValueColumnAfter(
+        {Text(IDS_REPORT_TOOL), Text(IDS_REPORT_TOOL_SERIAL), Text(IDS_REPORT_CONTROLLER_SERIAL),
+         Text(IDS_REPORT_FIRMWARE), Text(IDS_REPORT_TOTAL_COUNTER), Text(IDS_REPORT_CYCLE_COUNTER),
+         Text(IDS_CERT_SINCE_PREVIOUS), Text(IDS_REPORT_STOP_CONDITIONS), Text(IDS_REPORT_STOP_POSITION),
+         Text(IDS_REPORT_LAST_FORCE), Text(IDS_REPORT_DIRECTION), Text(IDS_CERT_TECHNICIAN),
+         Text(IDS_CERT_DATE), Text(IDS_CERT_WORK), Text(IDS_CERT_NEXT_DUE)});
     page.Field(Text(IDS_REPORT_TOOL), r.toolModel);
     page.Field(Text(IDS_REPORT_TOOL_SERIAL), r.toolSerial);
     page.Field(Text(IDS_REPORT_CONTROLLER_SERIAL), r.controllerSerial);
@@ -223,7 +226,8 @@ void Compose(CPage& page, const CertificateData& data) {
     page.Gap(8);
     page.Field(Text(IDS_REPORT_STOP_CONDITIONS), Text(ResultStringId(r.cycleFlags)));
     page.Field(Text(IDS_REPORT_STOP_POSITION), Utf8(FormatFixed6(ReportStopPositionMm(r.positionCounts))));
-    page.Field(Text(IDS_REPORT_LAST_FORCE), Utf8(FormatFixed6(ForceKn(r.forceReading, r.forceFactor, r.forceDivisor))));
+    page.Field(Text(IDS_REPORT_LAST_FORCE),
+               Utf8(FormatFixed6(ForceKn(r.forceReading, r.forceFactor, r.forceDivisor))));
     page.Field(Text(IDS_REPORT_DIRECTION), Text(DirectionStringId(r.cycleFlags)));
     page.Gap(8);
     page.Field(Text(IDS_CERT_TECHNICIAN), data.visit ? data.visit->technician : r.technician);
@@ -248,7 +252,8 @@ void Compose(CPage& page, const CertificateData& data) {
 std::string CertificatePdf(const CertificateData& data, std::string* error) {
     error->clear();
     PdfError failure;
-    std::unique_ptr<std::remove_pointer_t<HPDF_Doc>, void (*)(HPDF_Doc)> pdf(HPDF_New(OnError, &failure), HPDF_Free);
+    std::unique_ptr<std::remove_pointer_t<HPDF_Doc>, void (*)(HPDF_Doc)> pdf(HPDF_New(OnError, &failure),
+                                                                             HPDF_Free);
     if (!pdf) {
         *error = "the PDF library could not start";
         return {};

@@ -449,14 +449,15 @@ HistoryStatus CHistoryStore::Visits(const std::string& toolSerial, std::vector<H
     if (HistoryStatus status = OpenForReading(&exists); !status.ok || !exists) return status;
     int code = SQLITE_OK;
     {
-        SqliteStatement s(m_db,
-                          "SELECT uuid, tool_serial, controller_serial, read_uuid, serviced_at, total_counter, note,"
-                          " technician, machine FROM service_visits WHERE tool_serial = ?1 ORDER BY read_uuid, uuid");
+        SqliteStatement s(
+            m_db,
+            "SELECT uuid, tool_serial, controller_serial, read_uuid, serviced_at, total_counter, note,"
+            " technician, machine FROM service_visits WHERE tool_serial = ?1 ORDER BY read_uuid, uuid");
         code = s.PrepareCode();
         if (code == SQLITE_OK) s.Bind(1, toolSerial);
         while (code == SQLITE_OK && (code = s.Step()) == SQLITE_ROW) {
-            visits.push_back(
-                {s.Text(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Int(5), s.Text(6), s.Text(7), s.Text(8)});
+            visits.push_back({s.Text(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Int(5), s.Text(6),
+                              s.Text(7), s.Text(8)});
             code = SQLITE_OK;
         }
     }

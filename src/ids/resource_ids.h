@@ -111,7 +111,8 @@ inline constexpr UINT IDS_NUMBER_GROUP_SEPARATOR = 202;
 // The service certificate (the report's labels 111..127 serve too); IDS_DATE_FORMAT is the language's
 // date as strftime writes it (only %a %A %b %B %d %H %I %j %m %M %p %S %y %Y).
 inline constexpr UINT IDS_CERT_TITLE = 203;
-inline constexpr UINT IDS_CERT_READING_TITLE = 204;  // a tool never serviced: the certificate of its last read
+inline constexpr UINT IDS_CERT_READING_TITLE =
+    204;  // a tool never serviced: the certificate of its last read
 inline constexpr UINT IDS_CERT_SINCE_PREVIOUS = 205;
 inline constexpr UINT IDS_CERT_TECHNICIAN = 206;
 inline constexpr UINT IDS_CERT_DATE = 207;

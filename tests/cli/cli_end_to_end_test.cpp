@@ -701,7 +701,8 @@ TEST_F(CliHistory, ResetsAndControllerChangesAreNamedAndTheDueListIsMostOverdueF
     read("T-1", "C-1", "5000");
     CliResult r = Run({"history", "serviced", "--tool", "T-1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("serviced: tool T-1 with controller C-1 at total counter 5000 (visit 0", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("serviced: tool T-1 with controller C-1 at total counter 5000 (visit 0", 0), 0u)
+        << r.out;
     read("T-1", "C-1", "500");
     read("T-1", "C-1", "3600");
     r = Run({"history", "--tool", "T-1", "--format", "json"});
@@ -728,7 +729,8 @@ TEST_F(CliHistory, ResetsAndControllerChangesAreNamedAndTheDueListIsMostOverdueF
     EXPECT_EQ(Run({"history", "serviced", "--tool", "T-1", "--controller", "C-9"}).exitCode, 6);
     r = Run({"history", "serviced", "--tool", "T-1", "--controller", "C-1", "--note", "recalibrated"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("serviced: tool T-1 with controller C-1 at total counter 3600 (visit 0", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("serviced: tool T-1 with controller C-1 at total counter 3600 (visit 0", 0), 0u)
+        << r.out;
 
     read("T-2", "C-5", "2800");  // 93 % of the interval: due soon
     read("T-3", "C-6", "9000");  // three intervals: the most overdue
@@ -750,12 +752,13 @@ TEST_F(CliHistory, ResetsAndControllerChangesAreNamedAndTheDueListIsMostOverdueF
 // pdftotext extracts it), in English and in Bulgarian (Cyrillic, from the embedded font), and a page
 // that renders.
 TEST_F(CliHistory, ACertificateCarriesEveryFieldInTheLanguageOfTheSettings) {
-    const std::string settings = "sz:ServiceInterval=3000\nsz:ServiceIntervalDays=365\nsz:Technician=Ann Lee\n"
-                                 "sz:CertificateHeader=Kordane Service Ltd\\n12 Mill Road, Leeds\n";
+    const std::string settings =
+        "sz:ServiceInterval=3000\nsz:ServiceIntervalDays=365\nsz:Technician=Ann Lee\n"
+        "sz:CertificateHeader=Kordane Service Ltd\\n12 Mill Road, Leeds\n";
     WriteSettings(settings);
     for (const char* total : {"1200", "2600"}) {
-        const CliResult r = ReadTool({"--tool-serial", "T-417", "--controller-serial", "C-981", "--total-counter",
-                                      total, "--firmware-version", "1.04"});
+        const CliResult r = ReadTool({"--tool-serial", "T-417", "--controller-serial", "C-981",
+                                      "--total-counter", total, "--firmware-version", "1.04"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
     CliResult r = Run({"history", "serviced", "--tool", "T-417", "--note", "new die; calibrated"});
@@ -775,13 +778,35 @@ TEST_F(CliHistory, ACertificateCarriesEveryFieldInTheLanguageOfTheSettings) {
     r = Run({"certificate", "--tool", "T-417", "--visit", visit, "--output", english});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string page = text(english);
-    for (const char* field :
-         {"Kordane Service Ltd", "12 Mill Road, Leeds", "Service certificate", "Tool Serial Number", "T-417",
-          "Controller Serial Number", "C-981", "Controller Firmware Version", "1.04", "Total Counter", "2600",
-          "Cycle Counter", "Cycles since the previous service", "2,600", "Stop conditions", "Mechanical breakup",
-          "Stop position", "Last force recorded", "Direction", "Technician", "Ann Lee", "Date", "Work done",
-          "new die; calibrated", "Next service due", "at total counter 5,600", "whichever comes first",
-          "Signature", "Total counter of the tool's reads"})
+    for (const char* field : {"Kordane Service Ltd",
+                              "12 Mill Road, Leeds",
+                              "Service certificate",
+                              "Tool Serial Number",
+                              "T-417",
+                              "Controller Serial Number",
+                              "C-981",
+                              "Controller Firmware Version",
+                              "1.04",
+                              "Total Counter",
+                              "2600",
+                              "Cycle Counter",
+                              "Cycles since the previous service",
+                              "2,600",
+                              "Stop conditions",
+                              "Mechanical breakup",
+                              "Stop position",
+                              "Last force recorded",
+                              "Direction",
+                              "Technician",
+                              "Ann Lee",
+                              "Date",
+                              "Work done",
+                              "new die; calibrated",
+                              "Next service due",
+                              "at total counter 5,600",
+                              "whichever comes first",
+                              "Signature",
+                              "Total counter of the tool's reads"})
         EXPECT_NE(page.find(field), std::string::npos) << field << "\n" << page;
 
     WriteSettings(settings + "sz:Language=3\nsz:Language3=" + SourcePath("resources/lang/bg.json") + "\n");
@@ -795,15 +820,17 @@ TEST_F(CliHistory, ACertificateCarriesEveryFieldInTheLanguageOfTheSettings) {
 
     SpawnedProgram render;
     std::string error;
-    ASSERT_TRUE(render.Start({"/usr/bin/pdftoppm", "-png", "-r", "40", "-singlefile", english,
-                              home.Path() + "/page"}, {}, &error)) << error;
+    ASSERT_TRUE(render.Start(
+        {"/usr/bin/pdftoppm", "-png", "-r", "40", "-singlefile", english, home.Path() + "/page"}, {}, &error))
+        << error;
     int code = -1;
     ASSERT_TRUE(render.WaitForExit(kRunMs, &code));
     EXPECT_EQ(code, 0) << render.Err();
     EXPECT_GT(FileBytes(home.Path() + "/page.png").size(), 1000u);
 
     EXPECT_EQ(Run({"certificate", "--tool", "T-999", "--output", english}).exitCode, 6);
-    EXPECT_EQ(Run({"certificate", "--tool", "T-417", "--visit", "not-a-uuid", "--output", english}).exitCode, 2);
+    EXPECT_EQ(Run({"certificate", "--tool", "T-417", "--visit", "not-a-uuid", "--output", english}).exitCode,
+              2);
     EXPECT_EQ(Run({"certificate", "--tool", "T-417"}).exitCode, 2);
 }
 

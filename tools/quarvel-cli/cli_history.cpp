@@ -23,7 +23,8 @@ int Serviced(const CliOptions& options, CHistoryStore& store, CCliConsole& conso
     }
     if (visit.found) {
         console.Out("serviced: tool " + *options.tool + " with controller " + visit.controller +
-                    " at total counter " + std::to_string(visit.totalCounter) + " (visit " + visit.uuid + ")\n");
+                    " at total counter " + std::to_string(visit.totalCounter) + " (visit " + visit.uuid +
+                    ")\n");
         return kExitOk;
     }
     std::string seen;

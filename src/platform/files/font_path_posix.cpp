@@ -4,6 +4,6 @@
 
 std::string FontFilePath(const std::string& fileName) {
     const char* folder = std::getenv("QUARVEL_FONT_DIR");
-    return std::string(folder != nullptr && *folder != '\0' ? folder : "/usr/share/fonts/truetype/dejavu") + "/" +
-           fileName;
+    return std::string(folder != nullptr && *folder != '\0' ? folder : "/usr/share/fonts/truetype/dejavu") +
+           "/" + fileName;
 }

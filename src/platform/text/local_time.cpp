@@ -18,7 +18,8 @@ std::string LocalTimeText(const char* format) { return LocalTimeTextAt(std::time
 
 std::string LocalTimeTextAt(long long unixSeconds, const char* format) {
     std::tm local{};
-    if (!KnownConversions(format) || !LocalCalendarTime(static_cast<std::time_t>(unixSeconds), &local)) return {};
+    if (!KnownConversions(format) || !LocalCalendarTime(static_cast<std::time_t>(unixSeconds), &local))
+        return {};
     char text[128] = {};
     return std::strftime(text, sizeof text, format, &local) == 0 ? std::string() : std::string(text);
 }
