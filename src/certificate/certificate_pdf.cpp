@@ -11,7 +11,6 @@
 #include "ids/resource_ids.h"
 #include "platform/files/font_path.h"
 #include "platform/resources/resource_module.h"
-#include "platform/text/local_time.h"
 #include "platform/text/utf8.h"
 #include "record/tool_quantities.h"
 #include "report/report_format.h"
@@ -34,10 +33,7 @@ std::string Format(UINT id, const std::string& a, const std::string& b = {}) {
 
 // A history time as the language writes a date, in local time.
 std::string LocalDate(const std::string& historyTime) {
-    const std::int64_t seconds = HistorySeconds(historyTime);
-    if (seconds < 0) return historyTime;
-    const std::string date = LocalTimeTextAt(seconds, Text(IDS_DATE_FORMAT).c_str());
-    return date.empty() ? historyTime : date;
+    return HistoryLocalTime(historyTime, Text(IDS_DATE_FORMAT).c_str());
 }
 
 struct PdfError {

@@ -91,6 +91,10 @@ inline constexpr UINT CBN_SELCHANGE = 1;
 inline constexpr UINT CBN_KILLFOCUS = 4;
 inline constexpr UINT CBN_CLOSEUP = 8;
 inline constexpr UINT LBN_SELCHANGE = 1;
+// A list view's notifications (WM_NOTIFY on Windows), routed like commands: a click on a column's header
+// (CListCtrl::ClickedColumn says which) and an item activated (double-clicked).
+inline constexpr UINT LVN_COLUMNCLICK = static_cast<UINT>(-108);
+inline constexpr UINT LVN_ITEMACTIVATE = static_cast<UINT>(-114);
 
 // ShowWindow.
 inline constexpr int SW_HIDE = 0;

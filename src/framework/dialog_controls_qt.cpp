@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,8 +109,17 @@ QWidget* CreateRadio(const ControlTemplate& control, QWidget* parent, const Cont
 }
 
 // A list view in report mode: one row per item, the columns under a header (see framework/list_ctrl.h).
-QWidget* CreateListView(const ControlTemplate& control, QWidget* parent) {
+QWidget* CreateListView(const ControlTemplate& control, QWidget* parent, const ControlNotify& notify) {
     auto* view = new QTreeWidget(parent);
+    const int id = control.id;
+    // A click on a header and a double-click on a row reach the dialog as Windows' list view tells them.
+    view->header()->setSectionsClickable(true);
+    QObject::connect(view->header(), &QHeaderView::sectionClicked, view, [view, notify, id](int section) {
+        view->setProperty("quarvelClickedColumn", section);
+        notify(id, LVN_COLUMNCLICK);
+    });
+    QObject::connect(view, &QTreeWidget::itemDoubleClicked, view,
+                     [notify, id](QTreeWidgetItem*, int) { notify(id, LVN_ITEMACTIVATE); });
     view->setRootIsDecorated(false);
     view->setUniformRowHeights(true);
     view->setItemsExpandable(false);
@@ -244,7 +254,7 @@ QWidget* CreateControl(const ControlTemplate& control, const DialogBaseUnits& un
     else if (kind == "listbox")
         widget = CreateList(control, parent);
     else if (kind == "listview")
-        widget = CreateListView(control, parent);
+        widget = CreateListView(control, parent, notify);
     else if (kind == "radiobutton")
         widget = CreateRadio(control, parent, notify);
     if (widget == nullptr) return nullptr;

@@ -16,6 +16,7 @@
 
 #include "framework/command_guard.h"
 #include "framework/data_exchange.h"
+#include "framework/dialog_anchors.h"
 #include "framework/dialog_controls.h"
 #include "framework/dialog_window.h"
 #include "framework/framework_text.h"
@@ -130,6 +131,13 @@ bool CDialog::CreateDialogWindow() {
         QWidget* widget = CreateControl(control, m_units, surface, notify);
         if (widget == nullptr) continue;
         if (control.id != -1) widget->setObjectName(QStringLiteral("ctl%1").arg(control.id));
+        QStringList anchors;
+        for (const char* anchor : {"moveright", "movedown", "growright", "growdown"})
+            if (HasStyle(control.styles, anchor)) anchors << QString::fromLatin1(anchor);
+        if (!anchors.isEmpty()) {
+            widget->setProperty("quarvelAnchors", anchors);
+            widget->setProperty("quarvelRect", widget->geometry());
+        }
         if (control.kind == "defbutton") m_nDefaultId = control.id;
         if (widget->focusPolicy() & Qt::TabFocus) {
             if (previousTabStop != nullptr) QWidget::setTabOrder(previousTabStop, widget);
@@ -138,6 +146,7 @@ bool CDialog::CreateDialogWindow() {
         m_controls.push_back(std::make_unique<CWnd>(widget, control.id));
     }
     if (scroll != nullptr) scroll->setWidget(surface);
+    if (IsResizable(tmpl.styles)) window->MakeResizable(full, scroll, surface);
     window->PlaceMenuButton();
     ResetSystemMenu();
     if (CWinApp* app = AfxGetApp()) app->MainWindowCreated(this);

@@ -101,6 +101,7 @@ std::vector<std::uint32_t> BuildDialogTemplate(const DialogTemplate& tmpl) {
     if (Has(ds, "sysmenu")) style |= WS_SYSMENU;
     if (Has(ds, "modalframe")) style |= DS_MODALFRAME;
     if (Has(ds, "minimizebox")) style |= WS_MINIMIZEBOX;
+    if (Has(ds, "thickframe")) style |= WS_THICKFRAME;
     DWORD exStyle = Has(ds, "appwindow") ? WS_EX_APPWINDOW : 0;
 
     std::vector<const ControlTemplate*> controls;

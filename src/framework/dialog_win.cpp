@@ -3,7 +3,12 @@
 // turns WM_INITDIALOG, WM_COMMAND, WM_SYSCOMMAND and the mapped messages into the message map's calls.
 #include "framework/dialog.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "framework/command_guard.h"
+#include "framework/dialog_anchors.h"
 #include "framework/dialog_controls_win.h"
 #include "framework/dialog_template_win.h"
 #include "framework/icon.h"
@@ -14,6 +19,56 @@
 namespace {
 // Whether the running WM_SYSCOMMAND is left to the system (CDialog::OnSysCommand's choice).
 thread_local bool t_systemHandles = false;
+
+// Numbers kept on a window as properties (removed with the window by RemoveProps).
+void SetNumber(HWND window, const wchar_t* name, LONG value) {
+    ::SetPropW(window, name, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(value)));
+}
+LONG Number(HWND window, const wchar_t* name) {
+    return static_cast<LONG>(reinterpret_cast<INT_PTR>(::GetPropW(window, name)));
+}
+constexpr const wchar_t* kAnchorProps[] = {L"QuarvelAnchors", L"QuarvelX", L"QuarvelY", L"QuarvelCx",
+                                           L"QuarvelCy"};
+constexpr const char* kAnchorStyles[] = {"moveright", "movedown", "growright", "growdown"};
+
+// A control that follows the dialog's size keeps its anchors (bits of kAnchorStyles) and first place.
+void NoteAnchors(HWND dialog, HWND control, const std::vector<std::string>& styles) {
+    LONG bits = 0;
+    for (int i = 0; i < 4; ++i)
+        if (std::find(styles.begin(), styles.end(), kAnchorStyles[i]) != styles.end()) bits |= 1 << i;
+    if (bits == 0) return;
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    const LONG values[] = {bits, r.left, r.top, r.right - r.left, r.bottom - r.top};
+    for (int i = 0; i < 5; ++i) SetNumber(control, kAnchorProps[i], values[i]);
+}
+
+// WM_SIZE of a dialog that can be resized: the anchored controls follow its client area.
+void FollowSize(HWND dialog, int cx, int cy) {
+    if (::GetPropW(dialog, L"QuarvelClientCx") == nullptr) return;
+    const int dx = cx - Number(dialog, L"QuarvelClientCx"), dy = cy - Number(dialog, L"QuarvelClientCy");
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const LONG bits = Number(child, L"QuarvelAnchors");
+        if (bits == 0) continue;
+        std::vector<std::string> styles;
+        for (int i = 0; i < 4; ++i)
+            if (bits & (1 << i)) styles.push_back(kAnchorStyles[i]);
+        const AnchoredRect r = AnchorRect({Number(child, L"QuarvelX"), Number(child, L"QuarvelY"),
+                                           Number(child, L"QuarvelCx"), Number(child, L"QuarvelCy")},
+                                          styles, dx, dy);
+        ::MoveWindow(child, r.x, r.y, r.cx, r.cy, TRUE);
+    }
+}
+
+void RemoveProps(HWND dialog) {
+    for (const wchar_t* name : {L"QuarvelClientCx", L"QuarvelClientCy", L"QuarvelMinCx", L"QuarvelMinCy"})
+        ::RemovePropW(dialog, name);
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT))
+        for (const wchar_t* name : kAnchorProps) ::RemovePropW(child, name);
+}
 }  // namespace
 
 class DialogWindow {
@@ -46,6 +101,17 @@ void DialogWindow::Attach(CDialog& dialog, HWND window) {
             }
         }
         dialog.m_controls.push_back(std::make_unique<CWnd>(child, c.id));
+        NoteAnchors(window, child, c.styles);
+    }
+    if (IsResizable(dialog.m_active->styles)) {
+        // The sizes the controls were placed for, and the smallest the window may become.
+        RECT client{}, outer{};
+        ::GetClientRect(window, &client);
+        ::GetWindowRect(window, &outer);
+        SetNumber(window, L"QuarvelClientCx", client.right);
+        SetNumber(window, L"QuarvelClientCy", client.bottom);
+        SetNumber(window, L"QuarvelMinCx", outer.right - outer.left);
+        SetNumber(window, L"QuarvelMinCy", outer.bottom - outer.top);
     }
     if (HICON icon = AfxLoadIcon(IDR_MAINFRAME)) {
         ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -86,7 +152,34 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
             t_systemHandles = outer;
             return leaveToSystem ? FALSE : TRUE;
         }
+        case WM_NOTIFY: {
+            // A list view's header click and activated item, routed like commands (see afx_defs.h).
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->code == LVN_COLUMNCLICK) {
+                const auto* click = reinterpret_cast<const NMLISTVIEW*>(lParam);
+                ::SetPropW(header->hwndFrom, L"QuarvelColumn",
+                           reinterpret_cast<HANDLE>(static_cast<INT_PTR>(click->iSubItem + 1)));
+                dialog->RouteCommand(static_cast<UINT>(header->idFrom), LVN_COLUMNCLICK);
+                return TRUE;
+            }
+            if (header->code == LVN_ITEMACTIVATE) {
+                dialog->RouteCommand(static_cast<UINT>(header->idFrom), LVN_ITEMACTIVATE);
+                return TRUE;
+            }
+            return FALSE;
+        }
+        case WM_SIZE:
+            FollowSize(window, LOWORD(lParam), HIWORD(lParam));
+            return FALSE;
+        case WM_GETMINMAXINFO:
+            if (::GetPropW(window, L"QuarvelMinCx") != nullptr) {
+                auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+                limits->ptMinTrackSize = {Number(window, L"QuarvelMinCx"), Number(window, L"QuarvelMinCy")};
+                return TRUE;
+            }
+            return FALSE;
         case WM_NCDESTROY:
+            RemoveProps(window);
             Detach(*dialog);
             return FALSE;
         case WM_CTLCOLOREDIT:

@@ -6,10 +6,13 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
 
 #include "framework/dialog.h"
+#include "framework/dialog_anchors.h"
 #include "framework/framework_text.h"
 #include "framework/qt_string.h"
 #include "ids/resource_ids.h"
@@ -43,6 +46,38 @@ void DialogWindow::PlaceMenuButton() {
     if (m_menuButton == nullptr) return;
     m_menuButton->setGeometry(width() - kMenuButtonSize - 1, 1, kMenuButtonSize, kMenuButtonSize);
     m_menuButton->raise();
+}
+
+void DialogWindow::MakeResizable(const QSize& templateSize, QScrollArea* scroll, QWidget* surface) {
+    m_templateSize = templateSize;
+    m_scroll = scroll;
+    m_surface = surface;
+    setMinimumSize(scroll != nullptr ? size() : templateSize);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setSizeGripEnabled(true);
+}
+
+void DialogWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    PlaceMenuButton();
+    if (m_templateSize.isEmpty()) return;
+    QSize room = size();
+    if (m_scroll != nullptr) {
+        // On a screen smaller than the template the surface keeps at least the template's size.
+        m_scroll->setGeometry(0, 0, width(), height());
+        room = m_scroll->viewport()->size().expandedTo(m_templateSize);
+        m_surface->setFixedSize(room);
+    }
+    const int dx = room.width() - m_templateSize.width(), dy = room.height() - m_templateSize.height();
+    for (QWidget* control : m_surface->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QVariant anchors = control->property("quarvelAnchors");
+        if (!anchors.isValid()) continue;
+        const QRect at = control->property("quarvelRect").toRect();
+        std::vector<std::string> styles;
+        for (const QString& style : anchors.toStringList()) styles.push_back(style.toStdString());
+        const AnchoredRect r = AnchorRect({at.x(), at.y(), at.width(), at.height()}, styles, dx, dy);
+        control->setGeometry(r.x, r.y, r.cx, r.cy);
+    }
 }
 
 void DialogWindow::keyPressEvent(QKeyEvent* event) {

@@ -24,6 +24,12 @@ public:
     void SetCurSel(int item);
     // Widens each column to its texts.
     void FitColumns();
+    // The selected row, or -1.
+    int GetCurSel() const;
+    // The column whose header was clicked last (LVN_COLUMNCLICK), or -1.
+    int ClickedColumn() const;
+    // Shows the column the rows are sorted by, and how, in the header (-1: none).
+    void SetSortIndicator(int column, bool ascending);
 
 private:
 #ifdef _WIN32

@@ -52,3 +52,21 @@ void CListCtrl::FitColumns() {
     if (m_view == nullptr) return;
     for (int column = 0; column < m_view->columnCount(); ++column) m_view->resizeColumnToContents(column);
 }
+
+int CListCtrl::GetCurSel() const {
+    if (m_view == nullptr || m_view->currentItem() == nullptr || !m_view->currentItem()->isSelected())
+        return -1;
+    return m_view->indexOfTopLevelItem(m_view->currentItem());
+}
+
+int CListCtrl::ClickedColumn() const {
+    if (m_view == nullptr) return -1;
+    const QVariant column = m_view->property("quarvelClickedColumn");
+    return column.isValid() ? column.toInt() : -1;
+}
+
+void CListCtrl::SetSortIndicator(int column, bool ascending) {
+    if (m_view == nullptr) return;
+    m_view->header()->setSortIndicatorShown(column >= 0);
+    m_view->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}

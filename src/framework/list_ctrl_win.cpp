@@ -77,3 +77,28 @@ void CListCtrl::FitColumns() {
     const int columns = header != nullptr ? Header_GetItemCount(header) : 0;
     for (int i = 0; i < columns; ++i) ListView_SetColumnWidth(m_view, i, LVSCW_AUTOSIZE_USEHEADER);
 }
+
+int CListCtrl::GetCurSel() const {
+    return m_view != nullptr ? ListView_GetNextItem(m_view, -1, LVNI_SELECTED) : -1;
+}
+
+int CListCtrl::ClickedColumn() const {
+    // Noted by the dialog's window procedure when the header's LVN_COLUMNCLICK passes (column + 1).
+    return m_view != nullptr
+               ? static_cast<int>(reinterpret_cast<INT_PTR>(::GetPropW(m_view, L"QuarvelColumn"))) - 1
+               : -1;
+}
+
+void CListCtrl::SetSortIndicator(int column, bool ascending) {
+    if (m_view == nullptr) return;
+    HWND header = ListView_GetHeader(m_view);
+    const int columns = header != nullptr ? Header_GetItemCount(header) : 0;
+    for (int i = 0; i < columns; ++i) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        Header_GetItem(header, i, &item);
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == column) item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        Header_SetItem(header, i, &item);
+    }
+}

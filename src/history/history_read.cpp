@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "history/record_uuid.h"
+#include "platform/text/local_time.h"
 #include "platform/text/utf8.h"
 
 namespace {
@@ -44,6 +45,12 @@ std::int64_t HistorySeconds(const std::string& at) {
     const year_month_day date{year(y), month(static_cast<unsigned>(mo)), day(static_cast<unsigned>(d))};
     if (!date.ok()) return -1;
     return sys_days(date).time_since_epoch() / seconds(1) + h * 3600 + mi * 60 + s;
+}
+
+std::string HistoryLocalTime(const std::string& historyTime, const char* format) {
+    const std::int64_t seconds = HistorySeconds(historyTime);
+    const std::string local = seconds < 0 ? std::string() : LocalTimeTextAt(seconds, format);
+    return local.empty() ? historyTime : local;
 }
 
 bool IsHistoryDate(const std::string& t) {

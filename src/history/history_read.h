@@ -69,6 +69,9 @@ std::string HistoryNow();
 std::string HistoryTime(std::chrono::system_clock::time_point when);
 // Seconds since 1970 of "YYYY-MM-DDTHH:MM:SS..." (UTC); -1 when it is not such a time.
 std::int64_t HistorySeconds(const std::string& at);
+// A history time in local time, as strftime's `format` (a language's own, see IDS_DATE_FORMAT) writes it;
+// the history time itself when it is none or the format is refused.
+std::string HistoryLocalTime(const std::string& historyTime, const char* format);
 // True for "YYYY-MM-DD" and "YYYY-MM-DDTHH:MM:SS" with an optional "Z": the forms --since takes.
 bool IsHistoryDate(const std::string& text);
 // Bits per second of a speed index 0..9 (1200 ... 115200); 0 outside.

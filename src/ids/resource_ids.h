@@ -125,6 +125,7 @@ inline constexpr UINT IDS_CERT_NO_PLAN = 213;
 inline constexpr UINT IDS_CERT_SIGNATURE = 214;
 inline constexpr UINT IDS_CERT_CHART = 215;
 inline constexpr UINT IDS_DATE_FORMAT = 216;
+inline constexpr UINT IDS_DATE_TIME_FORMAT = 217;  // the same with the time of day (the History dialog)
 
 // ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
 inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."

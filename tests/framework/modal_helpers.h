@@ -81,6 +81,8 @@ bool IsReadOnly(TestWindow dialog, int id);  // an edit the user cannot type int
 bool IsChecked(TestWindow dialog, int id);   // a check box's or radio button's check
 int ListRows(TestWindow dialog, int id);     // a list view's rows; -1 when it is none
 CString ListCell(TestWindow dialog, int id, int row, int column);
+void ClickListHeader(TestWindow dialog, int id, int column);  // a mouse click on a column's header
+void DoubleClickListRow(TestWindow dialog, int id, int row);  // a double-click on a row
 int ListOverflowPx(TestWindow dialog,
                    int id);  // how much wider the columns are than the list shows (0: none)
 CString ToolTipOf(TestWindow dialog, int id);
@@ -97,6 +99,8 @@ struct PixelRect {
 };
 PixelRect ControlRect(TestWindow dialog, int id);  // in the dialog's client area
 PixelRect ClientRect(TestWindow window);           // x and y are 0
+// Resizes the window by dx, dy pixels as the user's drag of its frame does.
+void ResizeWindowBy(TestWindow window, int dx, int dy);
 
 #ifndef _WIN32
 // The widget of a dialog control (the framework names each one "ctl<id>").

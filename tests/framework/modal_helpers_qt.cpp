@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -184,6 +186,12 @@ PixelRect ClientRect(TestWindow window) {
     return window != nullptr ? PixelRect{0, 0, window->width(), window->height()} : PixelRect{};
 }
 
+void ResizeWindowBy(TestWindow window, int dx, int dy) {
+    if (window == nullptr) return;
+    window->resize(window->width() + dx, window->height() + dy);
+    QCoreApplication::processEvents();
+}
+
 bool IsReadOnly(TestWindow dialog, int id) {
     auto* edit = Control<QLineEdit>(dialog, id);
     return edit != nullptr && edit->isReadOnly();
@@ -221,6 +229,24 @@ CString ListCell(TestWindow dialog, int id, int row, int column) {
     auto* list = Control<QTreeWidget>(dialog, id);
     QTreeWidgetItem* item = list != nullptr ? list->topLevelItem(row) : nullptr;
     return item != nullptr ? ToCString(item->text(column)) : CString();
+}
+
+void ClickListHeader(TestWindow dialog, int id, int column) {
+    auto* list = Control<QTreeWidget>(dialog, id);
+    if (list == nullptr) return;
+    QHeaderView* header = list->header();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void DoubleClickListRow(TestWindow dialog, int id, int row) {
+    auto* list = Control<QTreeWidget>(dialog, id);
+    QTreeWidgetItem* item = list != nullptr ? list->topLevelItem(row) : nullptr;
+    if (item == nullptr) return;
+    const QPoint at = list->visualItemRect(item).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 void PressEscape(TestWindow dialog) {

@@ -293,6 +293,13 @@ PixelRect ClientRect(TestWindow window) {
     return {0, 0, r.right, r.bottom};
 }
 
+void ResizeWindowBy(TestWindow window, int dx, int dy) {
+    RECT r{};
+    if (window == nullptr || !::GetWindowRect(window, &r)) return;
+    ::SetWindowPos(window, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool IsReadOnly(TestWindow dialog, int id) {
     HWND edit = Item(dialog, id);
     return edit != nullptr && (::GetWindowLongPtrW(edit, GWL_STYLE) & ES_READONLY) != 0;
@@ -331,6 +338,31 @@ CString ToolTipOf(TestWindow dialog, int id) {
 bool IsDimmed(TestWindow dialog, int id) {
     CWnd control(Item(dialog, id), id);
     return control.IsDimmed() != FALSE;
+}
+
+// Mouse messages at the middle of the header item or row, as the mouse sends them.
+void ClickListHeader(TestWindow dialog, int id, int column) {
+    HWND list = Item(dialog, id);
+    const HWND header =
+        list != nullptr ? reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)) : nullptr;
+    RECT r{};
+    if (header == nullptr || !::SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(&r)))
+        return;
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(header, WM_LBUTTONUP, 0, at);
+}
+
+void DoubleClickListRow(TestWindow dialog, int id, int row) {
+    HWND list = Item(dialog, id);
+    RECT r{};
+    r.left = LVIR_LABEL;
+    if (list == nullptr || !::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r))) return;
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+    ::SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    ::SendMessageW(list, WM_LBUTTONUP, 0, at);
 }
 
 CString ListCell(TestWindow dialog, int id, int row, int column) {

@@ -66,7 +66,7 @@ TEST_F(GuiTest, HistoryShowsThisToolAndAllToolsAndExportsTheViewShown) {
             return CString(csv.begin(), csv.end());
         });
         WhenModal([&](TestWindow modal) {
-            EXPECT_EQ(WindowCaption(modal), u"History");
+            EXPECT_EQ(WindowCaption(modal), u"History \u2014 T-417");  // This tool names its tool
             first = Look(modal);
             Click(modal, IDC_HISTORY_ALL_TOOLS);
             // The click only asks for the view; the rows come from the query thread, not this one.
@@ -98,6 +98,69 @@ TEST_F(GuiTest, HistoryShowsThisToolAndAllToolsAndExportsTheViewShown) {
     EXPECT_EQ(written.rfind("\xEF\xBB\xBFread_at,tool_model,tool_serial,", 0), 0u) << written;
     EXPECT_NE(written.find(",T-417,1.04,C-981,152,873,"), std::string::npos) << written;
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2);
+}
+
+// A service manager's view: the cycles since service and the state with its reason, sorted by a click on
+// a header (the state: most overdue first, then the other way round), and a double-click on a tool of the
+// fleet opens that tool's reads, its serial in the caption; the dialog can be made larger, the list grows.
+TEST_F(GuiTest, TheFleetSortsByServiceStateAndADoubleClickOpensATool) {
+    m_app->ServiceInterval = 3000;  // as the settings value gives it at start
+    std::vector<std::string> states, reversed, tools;
+    std::string caption;
+    PixelRect grownList, movedClose;
+    bool shrunk = false;
+    int toolRows = -1;
+    bool thisTool = false;
+    RunMainDialog([&](TestWindow) {
+        const std::pair<char16_t, DWORD> reads[] = {{u'A', 1000}, {u'B', 9000}, {u'C', 2800}, {u'B', 9500}};
+        for (const auto& [serial, total] : reads) {
+            m_app->UpdateRecord([&](ToolRecord& r) {
+                r.ToolSerial[0] = serial;
+                r.ToolSerial[1] = 0;
+                r.TotalCounter = total;
+            });
+            m_dlg->SendMessage(WM_SESSION_STATUS, SESSION_OK, 0);  // as a read shows and keeps it
+        }
+        WhenModal([&](TestWindow modal) {
+            Click(modal, IDC_HISTORY_ALL_TOOLS);
+            ASSERT_EQ(Look(modal).rows, 3);
+            ClickListHeader(modal, IDC_HISTORY_LIST, 8);
+            for (int row = 0; row < 3; ++row) {
+                states.push_back(Utf16ToUtf8(ListCell(modal, IDC_HISTORY_LIST, row, 8)));
+                tools.push_back(Utf16ToUtf8(ListCell(modal, IDC_HISTORY_LIST, row, 1)));
+            }
+            ClickListHeader(modal, IDC_HISTORY_LIST, 8);
+            for (int row = 0; row < 3; ++row)
+                reversed.push_back(Utf16ToUtf8(ListCell(modal, IDC_HISTORY_LIST, row, 1)));
+            // The dialog grows, and the list with it; it never becomes smaller than its template.
+            const PixelRect list = ControlRect(modal, IDC_HISTORY_LIST), close = ControlRect(modal, IDCANCEL);
+            ResizeWindowBy(modal, 120, 80);
+            grownList = ControlRect(modal, IDC_HISTORY_LIST);
+            grownList = {grownList.x - list.x, grownList.y - list.y, grownList.width - list.width,
+                         grownList.height - list.height};
+            const PixelRect moved = ControlRect(modal, IDCANCEL);
+            movedClose = {moved.x - close.x, moved.y - close.y, moved.width - close.width,
+                          moved.height - close.height};
+            ResizeWindowBy(modal, -400, -300);
+            shrunk = ControlRect(modal, IDC_HISTORY_LIST) == list;
+            DoubleClickListRow(modal, IDC_HISTORY_LIST, 2);  // B, the least overdue now
+            toolRows = Look(modal).rows;
+            thisTool = IsChecked(modal, IDC_HISTORY_THIS_TOOL);
+            caption = Utf16ToUtf8(WindowCaption(modal));
+            PressEscape(modal);
+        });
+        m_dlg->SendMessage(WM_SYSCOMMAND, IDM_HISTORY, 0);
+    });
+    EXPECT_EQ(states, (std::vector<std::string>{"due: 9,500 cycles since service",
+                                                "due soon: 2,800 of 3,000 cycles", "not due"}));
+    EXPECT_EQ(tools, (std::vector<std::string>{"B", "C", "A"}));
+    EXPECT_EQ(reversed, (std::vector<std::string>{"A", "C", "B"}));
+    EXPECT_TRUE(thisTool);
+    EXPECT_EQ(toolRows, 2);  // B's two reads
+    EXPECT_EQ(caption, "History \u2014 B");
+    EXPECT_EQ(grownList, (PixelRect{0, 0, 120, 80}));   // the list grows with the dialog
+    EXPECT_EQ(movedClose, (PixelRect{120, 80, 0, 0}));  // the buttons stay in the corner
+    EXPECT_TRUE(shrunk);                                // back to, and never below, the template's size
 }
 
 // At its normal size the list shows every column whole, the longest result text too, in every language.

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "ids/resource_ids.h"
@@ -126,6 +127,7 @@ const std::map<UINT, std::u16string> kEnglish = {
     {214, u"Signature"},
     {215, u"Total counter of the tool's reads; service visits marked"},
     {216, u"%m/%d/%Y"},
+    {217, u"%m/%d/%Y %I:%M %p"},
     {IDS_FW_PARSE_INT, u"Please enter an integer."},
     {IDS_FW_PARSE_INT_RANGE, u"Enter an integer between %1 and %2."},
     {IDS_FW_PARSE_REAL, u"Please enter a number."},
@@ -291,7 +293,11 @@ TEST_F(CurrentModule, EachPackReplacesEveryLookupAndCarriesTheSameIds) {
         }
         AfxSetResourceHandle(pack);
         EXPECT_EQ(&AfxGetResourceHandle(), pack.get());
-        for (UINT id : english.StringIds()) EXPECT_NE(LoadStringW(id), *english.FindString(id)) << id;
+        // Every text is the pack's own; a few words are the same in French ("Date", "Signature").
+        const std::set<UINT> same =
+            lang == std::string("fr") ? std::set<UINT>{141, 207, 214} : std::set<UINT>{};
+        for (UINT id : english.StringIds())
+            if (!same.count(id)) EXPECT_NE(LoadStringW(id), *english.FindString(id)) << id;
         AfxSetResourceHandle(nullptr);
         EXPECT_EQ(&AfxGetResourceHandle(), &english);
         EXPECT_EQ(LoadStringW(IDS_CONNECT), u"Connect");

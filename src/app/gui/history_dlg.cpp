@@ -1,6 +1,8 @@
 #include "app/gui/history_dlg.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "app/gui/quarvel_app.h"
 #include "app/gui/team_text.h"
@@ -8,6 +10,7 @@
 #include "framework/list_ctrl.h"
 #include "history/history_export.h"
 #include "history/history_fields.h"
+#include "history/service_plan.h"
 #include "ids/resource_ids.h"
 #include "platform/resources/resource_module.h"
 #include "platform/text/utf8.h"
@@ -25,6 +28,8 @@ CHistoryDlg::CHistoryDlg(CQuarvelApp& app, CString toolSerial, CWnd* pParent)
     MapCommand(IDC_HISTORY_THIS_TOOL, [this] { ShowView(false); });
     MapCommand(IDC_HISTORY_ALL_TOOLS, [this] { ShowView(true); });
     MapCommand(IDC_HISTORY_EXPORT, [this] { OnExport(); });
+    MapNotify(IDC_HISTORY_LIST, LVN_COLUMNCLICK, [this] { OnColumnClick(); });
+    MapNotify(IDC_HISTORY_LIST, LVN_ITEMACTIVATE, [this] { OnActivate(); });
     MapMessage(WM_HISTORY_VIEW_READY, [this](WPARAM number, LPARAM) -> LRESULT {
         OnViewReady(number);
         return 0;
@@ -49,7 +54,9 @@ BOOL CHistoryDlg::OnInitDialog() {
     list.SetColumns({LoadStringW(IDS_HISTORY_COL_DATE), LoadStringW(IDS_HISTORY_COL_TOOL_SERIAL),
                      LoadStringW(IDS_HISTORY_COL_MODEL), LoadStringW(IDS_HISTORY_COL_CYCLES),
                      LoadStringW(IDS_HISTORY_COL_TOTAL), LoadStringW(IDS_HISTORY_COL_RESULT),
-                     LoadStringW(IDS_HISTORY_COL_TECHNICIAN)});
+                     LoadStringW(IDS_HISTORY_COL_TECHNICIAN), LoadStringW(IDS_HISTORY_COL_SINCE_SERVICE),
+                     LoadStringW(IDS_HISTORY_COL_DUE)});
+    m_caption = GetWindowText();
     if (m_toolSerial.empty()) {
         if (CWnd* thisTool = GetDlgItem(IDC_HISTORY_THIS_TOOL)) thisTool->EnableWindow(FALSE);
     }
@@ -64,6 +71,8 @@ BOOL CHistoryDlg::OnInitDialog() {
 
 void CHistoryDlg::ShowView(bool allTools) {
     m_allTools = allTools;
+    // The caption names the tool of "This tool".
+    SetWindowText(allTools ? m_caption : m_caption + u" \u2014 " + m_toolSerial);
     SendDlgItemMessage(IDC_HISTORY_THIS_TOOL, BM_SETCHECK, allTools ? BST_UNCHECKED : BST_CHECKED);
     SendDlgItemMessage(IDC_HISTORY_ALL_TOOLS, BM_SETCHECK, allTools ? BST_CHECKED : BST_UNCHECKED);
     m_rows.clear();
@@ -91,21 +100,87 @@ void CHistoryDlg::OnViewReady(WPARAM number) {
     if (!result || number != m_request) return;  // an overtaken view
     m_reading = false;
     m_rows = std::move(result->rows);
-    CListCtrl list(GetDlgItem(IDC_HISTORY_LIST));
-    for (const HistoryRow& row : m_rows) {
-        const HistoryRead& r = row.read;
-        list.AddItem({Wide(r.readAt), Wide(r.toolSerial), Wide(r.toolModel),
-                      Wide(std::to_string(r.cycleCounter)), Wide(std::to_string(r.totalCounter)),
-                      LoadStringW(ResultStringId(r.cycleFlags)), Wide(r.technician)});
-    }
-    list.FitColumns();
-    list.SetCurSel(static_cast<int>(m_rows.size()) - 1);  // the newest read of the tool, or the last tool
+    FillList();
     if (!result->setAside.empty()) m_setAside = result->setAside;
     if (CWnd* exportButton = GetDlgItem(IDC_HISTORY_EXPORT)) exportButton->EnableWindow(TRUE);
     CString detail;
     const CString text = StatusText(result->status, &detail);
     ShowStatus(text, detail);
     ShowSyncState(result->sync);
+}
+
+namespace {
+// The columns as FillList shows them; a click on a header sorts by that column.
+enum Column { kDate, kTool, kModel, kCycles, kTotal, kResult, kTechnician, kSinceService, kService };
+
+// Whether a comes before b in ascending order of the column.
+bool Before(const HistoryRow& a, const HistoryRow& b, int column) {
+    const HistoryRead &x = a.read, &y = b.read;
+    switch (column) {
+        case kDate:
+            return x.uuid < y.uuid;  // the ids sort in the order the reads were made
+        case kTool:
+            return std::tie(x.toolSerial, x.controllerSerial) < std::tie(y.toolSerial, y.controllerSerial);
+        case kModel:
+            return x.toolModel < y.toolModel;
+        case kCycles:
+            return x.cycleCounter < y.cycleCounter;
+        case kTotal:
+            return x.totalCounter < y.totalCounter;
+        case kResult:
+            return (x.cycleFlags & 3u) < (y.cycleFlags & 3u);
+        case kTechnician:
+            return x.technician < y.technician;
+        case kSinceService:
+            return a.cyclesSinceService < b.cyclesSinceService;
+        case kService:
+            return std::make_pair(a.standing.state, a.standing.used) <
+                   std::make_pair(b.standing.state, b.standing.used);
+        default:
+            return false;
+    }
+}
+}  // namespace
+
+void CHistoryDlg::FillList() {
+    if (m_sortColumn >= 0) {
+        std::stable_sort(m_rows.begin(), m_rows.end(), [this](const HistoryRow& a, const HistoryRow& b) {
+            return m_sortAscending ? Before(a, b, m_sortColumn) : Before(b, a, m_sortColumn);
+        });
+    }
+    CListCtrl list(GetDlgItem(IDC_HISTORY_LIST));
+    list.DeleteAllItems();
+    const std::string dateFormat = Utf16ToUtf8(LoadStringW(IDS_DATE_TIME_FORMAT));
+    for (const HistoryRow& row : m_rows) {
+        const HistoryRead& r = row.read;
+        list.AddItem({Wide(HistoryLocalTime(r.readAt, dateFormat.c_str())), Wide(r.toolSerial),
+                      Wide(r.toolModel), Wide(std::to_string(r.cycleCounter)),
+                      Wide(std::to_string(r.totalCounter)), LoadStringW(ResultStringId(r.cycleFlags)),
+                      Wide(r.technician), Wide(GroupedNumber(row.cyclesSinceService)),
+                      Wide(ServiceStandingText(row.standing))});
+    }
+    list.FitColumns();
+    list.SetSortIndicator(m_sortColumn, m_sortAscending);
+    // As the view comes: the newest read of the tool, or the last tool; sorted: the first row.
+    list.SetCurSel(m_sortColumn >= 0 ? 0 : static_cast<int>(m_rows.size()) - 1);
+}
+
+void CHistoryDlg::OnColumnClick() {
+    if (m_reading) return;
+    const int column = CListCtrl(GetDlgItem(IDC_HISTORY_LIST)).ClickedColumn();
+    if (column < 0) return;
+    // The same header again turns the order round; the service state first shows the most overdue.
+    m_sortAscending = column == m_sortColumn ? !m_sortAscending : column != kService;
+    m_sortColumn = column;
+    FillList();
+}
+
+void CHistoryDlg::OnActivate() {
+    const int row = CListCtrl(GetDlgItem(IDC_HISTORY_LIST)).GetCurSel();
+    if (m_reading || !m_allTools || row < 0 || row >= static_cast<int>(m_rows.size())) return;
+    m_toolSerial = Wide(m_rows[static_cast<std::size_t>(row)].read.toolSerial);
+    if (CWnd* thisTool = GetDlgItem(IDC_HISTORY_THIS_TOOL)) thisTool->EnableWindow(TRUE);
+    ShowView(false);
 }
 
 void CHistoryDlg::ShowSyncState(const HistorySyncState& state) {

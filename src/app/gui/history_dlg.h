@@ -1,7 +1,9 @@
 #pragma once
-// CHistoryDlg: the History dialog (template 7100). A list of reads (date, tool serial, model, cycle
-// counter, total counter, result) in one of two views: "This tool", every read of the current tool
-// (offered when a tool is connected or was read), or "All tools", the fleet's last reads. Export...
+// CHistoryDlg: the History dialog (template 7100). A list of reads (local date and time, tool serial, model,
+// cycle counter, total counter, result, technician, cycles since service, the service state with its
+// reason), sorted by a click on a column's header, in one of two views: "This tool", every read of the
+// current tool (offered when a tool is connected or was read, or chosen by a double-click in the fleet), or
+// "All tools", the fleet's last reads. Export...
 // writes the current view's CSV through the Save-As dialog; the line under the list says when the
 // history is off, could not be read, lost a read, or set a damaged file aside; with a team history server
 // set, the line beside the view buttons tells the last sync, the records waiting and the last problem, and
@@ -43,6 +45,11 @@ protected:
 private:
     void ShowView(bool allTools);
     void OnViewReady(WPARAM number);
+    // Fills the list from m_rows, in the order chosen by a click on a column's header.
+    void FillList();
+    void OnColumnClick();
+    // In All tools: the tool of the activated row becomes "This tool", and its reads are shown.
+    void OnActivate();
     void OnExport();
     // The line under the list; *detail gets the full text for its tooltip (empty: the line itself).
     CString StatusText(const HistoryStatus& status, CString* detail) const;
@@ -53,6 +60,9 @@ private:
     CQuarvelApp& m_app;
     CString m_toolSerial;
     bool m_allTools = true;
+    CString m_caption;      // the template's caption; "This tool" adds the tool's serial
+    int m_sortColumn = -1;  // the rows' order: by this column (-1: as the view gives them)
+    bool m_sortAscending = true;
     std::vector<HistoryRow> m_rows;
     std::string m_setAside;  // a damaged file this dialog's own reading renamed
     bool m_reading = false;
