@@ -4,8 +4,9 @@
 #include <chrono>
 
 CertificateProblem LoadCertificate(CHistoryStore& store, const std::string& toolSerial,
-                                   const std::string& visitId, const ServicePlan& plan,
-                                   const std::string& header, CertificateData* data, std::string* detail) {
+                                   const std::string& visitId, const std::string& readId,
+                                   const ServicePlan& plan, const std::string& header, CertificateData* data,
+                                   std::string* detail) {
     *data = {};
     data->header = header;
     std::vector<HistoryRow> rows;
@@ -30,6 +31,16 @@ CertificateProblem LoadCertificate(CHistoryStore& store, const std::string& tool
             return CertificateProblem::NoVisit;
         }
         chosen = *found;
+    } else if (!readId.empty()) {
+        const auto read = std::find_if(rows.begin(), rows.end(),
+                                       [&](const HistoryRow& row) { return row.read.uuid == readId; });
+        if (read == rows.end()) {
+            *detail = "tool '" + toolSerial + "' has no read " + readId;
+            return CertificateProblem::NoVisit;
+        }
+        for (const HistoryVisit& v : visits)
+            if (v.readUuid == readId) chosen = v;       // the last visit made from that read
+        if (!chosen) rows.erase(read + 1, rows.end());  // the read alone: as it stood then
     } else if (!visits.empty()) {
         chosen = visits.back();
     }

@@ -24,8 +24,10 @@ struct CertificateData {
 
 enum class CertificateProblem { None, NoTool, NoVisit, History };
 
-// Gathers the certificate of the visit `visitId` of the tool (empty: its last visit, or its last read
-// when it was never serviced). `problem` None on success; else `detail` says what (English).
+// Gathers the certificate of the visit `visitId` of the tool; without one, of the read `readId` (the visit
+// that counts from it, or the read alone); without either, of its last visit, or its last read when it
+// was never serviced. `problem` None on success; else `detail` says what (English).
 CertificateProblem LoadCertificate(CHistoryStore& store, const std::string& toolSerial,
-                                   const std::string& visitId, const ServicePlan& plan,
-                                   const std::string& header, CertificateData* data, std::string* detail);
+                                   const std::string& visitId, const std::string& readId,
+                                   const ServicePlan& plan, const std::string& header, CertificateData* data,
+                                   std::string* detail);

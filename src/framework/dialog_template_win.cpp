@@ -78,7 +78,8 @@ ControlClass ClassOf(const ControlTemplate& c) {
                 static_cast<DWORD>(Has(s, "dropdownlist") ? CBS_DROPDOWNLIST : CBS_DROPDOWN)};
     }
     if (c.kind == "listview") {
-        return {0, WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER};
+        // The header's items are buttons: a click on one reaches the dialog as LVN_COLUMNCLICK.
+        return {0, WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS};
     }
     return {};
 }

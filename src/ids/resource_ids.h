@@ -126,6 +126,11 @@ inline constexpr UINT IDS_CERT_SIGNATURE = 214;
 inline constexpr UINT IDS_CERT_CHART = 215;
 inline constexpr UINT IDS_DATE_FORMAT = 216;
 inline constexpr UINT IDS_DATE_TIME_FORMAT = 217;  // the same with the time of day (the History dialog)
+inline constexpr UINT IDS_SERVICE_COUNTERS = 218;  // %1 the total counter, %2 the read's time
+inline constexpr UINT IDS_SERVICE_BAD_DATE = 219;  // the date is not YYYY-MM-DD
+inline constexpr UINT IDS_SERVICE_NOT_KEPT = 220;  // %1 why
+inline constexpr UINT IDS_CERT_FILTER = 221;       // the Save-As dialog's filter
+inline constexpr UINT IDS_CERT_NOT_WRITTEN = 222;  // %1 why
 
 // ---- Framework messages (0xF100..0xF1FF). %1, %2 are replaced by the caller. ----
 inline constexpr UINT IDS_FW_PARSE_INT = 0xF100;        // "Please enter an integer."
@@ -176,12 +181,20 @@ inline constexpr int IDC_HISTORY_EXPORT = 7104;
 inline constexpr int IDC_HISTORY_STATUS = 7105;
 inline constexpr int IDC_HISTORY_SYNC = 7106;  // the team history's state: last sync, waiting, last problem
 
-inline constexpr int IDD_TEAM = 7200;  // "Team history..."
+inline constexpr int IDC_HISTORY_SERVICE = 7107;      // "Record service..." (This tool)
+inline constexpr int IDC_HISTORY_CERTIFICATE = 7108;  // "Certificate..." of the selected read's visit
+inline constexpr int IDD_TEAM = 7200;                 // "Team history..."
 inline constexpr int IDC_TEAM_SERVER = 7201;
 inline constexpr int IDC_TEAM_TECHNICIAN = 7202;
 inline constexpr int IDC_TEAM_TEST = 7203;
 inline constexpr int IDC_TEAM_SYNC = 7204;
 inline constexpr int IDC_TEAM_RESULT = 7205;
+inline constexpr int IDD_SERVICE = 7300;  // "Record service..."
+inline constexpr int IDC_SERVICE_TOOL = 7301;
+inline constexpr int IDC_SERVICE_COUNTERS = 7302;
+inline constexpr int IDC_SERVICE_DATE = 7303;
+inline constexpr int IDC_SERVICE_TECHNICIAN = 7304;
+inline constexpr int IDC_SERVICE_WORK = 7305;
 inline constexpr UINT IDM_ABOUTBOX = 0x0010;
 inline constexpr UINT IDM_HISTORY = 0x0020;
 inline constexpr UINT IDM_TEAM = 0x0030;

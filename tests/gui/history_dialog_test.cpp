@@ -107,7 +107,7 @@ TEST_F(GuiTest, TheFleetSortsByServiceStateAndADoubleClickOpensATool) {
     m_app->ServiceInterval = 3000;  // as the settings value gives it at start
     std::vector<std::string> states, reversed, tools;
     std::string caption;
-    PixelRect grownList, movedClose;
+    PixelRect grownList, movedClose, clientGrowth;
     bool shrunk = false;
     int toolRows = -1;
     bool thisTool = false;
@@ -133,8 +133,12 @@ TEST_F(GuiTest, TheFleetSortsByServiceStateAndADoubleClickOpensATool) {
             for (int row = 0; row < 3; ++row)
                 reversed.push_back(Utf16ToUtf8(ListCell(modal, IDC_HISTORY_LIST, row, 1)));
             // The dialog grows, and the list with it; it never becomes smaller than its template.
+            // (A window never grows past the screen: the client area's own growth is what the list follows.)
             const PixelRect list = ControlRect(modal, IDC_HISTORY_LIST), close = ControlRect(modal, IDCANCEL);
+            const PixelRect client = ClientRect(modal);
             ResizeWindowBy(modal, 120, 80);
+            const PixelRect grownClient = ClientRect(modal);
+            clientGrowth = {0, 0, grownClient.width - client.width, grownClient.height - client.height};
             grownList = ControlRect(modal, IDC_HISTORY_LIST);
             grownList = {grownList.x - list.x, grownList.y - list.y, grownList.width - list.width,
                          grownList.height - list.height};
@@ -158,9 +162,64 @@ TEST_F(GuiTest, TheFleetSortsByServiceStateAndADoubleClickOpensATool) {
     EXPECT_TRUE(thisTool);
     EXPECT_EQ(toolRows, 2);  // B's two reads
     EXPECT_EQ(caption, "History \u2014 B");
-    EXPECT_EQ(grownList, (PixelRect{0, 0, 120, 80}));   // the list grows with the dialog
-    EXPECT_EQ(movedClose, (PixelRect{120, 80, 0, 0}));  // the buttons stay in the corner
-    EXPECT_TRUE(shrunk);                                // back to, and never below, the template's size
+    EXPECT_EQ(clientGrowth.height, 80);
+    EXPECT_EQ(grownList,
+              (PixelRect{0, 0, clientGrowth.width, clientGrowth.height}));  // the list grows with it
+    EXPECT_EQ(movedClose, (PixelRect{clientGrowth.width, clientGrowth.height, 0, 0}));  // the buttons follow
+    EXPECT_TRUE(shrunk);  // back to, and never below, the template's size
+}
+
+// A visit recorded in the window (Record service...) counts from the tool's last read, and the certificate
+// of the selected read's visit is written through the Save-As dialog.
+TEST_F(GuiTest, AVisitRecordedInTheWindowCountsAndItsCertificateIsWritten) {
+    m_app->ServiceInterval = 3000;
+    const std::string pdf = m_home.Path() + "/A.pdf";
+    CString tool, sinceService, state;
+    bool serviceOffInFleet = false;
+    RunMainDialog([&](TestWindow) {
+        m_app->UpdateRecord([&](ToolRecord& r) {
+            r.ToolSerial[0] = u'A';
+            r.ToolSerial[1] = 0;
+            r.TotalCounter = 4000;
+        });
+        m_dlg->SendMessage(WM_SESSION_STATUS, SESSION_OK, 0);  // as a read shows and keeps it
+        SetFileDialogAnswerer([&](const FileDialogRequest&) -> std::optional<CString> {
+            return CString(pdf.begin(), pdf.end());
+        });
+        WhenModal([&](TestWindow modal) {
+            ASSERT_EQ(Look(modal).rows, 1);
+            WhenModal([&](TestWindow service) {
+                tool = ControlText(service, IDC_SERVICE_TOOL);
+                TypeText(service, IDC_SERVICE_WORK, u"new die, calibrated");
+                Click(service, IDOK);
+            });
+            Click(modal, IDC_HISTORY_SERVICE);
+            ASSERT_EQ(Look(modal).rows, 1);
+            sinceService = ListCell(modal, IDC_HISTORY_LIST, 0, 7);
+            state = ListCell(modal, IDC_HISTORY_LIST, 0, 8);
+            Click(modal, IDC_HISTORY_CERTIFICATE);
+            Click(modal, IDC_HISTORY_ALL_TOOLS);
+            Look(modal);
+            serviceOffInFleet = !IsControlEnabled(modal, IDC_HISTORY_SERVICE);
+            PressEscape(modal);
+        });
+        m_dlg->SendMessage(WM_SYSCOMMAND, IDM_HISTORY, 0);
+        SetFileDialogAnswerer({});
+    });
+    EXPECT_EQ(tool.rfind(u"A / ", 0), 0u) << Utf16ToUtf8(tool);
+    EXPECT_EQ(sinceService, u"0");  // the visit counts from the read
+    EXPECT_EQ(state, u"not due");
+    EXPECT_TRUE(serviceOffInFleet);
+    const std::string written = FileText(pdf);
+    EXPECT_EQ(written.rfind("%PDF-", 0), 0u);
+    EXPECT_GT(written.size(), 10000u);  // the fonts are in it
+    std::vector<HistoryVisit> visits;
+    HistoryStoreOptions store;
+    store.path = m_app->HistoryWriter().Path();
+    ASSERT_TRUE(CHistoryStore(store).Visits("A", visits).ok);
+    ASSERT_EQ(visits.size(), 1u);
+    EXPECT_EQ(visits[0].note, "new die, calibrated");
+    EXPECT_EQ(visits[0].totalCounter, 4000);
 }
 
 // At its normal size the list shows every column whole, the longest result text too, in every language.

@@ -21,8 +21,8 @@ int RunCertificateCommand(const CliOptions& options, CCliConsole& console) {
     plan.dueSoonPercent = settings.ServiceDueSoonPercent;
     CertificateData data;
     std::string detail;
-    if (LoadCertificate(store, *options.tool, options.visit.value_or(""), plan, settings.CertificateHeader,
-                        &data, &detail) != CertificateProblem::None) {
+    if (LoadCertificate(store, *options.tool, options.visit.value_or(""), "", plan,
+                        settings.CertificateHeader, &data, &detail) != CertificateProblem::None) {
         console.Error("certificate: " + detail);
         return kExitHistory;
     }

@@ -5,7 +5,10 @@
 #include <tuple>
 
 #include "app/gui/quarvel_app.h"
+#include "app/gui/service_dlg.h"
 #include "app/gui/team_text.h"
+#include "certificate/certificate_data.h"
+#include "certificate/certificate_pdf.h"
 #include "framework/afx.h"
 #include "framework/list_ctrl.h"
 #include "history/history_export.h"
@@ -28,6 +31,8 @@ CHistoryDlg::CHistoryDlg(CQuarvelApp& app, CString toolSerial, CWnd* pParent)
     MapCommand(IDC_HISTORY_THIS_TOOL, [this] { ShowView(false); });
     MapCommand(IDC_HISTORY_ALL_TOOLS, [this] { ShowView(true); });
     MapCommand(IDC_HISTORY_EXPORT, [this] { OnExport(); });
+    MapCommand(IDC_HISTORY_SERVICE, [this] { OnRecordService(); });
+    MapCommand(IDC_HISTORY_CERTIFICATE, [this] { OnCertificate(); });
     MapNotify(IDC_HISTORY_LIST, LVN_COLUMNCLICK, [this] { OnColumnClick(); });
     MapNotify(IDC_HISTORY_LIST, LVN_ITEMACTIVATE, [this] { OnActivate(); });
     MapMessage(WM_HISTORY_VIEW_READY, [this](WPARAM number, LPARAM) -> LRESULT {
@@ -78,7 +83,8 @@ void CHistoryDlg::ShowView(bool allTools) {
     m_rows.clear();
     CListCtrl(GetDlgItem(IDC_HISTORY_LIST)).DeleteAllItems();
     m_reading = true;
-    if (CWnd* exportButton = GetDlgItem(IDC_HISTORY_EXPORT)) exportButton->EnableWindow(FALSE);
+    for (int id : {IDC_HISTORY_EXPORT, IDC_HISTORY_SERVICE, IDC_HISTORY_CERTIFICATE})
+        if (CWnd* button = GetDlgItem(id)) button->EnableWindow(FALSE);
     ShowStatus(LoadStringW(IDS_HISTORY_READING), {});
 
     HistoryViewRequest request;
@@ -103,6 +109,10 @@ void CHistoryDlg::OnViewReady(WPARAM number) {
     FillList();
     if (!result->setAside.empty()) m_setAside = result->setAside;
     if (CWnd* exportButton = GetDlgItem(IDC_HISTORY_EXPORT)) exportButton->EnableWindow(TRUE);
+    // A visit is recorded for the tool of "This tool"; a certificate is of a read shown.
+    if (CWnd* service = GetDlgItem(IDC_HISTORY_SERVICE))
+        service->EnableWindow(!m_allTools && !m_rows.empty());
+    if (CWnd* certificate = GetDlgItem(IDC_HISTORY_CERTIFICATE)) certificate->EnableWindow(!m_rows.empty());
     CString detail;
     const CString text = StatusText(result->status, &detail);
     ShowStatus(text, detail);
@@ -181,6 +191,44 @@ void CHistoryDlg::OnActivate() {
     m_toolSerial = Wide(m_rows[static_cast<std::size_t>(row)].read.toolSerial);
     if (CWnd* thisTool = GetDlgItem(IDC_HISTORY_THIS_TOOL)) thisTool->EnableWindow(TRUE);
     ShowView(false);
+}
+
+void CHistoryDlg::OnRecordService() {
+    if (m_reading || m_allTools || m_rows.empty()) return;
+    // The tool's last read, whatever order the list shows.
+    const auto last =
+        std::max_element(m_rows.begin(), m_rows.end(),
+                         [](const HistoryRow& a, const HistoryRow& b) { return a.read.uuid < b.read.uuid; });
+    CServiceDlg dialog(m_app, last->read, this);
+    if (dialog.DoModal() == IDOK) ShowView(false);
+}
+
+void CHistoryDlg::OnCertificate() {
+    const int row = CListCtrl(GetDlgItem(IDC_HISTORY_LIST)).GetCurSel();
+    if (m_reading || row < 0 || row >= static_cast<int>(m_rows.size())) return;
+    const HistoryRead& read = m_rows[static_cast<std::size_t>(row)].read;
+    ServicePlan plan;
+    plan.cycles = m_app.ServiceInterval;
+    plan.days = m_app.ServiceIntervalDays;
+    plan.dueSoonPercent = m_app.ServiceDueSoonPercent;
+    CHistoryStore store(HistoryStoreOptions{m_app.HistoryWriter().Path(), kWriterWaitMs, 0, "", ""});
+    CertificateData data;
+    std::string detail;
+    std::string pdf;
+    if (LoadCertificate(store, read.toolSerial, "", read.uuid, plan, m_app.CertificateHeader, &data,
+                        &detail) == CertificateProblem::None)
+        pdf = CertificatePdf(data, &detail);
+    if (pdf.empty()) {
+        AfxMessageBox(AfxFormatString2(LoadStringW(IDS_CERT_NOT_WRITTEN), Wide(detail)), MB_OK);
+        return;
+    }
+    const CString filter = LoadStringW(IDS_CERT_FILTER);
+    const CString name = Wide(read.toolSerial + ".pdf");
+    CFileDialog dialog(FALSE, u"pdf", name.c_str(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter.c_str(),
+                       this);
+    if (dialog.DoModal() != IDOK) return;
+    // A failed write raises CFileException (the file closed), which the framework shows.
+    if (!WriteHistoryExport(dialog.GetPathName(), pdf, nullptr)) AfxMessageBox(IDS_OUTPUT_NOT_OPENED, MB_OK);
 }
 
 void CHistoryDlg::ShowSyncState(const HistorySyncState& state) {

@@ -50,6 +50,9 @@ private:
     void OnColumnClick();
     // In All tools: the tool of the activated row becomes "This tool", and its reads are shown.
     void OnActivate();
+    // "Record service..." for the tool of "This tool"; "Certificate..." of the selected read (its visit).
+    void OnRecordService();
+    void OnCertificate();
     void OnExport();
     // The line under the list; *detail gets the full text for its tooltip (empty: the line itself).
     CString StatusText(const HistoryStatus& status, CString* detail) const;

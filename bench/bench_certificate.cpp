@@ -1,0 +1,110 @@
+// The certificate figure of bench/run, one JSON object on standard output (as bench_figures):
+//   bench_certificate READS RUNS
+// fills a new store in a temporary folder with one tool read READS times (a visit every hundred reads, a
+// counter reset among them), then writes its certificate RUNS times (gather, draw, write the file) beside
+// the text report of the same read (Save's report), each timed whole.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "certificate/certificate_data.h"
+#include "certificate/certificate_pdf.h"
+#include "history/history_export.h"
+#include "history/history_store.h"
+#include "report/report_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+HistoryRead Sample(std::uint32_t total) {
+    HistoryRead r;
+    r.readAt = HistoryNow();
+    r.toolModel = "RK-9 Crimp 6mm2";
+    r.toolSerial = "T-417";
+    r.controllerSerial = "C-981";
+    r.firmwareVersion = "1.04";
+    r.cycleCounter = total % 18000;
+    r.totalCounter = total;
+    r.positionCounts = 250;
+    r.forceReading = 300;
+    r.forceFactor = 3;
+    r.forceDivisor = 2;
+    r.cycleFlags = 5;
+    r.deviceInfo = std::string(16, '\0');
+    r.port = "/dev/ttyUSB0";
+    r.speed = 115200;
+    return r;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int reads = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    const fs::path folder = fs::temp_directory_path() / ("quarvel-bench-cert-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    HistoryStoreOptions options{(folder / "history.sqlite3").string(), 2000, 0, "Ann Lee", "aa"};
+    {
+        CHistoryStore store(options);
+        std::uint32_t total = 0;
+        for (int i = 0; i < reads; ++i) {
+            total = i == reads / 2 ? 40 : total + 137;  // one counter reset half-way
+            if (!store.Insert(Sample(total)).ok) return 1;
+            HistoryVisitOutcome visit;
+            if (i % 100 == 99 && !store.AddServiceVisit("T-417", "", "die", HistoryNow(), &visit).ok)
+                return 1;
+        }
+    }
+    ServicePlan plan;
+    plan.cycles = 30000;
+    plan.days = 365;
+    std::vector<double> certificate, report;
+    ToolRecord record;
+    record.TotalCounter = 123456;
+    std::u16string(u"T-417").copy(record.ToolSerial, 5);
+    for (int run = 0; run < runs; ++run) {
+        auto t0 = Clock::now();
+        CHistoryStore store(options);
+        CertificateData data;
+        std::string detail;
+        if (LoadCertificate(store, "T-417", "", "", plan, "Kordane Service Ltd\n12 Mill Road", &data,
+                            &detail) != CertificateProblem::None)
+            return 1;
+        const std::string pdf = CertificatePdf(data, &detail);
+        const CString pdfPath = [&] {
+            const std::string p = (folder / "certificate.pdf").string();
+            return CString(p.begin(), p.end());
+        }();
+        if (pdf.empty() || !WriteHistoryExport(pdfPath, pdf, nullptr)) {
+            std::fprintf(stderr, "bench_certificate: %s\n", detail.c_str());
+            return 1;
+        }
+        certificate.push_back(Ms(Clock::now() - t0));
+        t0 = Clock::now();
+        const std::string txt = (folder / "report.txt").string();
+        if (SaveReportToPath(CString(txt.begin(), txt.end()), u"txt", record) != ReportOutcome::Written)
+            return 1;
+        report.push_back(Ms(Clock::now() - t0));
+    }
+    std::printf(
+        "{\"name\":\"certificate_write_median\",\"value\":%.3f,\"unit\":\"ms\",\"versus\":\"the text report "
+        "of "
+        "Save\",\"versus_value\":%.3f,\"ratio\":%.4f,\"goal\":\"< 200 ms\"}\n",
+        Median(certificate), Median(report), Median(report) > 0 ? Median(certificate) / Median(report) : 0.0);
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    return 0;
+}
