@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -108,6 +109,29 @@ QWidget* CreateRadio(const ControlTemplate& control, QWidget* parent, const Cont
     return radio;
 }
 
+// Enter (or the keypad's) on a list view's selected row activates the row, as Windows' list view does,
+// instead of reaching the dialog's default button.
+class ListEnterFilter : public QObject {
+public:
+    ListEnterFilter(QTreeWidget* view, std::function<void()> activate)
+        : QObject(view), m_view(view), m_activate(std::move(activate)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != m_view || event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+        if (m_view->currentItem() == nullptr || !m_view->currentItem()->isSelected()) return false;
+        m_activate();
+        return true;
+    }
+
+private:
+    QTreeWidget* m_view;
+    std::function<void()> m_activate;
+};
+
 // A list view in report mode: one row per item, the columns under a header (see framework/list_ctrl.h).
 QWidget* CreateListView(const ControlTemplate& control, QWidget* parent, const ControlNotify& notify) {
     auto* view = new QTreeWidget(parent);
@@ -118,6 +142,7 @@ QWidget* CreateListView(const ControlTemplate& control, QWidget* parent, const C
         view->setProperty("quarvelClickedColumn", section);
         notify(id, LVN_COLUMNCLICK);
     });
+    view->installEventFilter(new ListEnterFilter(view, [notify, id] { notify(id, LVN_ITEMACTIVATE); }));
     QObject::connect(view, &QTreeWidget::itemDoubleClicked, view,
                      [notify, id](QTreeWidgetItem*, int) { notify(id, LVN_ITEMACTIVATE); });
     view->setRootIsDecorated(false);

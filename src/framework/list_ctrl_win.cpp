@@ -10,12 +10,36 @@ bool IsListView(HWND window) {
 }
 }  // namespace
 
+// Enter on a selected row activates it (LVN_ITEMACTIVATE to the dialog), as a double-click does, instead of
+// the dialog manager giving it to the default button.
+LRESULT CALLBACK EnterActivates(HWND view, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    const bool selected = ListView_GetNextItem(view, -1, LVNI_SELECTED) >= 0;
+    if (message == WM_GETDLGCODE && wParam == VK_RETURN && selected)
+        return ::DefSubclassProc(view, message, wParam, lParam) | DLGC_WANTALLKEYS;
+    if (message == WM_KEYDOWN && wParam == VK_RETURN && selected) {
+        NMITEMACTIVATE activate{};
+        activate.hdr.hwndFrom = view;
+        activate.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(view));
+        activate.hdr.code = LVN_ITEMACTIVATE;
+        activate.iItem = ListView_GetNextItem(view, -1, LVNI_SELECTED);
+        ::SendMessageW(::GetParent(view), WM_NOTIFY, activate.hdr.idFrom,
+                       reinterpret_cast<LPARAM>(&activate));
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == L'\r') return 0;  // no beep for the Enter just handled
+    return ::DefSubclassProc(view, message, wParam, lParam);
+}
+}  // namespace
+
 CListCtrl::CListCtrl(CWnd* control) {
     HWND window = control != nullptr ? control->GetSafeHwnd() : nullptr;
     if (!IsListView(window)) return;
     m_view = window;
     ListView_SetExtendedListViewStyle(m_view, LVS_EX_FULLROWSELECT);
+    ::SetWindowSubclass(m_view, EnterActivates, 1, 0);  // once per window: the same id replaces itself
 }
+
+namespace {
 
 void CListCtrl::SetColumns(const std::vector<CString>& headings) {
     if (m_view == nullptr) return;

@@ -108,7 +108,7 @@ TEST_F(GuiTest, TheFleetSortsByServiceStateAndADoubleClickOpensATool) {
     std::vector<std::string> states, reversed, tools;
     std::string caption;
     PixelRect grownList, movedClose, clientGrowth;
-    bool shrunk = false;
+    bool shrunk = false, enterOpened = false;
     int toolRows = -1;
     bool thisTool = false;
     RunMainDialog([&](TestWindow) {
@@ -147,6 +147,13 @@ TEST_F(GuiTest, TheFleetSortsByServiceStateAndADoubleClickOpensATool) {
                           moved.height - close.height};
             ResizeWindowBy(modal, -400, -300);
             shrunk = ControlRect(modal, IDC_HISTORY_LIST) == list;
+            // Enter on the selected row (the first: A, after the second sort) opens it as a double-click
+            // does.
+            PressKey(modal, IDC_HISTORY_LIST, Key::Return);
+            enterOpened = Look(modal).rows == 1 && IsChecked(modal, IDC_HISTORY_THIS_TOOL) &&
+                          WindowCaption(modal) == u"History \u2014 A";
+            Click(modal, IDC_HISTORY_ALL_TOOLS);
+            Look(modal);                                     // sorted as before: A, C, B
             DoubleClickListRow(modal, IDC_HISTORY_LIST, 2);  // B, the least overdue now
             toolRows = Look(modal).rows;
             thisTool = IsChecked(modal, IDC_HISTORY_THIS_TOOL);
@@ -166,7 +173,8 @@ TEST_F(GuiTest, TheFleetSortsByServiceStateAndADoubleClickOpensATool) {
     EXPECT_EQ(grownList,
               (PixelRect{0, 0, clientGrowth.width, clientGrowth.height}));  // the list grows with it
     EXPECT_EQ(movedClose, (PixelRect{clientGrowth.width, clientGrowth.height, 0, 0}));  // the buttons follow
-    EXPECT_TRUE(shrunk);  // back to, and never below, the template's size
+    EXPECT_TRUE(shrunk);
+    EXPECT_TRUE(enterOpened);  // back to, and never below, the template's size
 }
 
 // A visit recorded in the window (Record service...) counts from the tool's last read, and the certificate
