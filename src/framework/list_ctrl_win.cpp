@@ -8,7 +8,6 @@ bool IsListView(HWND window) {
     wchar_t name[32] = {};
     return window != nullptr && ::GetClassNameW(window, name, 32) > 0 && lstrcmpiW(name, WC_LISTVIEWW) == 0;
 }
-}  // namespace
 
 // Enter on a selected row activates it (LVN_ITEMACTIVATE to the dialog), as a double-click does, instead of
 // the dialog manager giving it to the default button.
@@ -38,8 +37,6 @@ CListCtrl::CListCtrl(CWnd* control) {
     ListView_SetExtendedListViewStyle(m_view, LVS_EX_FULLROWSELECT);
     ::SetWindowSubclass(m_view, EnterActivates, 1, 0);  // once per window: the same id replaces itself
 }
-
-namespace {
 
 void CListCtrl::SetColumns(const std::vector<CString>& headings) {
     if (m_view == nullptr) return;
