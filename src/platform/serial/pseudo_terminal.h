@@ -8,6 +8,7 @@
 // Wake. The owner (the simulator, a test) destroys it after the serving thread has ended.
 // On Windows there are no pseudo-terminals: Create fails, and Attach serves a COM port (one end of a
 // null-modem pair, whose other end the client opens); a client's settings cannot be seen from there.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -66,7 +67,9 @@ private:
 
     int m_fd = -1;         // the master, or the attached tty
     int m_openWatch = -1;  // a pair: inotify watching the slave's node for opens
-    int m_wakeFd = -1;
+    // Made by Create or Attach; Wake may come from another thread (a stop signal's) at any time, so the
+    // descriptor is published atomically.
+    std::atomic<int> m_wakeFd{-1};
     std::string m_strPath;
     UucpLock m_lock;  // an attached tty's lock file
 #endif

@@ -164,9 +164,10 @@ bool PseudoTerminal::Write(const BYTE* data, std::size_t n) {
 }
 
 void PseudoTerminal::Wake() {
-    if (m_wakeFd < 0) return;
+    const int wake = m_wakeFd;
+    if (wake < 0) return;
     const std::uint64_t one = 1;
-    (void)::write(m_wakeFd, &one, sizeof one);
+    (void)::write(wake, &one, sizeof one);
 }
 
 void PseudoTerminal::HangUp() {
