@@ -42,6 +42,20 @@ if [ -n "$(find "$build" -maxdepth 5 -type f -name quarvel -perm -u+x | head -1)
   /usr/bin/quarvel --version | grep -q "1.2" || fail "the installed quarvel does not run"
 fi
 [ -f /usr/share/quarvel/lang/fr.json ] || fail "the language packs are missing"
+# The installed programs read a simulated tool and write its certificate (libharu and the DejaVu fonts come
+# with the package's dependencies).
+home="$(mktemp -d)"
+XDG_CONFIG_HOME="$home/config" XDG_STATE_HOME="$home/state" /usr/bin/rk9-sim --tool-serial T-DEB >"$home/sim.out" 2>&1 &
+sim=$!
+for _ in $(seq 100); do grep -q "rk9-sim ready" "$home/sim.out" 2>/dev/null && break; sleep 0.1; done
+dev="$(grep -o '/dev/pts/[0-9]*' "$home/sim.out" | head -1)"
+XDG_CONFIG_HOME="$home/config" XDG_STATE_HOME="$home/state" QUARVEL_PORTS="1=$dev" /usr/bin/quarvel-cli read --port 1 \
+  >/dev/null 2>"$home/read.err" || { kill "$sim"; fail "the installed quarvel-cli could not read rk9-sim: $(cat "$home/read.err")"; }
+kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null
+XDG_CONFIG_HOME="$home/config" XDG_STATE_HOME="$home/state" /usr/bin/quarvel-cli certificate --tool T-DEB \
+  --output "$home/c.pdf" 2>"$home/cert.err" || fail "the installed quarvel-cli wrote no certificate: $(cat "$home/cert.err")"
+[ "$(head -c 5 "$home/c.pdf")" = "%PDF-" ] || fail "the certificate is not a PDF"
+rm -rf "$home"
 desktop-file-validate /usr/share/applications/quarvel.desktop || fail "desktop entry"
 
 apt-get purge -y -qq quarvel >/dev/null || fail "apt purge failed"
@@ -51,4 +65,4 @@ for f in /usr/bin/quarvel-cli /usr/bin/rk9-sim /usr/bin/quarvel /usr/share/quarv
   [ ! -e "$f" ] || fail "$f is left after removal"
 done
 [ -z "$left" ] || fail "dpkg still lists files"
-echo "deb test: passed (installed, ran quarvel-cli --version, removed cleanly)"
+echo "deb test: passed (installed, ran quarvel-cli --version, read rk9-sim and wrote a certificate, removed cleanly)"
