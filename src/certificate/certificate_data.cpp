@@ -62,7 +62,9 @@ CertificateProblem LoadCertificate(CHistoryStore& store, const std::string& tool
     data->read = row.read;
     data->visit = chosen;
     std::string since = row.serviceSince;
-    std::int64_t dueAt = static_cast<std::int64_t>(row.read.totalCounter) - row.cyclesSinceService;
+    // The next service is due this many cycles on from the read shown (counted as the views count, across
+    // a reset); a tool already past its interval is due at once, at the counter it shows.
+    std::int64_t cyclesSince = row.cyclesSinceService;
     if (chosen) {
         // The visit counts its read as nought; before it, that read was this many cycles from the visit
         // before (or from new).
@@ -70,11 +72,13 @@ CertificateProblem LoadCertificate(CHistoryStore& store, const std::string& tool
                                                           : static_cast<std::int64_t>(row.read.totalCounter);
         data->sincePreviousService = at == 0 ? step : rows[at - 1].cyclesSinceService + step;
         since = chosen->servicedAt;
-        dueAt = chosen->totalCounter;
+        cyclesSince = 0;
     } else {
         data->sincePreviousService = row.cyclesSinceService;
     }
-    if (plan.cycles > 0) data->nextDueCycles = dueAt + plan.cycles;
+    if (plan.cycles > 0)
+        data->nextDueCycles = static_cast<std::int64_t>(row.read.totalCounter) +
+                              std::max<std::int64_t>(0, plan.cycles - cyclesSince);
     if (const std::int64_t seconds = HistorySeconds(since); plan.days > 0 && seconds >= 0) {
         data->nextDueDate = HistoryTime(
             std::chrono::system_clock::time_point(std::chrono::seconds(seconds + plan.days * 86400)));

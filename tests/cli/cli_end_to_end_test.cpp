@@ -828,6 +828,19 @@ TEST_F(CliHistory, ACertificateCarriesEveryFieldInTheLanguageOfTheSettings) {
     EXPECT_EQ(code, 0) << render.Err();
     EXPECT_GT(FileBytes(home.Path() + "/page.png").size(), 1000u);
 
+    // A tool never serviced whose counter went back (5000, then 500): 5,500 cycles since new, past the
+    // interval, so the next service is due at once, at the counter it shows, never at a negative one.
+    for (const char* total : {"5000", "500"}) {
+        ASSERT_EQ(ReadTool({"--tool-serial", "T-418", "--total-counter", total}).exitCode, 0);
+    }
+    WriteSettings(settings);
+    r = Run({"certificate", "--tool", "T-418", "--output", english});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string reset = text(english);
+    EXPECT_NE(reset.find("Tool reading"), std::string::npos) << reset;
+    EXPECT_NE(reset.find("5,500"), std::string::npos) << reset;  // cycles since new, across the reset
+    EXPECT_NE(reset.find("at total counter 500 "), std::string::npos) << reset;
+
     EXPECT_EQ(Run({"certificate", "--tool", "T-999", "--output", english}).exitCode, 6);
     EXPECT_EQ(Run({"certificate", "--tool", "T-417", "--visit", "not-a-uuid", "--output", english}).exitCode,
               2);
