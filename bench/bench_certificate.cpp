@@ -14,6 +14,7 @@
 
 #include "certificate/certificate_data.h"
 #include "certificate/certificate_pdf.h"
+#include "figure.h"
 #include "history/history_export.h"
 #include "history/history_store.h"
 #include "report/report_file.h"
@@ -24,11 +25,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 HistoryRead Sample(std::uint32_t total) {
     HistoryRead r;
@@ -99,11 +95,8 @@ int main(int argc, char** argv) {
             return 1;
         report.push_back(Ms(Clock::now() - t0));
     }
-    std::printf(
-        "{\"name\":\"certificate_write_median\",\"value\":%.3f,\"unit\":\"ms\",\"versus\":\"the text report "
-        "of "
-        "Save\",\"versus_value\":%.3f,\"ratio\":%.4f,\"goal\":\"< 200 ms\"}\n",
-        Median(certificate), Median(report), Median(report) > 0 ? Median(certificate) / Median(report) : 0.0);
+    Figure("certificate_write_median", Percentile(certificate, 0.5), "ms", "the text report of Save",
+           Percentile(report, 0.5), "< 200 ms");
     std::error_code ec;
     fs::remove_all(folder, ec);
     return 0;

@@ -47,6 +47,7 @@
 #include <thread>
 #include <vector>
 
+#include "figure.h"
 #include "platform/serial/port_table.h"
 #include "platform/threads/placement.h"
 #include "protocol/hs_protocol_app.h"
@@ -64,21 +65,6 @@ constexpr int kWarmUp =
     50;  // exchanges before the measured ones, for the engine, its floor and the peer alike
 
 double Us(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
-}
-
-void Figure(const char* name, double value, const char* unit, const char* versusName, double versus,
-            const char* goal) {
-    std::printf(
-        "{\"name\":\"%s\",\"value\":%.3f,\"unit\":\"%s\",\"versus\":\"%s\",\"versus_value\":%.3f,"
-        "\"ratio\":%.4f,\"goal\":\"%s\"}\n",
-        name, value, unit, versusName, versus, versus != 0 ? value / versus : 0.0, goal);
-    std::fflush(stdout);
-}
 
 // The floor: a blocking write, then poll and read until the whole reply is there, on one thread.
 class FloorClient {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "figure.h"
 #include "history/history_store.h"
 #include "history/history_writer.h"
 #include "history/read_statement.h"
@@ -28,21 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
-}
-
-void Figure(const char* name, double value, const char* unit, const char* versusName, double versus,
-            const char* goal) {
-    std::printf(
-        "{\"name\":\"%s\",\"value\":%.3f,\"unit\":\"%s\",\"versus\":\"%s\",\"versus_value\":%.3f,"
-        "\"ratio\":%.4f,\"goal\":\"%s\"}\n",
-        name, value, unit, versusName, versus, versus != 0 ? value / versus : 0.0, goal);
-    std::fflush(stdout);
-}
 
 HistoryRead Sample(int tool, std::uint32_t total) {
     HistoryRead r;
