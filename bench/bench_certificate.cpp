@@ -18,6 +18,7 @@
 #include "history/history_export.h"
 #include "history/history_store.h"
 #include "report/report_file.h"
+#include "sample_read.h"
 
 namespace fs = std::filesystem;
 
@@ -26,26 +27,9 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-HistoryRead Sample(std::uint32_t total) {
-    HistoryRead r;
-    r.readAt = HistoryNow();
-    r.toolModel = "RK-9 Crimp 6mm2";
-    r.toolSerial = "T-417";
-    r.controllerSerial = "C-981";
-    r.firmwareVersion = "1.04";
-    r.cycleCounter = total % 18000;
-    r.totalCounter = total;
-    r.positionCounts = 250;
-    r.forceReading = 300;
-    r.forceFactor = 3;
-    r.forceDivisor = 2;
-    r.cycleFlags = 5;
-    r.deviceInfo = std::string(16, '\0');
-    r.port = "/dev/ttyUSB0";
-    r.speed = 115200;
-    return r;
-}
 }  // namespace
+
+constexpr const char* kTool = "T-100000";  // SampleRead(0, ...)
 
 int main(int argc, char** argv) {
     const int reads = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
@@ -58,10 +42,9 @@ int main(int argc, char** argv) {
         std::uint32_t total = 0;
         for (int i = 0; i < reads; ++i) {
             total = i == reads / 2 ? 40 : total + 137;  // one counter reset half-way
-            if (!store.Insert(Sample(total)).ok) return 1;
+            if (!store.Insert(SampleRead(0, total)).ok) return 1;
             HistoryVisitOutcome visit;
-            if (i % 100 == 99 && !store.AddServiceVisit("T-417", "", "die", HistoryNow(), &visit).ok)
-                return 1;
+            if (i % 100 == 99 && !store.AddServiceVisit(kTool, "", "die", HistoryNow(), &visit).ok) return 1;
         }
     }
     ServicePlan plan;
@@ -70,13 +53,13 @@ int main(int argc, char** argv) {
     std::vector<double> certificate, report;
     ToolRecord record;
     record.TotalCounter = 123456;
-    std::u16string(u"T-417").copy(record.ToolSerial, 5);
+    std::u16string(u"T-100000").copy(record.ToolSerial, 8);
     for (int run = 0; run < runs; ++run) {
         auto t0 = Clock::now();
         CHistoryStore store(options);
         CertificateData data;
         std::string detail;
-        if (LoadCertificate(store, "T-417", "", "", plan, "Kordane Service Ltd\n12 Mill Road", &data,
+        if (LoadCertificate(store, kTool, "", "", plan, "Kordane Service Ltd\n12 Mill Road", &data,
                             &detail) != CertificateProblem::None)
             return 1;
         const std::string pdf = CertificatePdf(data, &detail);

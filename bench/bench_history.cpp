@@ -22,6 +22,7 @@
 #include "history/read_statement.h"
 #include "history/record_uuid.h"
 #include "history/service_plan.h"
+#include "sample_read.h"
 
 namespace fs = std::filesystem;
 
@@ -29,27 +30,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-HistoryRead Sample(int tool, std::uint32_t total) {
-    HistoryRead r;
-    r.uuid = NewRecordUuid(std::chrono::system_clock::now());  // in the order the samples are made
-    r.readAt = "2026-12-09T15:41:49Z";
-    r.toolModel = "RK-9 Crimp 6mm2";
-    r.toolSerial = "T-" + std::to_string(100000 + tool);
-    r.controllerSerial = "C-" + std::to_string(500000 + tool);
-    r.firmwareVersion = "1.04";
-    r.cycleCounter = total % 18000;
-    r.totalCounter = total;
-    r.positionCounts = 250;
-    r.forceReading = 300;
-    r.forceFactor = 3;
-    r.forceDivisor = 2;
-    r.cycleFlags = 5;
-    r.deviceInfo = std::string("RK-9\0\0\0\0\x01\x04\0\0\0\0\x20\0", 16);
-    r.port = "/dev/ttyUSB0";
-    r.speed = 115200;
-    return r;
-}
 
 }  // namespace
 
@@ -64,13 +44,13 @@ int main(int argc, char** argv) {
     HistoryStoreOptions options{path, 2000, 0, "", ""};
 
     // The store creates the file and its schema; the reads go in through one transaction.
-    if (!CHistoryStore(options).Insert(Sample(0, 0)).ok) return 1;
+    if (!CHistoryStore(options).Insert(SampleRead(0, 0)).ok) return 1;
     {
         SqliteDb db;
         if (db.Open(path, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
         SqliteStatement s(db, kInsertReadSql);
         for (int i = 1; i < reads; ++i) {
-            BindRead(s, Sample(i % tools, static_cast<std::uint32_t>(i / tools) * 250), false);
+            BindRead(s, SampleRead(i % tools, static_cast<std::uint32_t>(i / tools) * 250), false);
             if (s.Step() != 101 /* SQLITE_DONE */) return 1;
             s.Reset();
         }
@@ -90,7 +70,7 @@ int main(int argc, char** argv) {
         fleet.push_back(Ms(Clock::now() - t0));
         t0 = Clock::now();
         if (!CHistoryStore(options)
-                 .Tool(Sample(run * 37 % tools, 0).toolSerial, "", CyclesPlan(100000), rows)
+                 .Tool(SampleRead(run * 37 % tools, 0).toolSerial, "", CyclesPlan(100000), rows)
                  .ok)
             return 1;
         one.push_back(Ms(Clock::now() - t0));
@@ -128,7 +108,7 @@ int main(int argc, char** argv) {
     {
         const std::string busyPath = (folder / "busy-tool.sqlite3").string();
         HistoryStoreOptions busy{busyPath, 2000, 0, "", ""};
-        if (!CHistoryStore(busy).Insert(Sample(0, 0)).ok) return 1;
+        if (!CHistoryStore(busy).Insert(SampleRead(0, 0)).ok) return 1;
         SqliteDb db;
         if (db.Open(busyPath, false, 2000) != 0 || db.Exec("BEGIN") != 0) return 1;
         SqliteStatement s(db, kInsertReadSql);
@@ -136,9 +116,9 @@ int main(int argc, char** argv) {
             db,
             "INSERT INTO service_visits(tool_serial, controller_serial, read_id, serviced_at,"
             " total_counter, note, uuid, read_uuid) VALUES(?1, ?2, ?3, ?4, ?5, '', ?6, ?7)");
-        const HistoryRead first = Sample(0, 0);
+        const HistoryRead first = SampleRead(0, 0);
         for (int i = 1; i <= 10000; ++i) {
-            const HistoryRead read = Sample(0, static_cast<std::uint32_t>(i) * 100);
+            const HistoryRead read = SampleRead(0, static_cast<std::uint32_t>(i) * 100);
             BindRead(s, read, false);
             if (s.Step() != 101) return 1;
             s.Reset();
@@ -174,7 +154,7 @@ int main(int argc, char** argv) {
         db.Open(path, false, 2000);
         db.Exec("PRAGMA synchronous = NORMAL");
         for (int i = 0; i < inserts; ++i) {
-            const HistoryRead read = Sample(i % tools, 1000000 + i);
+            const HistoryRead read = SampleRead(i % tools, 1000000 + i);
             auto t0 = Clock::now();
             if (!store.Insert(read).ok) return 1;
             mine.push_back(Ms(Clock::now() - t0));
@@ -196,7 +176,7 @@ int main(int argc, char** argv) {
     std::vector<double> opened;
     for (int i = 0; i < 100; ++i) {
         const auto t0 = Clock::now();
-        if (!CHistoryStore(options).Insert(Sample(i % tools, 3000000 + i)).ok) return 1;
+        if (!CHistoryStore(options).Insert(SampleRead(i % tools, 3000000 + i)).ok) return 1;
         opened.push_back(Ms(Clock::now() - t0));
     }
     Figure("history_open_and_insert_p99", Percentile(opened, 0.99), "ms", "-", 0, "-");
@@ -207,7 +187,7 @@ int main(int argc, char** argv) {
         CHistoryWriter writer(options);
         writer.Start();
         for (int i = 0; i < 200; ++i) {
-            const HistoryRead read = Sample(i % tools, 2000000 + i);
+            const HistoryRead read = SampleRead(i % tools, 2000000 + i);
             const auto t0 = Clock::now();
             writer.Submit(read);
             submit.push_back(Ms(Clock::now() - t0));

@@ -24,6 +24,7 @@
 #include "history/history_writer.h"
 #include "history/read_statement.h"
 #include "history/record_uuid.h"
+#include "sample_read.h"
 #include "team/team_schema.h"
 #include "team/team_sync.h"
 #include "team/team_sync_thread.h"
@@ -43,23 +44,7 @@ std::string FirstLine(const fs::path& path) {
 }
 
 HistoryRead Sample(int i) {
-    HistoryRead r;
-    r.uuid = NewRecordUuid(std::chrono::system_clock::now());
-    r.readAt = "2026-12-09T15:41:49Z";
-    r.toolModel = "RK-9 Crimp 6mm2";
-    r.toolSerial = "T-" + std::to_string(100000 + i % 2000);
-    r.controllerSerial = "C-" + std::to_string(500000 + i % 2000);
-    r.firmwareVersion = "1.04";
-    r.cycleCounter = static_cast<std::uint32_t>(i % 18000);
-    r.totalCounter = static_cast<std::uint32_t>(i);
-    r.positionCounts = 250;
-    r.forceReading = 300;
-    r.forceFactor = 3;
-    r.forceDivisor = 2;
-    r.cycleFlags = 5;
-    r.deviceInfo = std::string("RK-9\0\0\0\0\x01\x04\0\0\0\0\x20\0", 16);
-    r.port = "/dev/ttyUSB0";
-    r.speed = 115200;
+    HistoryRead r = SampleRead(i % 2000, static_cast<std::uint32_t>(i));
     r.technician = "Ann Lee";
     r.machine = "0123456789abcdef0123456789abcdef";
     return r;
