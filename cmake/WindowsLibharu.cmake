@@ -8,17 +8,8 @@ if(NOT WIN32)
   message(FATAL_ERROR "cmake/WindowsLibharu.cmake is for the Windows cross build (on Linux: libhpdf-dev)")
 endif()
 
-set(_haru_dir ${PROJECT_BINARY_DIR}/deps/libharu)
-if(NOT EXISTS ${_haru_dir}/versions.txt)
-  message(STATUS "Building libharu and zlib from Debian's libharu and zlib source packages (once)")
-  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows-deps libharu ${_haru_dir}
-                  RESULT_VARIABLE _rc)
-  if(NOT _rc EQUAL 0)
-    message(FATAL_ERROR "scripts/windows-deps libharu failed (${_rc}); its logs are in ${_haru_dir}/logs")
-  endif()
-endif()
-file(STRINGS ${_haru_dir}/versions.txt _haru_versions LIMIT_COUNT 1)
-message(STATUS "Windows libharu: ${_haru_versions}")
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsDeps.cmake)
+quarvel_windows_dep(libharu _haru_dir "libharu and zlib")
 
 add_library(quarvel_libharu INTERFACE IMPORTED GLOBAL)
 set_target_properties(quarvel_libharu PROPERTIES

@@ -17,17 +17,8 @@ if(NOT WIN32)
   message(FATAL_ERROR "cmake/WindowsLibpq.cmake is for the Windows cross build (on Linux: find_package(PostgreSQL))")
 endif()
 
-set(_libpq_dir ${PROJECT_BINARY_DIR}/deps/libpq)
-if(NOT EXISTS ${_libpq_dir}/versions.txt)
-  message(STATUS "Building libpq and OpenSSL from Debian's postgresql-15 and openssl source packages (once)")
-  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows-deps libpq ${_libpq_dir}
-                  RESULT_VARIABLE _rc)
-  if(NOT _rc EQUAL 0)
-    message(FATAL_ERROR "scripts/windows-deps libpq failed (${_rc}); its logs are in ${_libpq_dir}/logs")
-  endif()
-endif()
-file(STRINGS ${_libpq_dir}/versions.txt _libpq_versions LIMIT_COUNT 1)
-message(STATUS "Windows libpq: ${_libpq_versions}")
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsDeps.cmake)
+quarvel_windows_dep(libpq _libpq_dir "postgresql-15 and openssl")
 
 add_library(quarvel_libpq INTERFACE IMPORTED GLOBAL)
 # Each archive before the ones it calls: libpq, PostgreSQL's common code and its portability layer, OpenSSL.
