@@ -10,10 +10,16 @@
 #include "framework/modal_helpers.h"
 
 #ifdef QUARVEL_SCREENSHOTS
+#include "support/source_path.h"
 void SetScreenshotDir(const char* dir);
 #endif
 
 int main(int argc, char** argv) {
+#ifdef QUARVEL_SCREENSHOTS
+    // The pictures are taken on the same large screen as the tests, so no dialog needs to scroll.
+    const std::string screen = "offscreen:configfile=" + SourcePath("tests/gui/offscreen-screen.json");
+    setenv("QT_QPA_PLATFORM", screen.c_str(), 0);
+#endif
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     testing::InitGoogleTest(&argc, argv);
 #ifdef QUARVEL_SCREENSHOTS

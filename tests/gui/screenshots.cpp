@@ -1,4 +1,4 @@
-// Not a test: makes the README's screenshots of the real dialogs, rendered offscreen, against rk9-sim.
+// Not a test: makes the screenshots of README.md and docs/ from the real dialogs of the real dialogs, rendered offscreen, against rk9-sim.
 //   build/default/tests/gui/gui_screenshots docs/screenshots
 #include <QApplication>
 #include <QFileDialog>
@@ -48,6 +48,36 @@ TEST_F(GuiTest, Screenshots) {
             if (auto* ok = Control<QPushButton>(about, IDOK)) ok->click();
         });
         m_dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    });
+}
+// The History dialog over a small fleet, sorted by the service state (most overdue first).
+TEST_F(GuiTest, HistoryScreenshot) {
+    MakeKey({{"ServiceInterval", "3000"}, {"Technician", "Ann Lee"}});
+    m_app->ServiceInterval = 3000;
+    m_app->Technician = "Ann Lee";
+    m_app->StartTeamSync();  // takes the technician's name (no server: nothing else)
+    StartTool();
+    RunMainDialog([&](QWidget*) {
+        ConnectThroughPortDialog();
+        ASSERT_TRUE(WaitForButton("Disconnect"));
+        const std::pair<const char16_t*, DWORD> reads[] = {
+            {u"T-520", 12000}, {u"T-611", 2800}, {u"T-417", 1373}, {u"T-520", 15500}};
+        for (const auto& [serial, total] : reads) {
+            m_app->UpdateRecord([&](ToolRecord& r) {
+                std::u16string_view(serial).copy(r.ToolSerial, 5);
+                r.ToolSerial[5] = 0;
+                r.TotalCounter = total;
+            });
+            m_dlg->SendMessage(WM_SESSION_STATUS, SESSION_OK, 0);  // as a read shows and keeps it
+        }
+        WhenModal([](QWidget* history) {
+            Click(history, IDC_HISTORY_ALL_TOOLS);
+            ASSERT_TRUE(WaitUntil([&] { return IsControlEnabled(history, IDC_HISTORY_EXPORT); }));
+            ClickListHeader(history, IDC_HISTORY_LIST, 8);
+            Grab(history, "history-dialog.png");
+            PressEscape(history);
+        });
+        m_dlg->SendMessage(WM_SYSCOMMAND, IDM_HISTORY, 0);
     });
 }
 // The French window menu with the Language submenu, and the Save-As dialog with Qt's French
