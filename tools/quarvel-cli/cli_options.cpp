@@ -277,20 +277,14 @@ private:
 CliParse ParseCliArguments(const std::vector<std::string>& args) { return Parser(args).Run(); }
 
 std::string CliUsage() {
-    return R"(Usage: quarvel-cli COMMAND [OPTIONS]
+    return R"text(Usage: quarvel-cli COMMAND [OPTIONS]
 
 Reads an RK-9 tool over a serial port, exactly as the Quarvel window's Connect does.
 
 Commands:
   ports      List the serial ports that open (COM number and device), and say why a port
              that exists would not open (permission, or held by another program).
-  doctor     Why is my port not there? Every serial device with its COM number, path,
-             /dev/serial/by-id name, driver, USB vendor:product, product and serial number,
-             low-latency state and FTDI latency timer, whether you may open it (and the group
-             to join), who holds it; then the system checks (your groups, ModemManager,
-             brltty) with advice. --format json gives stable field names. Exits 0 when at
-             least one port would open, 3 otherwise.
-  read       Connect, read the tool once, print the ten report items, disconnect.
+)text" + CliDoctorUsageOfThisSystem() + R"text(  read       Connect, read the tool once, print the ten report items, disconnect.
   watch      Read as above, then hold the link. When the tool asks for the keep-alive it runs
              every second; a lost link prints "Disconnected" and exits 4 (a tool that does not
              ask for it is held until stopped). Ctrl-C (SIGINT) or SIGTERM disconnects cleanly
@@ -312,7 +306,7 @@ Commands:
              cycles since service" once a limit is reached, "due soon: 340 of 365 days" past
              ServiceDueSoonPercent of one (default 90), else "not due".
              With --tool SERIAL: every read of that tool, oldest first; a read with another
-             controller than the read before it says so ("controller C-2, was C-1").
+             controller than the read before it says so ("C-2 (was C-1)").
   history --due
              The tools due or due soon, most overdue first.
   history serviced --tool SERIAL [--controller SERIAL] [--note TEXT]
@@ -379,16 +373,7 @@ Other:
 Messages (no port, link not established, unknown device, disconnected) go to standard error.
 Labels follow the language chosen in Quarvel. quarvel-cli never changes the saved settings.
 
-Environment:
-  QUARVEL_PORTS     Replaces the table of COM numbers and devices, for example
-                    QUARVEL_PORTS=1=/dev/pts/3,7=/dev/ttyUSB0
-  XDG_CONFIG_HOME   Where Quarvel's settings live (default ~/.config).
-  XDG_STATE_HOME    Where the history lives: quarvel/history.sqlite3 (default ~/.local/state).
-  QUARVEL_CODEPAGE  The 8-bit code page of the tool's texts (default 1252).
-  QUARVEL_SYSFS_ROOT, QUARVEL_PROC_ROOT
-                    For testing only: where doctor reads /sys and /proc.
-
-Exit status:
+)text" + CliUsageOfThisSystem() + R"text(Exit status:
   0  read OK; watch stopped by Ctrl-C or SIGTERM
   1  session failed (also: a --report or --report-dir file could not be written)
   2  usage error (also: the --report-dir folder cannot be made or written)
@@ -400,12 +385,9 @@ Exit status:
      sync, server init: the server could not be reached or refused (or none is set)
   7  standard output could not be written (a full disk, a closed pipe or terminal, no output);
      a record read meanwhile is still kept in the history
-  130, 143, 129  read stopped by Ctrl-C, SIGTERM or SIGHUP (the session is cut short, the port
-     released); a second signal, or one that cannot be acted on within 2 s, ends any command
-     at once with the same status
-A read whose row cannot be kept in the history still succeeds; one line on standard error says so.
+)text" + CliStopStatusesOfThisSystem() + R"text(A read whose row cannot be kept in the history still succeeds; one line on standard error says so.
 With a history server set, read and watch also push each read they kept (waiting at most a few
 seconds to connect); when that fails one line on standard error says so, the exit status is the
 read's, and the next sync sends it.
-)";
+)text";
 }

@@ -43,4 +43,9 @@ CliParse ParseCliArguments(const std::vector<std::string>& args);
 
 // The --help text.
 std::string CliUsage();
+// The parts of the usage text that differ between systems (cli_usage_posix.cpp, cli_usage_win.cpp): the
+// doctor's command, the environment and files, and the exit statuses of a stopped read.
+std::string CliDoctorUsageOfThisSystem();
+std::string CliUsageOfThisSystem();
+std::string CliStopStatusesOfThisSystem();
 inline constexpr const char* kCliVersion = "quarvel-cli 1.2";

@@ -61,12 +61,17 @@ wine "$setup" /S >"$work/setup.out" 2>&1
 check "silent install exits 0" $? "$(cat "$work/setup.out")"
 missing=""
 for f in quarvel-cli.exe lang/fr.json lang/it.json lang/bg.json fonts/DejaVuSans.ttf fonts/DejaVuSans-Bold.ttf \
-  doc/quarvel-cli.txt uninstall.exe; do
+  doc/quarvel-manual.txt doc/quarvel-cli.txt uninstall.exe; do
   [ -f "$dir/$f" ] || missing+=" $f"
 done
 check "program, packs, fonts and manual under Program Files" "$([ -z "$missing" ]; echo $?)" "missing:$missing"
-# The manual is Windows's own: no dialout group, no /dev paths, no QUARVEL_PORTS, no ~/.config.
-check "the manual is the Windows one" "$(! grep -qE 'dialout|/dev/tty|QUARVEL_PORTS|~/\.config' "$dir/doc/quarvel-cli.txt"; echo $?)"
+# The manuals are Windows's own: no dialout group, no /dev paths, no QUARVEL_PORTS, no ~/.config. The one the
+# Start menu opens is the Windows user guide.
+check "the manuals are the Windows ones" "$(! grep -qE 'dialout|/dev/tty|QUARVEL_PORTS|~/\.config' \
+  "$dir/doc/quarvel-cli.txt" "$dir/doc/quarvel-manual.txt"; echo $?)"
+check "the main manual is the Windows user guide" "$(head -c 40 "$dir/doc/quarvel-manual.txt" | grep -q '# Quarvel on Windows'; echo $?)"
+check "the manual's menu entry opens the user guide" \
+  "$(tr -d '\0' <"$menu/Quarvel manual.lnk" | grep -q 'quarvel-manual.txt'; echo $?)"
 check "Start-menu entries" "$([ -f "$menu/Quarvel command line.lnk" ] && [ -f "$menu/Quarvel manual.lnk" ] \
   && [ -f "$menu/Uninstall Quarvel.lnk" ]; echo $?)" "$(ls "$menu" 2>&1)"
 quiet="$(value "$uninstall_key" QuietUninstallString)"
