@@ -1,4 +1,5 @@
-// Not a test: makes the screenshots of README.md and docs/ from the real dialogs of the real dialogs, rendered offscreen, against rk9-sim.
+// Not a test: makes the screenshots of README.md and docs/ from the real dialogs, rendered offscreen,
+// against rk9-sim.
 //   build/default/tests/gui/gui_screenshots docs/screenshots
 #include <QApplication>
 #include <QFileDialog>

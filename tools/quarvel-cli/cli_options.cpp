@@ -284,7 +284,8 @@ Reads an RK-9 tool over a serial port, exactly as the Quarvel window's Connect d
 Commands:
   ports      List the serial ports that open (COM number and device), and say why a port
              that exists would not open (permission, or held by another program).
-)text" + CliDoctorUsageOfThisSystem() + R"text(  read       Connect, read the tool once, print the ten report items, disconnect.
+)text" + CliDoctorUsageOfThisSystem() +
+           R"text(  read       Connect, read the tool once, print the ten report items, disconnect.
   watch      Read as above, then hold the link. When the tool asks for the keep-alive it runs
              every second; a lost link prints "Disconnected" and exits 4 (a tool that does not
              ask for it is held until stopped). Ctrl-C (SIGINT) or SIGTERM disconnects cleanly
@@ -373,7 +374,8 @@ Other:
 Messages (no port, link not established, unknown device, disconnected) go to standard error.
 Labels follow the language chosen in Quarvel. quarvel-cli never changes the saved settings.
 
-)text" + CliUsageOfThisSystem() + R"text(Exit status:
+)text" + CliUsageOfThisSystem() +
+           R"text(Exit status:
   0  read OK; watch stopped by Ctrl-C or SIGTERM
   1  session failed (also: a --report or --report-dir file could not be written)
   2  usage error (also: the --report-dir folder cannot be made or written)
@@ -385,7 +387,8 @@ Labels follow the language chosen in Quarvel. quarvel-cli never changes the save
      sync, server init: the server could not be reached or refused (or none is set)
   7  standard output could not be written (a full disk, a closed pipe or terminal, no output);
      a record read meanwhile is still kept in the history
-)text" + CliStopStatusesOfThisSystem() + R"text(A read whose row cannot be kept in the history still succeeds; one line on standard error says so.
+)text" + CliStopStatusesOfThisSystem() +
+           R"text(A read whose row cannot be kept in the history still succeeds; one line on standard error says so.
 With a history server set, read and watch also push each read they kept (waiting at most a few
 seconds to connect); when that fails one line on standard error says so, the exit status is the
 read's, and the next sync sends it.
