@@ -56,8 +56,8 @@ public:
     LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     void SetDlgItemText(int id, const CString& text);
     CString GetDlgItemText(int id) const;
-    // The dialog's own system menu (see README "System menu"); null without the "sysmenu" style or
-    // window. bRevert = TRUE restores the default items and returns null.
+    // The dialog's own system menu (docs/user-guide.md, "The window menu"); null without the "sysmenu"
+    // style or window. bRevert = TRUE restores the default items and returns null.
     CMenu* GetSystemMenu(BOOL bRevert);
     // Shows the system menu as a popup at a global position.
     void TrackSystemMenu(const QPoint& globalPos);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The CTest fixture "pgserver": a private PostgreSQL cluster in the build folder for the team history's
-# tests (tests/support/pg-cluster), with the roles the README has a server make: quarvel_owner (who makes
-# the schema; here also CREATEDB, so each test makes a database of its own) and, in quarvel_technicians,
-# ann and bob. The passwords are in DIR/password (one for all). `stop` always removes the cluster.
+# tests (tests/support/pg-cluster), with the roles docs/team-server.md has a server make: quarvel_owner
+# (who makes the schema; here also CREATEDB, so each test makes a database of its own) and, in
+# quarvel_technicians, ann and bob. The passwords are in DIR/password (one for all). `stop` always removes the cluster.
 #   pg_fixture.sh start DIR | stop DIR
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

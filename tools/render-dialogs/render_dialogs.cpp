@@ -1,7 +1,7 @@
 // render-dialogs OUTDIR [LANGDIR]: builds each dialog of the built-in module and of every language
 // pack (LANGDIR/*.json, by default the source tree's resources/lang) with sample contents, grabs it
 // offscreen and writes OUTDIR/<language>-<dialog id>.png, with a strip showing the caption on top.
-// For the README and for reviewing translated layouts. Exit status 0 when every picture was written.
+// For the documents and for reviewing translated layouts. Exit status 0 when every picture was written.
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -123,8 +124,17 @@ bool RenderAll(const QString& language, const QDir& out) {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: render-dialogs OUTDIR [LANGDIR]\n");
+    constexpr const char* kUsage =
+        "usage: render-dialogs OUTDIR [LANGDIR]\n"
+        "Draws every dialog in English and in each language pack of LANGDIR (default: the source tree's\n"
+        "resources/lang) to OUTDIR/<language>-<dialog id>.png.\n";
+    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // An option is never taken for a folder to draw into.
+    if (argc < 2 || argc > 3 || argv[1][0] == '-' || (argc == 3 && argv[2][0] == '-')) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     QApplication qtApp(argc, argv);

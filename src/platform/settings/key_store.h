@@ -4,7 +4,7 @@
 // one shape of its own is the short RegQueryInfoKeyA below.
 // Elsewhere: a stand-in for the current user's registry with the same calls in shape
 // and the same Windows error codes. Each key is one file under $XDG_CONFIG_HOME (see KeyFilePath and
-// docs/RESOURCES.md / README "Settings"). Any thread may call these functions; one handle is used by one
+// docs/RESOURCES.md, docs/settings.md). Any thread may call these functions; one handle is used by one
 // thread at a time, and its owner closes it with RegCloseKey. Writes from several threads or processes
 // are serialised by an advisory lock, so none is lost.
 #ifdef _WIN32
