@@ -89,6 +89,33 @@ TeamError CheckTeamSchema(CPgConnection& connection, std::string* historyId) {
     return {};
 }
 
+TeamError RestartTeamHistory(CPgConnection& connection, long long* records) {
+    *records = 0;
+    if (TeamError e = connection.Exec("BEGIN"); e.Failed()) return e;
+    // Under the lock server init takes: never beside an upgrade.
+    TeamError error = connection.Exec("LOCK TABLE quarvel_schema IN EXCLUSIVE MODE");
+    if (!error.Failed()) {
+        std::string id;
+        error = CheckTeamSchema(connection, &id);
+    }
+    for (const char* table : {"reads", "service_visits"}) {
+        if (error.Failed()) break;
+        CPgResult result;
+        error =
+            connection.Exec(std::string("WITH renumbered AS (UPDATE ") + table +
+                                " SET tx = pg_current_xact_id() RETURNING 1) SELECT COUNT(*) FROM renumbered",
+                            {}, &result);
+        if (!error.Failed()) *records += std::atoll(result.Text(0, 0).c_str());
+    }
+    if (!error.Failed()) error = connection.Exec("UPDATE quarvel_schema SET history_id = gen_random_uuid()");
+    if (!error.Failed()) error = connection.Exec("COMMIT");
+    if (error.Failed()) {
+        *records = 0;
+        if (connection.IsOpen()) connection.Exec("ROLLBACK");
+    }
+    return error;
+}
+
 std::string TeamRolesSql() {
     return "-- As a database superuser (psql -U postgres), once per server:\n"
            "CREATE ROLE quarvel_owner LOGIN PASSWORD 'choose-one';\n"

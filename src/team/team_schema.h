@@ -19,6 +19,15 @@ TeamError InitTeamSchema(CPgConnection& connection, int* before);
 // anew, or another server, has another; a restored backup keeps it).
 TeamError CheckTeamSchema(CPgConnection& connection, std::string* historyId);
 
+// After a backup was restored (in place, or into a new cluster by dump and restore): gives the history a
+// new id and renumbers every read and visit into this transaction, in one transaction under the schema's
+// lock. The restored history lacks what was kept after the backup, yet every laptop counts those records
+// as sent, and on a new cluster the rows carry the old cluster's transaction numbers, which the pull's
+// cursor may not reach for a long time. With a new id every laptop starts over at its next round: it sends
+// everything it holds (the server skips what it has) and pulls everything. The schema must be this
+// program's version. *records: the reads and visits renumbered.
+TeamError RestartTeamHistory(CPgConnection& connection, long long* records);
+
 // The SQL that makes the two roles (shown by `quarvel-cli server init`; run by a database superuser): an
 // owner that makes the schema, and technicians that may only read and add records.
 std::string TeamRolesSql();

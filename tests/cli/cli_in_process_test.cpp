@@ -88,7 +88,10 @@ TEST(CliOptions, UsageErrorsNameTheBadArgument) {
          "'--format' does not apply to 'history serviced'"},
         {{"history", "--note", "x"}, "'--note' applies to 'history serviced' only"},
         {{"history", "--since", "2026-1-2"}, "'--since 2026-1-2'"},
-    };
+        {{"server"}, "'server' needs 'init' or 'restored'"},
+        {{"server", "restart"}, "'server' needs 'init' or 'restored'"},
+        {{"server", "restored", "--port", "3"}, "'--port' does not apply to 'server restored'"},
+            };
     for (const auto& c : cases) {
         std::string out, err;
         EXPECT_EQ(RunArgs(c.args, &out, &err), kExitUsage) << c.named;
@@ -103,10 +106,20 @@ TEST(CliOptions, HelpAndVersion) {
     EXPECT_EQ(out, "quarvel-cli 1.2\n");
     EXPECT_EQ(RunArgs({"read", "--help"}, &out, &err), 0);
     for (const char* topic :
-         {"ports", "watch", "--reconnect", "--report-dir", "doctor", "QUARVEL_SYSFS_ROOT", "--port",
-          "--speed", "--report", "--format", "--trace", "--reply-timeout", "QUARVEL_PORTS", "Exit status"}) {
+         {"ports", "watch", "--reconnect", "--report-dir", "doctor", "--port", "--speed", "--report",
+          "--format", "--trace", "--reply-timeout", "server restored", "Exit status"}) {
         EXPECT_NE(out.find(topic), std::string::npos) << topic;
     }
+    // What is true on this system only: the port table and the folders here, the registry on Windows.
+#ifdef _WIN32
+    for (const char* topic :
+         {"HKEY_CURRENT_USER\\Software\\Kordane\\Quarvel", "%LOCALAPPDATA%", "Ctrl+Break"})
+        EXPECT_NE(out.find(topic), std::string::npos) << topic;
+    EXPECT_EQ(out.find("QUARVEL_PORTS"), std::string::npos);
+#else
+    for (const char* topic : {"QUARVEL_PORTS", "QUARVEL_SYSFS_ROOT", "XDG_STATE_HOME", "SIGHUP"})
+        EXPECT_NE(out.find(topic), std::string::npos) << topic;
+#endif
 }
 
 TEST(TraceLink, ReportsWrittenFramesAndReassemblesReceivedOnes) {

@@ -216,6 +216,46 @@ TEST_F(TeamSync, AnotherServersHistoryGetsEverythingAndGivesEverything) {
     EXPECT_EQ(Sync(bob).pulledNew, 1u);
 }
 
+// A backup restored: the server lacks a read ann pushed after the backup (she counts it as sent), and the
+// rows carry another cluster's transaction numbers, far ahead of this one's, so no pull sees new rows.
+// server restored gives the history a new id: ann sends it all again, bob pulls it all, nothing doubles.
+TEST_F(TeamSync, AfterARestoreEveryLaptopSendsAndPullsEverythingAgain) {
+    const TeamSyncOptions ann = Laptop(m_a, "ann", "aaaa"), bob = Laptop(m_b, "bob", "bbbb");
+    CHistoryStore annStore(ann.store);
+    for (std::uint32_t total : {100u, 200u, 300u}) ASSERT_TRUE(annStore.Insert(Read("T-1", total)).ok);
+    EXPECT_EQ(Sync(ann).pushedNew, 3u);
+    {
+        CPgConnection owner;  // the restore, as it leaves the tables
+        ASSERT_FALSE(owner.Connect({Conninfo("quarvel_owner")}).Failed());
+        ASSERT_FALSE(owner.Exec("DELETE FROM reads WHERE total_counter = 300").Failed());
+        ASSERT_FALSE(
+            owner.Exec("UPDATE reads SET tx = (pg_current_xact_id()::text::bigint + 1000000)::text::xid8")
+                .Failed());
+    }
+    ASSERT_TRUE(CHistoryStore(bob.store).Insert(Read("T-2", 50)).ok);
+    EXPECT_EQ(Sync(bob).pulledNew, 0u);  // the restored rows are out of the pull's reach
+    EXPECT_EQ(Sync(ann).pushed, 0u);     // and ann counts the lost read as sent
+    EXPECT_EQ(ServerCount("reads"), "3");
+
+    CPgConnection owner;
+    ASSERT_FALSE(owner.Connect({Conninfo("quarvel_owner")}).Failed());
+    long long renumbered = 0;
+    const TeamError restarted = RestartTeamHistory(owner, &renumbered);
+    ASSERT_FALSE(restarted.Failed()) << TeamErrorText(restarted);
+    EXPECT_EQ(renumbered, 3);
+
+    EXPECT_EQ(Sync(ann).pushedNew, 1u);  // the read the backup lacked
+    EXPECT_EQ(Sync(bob).pulledNew, 3u);  // ann's three
+    EXPECT_EQ(ServerCount("reads"), "4");
+    EXPECT_EQ(Fleet(bob).size(), 2u);
+    EXPECT_EQ(Sync(ann).pushed + Sync(bob).pulled, 0u);  // in step again
+
+    // Only on this program's schema: an older one is brought up to date by server init first.
+    ASSERT_FALSE(owner.Exec("UPDATE quarvel_schema SET version = 1").Failed());
+    EXPECT_EQ(RestartTeamHistory(owner, &renumbered).problem, TeamProblem::OlderSchema);
+    EXPECT_EQ(renumbered, 0);
+}
+
 // Rows are numbered as they are inserted but become visible as their transactions commit: a row numbered
 // earlier may appear after a later one was pulled. The pull must wait for it instead of skipping it.
 TEST_F(TeamSync, APullNeverSkipsTheRowsOfATransactionThatCommitsLate) {

@@ -47,13 +47,14 @@ public:
         } else if (command == "sync") {
             m_options.command = CliCommand::Sync;
         } else if (command == "server") {
-            if (m_args.size() < 2 || m_args[1] != "init") return Fail("'server' needs 'init'; see --help");
-            m_options.command = CliCommand::ServerInit;
+            if (m_args.size() < 2 || (m_args[1] != "init" && m_args[1] != "restored"))
+                return Fail("'server' needs 'init' or 'restored'; see --help");
+            m_options.command = m_args[1] == "init" ? CliCommand::ServerInit : CliCommand::ServerRestored;
         } else {
             return Fail("unknown command '" + command +
                         "'; expected ports, read, watch, doctor, history, certificate, sync or server");
         }
-        m_next = m_options.command == CliCommand::ServerInit ? 2 : 1;
+        m_next = IsServerCommand() ? 2 : 1;
         if (m_options.command == CliCommand::History && m_args.size() > 1 && m_args[1] == "serviced") {
             m_options.serviced = true;
             m_next = 2;
@@ -81,16 +82,21 @@ public:
     }
 
 private:
-    // sync and server init take --server alone; no other command takes it.
+    bool IsServerCommand() const {
+        return m_options.command == CliCommand::ServerInit || m_options.command == CliCommand::ServerRestored;
+    }
+
+    // sync and the server commands take --server alone; no other command takes it.
     bool CheckServerOptions() {
-        const bool team =
-            m_options.command == CliCommand::Sync || m_options.command == CliCommand::ServerInit;
-        for (const std::string& name : m_seen) {
-            if (name == "--server" && !team)
-                return Error("'--server' applies to 'sync' and 'server init' only");
-            if (name != "--server" && team)
-                return Error("'" + name + "' does not apply to '" +
-                             (m_options.command == CliCommand::Sync ? "sync" : "server init") + "'");
+        const bool team = m_options.command == CliCommand::Sync || IsServerCommand();
+        const char* name = m_options.command == CliCommand::Sync         ? "sync"
+                           : m_options.command == CliCommand::ServerInit ? "server init"
+                                                                         : "server restored";
+        for (const std::string& option : m_seen) {
+            if (option == "--server" && !team)
+                return Error("'--server' applies to 'sync', 'server init' and 'server restored' only");
+            if (option != "--server" && team)
+                return Error("'" + option + "' does not apply to '" + name + "'");
         }
         return true;
     }
@@ -98,7 +104,7 @@ private:
     // The history options apply to history alone, and history takes none of the port options.
     bool CheckHistoryOptions() {
         const bool history = m_options.command == CliCommand::History;
-        if (m_options.command == CliCommand::Sync || m_options.command == CliCommand::ServerInit) return true;
+        if (m_options.command == CliCommand::Sync || IsServerCommand()) return true;
         if (m_options.command == CliCommand::Certificate) {
             for (const std::string& name : m_seen)
                 if (name != "--tool" && name != "--visit" && name != "--output")
@@ -330,6 +336,11 @@ Commands:
              Make the team's history in the database the connection string names (or bring it
              up to date), then print the SQL for the owner's and the technicians' roles. Run it
              as the owner: --server 'host=... dbname=quarvel user=quarvel_owner'.
+  server restored
+             After a backup of the team's history was restored (or moved to a new cluster by
+             dump and restore): give the history a new id, so that every laptop sends all it
+             holds at its next sync (what the backup lacked comes back) and pulls everything.
+             Run it as the owner, as server init.
 
 Options for read and watch:
   --port N          COM port number 1 to 256 (also COMn). Default: the port saved by Quarvel;
@@ -362,7 +373,7 @@ Options for history:
   --controller SERIAL  The controller the service visit applies to (history serviced).
   --due             Only the tools due or due soon, most overdue first.
 
-Options for sync and server init:
+Options for sync, server init and server restored:
   --server CONNINFO The server's libpq connection string (keyword=value, or a postgresql:// URI;
                     several hosts with target_session_attrs=read-write for a replicated server).
                     Passwords come from libpq's password file (~/.pgpass) or PGPASSWORD.
@@ -384,7 +395,8 @@ Labels follow the language chosen in Quarvel. quarvel-cli never changes the save
   5  unknown device
   6  history, certificate: the file could not be read or written, or the tool has no reads (or
      was read with several controllers and --controller did not pick one);
-     sync, server init: the server could not be reached or refused (or none is set)
+     sync, server init, server restored: the server could not be reached or refused (or none
+     is set)
   7  standard output could not be written (a full disk, a closed pipe or terminal, no output);
      a record read meanwhile is still kept in the history
 )text" + CliStopStatusesOfThisSystem() +

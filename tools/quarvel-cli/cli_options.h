@@ -6,7 +6,19 @@
 
 #include "platform/win_types.h"
 
-enum class CliCommand { Help, Version, Ports, Read, Watch, Doctor, History, ServerInit, Sync, Certificate };
+enum class CliCommand {
+    Help,
+    Version,
+    Ports,
+    Read,
+    Watch,
+    Doctor,
+    History,
+    ServerInit,
+    ServerRestored,
+    Sync,
+    Certificate
+};
 enum class CliFormat { Text, Csv, Json };
 
 struct CliOptions {

@@ -39,6 +39,8 @@ int RunCommand(const std::vector<std::string>& args, CCliMainWindow& window, CCl
             return RunSyncCommand(parse.options, console);
         case CliCommand::ServerInit:
             return RunServerInitCommand(parse.options, console);
+        case CliCommand::ServerRestored:
+            return RunServerRestoredCommand(parse.options, console);
     }
     return kExitUsage;
 }

@@ -76,6 +76,22 @@ int RunServerInitCommand(const CliOptions& options, CCliConsole& console) {
     return kExitOk;
 }
 
+int RunServerRestoredCommand(const CliOptions& options, CCliConsole& console) {
+    const CQuarvelAppCore settings = LoadedSettings();
+    PgConnectOptions connect;
+    connect.conninfo = options.server.value_or(settings.HistoryServer);
+    CPgConnection server;
+    TeamError error = server.Connect(connect);
+    long long records = 0;
+    if (!error.Failed()) error = RestartTeamHistory(server, &records);
+    if (error.Failed()) return Failed("server restored", error, console);
+    console.Out("server restored: the team's history on " + server.ServerAddress() + " has a new id (" +
+                std::to_string(records) +
+                " records renumbered): at its next sync every laptop sends all it holds and pulls "
+                "everything\n");
+    return kExitOk;
+}
+
 CCliTeamPush::CCliTeamPush(const CQuarvelAppCore& settings, CCliConsole& console)
     : m_settings(settings), m_console(console) {}
 

@@ -12,6 +12,8 @@
 
 int RunSyncCommand(const CliOptions& options, CCliConsole& console);
 int RunServerInitCommand(const CliOptions& options, CCliConsole& console);
+// quarvel-cli server restored: a new id for a restored history, so every laptop sends and pulls it all.
+int RunServerRestoredCommand(const CliOptions& options, CCliConsole& console);
 
 // The store options of this user's history with the settings' technician.
 HistoryStoreOptions CliStoreOptions(const CQuarvelAppCore& settings);
