@@ -17,6 +17,7 @@ RequestExecutionLevel admin
 ManifestDPIAware true
 
 !include "LogicLib.nsh"
+!include "WinVer.nsh"
 
 !define PRODUCT "Quarvel"
 !define PUBLISHER "Kordane"
@@ -83,6 +84,13 @@ FunctionEnd
 !macroend
 
 Function .onInit
+  ; The programs wait on addresses (WaitOnAddress), which Windows has from version 8: on an older one they
+  ; would not start, so nothing is installed there.
+  ${IfNot} ${AtLeastWin8}
+    MessageBox MB_ICONSTOP|MB_OK "Quarvel needs Windows 8 or later." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   SetShellVarContext all
   SetRegView 64
 FunctionEnd

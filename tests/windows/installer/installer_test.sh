@@ -57,6 +57,17 @@ wine reg delete "$key" /f >/dev/null 2>&1 || true
 wine reg add "$key" /v Language2 /t REG_SZ /d 'D:\own\italiano.json' /f >/dev/null 2>&1
 check "the user's Language2 is there before" "$(same "$(value "$key" Language2)" 'D:\own\italiano.json')"
 
+# This prefix plays Windows 10 (Debian's Wine plays Windows 7 unless told otherwise). Told to be Windows 7
+# for the installer alone, the installer refuses, with status 2, and puts nothing down.
+wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1
+app_defaults="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$setup")"
+wine reg add "$app_defaults" /v Version /t REG_SZ /d win7 /f >/dev/null 2>&1
+wine "$setup" /S >"$work/setup7.out" 2>&1
+status=$?
+wine reg delete "$app_defaults" /f >/dev/null 2>&1
+check "on Windows 7 the installer refuses and installs nothing" \
+  "$([ "$status" -eq 2 ] && [ ! -e "$dir" ]; echo $?)" "status $status, $(ls "$dir" 2>&1)"
+
 wine "$setup" /S >"$work/setup.out" 2>&1
 check "silent install exits 0" $? "$(cat "$work/setup.out")"
 missing=""
