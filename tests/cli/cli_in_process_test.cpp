@@ -91,7 +91,7 @@ TEST(CliOptions, UsageErrorsNameTheBadArgument) {
         {{"server"}, "'server' needs 'init' or 'restored'"},
         {{"server", "restart"}, "'server' needs 'init' or 'restored'"},
         {{"server", "restored", "--port", "3"}, "'--port' does not apply to 'server restored'"},
-            };
+    };
     for (const auto& c : cases) {
         std::string out, err;
         EXPECT_EQ(RunArgs(c.args, &out, &err), kExitUsage) << c.named;
