@@ -8,7 +8,7 @@
 #include "team/team_sync.h"
 
 namespace {
-// Exit 6 with the problem on one line; sync and server init fail the same way.
+// Exit 6 with the problem on one line; sync and the server commands fail the same way.
 int Failed(const char* command, const TeamError& error, CCliConsole& console) {
     console.Error(std::string(command) + ": " + TeamErrorText(error));
     return kExitHistory;
@@ -25,6 +25,13 @@ CQuarvelAppCore LoadedSettings() {
     LoadLanguage(settings);
     LoadHistorySettings(settings);
     return settings;
+}
+
+// The server commands' connection: --server, else the settings value HistoryServer.
+TeamError ConnectAsOwner(const CliOptions& options, CPgConnection& server) {
+    PgConnectOptions connect;
+    connect.conninfo = options.server.value_or(LoadedSettings().HistoryServer);
+    return server.Connect(connect);
 }
 }  // namespace
 
@@ -56,11 +63,8 @@ int RunSyncCommand(const CliOptions& options, CCliConsole& console) {
 }
 
 int RunServerInitCommand(const CliOptions& options, CCliConsole& console) {
-    const CQuarvelAppCore settings = LoadedSettings();
-    PgConnectOptions connect;
-    connect.conninfo = options.server.value_or(settings.HistoryServer);
     CPgConnection server;
-    TeamError error = server.Connect(connect);
+    TeamError error = ConnectAsOwner(options, server);
     int before = 0;
     if (!error.Failed()) error = InitTeamSchema(server, &before);
     if (error.Failed()) return Failed("server init", error, console);
@@ -77,11 +81,8 @@ int RunServerInitCommand(const CliOptions& options, CCliConsole& console) {
 }
 
 int RunServerRestoredCommand(const CliOptions& options, CCliConsole& console) {
-    const CQuarvelAppCore settings = LoadedSettings();
-    PgConnectOptions connect;
-    connect.conninfo = options.server.value_or(settings.HistoryServer);
     CPgConnection server;
-    TeamError error = server.Connect(connect);
+    TeamError error = ConnectAsOwner(options, server);
     long long records = 0;
     if (!error.Failed()) error = RestartTeamHistory(server, &records);
     if (error.Failed()) return Failed("server restored", error, console);
