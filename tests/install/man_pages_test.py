@@ -15,40 +15,34 @@ OPTION = re.compile(r"(?<![\w-])--[a-z][a-z0-9-]*")
 VARIABLE = re.compile(r"\b(?:QUARVEL|XDG)_[A-Z_]*[A-Z]\b")
 
 
-def plain_man(page):
-    """The page's text without groff's escapes and font changes."""
-    with open(page, encoding="utf-8") as f:
-        text = f.read()
+def plain_man(text):
+    """A page's source without groff's escapes and font changes."""
     text = re.sub(r"\\f(?:\[[^]]*\]|\(..|.)", "", text)
-    text = text.replace("\\-", "-").replace("\\(em", "-").replace("\\&", "").replace("\\e", "\\")
-    return text
+    return text.replace("\\-", "-").replace("\\(em", "-").replace("\\&", "").replace("\\e", "\\")
 
 
-def man_sections(text):
-    """Section name -> its text (the lines after .SH NAME up to the next .SH)."""
-    sections = {}
+def sections(text, heading):
+    """Heading -> the lines under it, for the lines that heading(line) names (a man page's .SH lines, the
+    --help text's left-margin lines ending in ':')."""
+    parts = {}
     name = ""
     for line in text.split("\n"):
-        m = re.match(r'^\.SH\s+"?([^"]*)"?', line)
-        if m:
-            name = m.group(1).strip().upper()
-            sections.setdefault(name, "")
+        named = heading(line)
+        if named is not None:
+            name = named.upper()
+            parts.setdefault(name, "")
         else:
-            sections[name] = sections.get(name, "") + line + "\n"
-    return sections
+            parts[name] = parts.get(name, "") + line + "\n"
+    return parts
 
 
-def help_sections(text):
-    """Heading (a line ending in ':' at the left margin) -> the lines under it."""
-    sections = {}
-    name = ""
-    for line in text.split("\n"):
-        if re.match(r"^[A-Z][A-Za-z ,]*:$", line):
-            name = line[:-1].upper()
-            sections.setdefault(name, "")
-        else:
-            sections[name] = sections.get(name, "") + line + "\n"
-    return sections
+def man_heading(line):
+    m = re.match(r'^\.SH\s+"?([^"]*)"?', line)
+    return m.group(1).strip() if m else None
+
+
+def help_heading(line):
+    return line[:-1] if re.match(r"^[A-Z][A-Za-z ,]*:$", line) else None
 
 
 def help_commands(section):
@@ -81,7 +75,7 @@ def main(pages, command):
         print(f"{program} --help exited {shown.returncode}")
         return 1
     helped = shown.stdout
-    help_parts = help_sections(helped)
+    help_parts = sections(helped, help_heading)
     failures = []
     for page in pages:
         with open(page, encoding="utf-8") as f:
@@ -89,8 +83,8 @@ def main(pages, command):
         stray = sorted({f"0x{ord(c):02X}" for c in raw if ord(c) < 0x20 and c not in "\n\t"})
         if stray:
             failures.append(f"{page}: control characters in the page's source: {stray}")
-        man = plain_man(page)
-        parts = man_sections(man)
+        man = plain_man(raw)
+        parts = sections(man, man_heading)
 
         def differ(what, in_help, in_man):
             if in_help - in_man:
