@@ -50,6 +50,17 @@ TEST(SimProgram, PrintsOneReadyLineServesRepeatedOpensAndStopsWithASummary) {
     }
     ASSERT_TRUE(sim.Stop());
     EXPECT_NE(sim.Output().find("rk9-sim stopped: 3 requests: a=3"), std::string::npos) << sim.Output();
+
+    // Started again, the object describes the new child only, even when the old device's number has
+    // gone to another pseudo-terminal meanwhile (as it does while other tests run).
+    PseudoTerminal squatter;
+    std::string error;
+    ASSERT_TRUE(squatter.Create(&error)) << error;
+    ASSERT_TRUE(sim.Start({"--com", "5"}));
+    EXPECT_EQ(sim.ReadyLine(), "rk9-sim ready: " + sim.DevicePath() + " QUARVEL_PORTS=5=" + sim.DevicePath());
+    EXPECT_NE(sim.DevicePath(), squatter.DevicePath());
+    ASSERT_TRUE(sim.Stop());
+    EXPECT_EQ(sim.Output().find("a=3"), std::string::npos) << sim.Output();
 }
 
 TEST(SimProgram, ServingADeviceAnnouncesItWithALockFileUntilSigterm) {

@@ -18,7 +18,8 @@ public:
     // The rk9-sim program of this build (QUARVEL_BINARY_DIR/tools/rk9-sim/rk9-sim).
     static std::string ProgramPath();
 
-    // False when the program does not start or prints no ready line before the deadline.
+    // False when the program does not start or prints no ready line before the deadline. A child of an
+    // earlier Start is stopped first; nothing of it is kept.
     bool Start(const std::vector<std::string>& args,
                std::chrono::milliseconds deadline = std::chrono::milliseconds(10000));
     const std::string& DevicePath() const { return m_strDevicePath; }

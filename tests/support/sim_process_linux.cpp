@@ -34,6 +34,12 @@ std::string SimProcess::ProgramPath() {
 }
 
 bool SimProcess::Start(const std::vector<std::string>& args, std::chrono::milliseconds deadline) {
+    if (m_nPid > 0) Stop();
+    // Nothing of an earlier child may stand for this one: its device number may belong to another
+    // program's pseudo-terminal by now.
+    m_strReadyLine.clear();
+    m_strDevicePath.clear();
+    m_strOutput.clear();
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
     const std::string program = ProgramPath();
