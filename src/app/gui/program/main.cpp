@@ -12,16 +12,14 @@
 namespace {
 CQuarvelApp theApp;
 
-#ifdef _WIN32
+// The first two lines hold everywhere; ports and settings are where each system keeps them.
 constexpr const char* kUsage =
     "Usage: quarvel [--version | --help]\n"
     "Reads an RK-9 crimping press tool over a serial port and shows its data.\n"
+#ifdef _WIN32
     "Serial ports: COMn is the port Device Manager shows under \"Ports (COM & LPT)\".\n"
     "Settings: the registry key HKEY_CURRENT_USER\\Software\\Kordane\\Quarvel.\n";
 #else
-constexpr const char* kUsage =
-    "Usage: quarvel [--version | --help]\n"
-    "Reads an RK-9 crimping press tool over a serial port and shows its data.\n"
     "Serial ports: COMn maps to a device through the port table; QUARVEL_PORTS replaces it,\n"
     "for example QUARVEL_PORTS=1=/dev/pts/3,7=/dev/ttyUSB0.\n"
     "Settings: $XDG_CONFIG_HOME (default ~/.config) holds the per-user key.\n";
