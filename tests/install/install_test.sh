@@ -43,7 +43,7 @@ dev=$(sed -n 's/^rk9-sim ready: \([^ ]*\).*/\1/p' "$work/sim.out")
 
 out=$(QUARVEL_PORTS="1=$dev" timeout 30 "$prefix/bin/quarvel-cli" read --port 1 --speed 9) || fail "quarvel-cli read failed"
 echo "$out"
-echo "$out" | grep -q "RK-9" || fail "the tool model is missing"
-echo "$out" | grep -qi "Outil\|Numéro de série" || fail "the French labels did not come from the installed pack"
+grep -q "RK-9" <<<"$out" || fail "the tool model is missing"
+grep -qi "Outil\|Numéro de série" <<<"$out" || fail "the French labels did not come from the installed pack"
 "$prefix/bin/quarvel-cli" --version | grep -q "1.2" || fail "quarvel-cli --version"
 echo "install test: passed"
